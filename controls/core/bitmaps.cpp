@@ -1,0 +1,1 @@
+// controls/core/bitmaps.cpp - not written yet.

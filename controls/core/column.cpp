@@ -1,0 +1,1 @@
+// controls/core/column.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/core/control.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/core/control_node.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/core/drawing.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/core/layout.cpp - not written yet.

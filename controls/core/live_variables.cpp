@@ -1,0 +1,1 @@
+// controls/core/live_variables.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/widgets/button.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/widgets/checkbox.cpp - not written yet.

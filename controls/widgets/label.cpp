@@ -1,0 +1,1 @@
+// controls/widgets/label.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/widgets/panel.cpp - not written yet.

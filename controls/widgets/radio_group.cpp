@@ -1,0 +1,1 @@
+// controls/widgets/radio_group.cpp - not written yet.

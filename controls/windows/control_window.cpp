@@ -1,0 +1,1 @@
+// controls/windows/control_window.cpp - not written yet.

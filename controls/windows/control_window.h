@@ -1,0 +1,109 @@
+// controls/windows/control_window.h - one GLUT window showing a tree of controls.
+#pragma once
+
+#include "controls/core/bitmaps.h"
+#include "controls/core/control.h"
+#include "controls/core/control_node.h"
+
+class Panel;
+class Checkbox;
+class RadioGroup;
+class RadioButton;
+class Button;
+class Label;
+
+// Window flags.
+constexpr int WINDOW_SUBWINDOW = 2;
+constexpr int WINDOW_DOCK_TOP = 4;
+constexpr int WINDOW_DOCK_BOTTOM = 8;
+constexpr int WINDOW_DOCK_LEFT = 16;
+constexpr int WINDOW_DOCK_RIGHT = 32;
+
+// A single-buffered GLUT window that owns a root Panel and, through it, every control. It
+// keeps itself exactly as large as its packed content and draws into its front buffer.
+// Made and destroyed only by the WindowManager, which owns it.
+class ControlWindow : public ControlNode {
+public:
+    ControlWindow();
+    ~ControlWindow();
+    ControlWindow(const ControlWindow&) = delete;
+    ControlWindow& operator=(const ControlWindow&) = delete;
+
+    // --- Creation ---
+    int initWindow(const char* title, int flags, int x, int y, int parentWindowId);
+    void createTopLevelWindow(const char* title, int x, int y);
+    void createSubwindow(int parentWindowId);
+    void registerCallbacks();
+
+    // --- Display, reshape and layout ---
+    void display();
+    void setOrthoProjection();
+    void reshape(int width, int height);
+    void packControls();
+    void alignControls(Control* control);
+    void placeSubwindow();
+    void refresh();
+
+    // --- Main window ---
+    void setMainWindow(int id);
+    void postMainRedisplay();
+
+    // --- Drawing shared by the controls ---
+    int useFrontBuffer();
+    void restoreDrawBuffer(int saved);
+    void drawRaisedBox(int x, int y, int w, int h);
+    void drawBitmap(int id, int x, int y);
+
+    // --- Closing ---
+    // Asks for the window to be closed at its next display.
+    void close();
+    void closeWindow();
+
+    // --- Controls ---
+    int attachControl(Control* parent, Control* control);
+    void idleActiveControl();
+
+    // --- Input dispatch and focus ---
+    void keyboardEvent(unsigned char key, int x, int y);
+    void specialEvent(int key, int x, int y);
+    void mouseEvent(int button, int state, int x, int y);
+    void motionEvent(int x, int y);
+    void updateHover(int x, int y);
+    void entryEvent(int state);
+    void visibilityEvent(int state);
+    Control* findControlAt(int x, int y) const;
+    void setActiveControl(Control* control, int cause);
+    void clearActiveControl();
+    Control* nextControl(Control* from) const;
+    Control* previousControl(Control* from) const;
+
+    // --- Creating the standard controls; each returns nullptr when it cannot allocate ---
+    Panel* addPanel(Control* parent, const char* name, int borderStyle);
+    Panel* addPanel(const char* name, int borderStyle);
+    Checkbox* addCheckbox(Control* parent, const char* label, int* variable, int userId,
+                          ControlCallback callback);
+    RadioGroup* addRadioGroup(Control* parent, int* variable, int userId,
+                              ControlCallback callback);
+    RadioButton* addRadioButton(Control* group, const char* label);
+    Button* addButton(Control* parent, const char* label, int userId, ControlCallback callback);
+    Label* addLabel(Control* parent, const char* text);
+    void addSeparator(Control* parent);
+
+    int mainWindowId = -1;
+    int mouseButtonHeld = 0;
+    int windowId = -1;
+    int hostWindowId = -1;
+    Control* activeControl = nullptr;
+    Control* hoverControl = nullptr;
+    Panel* root = nullptr;
+    int contentWidth = 0;
+    int contentHeight = 0;
+    int flags = 0;
+    int closeRequested = 0;
+    int parentWindowId = -1;
+    int serial = 0;
+    Bitmap bitmaps[BITMAP_COUNT];
+    char title[MAX_TEXT] = {};
+    unsigned char backgroundColour[3] = {200, 200, 200};
+    void* defaultFont = nullptr;
+};

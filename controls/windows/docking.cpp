@@ -1,0 +1,1 @@
+// controls/windows/docking.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/windows/glut_callbacks.cpp - not written yet.

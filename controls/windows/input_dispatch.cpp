@@ -1,0 +1,1 @@
+// controls/windows/input_dispatch.cpp - not written yet.

@@ -1,0 +1,1 @@
+// controls/windows/window_manager.cpp - not written yet.
