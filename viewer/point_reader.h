@@ -1,0 +1,31 @@
+// viewer/point_reader.h - reading a point file into memory, shared by every reader.
+#pragma once
+
+#include <cstdint>
+
+// One point: position then colour, six contiguous floats so each triple can go to OpenGL.
+struct PointRecord {
+    float x, y, z;
+    float r, g, b;
+};
+
+enum class ReadOutcome {
+    Read,           // points holds count complete records (possibly none)
+    CannotOpen,     // the file could not be opened
+    CannotAllocate, // the declared count is negative or its records cannot be allocated
+};
+
+// What a reader hands back. On Read, points is owned by the caller (release it with
+// releasePoints) and count is the number of complete records before the first record that does
+// not scan completely; nothing after that record is read. A header that does not match gives
+// an empty result.
+struct PointReadResult {
+    ReadOutcome outcome = ReadOutcome::Read;
+    PointRecord* points = nullptr;
+    int32_t count = 0;
+};
+
+// The straightforward reader: the header and each record read with fscanf.
+PointReadResult readPointFileScanf(const char* path);
+
+void releasePoints(PointRecord* points);
