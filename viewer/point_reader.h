@@ -28,4 +28,8 @@ struct PointReadResult {
 // The straightforward reader: the header and each record read with fscanf.
 PointReadResult readPointFileScanf(const char* path);
 
+// Storage for count records, shared by every reader so that releasePoints fits them all.
+// Returns nullptr for a negative count or when the storage cannot be had. A count of 0 is a
+// valid request and gives a non-null pointer.
+PointRecord* allocatePoints(int64_t count);
 void releasePoints(PointRecord* points);
