@@ -1,1 +1,146 @@
-// controls/core/drawing.cpp - not written yet.
+// controls/core/drawing.cpp - text in GLUT bitmap fonts, captions, the raised frame, the
+// standard images, and drawing one control or a whole subtree into a control window.
+#include "controls/core/control.h"
+
+#include "controls/windows/control_window.h"
+
+#include <GL/glut.h>
+
+// --- Text ---
+
+int bitmapTextWidth(void* font, const char* text) {
+    int total = 0;
+    for (const char* c = text; *c != '\0'; ++c)
+        total += glutBitmapWidth(font, static_cast<unsigned char>(*c));
+    return total;
+}
+
+void drawBitmapText(void* font, const char* text) {
+    for (const char* c = text; *c != '\0'; ++c)
+        glutBitmapCharacter(font, static_cast<unsigned char>(*c));
+}
+
+void* Control::currentFont() const {
+    if (font != nullptr)
+        return font;
+    if (window != nullptr)
+        return window->defaultFont;
+    return GLUT_BITMAP_HELVETICA_12;
+}
+
+int Control::textWidth(const char* s) const { return bitmapTextWidth(currentFont(), s); }
+
+void Control::drawText(const char* s) const { drawBitmapText(currentFont(), s); }
+
+void Control::applyBackgroundColour() const {
+    if (window != nullptr)
+        glColor3ub(window->backgroundColour[0], window->backgroundColour[1],
+                   window->backgroundColour[2]);
+}
+
+void Control::drawName(int left, int baseline) const {
+    if (window == nullptr || hidden != 0)
+        return;
+    // The colour is set before each glRasterPos2i: OpenGL latches the raster colour there.
+    if (enabled != 0) {
+        applyBackgroundColour();
+        glRasterPos2i(left + 1, baseline + 1);
+        drawText(name);
+        glColor3b(0, 0, 0);
+    } else {
+        glColor3f(1, 1, 1);
+        glRasterPos2i(left + 1, baseline + 1);
+        drawText(name);
+        glColor3f(0.4f, 0.4f, 0.4f);
+    }
+    glRasterPos2i(left, baseline);
+    drawText(name);
+}
+
+// --- Frames and images ---
+
+void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {
+    const int right = left + w;
+    const int bottom = top + h;
+    glColor3ub(backgroundColour[0], backgroundColour[1], backgroundColour[2]);
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(left + 1, top + 1);
+    glVertex2i(right - 1, top + 1);
+    glVertex2i(right - 1, bottom - 1);
+    glVertex2i(left + 1, bottom - 1);
+    glEnd();
+    glColor3f(1, 1, 1);
+    glBegin(GL_LINE_STRIP);
+    glVertex2i(left, bottom);
+    glVertex2i(left, top);
+    glVertex2i(right, top);
+    glEnd();
+    glColor3f(0, 0, 0);
+    glBegin(GL_LINE_STRIP);
+    glVertex2i(right, top);
+    glVertex2i(right, bottom);
+    glVertex2i(left, bottom);
+    glEnd();
+    glColor3f(0.5f, 0.5f, 0.5f);
+    glBegin(GL_LINE_STRIP);
+    glVertex2i(right - 1, top + 1);
+    glVertex2i(right - 1, bottom - 1);
+    glVertex2i(left + 1, bottom - 1);
+    glEnd();
+}
+
+void ControlWindow::drawBitmap(int id, int left, int top) {
+    const Bitmap& image = bitmaps[id];
+    if (image.bytes == nullptr)
+        return;
+    // Under the y-down transform this raster position is the picture's bottom-left corner;
+    // glDrawPixels then lays the stored rows upwards from it.
+    glRasterPos2f(left + 0.5f, top + image.height + 0.5f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glDrawPixels(image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.bytes);
+}
+
+// --- Drawing a control ---
+
+int Control::selectWindow() const {
+    int previous = glutGetWindow();
+    if (window->windowId > 0)
+        glutSetWindow(window->windowId);
+    glDrawBuffer(GL_FRONT);
+    return previous;
+}
+
+void Control::restoreWindow(int previousWindow) {
+    if (previousWindow > 0)
+        glutSetWindow(previousWindow);
+}
+
+void Control::redraw() {
+    if (window == nullptr || hidden != 0)
+        return;
+    const int previous = selectWindow();
+    const int saved = window->useFrontBuffer();
+    // Nothing is cleared: the control paints its own background, and the modelview matrix
+    // left by the last display pass puts it at its window position.
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x + 0.5f, y + 0.5f, 0);
+    draw(0, 0);
+    glPopMatrix();
+    // Also flushes, so the drawing reaches the screen before the event loop resumes.
+    window->restoreDrawBuffer(saved);
+    restoreWindow(previous);
+}
+
+void Control::drawSubtree() {
+    if (window == nullptr || hidden != 0)
+        return;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x + 0.5f, y + 0.5f, 0);
+    draw(xMargin, topMargin);
+    glPopMatrix();
+    for (Control* child = firstChildControl(); child != nullptr;
+         child = child->nextSiblingControl())
+        child->drawSubtree();
+}

@@ -49,8 +49,18 @@ public:
     void postMainRedisplay();
 
     // --- Drawing shared by the controls ---
+    // Drawing outside the display pass (a control changing its look at once) is bracketed,
+    // with this window current, by
+    //     int previous = selectWindow(); int saved = window->useFrontBuffer();
+    //     ... GL calls ...
+    //     window->restoreDrawBuffer(saved); restoreWindow(previous);
+    // useFrontBuffer selects GL_FRONT and returns the draw buffer it replaced.
+    // restoreDrawBuffer puts that buffer back and calls glFlush, so single-buffered drawing
+    // reaches the screen before the event loop resumes; call it (or flush()) last.
     int useFrontBuffer();
     void restoreDrawBuffer(int saved);
+    // glFlush in this window's context; the window must be current.
+    void flush();
     void drawRaisedBox(int x, int y, int w, int h);
     void drawBitmap(int id, int x, int y);
 
@@ -65,6 +75,9 @@ public:
 
     // --- Input dispatch and focus ---
     void keyboardEvent(unsigned char key, int x, int y);
+    // The same with the modifier bits supplied: the form above reads them with glutGetModifiers,
+    // which GLUT answers only inside an input callback.
+    void keyboardEvent(unsigned char key, int x, int y, int modifiers);
     void specialEvent(int key, int x, int y);
     void mouseEvent(int button, int state, int x, int y);
     void motionEvent(int x, int y);
