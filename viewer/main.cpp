@@ -1,0 +1,23 @@
+// viewer/main.cpp - the entry point: load the point file, open the graphics window, run GLUT.
+#include "viewer/point_set.h"
+#include "viewer/scene.h"
+
+#include <GL/freeglut.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: pointillist POINT_FILE\n");
+        return 1;
+    }
+    // GLUT sees the program name only: the point file path is not one of its options.
+    int glutArgc = 1;
+    char* glutArgv[] = {argv[0], nullptr};
+    glutInit(&glutArgc, glutArgv);
+
+    pointSet.load(argv[1]);
+    createGraphicsWindow();
+    glutMainLoop();
+    return 0;
+}
