@@ -1,1 +1,152 @@
-// controls/widgets/button.cpp - not written yet.
+// controls/widgets/button.cpp - the push button and its creation.
+#include "controls/widgets/button.h"
+
+#include "controls/windows/control_window.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include <GL/gl.h>
+
+Button::Button() {
+    type = CONTROL_BUTTON;
+    std::snprintf(name, sizeof name, "Button: %p", static_cast<void*>(this));
+    width = 100;
+    height = 20;
+    alignment = ALIGN_CENTER;
+    canActivate = 1;
+}
+
+int Button::mouseDown(int, int) {
+    intValue = 1;
+    shownPressed = 1;
+    showPressed();
+    return 0;
+}
+
+// Draws only when the pointer crosses the button's edge, not at every motion.
+int Button::mouseHeld(int, int, int inside) {
+    if (inside != 0 && shownPressed == 0)
+        showPressed();
+    if (inside == 0 && shownPressed != 0)
+        showReleased();
+    shownPressed = inside;
+    return 0;
+}
+
+int Button::mouseUp(int, int, int inside) {
+    setIntValue(0);
+    showReleased();
+    if (inside != 0) {
+        runCallback();
+        // A callback that only changes the application's state is seen at once.
+        if (window != nullptr)
+            window->postMainRedisplay();
+    }
+    return 0;
+}
+
+int Button::keyPressed(int, int) { return 0; }
+
+void Button::updateSize() {
+    if (window == nullptr)
+        return;
+    int needed = textWidth(name) + 16;
+    if (width < needed)
+        width = needed;
+}
+
+void Button::draw(int, int) {
+    if (window == nullptr || hidden != 0)
+        return;
+    window->drawRaisedBox(0, 0, width, height);
+    drawFace(0);
+}
+
+void Button::drawFace(int pressed) {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    int w = width;
+    int h = height;
+    applyBackgroundColour();
+    glDisable(GL_CULL_FACE);
+    glBegin(GL_QUADS);
+    glVertex2i(2, 2);
+    glVertex2i(w - 2, 2);
+    glVertex2i(w - 2, h - 2);
+    glVertex2i(2, h - 2);
+    glEnd();
+    int textWidth = bitmapTextWidth(window->defaultFont, name);
+    int textX = std::max(w - textWidth, 0) / 2;
+    int textY = 13;
+    if (pressed != 0) {
+        textX += 1;
+        textY = 14;
+    }
+    drawName(textX, textY);
+    if (active != 0) {
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(1, 0x5555);
+        glColor3f(0.0f, 0.0f, 0.0f);
+        glBegin(GL_LINE_LOOP);
+        glVertex2i(3, 3);
+        glVertex2i(w - 3, 3);
+        glVertex2i(w - 3, h - 3);
+        glVertex2i(3, h - 3);
+        glEnd();
+        glDisable(GL_LINE_STIPPLE);
+    }
+    restoreWindow(previousWindow);
+}
+
+void Button::showPressed() {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    int savedBuffer = window->useFrontBuffer();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
+    drawFace(1);
+    // Black over the raised edges makes the button look sunk.
+    int w = width;
+    int h = height;
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(0, 0);
+    glVertex2i(w, 0);
+    glVertex2i(w, h);
+    glVertex2i(0, h);
+    glEnd();
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(1, 1);
+    glVertex2i(w - 1, 1);
+    glVertex2i(w - 1, h - 1);
+    glVertex2i(1, h - 1);
+    glEnd();
+    glPopMatrix();
+    // Also flushes, so the new look reaches the screen before the event loop resumes.
+    window->restoreDrawBuffer(savedBuffer);
+    restoreWindow(previousWindow);
+}
+
+void Button::showReleased() {
+    if (window != nullptr && hidden == 0)
+        redraw();
+}
+
+Button* ControlWindow::addButton(Control* parent, const char* label, int userId,
+                                 ControlCallback callback) {
+    if (parent == nullptr)
+        return nullptr;
+    Button* button = new (std::nothrow) Button;
+    if (button == nullptr)
+        return nullptr;
+    button->userId = userId;
+    button->callback = callback;
+    button->setName(label);
+    attachControl(parent, button);
+    return button;
+}

@@ -1,1 +1,149 @@
-// controls/widgets/checkbox.cpp - not written yet.
+// controls/widgets/checkbox.cpp - the check box, its creation, and the focus frame it shares
+// with the radio button.
+#include "controls/widgets/checkbox.h"
+
+#include "controls/core/bitmaps.h"
+#include "controls/windows/control_window.h"
+
+#include <cstdio>
+#include <new>
+
+#include <GL/gl.h>
+
+namespace {
+
+// Any non-zero value counts as checked, so it toggles to 0; 1 - value would turn 2 into -1,
+// which still reads as checked and could never be cleared by a click.
+int toggled(int value) { return value == 0 ? 1 : 0; }
+
+int boxImage(int value, int enabled) {
+    if (enabled != 0)
+        return value != 0 ? BITMAP_CHECKBOX_ON : BITMAP_CHECKBOX_OFF;
+    return value != 0 ? BITMAP_CHECKBOX_ON_DISABLED : BITMAP_CHECKBOX_OFF_DISABLED;
+}
+
+} // namespace
+
+Checkbox::Checkbox() {
+    type = CONTROL_CHECKBOX;
+    width = 100;
+    height = 13;
+    std::snprintf(name, sizeof name, "Checkbox: %p", static_cast<void*>(this));
+    canActivate = 1;
+    liveKind = LIVE_INT;
+}
+
+void Checkbox::setIntValue(int value) {
+    intValue = value;
+    syncToLive(1);
+    if (window != nullptr && hidden == 0)
+        showCheckState();
+}
+
+int Checkbox::mouseDown(int, int) {
+    savedValue = intValue;
+    intValue = toggled(intValue);
+    pointerInside = 1;
+    showCheckState();
+    return 0;
+}
+
+// Inside the check box it shows the value a release would commit, outside the value before
+// the press.
+int Checkbox::mouseHeld(int, int, int inside) {
+    if (inside != pointerInside)
+        intValue = inside != 0 ? toggled(savedValue) : savedValue;
+    pointerInside = inside;
+    showCheckState();
+    return 0;
+}
+
+int Checkbox::mouseUp(int, int, int inside) {
+    if (inside != 0) {
+        setIntValue(intValue);
+        runCallback();
+    } else {
+        intValue = savedValue;
+    }
+    showCheckState();
+    return 0;
+}
+
+int Checkbox::keyPressed(int, int) { return 0; }
+
+void Checkbox::updateSize() {
+    if (window != nullptr)
+        width = labelledBoxWidth(*this, textOffset);
+}
+
+void Checkbox::draw(int, int) {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    window->drawBitmap(boxImage(intValue, enabled), 0, 0);
+    drawFocusFrame(*this, textOffset);
+    drawName(textOffset, 10);
+    restoreWindow(previousWindow);
+}
+
+void Checkbox::showCheckState() {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    int savedBuffer = window->useFrontBuffer();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
+    window->drawBitmap(boxImage(intValue, enabled), 0, 0);
+    drawFocusFrame(*this, textOffset);
+    glPopMatrix();
+    // Also flushes, so the new look reaches the screen before the event loop resumes.
+    window->restoreDrawBuffer(savedBuffer);
+    restoreWindow(previousWindow);
+}
+
+void drawFocusFrame(const Control& control, int textOffset) {
+    if (control.window == nullptr || control.hidden != 0)
+        return;
+    int previousWindow = control.selectWindow();
+    int textWidth = bitmapTextWidth(control.window->defaultFont, control.name);
+    int x0 = textOffset - 3;
+    int x1 = textOffset + textWidth + 4;
+    int bottom = control.height + 1;
+    if (control.active != 0) {
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(1, 0x5555);
+        glColor3f(0.0f, 0.0f, 0.0f);
+    } else {
+        control.applyBackgroundColour();
+    }
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(x0, 0);
+    glVertex2i(x1, 0);
+    glVertex2i(x1, bottom);
+    glVertex2i(x0, bottom);
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+    Control::restoreWindow(previousWindow);
+}
+
+int labelledBoxWidth(const Control& control, int textOffset) {
+    return textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 6;
+}
+
+Checkbox* ControlWindow::addCheckbox(Control* parent, const char* label, int* variable,
+                                     int userId, ControlCallback callback) {
+    if (parent == nullptr)
+        return nullptr;
+    Checkbox* checkbox = new (std::nothrow) Checkbox;
+    if (checkbox == nullptr)
+        return nullptr;
+    checkbox->bindVariable(variable);
+    checkbox->userId = userId;
+    checkbox->setName(label);
+    checkbox->callback = callback;
+    attachControl(parent, checkbox);
+    // The first read shows the application's value without writing it back.
+    checkbox->syncFromLive();
+    return checkbox;
+}

@@ -1,1 +1,199 @@
-// controls/widgets/radio_group.cpp - not written yet.
+// controls/widgets/radio_group.cpp - radio groups, their buttons, and their creation.
+#include "controls/widgets/radio_group.h"
+
+#include "controls/core/bitmaps.h"
+#include "controls/widgets/checkbox.h"
+#include "controls/windows/control_window.h"
+
+#include <cstdio>
+#include <new>
+
+#include <GL/gl.h>
+
+namespace {
+
+int buttonImage(int selected, int enabled) {
+    if (enabled != 0)
+        return selected ? BITMAP_RADIO_ON : BITMAP_RADIO_OFF;
+    return selected ? BITMAP_RADIO_ON_DISABLED : BITMAP_RADIO_OFF_DISABLED;
+}
+
+} // namespace
+
+// --- RadioGroup ---
+
+RadioGroup::RadioGroup() {
+    type = CONTROL_RADIO_GROUP;
+    xMargin = 0;
+    topMargin = 0;
+    bottomMargin = 0;
+    isContainer = 1;
+    width = 300;
+    height = 300;
+    name[0] = '\0';
+    canActivate = 0;
+    liveKind = LIVE_INT;
+}
+
+void RadioGroup::setIntValue(int value) {
+    if (value == intValue)
+        return;
+    selectButton(value);
+    redrawButtons(1);
+    syncToLive(1);
+}
+
+void RadioGroup::draw(int, int) {
+    if (window != nullptr && hidden == 0)
+        redrawButtons(0);
+}
+
+void RadioGroup::selectButton(int value) {
+    intValue = value;
+    for (Control* child = firstChildControl(); child != nullptr;
+         child = child->nextSiblingControl())
+        child->setIntValue(value != -1 && value == child->userId ? 1 : 0);
+}
+
+void RadioGroup::redrawButtons(int immediate) {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    int savedBuffer = 0;
+    if (immediate != 0)
+        savedBuffer = window->useFrontBuffer();
+    glMatrixMode(GL_MODELVIEW);
+    for (Control* child = firstChildControl(); child != nullptr;
+         child = child->nextSiblingControl()) {
+        // Only radio buttons have a state image; another control put in a group has none.
+        if (child->type != CONTROL_RADIO_BUTTON)
+            continue;
+        glPushMatrix();
+        if (immediate != 0)
+            glTranslatef(child->x + 0.5f, child->y + 0.5f, 0.0f);
+        else
+            glTranslatef(static_cast<float>(child->x - x), static_cast<float>(child->y - y), 0.0f);
+        static_cast<RadioButton*>(child)->drawRadioState();
+        glPopMatrix();
+    }
+    // Also flushes, so the new selection reaches the screen before the event loop resumes.
+    if (immediate != 0)
+        window->restoreDrawBuffer(savedBuffer);
+    restoreWindow(previousWindow);
+}
+
+// --- RadioButton ---
+
+RadioButton::RadioButton() {
+    type = CONTROL_RADIO_BUTTON;
+    height = 13;
+    std::snprintf(name, sizeof name, "RadioButton: %p", static_cast<void*>(this));
+    canActivate = 1;
+}
+
+// The selection follows the pointer during a press; only mouseUp writes or calls back.
+int RadioButton::mouseDown(int, int) {
+    if (group == nullptr)
+        return 0;
+    savedValue = group->intValue;
+    pointerInside = 1;
+    group->selectButton(userId);
+    group->redrawButtons(1);
+    return 0;
+}
+
+int RadioButton::mouseHeld(int, int, int inside) {
+    if (group == nullptr)
+        return 0;
+    if (inside != 0 && pointerInside == 0) {
+        group->selectButton(userId);
+        group->redrawButtons(1);
+    } else if (inside == 0 && pointerInside != 0) {
+        group->selectButton(savedValue);
+        group->redrawButtons(1);
+    }
+    pointerInside = inside;
+    return 0;
+}
+
+int RadioButton::mouseUp(int, int, int inside) {
+    if (group == nullptr)
+        return 0;
+    if (inside != 0) {
+        group->selectButton(userId);
+        group->redrawButtons(1);
+        if (group->intValue != savedValue) {
+            group->syncToLive(1);
+            group->runCallback();
+        }
+    } else {
+        group->selectButton(savedValue);
+        group->redrawButtons(1);
+    }
+    return 0;
+}
+
+void RadioButton::updateSize() {
+    if (window != nullptr)
+        width = labelledBoxWidth(*this, textOffset);
+}
+
+void RadioButton::draw(int, int) {
+    if (group == nullptr || window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    window->drawBitmap(buttonImage(group->intValue == userId, enabled), 0, 0);
+    drawFocusFrame(*this, textOffset);
+    drawName(textOffset, 10);
+    restoreWindow(previousWindow);
+}
+
+void RadioButton::drawRadioState() {
+    if (window == nullptr || hidden != 0)
+        return;
+    int previousWindow = selectWindow();
+    window->drawBitmap(buttonImage(intValue != 0, enabled), 0, 0);
+    drawFocusFrame(*this, textOffset);
+    restoreWindow(previousWindow);
+}
+
+// --- Creation ---
+
+RadioGroup* ControlWindow::addRadioGroup(Control* parent, int* variable, int userId,
+                                         ControlCallback callback) {
+    if (parent == nullptr)
+        return nullptr;
+    RadioGroup* group = new (std::nothrow) RadioGroup;
+    if (group == nullptr)
+        return nullptr;
+    group->bindVariable(variable);
+    if (variable != nullptr)
+        group->intValue = *variable;
+    group->userId = userId;
+    char caption[MAX_TEXT];
+    std::snprintf(caption, sizeof caption, "RadioGroup: %p", static_cast<void*>(group));
+    group->setName(caption);
+    group->callback = callback;
+    attachControl(parent, group);
+    // The group already holds the variable's value, so this only marks the binding as read.
+    group->syncFromLive();
+    return group;
+}
+
+RadioButton* ControlWindow::addRadioButton(Control* group, const char* label) {
+    if (group == nullptr || group->type != CONTROL_RADIO_GROUP)
+        return nullptr;
+    RadioGroup* owner = static_cast<RadioGroup*>(group);
+    RadioButton* button = new (std::nothrow) RadioButton;
+    if (button == nullptr)
+        return nullptr;
+    button->setIntValue(0);
+    button->userId = owner->nextNumber;
+    owner->nextNumber += 1;
+    button->setName(label);
+    button->group = owner;
+    attachControl(owner, button);
+    // The new button is selected when the group's value is its number.
+    owner->selectButton(owner->intValue);
+    return button;
+}

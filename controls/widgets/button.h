@@ -1,0 +1,29 @@
+// controls/widgets/button.h - push button that runs a callback when clicked.
+#pragma once
+
+#include "controls/core/control.h"
+
+#include <cstdint>
+
+// A raised box with a centred label. Held down it looks sunk while the pointer is over it; a
+// release over it runs the callback and then asks the main window to redisplay. It holds no
+// application variable.
+class Button : public Control {
+public:
+    Button();
+    int mouseDown(int x, int y) override;
+    int mouseUp(int x, int y, int inside) override;
+    int mouseHeld(int x, int y, int inside) override;
+    int keyPressed(int key, int modifiers) override;
+    void updateSize() override;
+    void draw(int, int) override;
+
+    // The face inside the raised edges with the label, shifted by a pixel when pressed, and
+    // the focus frame.
+    void drawFace(int pressed);
+    // The sunk look and the raised look, drawn at once into the front buffer.
+    void showPressed();
+    void showReleased();
+
+    int32_t shownPressed = 0;
+};
