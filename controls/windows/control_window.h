@@ -41,6 +41,9 @@ public:
     void reshape(int width, int height);
     void packControls();
     void alignControls(Control* control);
+    // Docked subwindows: widens or heightens the packed root to the host window along the
+    // docked edge (never narrower than packed), and positions the subwindow in its parent.
+    void stretchToHost();
     void placeSubwindow();
     void refresh();
 

@@ -1,1 +1,91 @@
-// controls/windows/docking.cpp - not written yet.
+// controls/windows/docking.cpp - subwindows docked along an edge of their parent: stretched
+// along that edge and stacked outwards after the subwindows made before them.
+#include "controls/windows/control_window.h"
+
+#include "controls/widgets/panel.h"
+#include "controls/windows/window_manager.h"
+
+#include <GL/glut.h>
+
+namespace {
+
+bool has(int flags, int bit) { return (flags & bit) != 0; }
+
+int larger(int a, int b) { return a > b ? a : b; }
+
+void selectIfValid(int id) {
+    if (id > 0)
+        glutSetWindow(id);
+}
+
+} // namespace
+
+void ControlWindow::stretchToHost() {
+    const int previous = glutGetWindow();
+    glutSetWindow(hostWindowId);
+    const int hostHeight = glutGet(GLUT_WINDOW_HEIGHT);
+    const int hostWidth = glutGet(GLUT_WINDOW_WIDTH);
+    selectIfValid(previous);
+
+    // The first dock bit in this order decides.
+    if (has(flags, WINDOW_DOCK_TOP))
+        root->width = larger(root->width, hostWidth);
+    else if (has(flags, WINDOW_DOCK_LEFT))
+        root->height = larger(root->height, hostHeight);
+    else if (has(flags, WINDOW_DOCK_BOTTOM))
+        root->width = larger(root->width, hostWidth);
+    else if (has(flags, WINDOW_DOCK_RIGHT))
+        root->height = larger(root->height, hostHeight);
+}
+
+void ControlWindow::placeSubwindow() {
+    if (!has(flags, WINDOW_SUBWINDOW))
+        return;
+    const int previous = glutGetWindow();
+    glutSetWindow(windowId);
+    const int parentId = glutGet(GLUT_WINDOW_PARENT);
+    glutSetWindow(parentId);
+    const int parentWidth = glutGet(GLUT_WINDOW_WIDTH);
+    const int parentHeight = glutGet(GLUT_WINDOW_HEIGHT);
+    glutSetWindow(windowId);
+
+    int x = 0;
+    int y = 0;
+    if (has(flags, WINDOW_DOCK_RIGHT)) {
+        x = parentWidth - contentWidth;
+    } else if (has(flags, WINDOW_DOCK_BOTTOM) && !has(flags, WINDOW_DOCK_LEFT)) {
+        y = parentHeight - contentHeight;
+    }
+
+    const int sideBits = WINDOW_DOCK_LEFT | WINDOW_DOCK_BOTTOM | WINDOW_DOCK_RIGHT;
+    for (ControlNode* node = windowManager.windows.firstChild; node != nullptr;
+         node = node->nextSibling) {
+        const ControlWindow* other = static_cast<const ControlWindow*>(node);
+        if (!has(other->flags, WINDOW_SUBWINDOW) || other->parentWindowId != parentWindowId)
+            continue;
+        // Left and right subwindows start below every top-only subwindow of the parent,
+        // whenever it was made.
+        const bool topOnly =
+            has(other->flags, WINDOW_DOCK_TOP) && (other->flags & sideBits) == 0;
+        if (topOnly && (has(flags, WINDOW_DOCK_LEFT) || has(flags, WINDOW_DOCK_RIGHT)))
+            y += other->contentHeight;
+        if (other == this || other->serial >= serial)
+            continue;
+        // Earlier subwindows on the same edge push this one outwards.
+        const int shared = flags & other->flags;
+        if (has(shared, WINDOW_DOCK_LEFT))
+            x += other->contentWidth;
+        else if (has(shared, WINDOW_DOCK_TOP))
+            y += other->contentHeight;
+        else if (has(shared, WINDOW_DOCK_BOTTOM))
+            y -= other->contentHeight;
+        else if (has(shared, WINDOW_DOCK_RIGHT))
+            x -= other->contentWidth;
+    }
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    glutPositionWindow(x, y);
+    selectIfValid(previous);
+}
