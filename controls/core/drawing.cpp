@@ -93,9 +93,13 @@ void ControlWindow::drawBitmap(int id, int left, int top) {
     const Bitmap& image = bitmaps[id];
     if (image.bytes == nullptr)
         return;
-    // Under the y-down transform this raster position is the picture's bottom-left corner;
-    // glDrawPixels then lays the stored rows upwards from it.
-    glRasterPos2f(left + 0.5f, top + image.height + 0.5f);
+    // The control's origin is the centre of its top-left pixel, so pixel corners lie half a
+    // unit off the integer coordinates. The raster position is the bottom-left corner of the
+    // picture's bottom-left pixel (under the y-down transform, below and left of it), and
+    // glDrawPixels lays the stored rows upwards from there: the image covers exactly the
+    // pixels left .. left + width - 1 and top .. top + height - 1, like the other primitives.
+    // (Half a unit the other way would shift it one pixel right and down.)
+    glRasterPos2f(left - 0.5f, top + image.height - 0.5f);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glDrawPixels(image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.bytes);
 }

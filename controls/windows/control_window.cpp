@@ -219,6 +219,12 @@ void ControlWindow::close() {
 }
 
 void ControlWindow::closeWindow() {
+    // Destroy the window while another one is current: a context destroyed while current
+    // lives on until it is unbound, and Mesa then flushes it into the X window that is gone
+    // already, a fatal X error (seen after front-buffer reads).
+    const int other = otherWindow();
+    if (other > 0)
+        glutSetWindow(other);
     if (windowId > 0)
         glutDestroyWindow(windowId);
     if (parent != nullptr)
@@ -236,6 +242,20 @@ void ControlWindow::closeWindow() {
     }
     delete this; // frees the control tree and the bitmaps
     windowManager.updateIdleRegistration();
+}
+
+int ControlWindow::otherWindow() const {
+    if (parentWindowId > 0)
+        return parentWindowId;
+    if (mainWindowId > 0)
+        return mainWindowId;
+    for (const ControlNode* node = windowManager.windows.firstChild; node != nullptr;
+         node = node->nextSibling) {
+        const ControlWindow* window = static_cast<const ControlWindow*>(node);
+        if (window != this && window->windowId > 0)
+            return window->windowId;
+    }
+    return 0;
 }
 
 // --- Controls ---

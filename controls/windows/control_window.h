@@ -70,7 +70,12 @@ public:
     // --- Closing ---
     // Asks for the window to be closed at its next display.
     void close();
+    // Runs from display when closeRequested is 1: destroys the GLUT window, leaves the
+    // manager's list and frees the window with its controls and bitmaps.
     void closeWindow();
+    // A GLUT window other than this one to make current while this one is destroyed: the
+    // parent, the main window or another control window; 0 when there is none.
+    int otherWindow() const;
 
     // --- Controls ---
     int attachControl(Control* parent, Control* control);
