@@ -1,0 +1,53 @@
+// tests/viewer/viewer_fixture.h - shared helpers of the viewer tests: test data, the graphics
+// window under a real X server, projection of scene points, and running the real executables.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+std::string dataPath(const std::string& name);
+
+// Pumps GLUT events until done() holds or five seconds have passed; returns done().
+bool pumpUntil(const std::function<bool()>& done);
+
+// Where a scene point lands in window pixels (origin bottom-left) under the current matrices.
+struct WindowPoint {
+    double x, y;
+};
+WindowPoint project(double x, double y, double z);
+
+// Where a point at (x, y, z) relative to the eye (looking along -z) lands in a width x height
+// window under the viewer's projection: 60 degrees vertically, aspect 1.0.
+WindowPoint perspective(double x, double y, double z, int width, int height);
+
+// Loads a test file into the global point set and opens the graphics window through the
+// viewer's own start-up code; waits for its first frame. Counts display and reshape calls.
+class GraphicsWindowTest : public ::testing::Test {
+protected:
+    void open(const std::string& file);
+    void TearDown() override;
+    void resize(int width, int height);
+    // Asks for a frame and waits until it has been drawn and can be read back.
+    void redraw();
+    // The RGB bytes of one pixel of the last frame, origin bottom-left. Read from the back
+    // buffer: Mesa's software rasteriser swaps by copying the back buffer to the window and
+    // keeps it, while its front buffer of a double-buffered window reads back as black.
+    std::vector<int> pixel(int x, int y);
+
+    static int displays;
+    static int reshapes;
+    int window = 0;
+};
+
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// Runs a program (found on PATH when the name has no slash) to completion.
+ProcessResult runProgram(const std::vector<std::string>& args);
+// Starts a program and returns its process id without waiting.
+int startProgram(const std::vector<std::string>& args);
