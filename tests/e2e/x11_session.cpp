@@ -1,0 +1,210 @@
+// tests/e2e/x11_session.cpp - process, window and screenshot helpers for end-to-end tests.
+#include "tests/e2e/x11_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+bool Screenshot::isColour(int x, int y, int r, int g, int b) const {
+    const unsigned char* p = at(x, y);
+    return p[0] == r && p[1] == g && p[2] == b;
+}
+
+int Screenshot::differingPixels(const Screenshot& other) const {
+    if (width != other.width || height != other.height) return width * height;
+    int count = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        if (rgb[i] != other.rgb[i] || rgb[i + 1] != other.rgb[i + 1] ||
+            rgb[i + 2] != other.rgb[i + 2])
+            ++count;
+    }
+    return count;
+}
+
+bool Screenshot::savePpm(const std::string& path) const {
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    out.write(reinterpret_cast<const char*>(rgb.data()), std::streamsize(rgb.size()));
+    return bool(out);
+}
+
+std::string runCommand(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    int result = pclose(pipe);
+    if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return output;
+}
+
+bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// --- Process ---
+
+Process::Process(const std::string& executable, const std::vector<std::string>& arguments) {
+    char pattern[] = "/tmp/pointillist-e2e-XXXXXX";
+    std::string dir = mkdtemp(pattern);
+    outPath_ = dir + "/stdout";
+    errPath_ = dir + "/stderr";
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
+            _exit(127);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(executable.c_str()));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(executable.c_str(), argv.data());
+        _exit(127);
+    }
+}
+
+Process::~Process() {
+    if (pid_ > 0 && running()) {
+        kill(pid_, SIGKILL);
+        wait();
+    }
+}
+
+bool Process::running() {
+    if (ended_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    return true;
+}
+
+int Process::wait(std::chrono::milliseconds limit) {
+    pollUntil([this] { return !running(); }, limit);
+    return ended_ ? status_ : -1;
+}
+
+static std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string Process::standardOutput() const { return readFile(outPath_); }
+std::string Process::standardError() const { return readFile(errPath_); }
+
+double Process::cpuSeconds() const {
+    // Fields 14 and 15 of /proc/PID/stat, after the command name in parentheses.
+    std::string stat = readFile("/proc/" + std::to_string(pid_) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15) ticks += std::stol(field);
+    return double(ticks) / double(sysconf(_SC_CLK_TCK));
+}
+
+// --- XWindow ---
+
+XWindow XWindow::find(int pid, const std::string& title) {
+    XWindow window;
+    std::string command = "xdotool search --onlyvisible --pid " + std::to_string(pid) +
+                          " --name '^" + title + "$' 2>/dev/null";
+    pollUntil([&] {
+        std::istringstream ids(runCommand(command));
+        unsigned long id = 0;
+        if (ids >> id) window.id_ = id;
+        return window.id_ != 0;
+    });
+    return window;
+}
+
+void XWindow::geometry(int* x, int* y, int* width, int* height) const {
+    std::istringstream shell(
+        runCommand("xdotool getwindowgeometry --shell " + std::to_string(id_)));
+    std::string line;
+    while (std::getline(shell, line)) {
+        auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        int value = std::atoi(line.c_str() + equals + 1);
+        if (key == "X" && x) *x = value;
+        if (key == "Y" && y) *y = value;
+        if (key == "WIDTH" && width) *width = value;
+        if (key == "HEIGHT" && height) *height = value;
+    }
+}
+
+void XWindow::move(int x, int y) const {
+    runCommand("xdotool windowmove " + std::to_string(id_) + " " + std::to_string(x) + " " +
+               std::to_string(y));
+}
+
+void XWindow::resize(int width, int height) const {
+    runCommand("xdotool windowsize " + std::to_string(id_) + " " + std::to_string(width) + " " +
+               std::to_string(height));
+}
+
+static std::string moveTo(unsigned long id, int x, int y) {
+    return " mousemove --window " + std::to_string(id) + " " + std::to_string(x) + " " +
+           std::to_string(y);
+}
+
+void XWindow::click(int x, int y) const {
+    runCommand("xdotool" + moveTo(id_, x, y) + " click 1");
+}
+
+void XWindow::drag(int button, int fromX, int fromY, int toX, int toY) const {
+    // Several small steps, as a hand would move, so every step is a motion event.
+    std::string command = "xdotool" + moveTo(id_, fromX, fromY) + " mousedown " +
+                          std::to_string(button);
+    const int steps = 4;
+    for (int i = 1; i <= steps; ++i)
+        command += moveTo(id_, fromX + (toX - fromX) * i / steps,
+                          fromY + (toY - fromY) * i / steps);
+    command += " mouseup " + std::to_string(button);
+    runCommand(command);
+}
+
+void XWindow::key(const std::string& keys, int pointerX, int pointerY) const {
+    runCommand("xdotool" + moveTo(id_, pointerX, pointerY) + " key " + keys);
+}
+
+Screenshot XWindow::capture() const {
+    Screenshot shot;
+    std::string ppm = runCommand("import -window " + std::to_string(id_) + " ppm:- 2>/dev/null");
+    std::istringstream in(ppm);
+    std::string magic;
+    int maxValue = 0;
+    if (!(in >> magic >> shot.width >> shot.height >> maxValue) || magic != "P6") return {};
+    in.get();
+    shot.rgb.resize(size_t(shot.width) * shot.height * 3);
+    in.read(reinterpret_cast<char*>(shot.rgb.data()), std::streamsize(shot.rgb.size()));
+    if (!in) return {};
+    return shot;
+}
+
+std::string keepScreenshot(const Screenshot& shot, const std::string& name) {
+    const char* dir = std::getenv("POINTILLIST_ARTEFACTS");
+    std::string base = std::string(dir ? dir : "/tmp") + "/" + name;
+    shot.savePpm(base + ".ppm");
+    // PNG for people; the PPM stays when ImageMagick cannot convert.
+    int status = -1;
+    runCommand("convert '" + base + ".ppm' '" + base + ".png' && rm -f '" + base + ".ppm'", &status);
+    return status == 0 ? base + ".png" : base + ".ppm";
+}
