@@ -8,9 +8,11 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <new>
 
 int ToolkitTest::mainDisplays = 0;
 std::map<int, int> ToolkitTest::displays;
+std::map<int, std::vector<std::pair<int, int>>> ToolkitTest::reshapes;
 
 namespace {
 
@@ -20,7 +22,23 @@ void countingControlDisplay() {
     onDisplay();
 }
 
+void countingControlReshape(int w, int h) {
+    ToolkitTest::reshapes[glutGetWindow()].push_back({w, h});
+    onReshape(w, h);
+}
+
+int nothrowAllocationsToFail = 0;
+
 } // namespace
+
+void failNothrowAllocation(int nth) { nothrowAllocationsToFail = nth; }
+
+// Replaces the allocation that creation operations use, so that their failure path can run.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (nothrowAllocationsToFail > 0 && --nothrowAllocationsToFail == 0)
+        return nullptr;
+    return ::operator new(size);
+}
 
 std::ostream& operator<<(std::ostream& out, const Rgb& colour) {
     return out << "(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
@@ -80,6 +98,8 @@ void ToolkitTest::SetUp() {
     initGlutOnce();
     mainDisplays = 0;
     displays.clear();
+    reshapes.clear();
+    failNothrowAllocation(0);
     // Far right, so that it never covers the control windows whose pixels are read back.
     glutInitWindowSize(400, 300);
     glutInitWindowPosition(800, 0);
@@ -110,6 +130,7 @@ ControlWindow* ToolkitTest::makeWindow(const char* title, int x, int y) {
     const int previous = glutGetWindow();
     glutSetWindow(window->windowId);
     glutDisplayFunc(countingControlDisplay);
+    glutReshapeFunc(countingControlReshape);
     if (previous > 0)
         glutSetWindow(previous);
     return window;

@@ -13,6 +13,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Rgb {
@@ -76,8 +77,13 @@ protected:
     int mainWindow = 0;
 
 public:
-    // Display callbacks seen: of the main window, and of each control window by GLUT id.
+    // Display callbacks seen: of the main window, and of each control window by GLUT id;
+    // the sizes that reshape callbacks of control windows reported.
     static void countMainDisplay();
     static int mainDisplays;
     static std::map<int, int> displays;
+    static std::map<int, std::vector<std::pair<int, int>>> reshapes;
 };
+
+// Makes the nth allocation with new (std::nothrow) from now on fail (1 = the next one).
+void failNothrowAllocation(int nth);
