@@ -1,0 +1,87 @@
+// tests/widgets/button_test.cpp - push button looks, clicks, cancels, space and size.
+#include "tests/widgets/control_fixture.h"
+
+#include <cstring>
+
+namespace {
+
+class ButtonClick : public ControlFixture {
+protected:
+    void SetUp() override {
+        ControlFixture::SetUp();
+        button = window->addButton(root, "Reset View", 3, recordCallback);
+        below = window->addLabel(root, "below");
+        settle();
+    }
+    // The inner left edge: black in the sunk look, background in the raised one.
+    bool looksPressed() {
+        return pixel(window, button->x + 1, midY(button)) == BLACK &&
+               pixel(window, button->x, midY(button)) == BLACK;
+    }
+    bool looksRaised() {
+        return pixel(window, button->x + 1, midY(button)) == BACKGROUND &&
+               pixel(window, button->x, midY(button)) == WHITE;
+    }
+
+    Button* button = nullptr;
+    Label* below = nullptr;
+};
+
+TEST_F(ButtonClick, PressSinksReleaseRaisesThenCallsBackAndRedisplays) {
+    EXPECT_TRUE(looksRaised());
+    press(window, midX(button), midY(button));
+    EXPECT_TRUE(looksPressed());
+    EXPECT_EQ(button->intValue, 1);
+    EXPECT_TRUE(callbacks.empty());
+    release(window, midX(button), midY(button));
+    EXPECT_TRUE(looksRaised());
+    EXPECT_EQ(button->intValue, 0);
+    ASSERT_EQ(callbacks.size(), 1u);
+    EXPECT_EQ(callbacks[0].userId, 3);
+    EXPECT_EQ(callbacks[0].currentWindow, mainWindow);
+    EXPECT_EQ(mainRedisplays(), 1);
+}
+
+TEST_F(ButtonClick, SlidingOffRaisesBackOnSinksReleaseOutsideCancels) {
+    press(window, midX(button), midY(button));
+    drag(window, midX(below), midY(below));
+    EXPECT_TRUE(looksRaised());
+    drag(window, button->x + 2, button->y + 2);
+    EXPECT_TRUE(looksPressed());
+    drag(window, midX(below), midY(below));
+    release(window, midX(below), midY(below));
+    EXPECT_TRUE(looksRaised());
+    EXPECT_EQ(button->intValue, 0);
+    EXPECT_TRUE(callbacks.empty());
+    EXPECT_EQ(mainRedisplays(), 0);
+}
+
+TEST_F(ButtonClick, SpaceOnFocusedButtonRunsCallback) {
+    key(window, '\t');
+    ASSERT_EQ(window->activeControl, button);
+    key(window, ' ');
+    EXPECT_EQ(callbacks.size(), 1u);
+    EXPECT_EQ(mainRedisplays(), 1);
+}
+
+TEST_F(ButtonClick, FocusFrameInsideEdgesInBothLooksAndWipedAfter) {
+    const int y = button->y + 3, x0 = button->x + 3, x1 = button->x + button->width - 3;
+    EXPECT_EQ(dotsOnLine(window, x0, x1, y), 0);
+    click(button);
+    const int expected = (x1 - x0) / 2;
+    EXPECT_GE(dotsOnLine(window, x0, x1, y), expected - 1);
+    press(window, midX(button), midY(button));
+    EXPECT_GE(dotsOnLine(window, x0, x1, y), expected - 1);
+    release(window, midX(button), midY(button));
+    press(window, 1, 1);
+    EXPECT_EQ(dotsOnLine(window, x0, x1, y), 0);
+}
+
+TEST_F(ButtonClick, LongLabelWidensButtonShortOneKeepsDefault) {
+    EXPECT_EQ(button->width, 100);
+    const char* longLabel = "a label much wider than one hundred pixels";
+    Button* wide = window->addButton(root, longLabel, 0, nullptr);
+    EXPECT_EQ(wide->width, bitmapTextWidth(GLUT_BITMAP_HELVETICA_12, longLabel) + 16);
+}
+
+} // namespace
