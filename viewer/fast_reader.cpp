@@ -708,7 +708,8 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
         float value;
         const Token token = parseDecimal(p, end, &next, &value);
         if (token == Token::NeedsMore && !in.ended && end - p <= int64_t(kKeepBytes)) {
-            in.refill(in.position);
+            if (in.refill(in.position))
+                report();
             continue;
         }
         if (token == Token::Converted)

@@ -1,0 +1,291 @@
+// tests/reader/fast_reader_test.cpp - the fast reader against the fscanf reader: awkward texts,
+// every block size, the two-thread split, real and generated clouds.
+#include "viewer/fast_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A file that exists for one test.
+class TempFile {
+public:
+    explicit TempFile(const std::string& text) {
+        const char* dir = std::getenv("TMPDIR");
+        path_ = std::string(dir && *dir ? dir : "/tmp") + "/pointillist-reader-XXXXXX";
+        const int fd = mkstemp(&path_[0]);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(fd);
+    }
+    ~TempFile() { unlink(path_.c_str()); }
+    const char* path() const { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
+
+struct Result {
+    PointReadResult read;
+    explicit Result(PointReadResult r) : read(r) {}
+    ~Result() { releasePoints(read.points); }
+};
+
+// Outcome, count and every bit of the counted records; records past count are unspecified.
+::testing::AssertionResult sameAs(const PointReadResult& expected, const PointReadResult& got) {
+    if (expected.outcome != got.outcome)
+        return ::testing::AssertionFailure() << "outcome " << int(got.outcome) << ", expected "
+                                             << int(expected.outcome);
+    if (expected.count != got.count)
+        return ::testing::AssertionFailure() << "count " << got.count << ", expected "
+                                             << expected.count;
+    const float* want = &expected.points[0].x;
+    const float* have = &got.points[0].x;
+    for (int64_t i = 0; i < int64_t(expected.count) * 6; ++i)
+        if (std::memcmp(&want[i], &have[i], sizeof(float)) != 0)
+            return ::testing::AssertionFailure() << "number " << i << " is " << have[i]
+                                                 << ", expected " << want[i];
+    return ::testing::AssertionSuccess();
+}
+
+// Reads the file with the oracle, then with the fast reader at several block sizes, alone and
+// split over two threads from the first byte of the body on.
+void expectSameAsOracle(const char* path, std::vector<size_t> blocks = {1, 2, 3, 7, 64, 1 << 20}) {
+    Result oracle(readPointFileScanf(path));
+    for (size_t block : blocks)
+        for (int64_t split : {int64_t(0), int64_t(1) << 40}) {
+            SCOPED_TRACE("block " + std::to_string(block) + (split ? "" : ", split"));
+            FastReadOptions options;
+            options.blockBytes = block;
+            options.splitBytes = split;
+            Result fast(readPointFile(path, options));
+            EXPECT_TRUE(sameAs(oracle.read, fast.read));
+        }
+}
+
+void expectSameAsOracle(const std::string& text) {
+    SCOPED_TRACE("text \"" + text + "\"");
+    TempFile file(text);
+    expectSameAsOracle(file.path());
+}
+
+} // namespace
+
+TEST(FastReaderHeader, MatchesOracleForEveryHeaderForm) {
+    const char* body = " 1 2 3 4 5 6\n7 8 9 10 11 12\n";
+    for (const char* header :
+         {"# points = 2", "#points=2", "#  points \t=\n\n 2", "# Points = 2", "\n# points = 2",
+          " # points = 2", "# point = 2", "#\npoints\n=\n2", "# points = +2", "# points = -0",
+          "# points = 02", "# points = 2x", "# points = x", "# points =", "# points", "#", "",
+          "# points = 1", "# points = 3", "# points = 0"})
+        expectSameAsOracle(std::string(header) + body);
+}
+
+TEST(FastReaderHeader, CountsThatCannotBeAllocatedFailInBothReaders) {
+    for (const char* header : {"# points = -1", "# points = -2147483648", "# points = 2147483648",
+                               "# points = 4294967298", "# points = 99999999999999999999999",
+                               "# points = -99999999999999999999999"}) {
+        SCOPED_TRACE(header);
+        TempFile file(std::string(header) + "\n1 2 3 4 5 6\n");
+        Result oracle(readPointFileScanf(file.path()));
+        Result fast(readPointFile(file.path()));
+        EXPECT_EQ(fast.read.outcome, ReadOutcome::CannotAllocate);
+        EXPECT_TRUE(sameAs(oracle.read, fast.read));
+    }
+}
+
+TEST(FastReaderHeader, MissingFileAndDirectoryMatchOracle) {
+    Result missing(readPointFile("/nonexistent/cloud.txt"));
+    EXPECT_EQ(missing.read.outcome, ReadOutcome::CannotOpen);
+    // A directory opens for reading but gives no bytes: an empty set, as with fscanf.
+    expectSameAsOracle("/", {1 << 20});
+    Result directory(readPointFile("/"));
+    EXPECT_EQ(directory.read.outcome, ReadOutcome::Read);
+    EXPECT_EQ(directory.read.count, 0);
+}
+
+// Each number form is placed last in a record and at every position of a record, followed by
+// more records, so the test sees both the value and what the scan consumed.
+TEST(FastReaderNumbers, EveryFormThatPercentFTakesOrRejects) {
+    const char* forms[] = {
+        "0", "-0", "+0", "1", "-1", "+1", "1.", ".5", "-.5", "+.5", "1.5e3", "1.5E+3", "1e-3",
+        "1e", "1E", "1e+", "1e-", "1e5e", "1e5.5", "1.5.5", "1-2", "1+2", "1..", ".", "-", "+",
+        "+-1", "-+1", "--1", ".e1", "-.e1", "e5", "0x", "0X", "-0x", "0x1", "0x1p", "0x1p+",
+        "0x1P-2", "0x1.8p1", "0x.p1", "0xg", "0x.", "0xe+1", "0x1e+1", "00x1", "0x1p3.5",
+        "nan", "NaN", "-nan", "+NAN", "nan(", "nan(123)", "na", "n", "-n", "nanx", "inf", "-Inf",
+        "INF", "infinity", "-INFINITY", "infinit", "infin", "infx", "in", "i", "3.4028235e38",
+        "3.4028236e38", "1e39", "-1e39", "1e-45", "7e-46", "1e-50", "1.17549435e-38",
+        "0.000000000000000000000000000000000000000000001401298464324817",
+        "123456789012345678901234567890", "0.1000000000000000055511151231257827",
+        "16777217", "16777216.5", "33554435", "1.00000005960464477539", "0e999999999999",
+        "1e999999999999", "1e-999999999999", "000000000000000000000000000001.5",
+        "9007199254740993", "7.038531e-26", "1,5", "1;", "\x80", "1\x80", "#"};
+    for (const char* form : forms)
+        for (int position = 0; position < 6; ++position) {
+            std::string record;
+            for (int i = 0; i < 6; ++i)
+                record += (i == position ? std::string(form) : std::to_string(i + 1)) + " ";
+            expectSameAsOracle("# points = 3\n" + record + "\n1 2 3 4 5 6\n7 8 9 10 11 12\n");
+        }
+}
+
+TEST(FastReaderNumbers, UnusualBytesAndLayouts) {
+    const std::string nul("1 2 3\0 4 5 6\n", 13);
+    for (const std::string& text : {
+             std::string("# points = 2\r\n1 2 3 4 5 6\r\n7 8 9 10 11 12\r\n"),
+             std::string("# points = 2\n1\n2\n3\n4\n5\n6 7 8 9 10 11 12"),
+             std::string("# points = 2\n1 2 3 4 5 6 7 8 9 10 11 12"),
+             std::string("# points = 2\n\v\f\t1 2 3 4 5 6\n\n\n   7 8 9 10 11 12\t"),
+             std::string("# points = 3\n1 2 3 4 5 6\n7 8 9"),
+             std::string("# points = 3\n1 2 3 4 5 6\n7 8 9 10 11 12"),
+             std::string("# points = 3\n1 2 3 4 5 6\n7 8 9 10 11 1e"),
+             std::string("# points = 3\n1 2 3 4 5 6\n7 8 9 10 11 -"),
+             std::string("# points = 1\n1 2 3 4 5 6 garbage after the last record"),
+             std::string("# points = 2\n") + nul + "7 8 9 10 11 12\n",
+             std::string("# points = 2\n1 2 3 4 5 6") + std::string(3000, ' ') + "7 8 9 10 11 12",
+             std::string("# points = 1\n") + std::string(5000, '1') + " 2 3 4 5 6",
+             std::string("# points = 1\n0.") + std::string(5000, '0') + "1 2 3 4 5 6",
+         })
+        expectSameAsOracle(text);
+}
+
+// Random clouds in every format printf has, so that values near rounding boundaries, long and
+// short mantissas, exponents and hexadecimal floats all cross block ends somewhere.
+TEST(FastReaderNumbers, RandomCloudsInManyFormats) {
+    std::mt19937 random(1234);
+    const char* formats[] = {"%.9g", "%.3f", "%.1f", "%g", "%e", "%.17g", "%a", "%.0f", "%.6e"};
+    for (int cloud = 0; cloud < 20; ++cloud) {
+        std::string text = "# points = 400\n";
+        char number[64];
+        for (int i = 0; i < 400 * 6; ++i) {
+            const uint32_t bits = random();
+            float value;
+            std::memcpy(&value, &bits, sizeof value);
+            double x = (random() % 4 == 0) ? double(value)
+                                           : std::ldexp(double(random()) / 4294967296.0 - 0.5,
+                                                        int(random() % 40) - 20);
+            if (random() % 8 == 0)
+                x = double(int(random() % 2001) - 1000);
+            std::snprintf(number, sizeof number, formats[random() % 9], x);
+            text += number;
+            text += (random() % 6 == 0) ? "\n" : " ";
+        }
+        SCOPED_TRACE("cloud " + std::to_string(cloud));
+        TempFile file(text);
+        expectSameAsOracle(file.path(), {5, 13, 100, 1 << 20});
+    }
+}
+
+// With the split forced on small files, the second thread starts right after the header; what
+// comes before and after the place it starts must not change the result.
+TEST(FastReaderSplit, AwkwardTextOnEitherSideOfTheHandOver) {
+    std::string plain;
+    for (int i = 0; i < 200; ++i)
+        plain += std::to_string(i) + ".25 -1.5 2e1 0.1 0.2 0.3\n";
+    for (const char* odd : {"1-2", "nan(", "1e5x", "0x1p3", "infinity", "1.5.5", "- 1", "x"}) {
+        SCOPED_TRACE(odd);
+        for (size_t at : {size_t(0), plain.size() / 3, plain.size() / 2, plain.size() * 3 / 5,
+                          plain.size() - 1}) {
+            std::string text = plain;
+            const size_t line = text.rfind('\n', at);
+            text.insert(line == std::string::npos ? 0 : line + 1, std::string(odd) + " ");
+            TempFile file("# points = 250\n" + text);
+            expectSameAsOracle(file.path(), {3, 64, 4096});
+        }
+    }
+}
+
+// A pipe can't be read at offsets: the reader reads it in order and never splits.
+TEST(FastReaderSplit, PipeGivesWhatTheFileGives) {
+    std::string text = "# points = 300\n";
+    for (int i = 0; i < 300; ++i)
+        text += std::to_string(i * 0.125) + " 1 2 0.5 0.25 1e-3\n";
+    TempFile file(text);
+    Result oracle(readPointFileScanf(file.path()));
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::thread writer([&] {
+        EXPECT_EQ(write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        close(ends[1]);
+    });
+    FastReadOptions options;
+    options.blockBytes = 100;
+    options.splitBytes = 0;
+    Result fast(readPointFile(("/proc/self/fd/" + std::to_string(ends[0])).c_str(), options));
+    writer.join();
+    close(ends[0]);
+    EXPECT_TRUE(sameAs(oracle.read, fast.read));
+}
+
+TEST(FastReaderProgress, ReportsGrowingBytesAndPointsWithinTheFile) {
+    std::string text = "# points = 20000\n";
+    for (int i = 0; i < 20000; ++i)
+        text += "1.5 2.5 3.5 0.1 0.2 0.3\n";
+    TempFile file(text);
+    for (int64_t split : {int64_t(0), int64_t(1) << 40}) {
+        std::vector<ReadProgress> reports;
+        FastReadOptions options;
+        options.blockBytes = 4096;
+        options.splitBytes = split;
+        options.progress = [&](const ReadProgress& progress) { reports.push_back(progress); };
+        Result fast(readPointFile(file.path(), options));
+        EXPECT_EQ(fast.read.count, 20000);
+        ASSERT_GE(reports.size(), 10u);
+        for (size_t i = 0; i < reports.size(); ++i) {
+            EXPECT_EQ(reports[i].bytesTotal, int64_t(text.size()));
+            EXPECT_LE(reports[i].bytesRead, reports[i].bytesTotal);
+            EXPECT_LE(reports[i].pointsRead, 20000);
+            if (i > 0) {
+                EXPECT_GE(reports[i].bytesRead, reports[i - 1].bytesRead);
+                EXPECT_GE(reports[i].pointsRead, reports[i - 1].pointsRead);
+            }
+        }
+    }
+}
+
+// The real clouds shipped beside the repository (absent in a bare clone: then skipped).
+TEST(FastReaderClouds, RealCloudsLoadIdentically) {
+    const std::string dir = POINTILLIST_REAL_DATA_DIR;
+    const char* names[] = {"laspy_simple.txt",      "open3d_fragment.txt",
+                           "pcl_bunny_397.txt",     "pcl_cturtle_intensity.txt",
+                           "pcl_five_people.txt",   "pcl_logo.txt",
+                           "pcl_milk_color.txt",    "pcl_office1.txt",
+                           "pdal_autzen_trim.txt",  "stanford_bunny.txt"};
+    struct stat status;
+    if (stat(dir.c_str(), &status) != 0)
+        GTEST_SKIP() << dir << " is not here";
+    for (const char* name : names) {
+        const std::string path = dir + "/" + name;
+        if (stat(path.c_str(), &status) != 0)
+            continue;
+        SCOPED_TRACE(name);
+        expectSameAsOracle(path.c_str(), {4093, 1 << 20});
+    }
+}
+
+TEST(FastReaderClouds, GeneratedMillionPointCloudLoadsIdentically) {
+    const std::string path = std::string(POINTILLIST_SCRATCH_DIR) + "/reader-test-1m.txt";
+    ASSERT_EQ(std::system((std::string(GENERATE_CLOUD_EXE) + " 1000000 " + path).c_str()), 0);
+    Result oracle(readPointFileScanf(path.c_str()));
+    EXPECT_EQ(oracle.read.count, 1000000);
+    for (int64_t split : {int64_t(0), int64_t(1) << 40}) {
+        FastReadOptions options;
+        options.splitBytes = split;
+        Result fast(readPointFile(path.c_str(), options));
+        EXPECT_TRUE(sameAs(oracle.read, fast.read));
+    }
+    unlink(path.c_str());
+}
