@@ -13,11 +13,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 struct Rgb {
     int r, g, b;
@@ -38,21 +44,56 @@ struct CallbackRecord {
 inline std::vector<CallbackRecord> callbacks;
 inline void recordCallback(int userId) { callbacks.push_back({userId, glutGetWindow()}); }
 
+// Tests run in parallel under one X server, and a read of a front buffer returns what is on
+// the screen there, so each test process draws in a screen area of its own: one of four slots
+// away from the top-left corner, where other tests put their windows. The slot is held by a
+// lock on a file, which the system releases when the process ends.
+struct ScreenSlot {
+    int x = 0, y = 0;
+};
+inline ScreenSlot claimScreenSlot() {
+    constexpr int SLOTS = 4;
+    const char* display = std::getenv("DISPLAY");
+    std::string name = display != nullptr ? display : "none";
+    for (char& c : name)
+        c = (c == ':' || c == '/' || c == '.') ? '_' : c;
+    int fds[SLOTS];
+    for (int slot = 0; slot < SLOTS; ++slot) {
+        std::string path = "/tmp/pointillist-controls-" + name + "-" + std::to_string(slot);
+        fds[slot] = open(path.c_str(), O_CREAT | O_RDWR, 0666);
+    }
+    int chosen = -1;
+    for (int slot = 0; slot < SLOTS && chosen < 0; ++slot)
+        if (fds[slot] >= 0 && flock(fds[slot], LOCK_EX | LOCK_NB) == 0)
+            chosen = slot;
+    if (chosen < 0) {
+        // All taken: wait for one, so that windows never overlap.
+        chosen = static_cast<int>(getpid() % SLOTS);
+        flock(fds[chosen], LOCK_EX);
+    }
+    for (int slot = 0; slot < SLOTS; ++slot)
+        if (slot != chosen && fds[slot] >= 0)
+            close(fds[slot]);
+    return {640 + (chosen % 2) * 480, 420 + (chosen / 2) * 390};
+}
+
 class ControlFixture : public ::testing::Test {
 protected:
     static inline int mainWindow = 0;
     static inline int mainDisplays = 0;
+    static inline ScreenSlot slot;
 
     static void SetUpTestSuite() {
         if (mainWindow > 0)
             return;
+        slot = claimScreenSlot();
         int argc = 1;
         char name[] = "controls-test";
         char* argv[] = {name, nullptr};
         glutInit(&argc, argv);
         glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
-        glutInitWindowPosition(800, 0);
-        glutInitWindowSize(200, 200);
+        glutInitWindowPosition(slot.x + 400, slot.y);
+        glutInitWindowSize(60, 60);
         mainWindow = glutCreateWindow("graphics");
         glutDisplayFunc([] {
             ++mainDisplays;
@@ -67,17 +108,21 @@ protected:
         root = window->root;
     }
 
+    // Closes through the window's own display, called as GLUT would call it.
     void TearDown() override {
-        for (ControlWindow* w : opened)
+        for (ControlWindow* w : opened) {
             w->close();
-        for (int i = 0; i < 1000 && windowManager.windows.firstChild != nullptr; ++i)
-            glutMainLoopEvent();
+            glutSetWindow(w->windowId);
+            onDisplay();
+        }
         EXPECT_EQ(windowManager.windows.firstChild, nullptr);
         glutSetWindow(mainWindow);
+        glutMainLoopEvent();
     }
 
+    // A control window at (x, y) within this process's screen slot.
     ControlWindow* openWindow(int x, int y) {
-        ControlWindow* w = windowManager.createWindow("controls", 0, x, y);
+        ControlWindow* w = windowManager.createWindow("controls", 0, slot.x + x, slot.y + y);
         w->setMainWindow(mainWindow);
         opened.push_back(w);
         return w;
@@ -91,10 +136,11 @@ protected:
         for (int i = 0; i < 2000; ++i) {
             glutMainLoopEvent();
             XSync(display, False);
-            if (XPending(display) == 0 && sizesMatch())
+            if (XPending(display) == 0 && sizesMatch() && mainDisplays > 0)
                 break;
         }
         ASSERT_TRUE(sizesMatch());
+        ASSERT_GT(mainDisplays, 0);
         glutMainLoopEvent();
         glutSetWindow(mainWindow);
     }
