@@ -76,6 +76,11 @@ void ControlWindow::mouseEvent(int button, int state, int x, int y) {
                 setActiveControl(hit, ACTIVATE_BY_MOUSE);
                 hit->mouseDown(x, y);
             }
+        } else if (mouseButtonHeld == 0 && activeControl != nullptr) {
+            // A press beside the content (a window held larger than its root) must not leave
+            // the focus where it was: the drags and the release would reach a control that
+            // never saw the press, which would restore a value saved at an earlier one.
+            clearActiveControl();
         }
         mouseButtonHeld = 1;
         return;
