@@ -657,8 +657,12 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
 
     while (index < limit) {
         const char* end = in.data + in.length;
-        const int64_t untilInBlock = std::min<int64_t>(
-            std::max<int64_t>(trigger - in.base, 0), static_cast<int64_t>(in.length));
+        int64_t untilInBlock = std::min<int64_t>(std::max<int64_t>(trigger - in.base, 0),
+                                                 static_cast<int64_t>(in.length));
+        // Right after a number from scanFloat the next one may follow without a blank, and
+        // the checks below must see it before the in-place parser takes it.
+        if (helper && previousEnd == in.offset())
+            untilInBlock = static_cast<int64_t>(in.position);
         const char* p = parseInPlace(in.data + in.position, end, in.data + untilInBlock,
                                      points_, &index, limit);
         in.position = static_cast<size_t>(p - in.data);

@@ -1,0 +1,71 @@
+// tests/reader/fuzz/reader_fuzzer.cpp - libFuzzer target: any bytes, read as a point file by the
+// fscanf reader and by the fast reader, must give the same outcome, count and records.
+#include "viewer/fast_reader.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Outcome, count and every bit of the counted records; records past count are unspecified.
+bool same(const PointReadResult& expected, const PointReadResult& got, const char* reader) {
+    if (expected.outcome == got.outcome && expected.count == got.count &&
+        (expected.count == 0 ||
+         std::memcmp(expected.points, got.points, expected.count * sizeof(PointRecord)) == 0))
+        return true;
+    std::fprintf(stderr, "%s: outcome %d count %d, the fscanf reader: outcome %d count %d\n",
+                 reader, int(got.outcome), int(got.count), int(expected.outcome),
+                 int(expected.count));
+    for (int64_t i = 0; expected.count == got.count && i < int64_t(expected.count) * 6; ++i) {
+        const float want = (&expected.points[0].x)[i], have = (&got.points[0].x)[i];
+        if (std::memcmp(&want, &have, sizeof want) != 0) {
+            std::fprintf(stderr, "number %lld: %a, expected %a\n", static_cast<long long>(i),
+                         double(have), double(want));
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// A header may declare billions of points. Both readers allocate through allocatePoints, so a
+// smaller allocation limit treats them alike while keeping each run fast and small.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=256";
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // One in-memory file for the whole run; both readers open it by path like any other.
+    static int file = memfd_create("point-file", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(file);
+    if (ftruncate(file, 0) != 0 ||
+        pwrite(file, data, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
+
+    // Each input is also read in small blocks with the split forced, the block size picked from
+    // its bytes, so that numbers straddle blocks and the second thread starts in odd places.
+    static const size_t blocks[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 64, 255, 4096};
+    uint32_t sum = 0;
+    for (size_t i = 0; i < size; ++i)
+        sum = sum * 31 + data[i];
+    FastReadOptions small;
+    small.blockBytes = blocks[sum % (sizeof blocks / sizeof blocks[0])];
+    small.splitBytes = 0;
+
+    const PointReadResult oracle = readPointFileScanf(path.c_str());
+    const PointReadResult split = readPointFile(path.c_str(), small);
+    const PointReadResult plain = readPointFile(path.c_str());
+    if (!same(oracle, split, "small blocks, split") || !same(oracle, plain, "default"))
+        std::abort();
+    releasePoints(oracle.points);
+    releasePoints(split.points);
+    releasePoints(plain.points);
+    return 0;
+}
