@@ -152,6 +152,15 @@ protected:
         return mainDisplays - before;
     }
 
+    // The callbacks ran with these user ids, in this order, each with the graphics window current.
+    void expectCallbacks(const std::vector<int>& ids) {
+        ASSERT_EQ(callbacks.size(), ids.size());
+        for (size_t i = 0; i < ids.size(); ++i) {
+            EXPECT_EQ(callbacks[i].userId, ids[i]);
+            EXPECT_EQ(callbacks[i].currentWindow, mainWindow);
+        }
+    }
+
     // --- Events, through the toolkit's GLUT callbacks with the window current ---
     static void mouse(ControlWindow* w, int button, int state, int x, int y) {
         glutSetWindow(w->windowId);

@@ -10,14 +10,6 @@ protected:
     }
 };
 
-TEST_F(LabelText, NarrowTextKeepsDefaultWidthWideTextSetsIt) {
-    const char* wide = "a legend line that is well over one hundred pixels wide";
-    Label* narrow = window->addLabel(root, "x axis");
-    Label* broad = window->addLabel(root, wide);
-    EXPECT_EQ(narrow->width, 100);
-    EXPECT_EQ(broad->width, bitmapTextWidth(GLUT_BITMAP_HELVETICA_12, wide));
-}
-
 // setText erases and draws at once, whichever window is current, and leaves that window
 // current; the window is re-packed around the wider text.
 TEST_F(LabelText, SetTextRedrawsAtOnceAndRepacks) {

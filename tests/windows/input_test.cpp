@@ -36,13 +36,6 @@ protected:
         window->attachControl(parent, probe);
         return probe;
     }
-    static void otherButton(ControlWindow* w, int button, int state, int x, int y) {
-        mouse(w, button, state, x, y);
-    }
-    static void passive(ControlWindow* w, int x, int y) {
-        glutSetWindow(w->windowId);
-        onPassiveMotion(x, y);
-    }
     static void tab(ControlWindow* w) { key(w, '\t'); }
     static void shiftTab(ControlWindow* w) { key(w, '\t', GLUT_ACTIVE_SHIFT); }
 };
@@ -125,12 +118,6 @@ TEST_F(TabOrder, ShiftTabWalksBackwardsWithoutWrapping) {
     walk(shiftTab, {d, r1, r0, b, a, nullptr, d});
 }
 
-TEST_F(TabOrder, TabAfterMouseFocusContinuesFromThere) {
-    click(r0);
-    walk(tab, {r1, d});
-    walk(shiftTab, {r1, r0, b});
-}
-
 using NoFocusable = Input;
 
 TEST_F(NoFocusable, TabAndShiftTabFocusNothing) {
@@ -192,9 +179,9 @@ TEST_F(Dispatch, OtherButtonsChangeNeitherFocusNorHeld) {
     click(p);
     p->log.clear();
     for (int button : {GLUT_MIDDLE_BUTTON, GLUT_RIGHT_BUTTON}) {
-        otherButton(window, button, GLUT_DOWN, midX(q), midY(q));
+        mouse(window, button, GLUT_DOWN, midX(q), midY(q));
         EXPECT_EQ(window->mouseButtonHeld, 0);
-        otherButton(window, button, GLUT_UP, midX(q), midY(q));
+        mouse(window, button, GLUT_UP, midX(q), midY(q));
     }
     EXPECT_EQ(window->activeControl, p);
     EXPECT_EQ(p->log + q->log, "");
@@ -222,16 +209,6 @@ TEST_F(Dispatch, PressOnDisabledControlOrBackgroundOnlyTakesFocus) {
         EXPECT_EQ(window->mouseButtonHeld, 0);
     }
     EXPECT_EQ(q->log, "");
-}
-
-TEST_F(Dispatch, HoverTellsEnteredAndLeftControls) {
-    passive(window, midX(p), midY(p));
-    passive(window, midX(p) + 1, midY(p));
-    passive(window, midX(q), midY(q));
-    passive(window, root->width + 5, 0);
-    EXPECT_EQ(p->log, "over1 over0 ");
-    EXPECT_EQ(q->log, "over1 over0 ");
-    EXPECT_EQ(window->hoverControl, q);
 }
 
 // --- Focus across windows ---
