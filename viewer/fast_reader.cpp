@@ -608,6 +608,7 @@ void FastReader::readBody() {
     const bool split =
         stream_->seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
     count_ = static_cast<int32_t>(parseRange(0, declared_ * 6, split) / 6);
+    recordsReady_.store(count_, std::memory_order_release);
     close(stream_->fd);
     stream_.reset();
 }
@@ -641,6 +642,8 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
     int64_t previousEnd = -1;
 
     auto report = [&] {
+        // Records below the first thread's index are final: nothing writes them again.
+        recordsReady_.store(index / 6, std::memory_order_release);
         if (!options_.progress)
             return;
         ReadProgress progress;
@@ -703,6 +706,7 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
                     helper = nullptr;
                     trigger = INT64_MAX;
                     previousEnd = -1;
+                    report();
                     continue;
                 }
             }

@@ -4,6 +4,7 @@
 
 #include "viewer/point_reader.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,11 @@ public:
     // Hands the records over to the caller (see PointReadResult); after readBody.
     PointReadResult take();
 
+    // While readBody runs on another thread: the records, allocated by open, and how many of
+    // them from the first on are final (never written again). At the end that is the count.
+    const PointRecord* records() const { return points_; }
+    int64_t recordsReady() const { return recordsReady_.load(std::memory_order_acquire); }
+
 private:
     int64_t parseRange(int64_t index, int64_t limit, bool split);
 
@@ -57,6 +63,7 @@ private:
     int64_t declared_ = 0;
     PointRecord* points_ = nullptr;
     int32_t count_ = 0;
+    std::atomic<int64_t> recordsReady_{0};
     ReadOutcome outcome_ = ReadOutcome::CannotOpen;
 };
 

@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
 
-    pointSet.load(argv[1]);
+    // Load failures are reported here, before any window; the body is parsed while the window
+    // and its context are created.
+    pointSet.beginLoad(argv[1]);
     createGraphicsWindow();
     glutMainLoop();
     return 0;

@@ -1,22 +1,57 @@
 // viewer/point_set.cpp - loading the point set, its bounds, view distance and drawing.
 #include "viewer/point_set.h"
 
+#include "viewer/fast_reader.h"
+#include "viewer/load_progress.h"
 #include "viewer/scene.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <new>
+#include <thread>
+
+#include <pthread.h>
 
 PointSet pointSet;
 
-void PointSet::load(const char* path) {
-    PointReadResult result = readPointFileScanf(path);
-    switch (result.outcome) {
+namespace {
+
+// While the body is still being parsed, the list is compiled in chunks of at least this many
+// records, as they become final.
+constexpr int64_t kCompileChunk = 65536;
+
+// The load between beginLoad and finishLoad: its reader, and the thread parsing the body.
+struct PendingLoad {
+    FastReader* reader = nullptr;
+    pthread_t thread{};
+    bool threaded = false;
+    std::atomic<bool> parsed{false};
+};
+PendingLoad pending;
+LoadProgress progress;
+
+void* readBody(void*) {
+    pending.reader->readBody();
+    pending.parsed.store(true, std::memory_order_release);
+    return nullptr;
+}
+
+void openOrExit(const char* path, bool split) {
+    FastReadOptions options;
+    if (!split)
+        options.splitBytes = INT64_MAX;
+    options.progress = [](const ReadProgress& read) { progress.update(read); };
+    pending.reader = new (std::nothrow) FastReader(options);
+    progress.start();
+    switch (pending.reader ? pending.reader->open(path) : ReadOutcome::CannotAllocate) {
         case ReadOutcome::CannotOpen:
             std::printf("ERROR: unable to open file %s!\n", path);
             std::exit(1);
@@ -26,6 +61,35 @@ void PointSet::load(const char* path) {
         case ReadOutcome::Read:
             break;
     }
+}
+
+} // namespace
+
+void PointSet::load(const char* path) {
+    openOrExit(path, true);
+    finishLoad();
+}
+
+void PointSet::beginLoad(const char* path) {
+    // The body gets one thread: the calling thread compiles the list meanwhile.
+    openOrExit(path, false);
+    pending.parsed.store(false);
+    // Without a thread the body is read by finishLoad instead.
+    pending.threaded = pthread_create(&pending.thread, nullptr, readBody, nullptr) == 0;
+}
+
+void PointSet::finishLoad() {
+    if (!pending.reader)
+        return;
+    if (pending.threaded)
+        pthread_join(pending.thread, nullptr);
+    else
+        pending.reader->readBody();
+    progress.finish();
+    const PointReadResult result = pending.reader->take();
+    delete pending.reader;
+    pending.reader = nullptr;
+    pending.threaded = false;
     points = result.points;
     count = result.count;
     computeBounds();
@@ -84,15 +148,38 @@ void PointSet::computeViewDistance(float fieldOfViewX) {
 }
 
 void PointSet::buildDisplayList() {
+    // Client arrays are not part of a list: glDrawArrays copies the records into it while it
+    // is compiled, and the array state is put back as it was right after.
+    const PointRecord* records = pending.reader ? pending.reader->records() : points;
     displayList = glGenLists(1);
+    glVertexPointer(3, GL_FLOAT, sizeof(PointRecord), reinterpret_cast<const float*>(records));
+    glColorPointer(3, GL_FLOAT, sizeof(PointRecord), reinterpret_cast<const float*>(records) + 3);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
     glNewList(displayList, GL_COMPILE);
-    glBegin(GL_POINTS);
-    for (int32_t i = 0; i < count; ++i) {
-        glColor3fv(&points[i].r);
-        glVertex3fv(&points[i].x);
+    // Compiling overlaps the parse of a pending body; draws of consecutive ranges draw the same
+    // points in the same order as one draw of them all.
+    int64_t compiled = 0;
+    while (pending.threaded) {
+        const bool parsed = pending.parsed.load(std::memory_order_acquire);
+        const int64_t ready = pending.reader->recordsReady();
+        if (ready - compiled >= kCompileChunk) {
+            glDrawArrays(GL_POINTS, static_cast<GLint>(compiled),
+                         static_cast<GLsizei>(ready - compiled));
+            compiled = ready;
+        } else if (parsed) {
+            break;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
-    glEnd();
+    finishLoad();
+    if (count > compiled)
+        glDrawArrays(GL_POINTS, static_cast<GLint>(compiled),
+                     static_cast<GLsizei>(count - compiled));
     glEndList();
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void PointSet::drawAxes() const {

@@ -25,6 +25,13 @@ struct PointSet {
     // can't be opened or its records can't be allocated, prints the message on standard
     // output and ends the process with status 1.
     void load(const char* path);
+    // load in two halves, so that start-up can create the window and compile the list while
+    // the body is parsed. beginLoad opens the file, reads its header and allocates the records
+    // (failures end the process as in load), then parses the body on a worker thread;
+    // finishLoad waits for it and computes the box and centroid, and does nothing when no load
+    // is pending. buildDisplayList finishes a pending load itself.
+    void beginLoad(const char* path);
+    void finishLoad();
     // The exact box and the mean of the points whose positions are finite; all zero when
     // there are none.
     void computeBounds();
@@ -32,7 +39,10 @@ struct PointSet {
     // horizontal field of view (degrees) with a 10 % margin. A cloud without x extent is
     // framed by the larger of its y and z extents, or by 1.0 when it is a single position.
     void computeViewDistance(float fieldOfViewX);
-    // Compiles the points into a new display list; the graphics window's context is current.
+    // Compiles the points into a new display list, from arrays: the same points in the same
+    // order and colours as one glColor3fv and glVertex3fv each, at a fraction of the calls. A
+    // pending load is compiled as its records arrive, then finished. The graphics window's
+    // context is current.
     void buildDisplayList();
     void drawAxes() const;
     // One frame: clear, axes when showAxis is set, points, swap.
