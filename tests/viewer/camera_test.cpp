@@ -8,12 +8,14 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
 namespace {
 
 using Path = std::vector<std::pair<int, int>>;
+using Point = std::vector<double>;
 
 // Presses at the first position, moves through the rest and releases at the last, through the
 // handlers GLUT calls.
@@ -34,13 +36,13 @@ protected:
         centre = front + 10.0;
     }
 
-    // The scene point p must land where a point at `eye` relative to the eye is seen.
-    void expectSeenAt(std::vector<double> p, std::vector<double> eye, int width = 400,
-                      int height = 400) {
+    // The scene point p must land where a point at `eye`, relative to the eye, is seen through
+    // a 60-degree perspective with aspect 1.0 in a width x height window.
+    void expectSeenAt(Point p, Point eye, int width = 400, int height = 400) {
         const WindowPoint got = project(p[0], p[1], p[2]);
-        const WindowPoint want = perspective(eye[0], eye[1], eye[2], width, height);
-        EXPECT_NEAR(got.x, want.x, 1e-3) << "x of (" << p[0] << ", " << p[1] << ", " << p[2] << ")";
-        EXPECT_NEAR(got.y, want.y, 1e-3) << "y of (" << p[0] << ", " << p[1] << ", " << p[2] << ")";
+        const double halfHeight = -eye[2] * std::tan(M_PI / 6);
+        EXPECT_NEAR(got.x, width * 0.5 * (1 + eye[0] / halfHeight), 1e-3) << p[0] << p[1] << p[2];
+        EXPECT_NEAR(got.y, height * 0.5 * (1 + eye[1] / halfHeight), 1e-3) << p[0] << p[1] << p[2];
     }
 
     void expectInitialView(int width = 400, int height = 400) {
@@ -56,46 +58,37 @@ using CameraPivot = GraphicsWindowTest;
 
 } // namespace
 
-TEST_F(CameraView, InitialViewFillsWidthWithTenPercentMargin) {
-    EXPECT_NEAR(front, 20 * 0.952627944, 1e-4);
-    const WindowPoint right = project(10, 0, 10), left = project(-10, 0, 10);
-    EXPECT_NEAR(right.x - left.x, 400 / 1.1, 1e-3);
-    expectInitialView();
-}
-
 TEST_F(CameraView, DragsMoveOrTurnByModeAndButton) {
-    const Path rightwards = {{0, 0}, {300, 0}, {600, 0}, {900, 0}};
-    const Path downwards = {{0, 0}, {5, 300}, {0, 900}};
+    const Path right900 = {{0, 0}, {300, 0}, {600, 0}, {900, 0}};
+    const Path down900 = {{0, 0}, {5, 300}, {0, 900}};
     struct Case {
         const char* name;
-        int mode;
-        int button;
+        int mode, button;
         Path path;
-        std::vector<std::vector<double>> points, seenAt;
+        std::vector<Point> points, seenAt;
     };
-    const std::vector<Case> cases = {
-        // Translate: the cloud follows the pointer, 0.5 units per pixel; the first step is
-        // measured from the press, not from the last position of an earlier drag.
+    const Case cases[] = {
+        // Translate: the cloud follows the pointer at 0.5 units per pixel, measured from the
+        // press rather than from where an earlier drag ended.
         {"translate left", MODE_TRANSLATE, GLUT_LEFT_BUTTON, {{100, 100}, {110, 95}, {130, 80}},
          {{0, 0, 10}, {10, 0, 0}}, {{15, 10, -front}, {25, 10, -centre}}},
         {"translate middle", MODE_TRANSLATE, GLUT_MIDDLE_BUTTON, {{50, 50}, {80, 30}},
          {{0, 0, 10}}, {{15, 10, -front}}},
-        // Right button: moving down brings the eye closer; sideways movement does nothing.
+        // Right button: moving down brings the eye closer; sideways does nothing.
         {"translate right", MODE_TRANSLATE, GLUT_RIGHT_BUTTON, {{100, 100}, {150, 120}},
          {{10, 0, 10}, {0, 0, 0}}, {{10, 0, 10 - front}, {0, 0, 10 - centre}}},
-        // Rotate: 900 pixels right turn the cloud -90 degrees about y through the centroid,
-        // bringing its +x point to the front.
-        {"rotate left", MODE_ROTATE, GLUT_LEFT_BUTTON, rightwards,
-         {{10, 0, 0}, {0, 0, 10}}, {{0, 0, -front}, {-10, 0, -centre}}},
-        // 900 pixels down turn it +90 degrees about x: the top point comes to the front.
-        {"rotate middle", MODE_ROTATE, GLUT_MIDDLE_BUTTON, downwards,
-         {{0, 10, 0}, {0, 0, 10}}, {{0, 0, -front}, {0, -10, -centre}}},
-        // Right button down: -90 degrees about z, the +x point goes to the bottom.
-        {"rotate right", MODE_ROTATE, GLUT_RIGHT_BUTTON, downwards,
-         {{10, 0, 0}, {0, 10, 0}}, {{0, -10, -centre}, {10, 0, -centre}}},
-        // Angles are not wrapped: -450 degrees looks like -90.
-        {"rotate past a full turn", MODE_ROTATE, GLUT_LEFT_BUTTON,
-         {{0, 0}, {1500, 0}, {3000, 0}, {4500, 0}}, {{10, 0, 0}}, {{0, 0, -front}}},
+        // Rotate about the centroid: 900 pixels right turn -90 degrees about y, bringing the
+        // +x point to the front; 900 down turn +90 about x, bringing the top point forward.
+        {"rotate left", MODE_ROTATE, GLUT_LEFT_BUTTON, right900, {{10, 0, 0}, {0, 0, 10}},
+         {{0, 0, -front}, {-10, 0, -centre}}},
+        {"rotate middle", MODE_ROTATE, GLUT_MIDDLE_BUTTON, down900, {{0, 10, 0}, {0, 0, 10}},
+         {{0, 0, -front}, {0, -10, -centre}}},
+        // Right button down: -90 about z, the +x point goes to the bottom.
+        {"rotate right", MODE_ROTATE, GLUT_RIGHT_BUTTON, down900, {{10, 0, 0}, {0, 10, 0}},
+         {{0, -10, -centre}, {10, 0, -centre}}},
+        // Angles are not wrapped: -450 degrees look like -90.
+        {"rotate past a turn", MODE_ROTATE, GLUT_LEFT_BUTTON, {{0, 0}, {2000, 0}, {4500, 0}},
+         {{10, 0, 0}}, {{0, 0, -front}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -111,9 +104,9 @@ TEST_F(CameraView, RightClickDuringLeftDragReturnsToXY) {
     mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
     mouseMotion(100, 120); // the cloud follows down by 10 units
     mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 100, 120);
-    mouseMotion(100, 130); // eye 5 units closer
+    mouseMotion(100, 130); // the eye comes 5 units closer
     mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, 100, 130);
-    mouseMotion(120, 130); // left button still held: right by 10 units
+    mouseMotion(120, 130); // the left button alone again: right by 10 units
     mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 120, 130);
     expectSeenAt({0, 0, 10}, {10, -10, 5 - front});
 }
@@ -123,9 +116,6 @@ TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
     viewState.navigationMode = MODE_ROTATE;
     controlCallback(ID_NAVIGATION_MODE);
     drag(GLUT_LEFT_BUTTON, {{0, 0}, {450, 0}, {900, 0}});
-    expectSeenAt({10, 0, 0}, {10, 0, -front});
-
-    // Only Reset View has work to do in the callback.
     controlCallback(ID_SHOW_AXIS);
     expectSeenAt({10, 0, 0}, {10, 0, -front});
     controlCallback(ID_RESET_VIEW);
@@ -133,57 +123,52 @@ TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
 }
 
 TEST_F(CameraView, ReshapeRestoresInitialViewAndStretchesWideWindows) {
+    // The cloud's x extent fills the width with a 10 % margin.
+    EXPECT_NEAR(project(10, 0, 10).x - project(-10, 0, 10).x, 400 / 1.1, 1e-3);
     drag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 30}});
     viewState.navigationMode = MODE_ROTATE;
     drag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 300}});
     resize(300, 300);
     expectInitialView(300, 300);
-    // The aspect ratio stays 1.0: twice as wide means twice as stretched.
-    resize(800, 400);
+    resize(800, 400); // aspect 1.0 stays: twice as wide is twice as stretched
     expectInitialView(800, 400);
-    // The navigation was cleared, not only the matrix: a new drag starts from zero.
+    // The navigation state was cleared too, not only the matrix: a new drag starts from zero.
     viewState.navigationMode = MODE_TRANSLATE;
     drag(GLUT_LEFT_BUTTON, {{0, 0}, {2, 0}});
     expectSeenAt({0, 0, 10}, {1, 0, -front}, 800, 400);
 }
 
 TEST_F(CameraView, LeftPressRedrawsRightPressDoesNot) {
-    int before = displays;
+    const int before = displays;
     mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 10, 10);
     for (int i = 0; i < 5; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(displays, before);
-    expectInitialView();
-
     mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 10, 10);
     EXPECT_TRUE(pumpUntil([&] { return displays > before; }));
     expectInitialView();
 }
 
 // Half a turn about an axis through the centroid takes each point to where its mirror image
-// through that axis was seen before the turn. The cloud's centroid (4, 4, 4) is neither the
-// origin nor the box's centre (5, 5, 5).
+// through that axis was seen before. The centroid (4, 4, 4) is neither the origin nor the
+// box's centre (5, 5, 5).
 TEST_F(CameraPivot, HalfTurnsAboutTheCentroid) {
     open("camera_lopsided.txt");
     viewState.navigationMode = MODE_ROTATE;
-    struct Case {
-        const char* name;
+    const struct {
         int button;
         Path path;
         int axis;
-    };
-    const Case cases[] = {
-        {"about x", GLUT_LEFT_BUTTON, {{0, 0}, {0, 900}, {0, 1800}}, 0},
-        {"about y", GLUT_MIDDLE_BUTTON, {{0, 0}, {900, 0}, {1800, 0}}, 1},
-        {"about z", GLUT_RIGHT_BUTTON, {{0, 0}, {0, 1800}}, 2},
-    };
-    const double points[][3] = {{10, 0, 0}, {0, 10, 0}, {0, 0, 10}, {1, 2, 3}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    } cases[] = {{GLUT_LEFT_BUTTON, {{0, 0}, {0, 900}, {0, 1800}}, 0},
+                 {GLUT_MIDDLE_BUTTON, {{0, 0}, {1800, 0}}, 1},
+                 {GLUT_RIGHT_BUTTON, {{0, 0}, {0, 1800}}, 2}};
+    const Point points[] = {{10, 0, 0}, {0, 10, 0}, {0, 0, 10}, {1, 2, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.axis);
         controlCallback(ID_RESET_VIEW);
         std::vector<WindowPoint> mirrors;
-        for (const auto& p : points) {
-            double m[3];
+        for (const Point& p : points) {
+            Point m = p;
             for (int k = 0; k < 3; ++k)
                 m[k] = k == c.axis ? p[k] : 2 * 4.0 - p[k];
             mirrors.push_back(project(m[0], m[1], m[2]));

@@ -8,15 +8,14 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 #include <dlfcn.h>
-#include <link.h>
 #include <fcntl.h>
+#include <link.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -27,45 +26,12 @@ extern char** environ;
 int GraphicsWindowTest::displays = 0;
 int GraphicsWindowTest::reshapes = 0;
 
-std::string dataPath(const std::string& name) {
-    const char* dir = std::getenv("POINTILLIST_TEST_DATA");
-    return std::string(dir ? dir : POINTILLIST_TEST_DATA_DIR) + "/" + name;
-}
-
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        glutMainLoopEvent();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-WindowPoint project(double x, double y, double z) {
-    GLdouble modelview[16], projection[16];
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    WindowPoint p{};
-    GLdouble depth = 0.0;
-    gluProject(x, y, z, modelview, projection, viewport, &p.x, &p.y, &depth);
-    return p;
-}
-
-WindowPoint perspective(double x, double y, double z, int width, int height) {
-    const double halfHeight = -z * std::tan(30.0 * M_PI / 180.0);
-    return {width * 0.5 * (1.0 + x / halfHeight), height * 0.5 * (1.0 + y / halfHeight)};
-}
-
 namespace {
 
 // Connects to the X server before any test runs and stays connected. Besides initialising GLUT
 // once per process, this keeps the server from resetting, which it does whenever its last
 // client leaves: a program started by a test would lose its connection if it connected just as
-// another (xdotool, or an earlier program) left.
+// another one (xdotool, an earlier program) left.
 class GlutConnection : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -91,7 +57,55 @@ void keepGlDriverLoaded() {
         nullptr);
 }
 
+int spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+std::string readAndRemove(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    unlink(path.c_str());
+    return text.str();
+}
+
 } // namespace
+
+std::string dataPath(const std::string& name) {
+    const char* dir = std::getenv("POINTILLIST_TEST_DATA");
+    return std::string(dir ? dir : POINTILLIST_TEST_DATA_DIR) + "/" + name;
+}
+
+bool pumpUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+WindowPoint project(double x, double y, double z) {
+    GLdouble modelview[16], projection[16], depth = 0.0;
+    GLint viewport[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    WindowPoint p{};
+    gluProject(x, y, z, modelview, projection, viewport, &p.x, &p.y, &depth);
+    return p;
+}
 
 void GraphicsWindowTest::open(const std::string& file) {
     pointSet.load(dataPath(file).c_str());
@@ -107,10 +121,9 @@ void GraphicsWindowTest::open(const std::string& file) {
         reshapeScene(width, height);
     });
     ASSERT_TRUE(pumpUntil([] { return reshapes > 0 && displays > 0; }));
-    // GLUT draws the first frame on its own, possibly before the server's Expose of the newly
-    // mapped window arrives, which asks for a second one. Asking the window's position is a
-    // round trip after which that Expose is queued; handle it now so that later counts of
-    // displays see only what a test caused.
+    // GLUT draws the first frame on its own, possibly before the Expose of the newly mapped
+    // window arrives and asks for another. Asking the window's position is a round trip after
+    // which that Expose is queued: handle it now, so that counts of displays see only the tests.
     glutGet(GLUT_WINDOW_X);
     glutMainLoopEvent();
 }
@@ -138,7 +151,6 @@ void GraphicsWindowTest::redraw() {
     const int before = displays;
     glutPostRedisplay();
     ASSERT_TRUE(pumpUntil([&] { return displays > before; }));
-    glFinish();
 }
 
 std::vector<int> GraphicsWindowTest::pixel(int x, int y) {
@@ -149,48 +161,23 @@ std::vector<int> GraphicsWindowTest::pixel(int x, int y) {
     return {rgb[0], rgb[1], rgb[2]};
 }
 
-namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::string scratchPath(const char* stream) {
-    return ::testing::TempDir() + "viewer_test_" + std::to_string(getpid()) + "." + stream;
-}
-
-} // namespace
-
 ProcessResult runProgram(const std::vector<std::string>& args) {
+    const std::string scratch = ::testing::TempDir() + "viewer_test_" + std::to_string(getpid());
     ProcessResult result;
-    const std::string out = scratchPath("out"), err = scratchPath("err");
-    const pid_t pid = spawn(args, out, err);
+    const pid_t pid = spawn(args, scratch + ".out", scratch + ".err");
+    // A program that should have ended but opened its window instead is stopped after a while.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    pid_t ended = 0;
+    while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (ended == pid && WIFEXITED(status))
         result.status = WEXITSTATUS(status);
-    result.out = readFile(out);
-    result.err = readFile(err);
-    unlink(out.c_str());
-    unlink(err.c_str());
+    result.out = readAndRemove(scratch + ".out");
+    result.err = readAndRemove(scratch + ".err");
     return result;
 }
 

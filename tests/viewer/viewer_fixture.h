@@ -1,5 +1,5 @@
 // tests/viewer/viewer_fixture.h - shared helpers of the viewer tests: test data, the graphics
-// window under a real X server, projection of scene points, and running the real executables.
+// window under a real X server, projection of scene points and the real executables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,22 +19,18 @@ struct WindowPoint {
 };
 WindowPoint project(double x, double y, double z);
 
-// Where a point at (x, y, z) relative to the eye (looking along -z) lands in a width x height
-// window under the viewer's projection: 60 degrees vertically, aspect 1.0.
-WindowPoint perspective(double x, double y, double z, int width, int height);
-
 // Loads a test file into the global point set and opens the graphics window through the
-// viewer's own start-up code; waits for its first frame. Counts display and reshape calls.
+// viewer's own start-up code, counting display and reshape calls.
 class GraphicsWindowTest : public ::testing::Test {
 protected:
     void open(const std::string& file);
     void TearDown() override;
     void resize(int width, int height);
-    // Asks for a frame and waits until it has been drawn and can be read back.
+    // Asks for a frame and waits until it has been drawn.
     void redraw();
-    // The RGB bytes of one pixel of the last frame, origin bottom-left. Read from the back
-    // buffer: Mesa's software rasteriser swaps by copying the back buffer to the window and
-    // keeps it, while its front buffer of a double-buffered window reads back as black.
+    // The RGB bytes of a pixel of the last frame, origin bottom-left. Read from the back buffer:
+    // Mesa's software rasteriser swaps by copying the back buffer to the window and keeps it,
+    // while the front buffer of a double-buffered window reads back as black.
     std::vector<int> pixel(int x, int y);
 
     static int displays;
@@ -44,10 +40,9 @@ protected:
 
 struct ProcessResult {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
-// Runs a program (found on PATH when the name has no slash) to completion.
+// Runs a program (searched on PATH) to completion.
 ProcessResult runProgram(const std::vector<std::string>& args);
-// Starts a program and returns its process id without waiting.
+// Starts a program with its output discarded and returns its process id.
 int startProgram(const std::vector<std::string>& args);
