@@ -33,7 +33,9 @@ private:
     std::mt19937 engine_{20261208u};
 };
 
-double clamp01(double value) { return std::min(1.0, std::max(0.0, value)); }
+double clamp01(double value) {
+    return std::min(1.0, std::max(0.0, value));
+}
 
 // How densely each radius (in planet radii) of the rings is populated: a faint inner ring, a
 // dense middle one, a wide gap, an outer ring with a narrow gap of its own.
@@ -78,9 +80,9 @@ Point ringPoint(Random& random) {
     const double around = random.between(0.0, 2.0 * PI);
     const double shade = 0.75 + 0.25 * std::sin(radius * 40.0) * std::sin(radius * 7.0) +
                          random.between(-0.05, 0.05);
-    return Point{radius * PLANET_RADIUS * std::cos(around), random.between(-0.6, 0.6),
-                 radius * PLANET_RADIUS * std::sin(around), shade * 0.95, shade * 0.85,
-                 shade * 0.70};
+    const double x = radius * PLANET_RADIUS * std::cos(around);
+    const double z = radius * PLANET_RADIUS * std::sin(around);
+    return Point{x, random.between(-0.6, 0.6), z, shade * 0.95, shade * 0.85, shade * 0.70};
 }
 
 // Tilts the system towards the viewer (looking along -z from above the ring plane) and

@@ -12,7 +12,9 @@ PointRecord* allocatePoints(int64_t count) {
     return new (std::nothrow) PointRecord[static_cast<size_t>(count)];
 }
 
-void releasePoints(PointRecord* points) { delete[] points; }
+void releasePoints(PointRecord* points) {
+    delete[] points;
+}
 
 PointReadResult readPointFileScanf(const char* path) {
     PointReadResult result;

@@ -12,8 +12,10 @@ int32_t showAxis = 0;
 
 SceneOffset sceneOffset(const PointSet& set) {
     SceneOffset offset;
-    offset.x = static_cast<float>((static_cast<double>(set.nearCorner[0]) + set.farCorner[0]) * -0.5);
-    offset.y = static_cast<float>((static_cast<double>(set.nearCorner[1]) + set.farCorner[1]) * -0.5);
+    offset.x =
+        static_cast<float>((static_cast<double>(set.nearCorner[0]) + set.farCorner[0]) * -0.5);
+    offset.y =
+        static_cast<float>((static_cast<double>(set.nearCorner[1]) + set.farCorner[1]) * -0.5);
     offset.z = static_cast<float>(-(static_cast<double>(set.nearCorner[2]) + set.viewDistance));
     return offset;
 }
@@ -36,7 +38,9 @@ int createGraphicsWindow() {
     return window;
 }
 
-void displayScene() { pointSet.drawScene(); }
+void displayScene() {
+    pointSet.drawScene();
+}
 
 void reshapeScene(int width, int height) {
     glViewport(0, 0, width, height);

@@ -67,6 +67,7 @@ TEST_F(CameraView, DragsMoveOrTurnByModeAndButton) {
         Path path;
         std::vector<Point> points, seenAt;
     };
+    // clang-format off
     const Case cases[] = {
         // Translate: the cloud follows the pointer at 0.5 units per pixel, measured from the
         // press rather than from where an earlier drag ended.
@@ -90,6 +91,7 @@ TEST_F(CameraView, DragsMoveOrTurnByModeAndButton) {
         {"rotate past a turn", MODE_ROTATE, GLUT_LEFT_BUTTON, {{0, 0}, {2000, 0}, {4500, 0}},
          {{10, 0, 0}}, {{0, 0, -front}}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         viewState.navigationMode = c.mode;

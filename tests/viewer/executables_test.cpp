@@ -63,8 +63,9 @@ TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
 TEST(Programs, ViewerOpensWindowTitledPointillist) {
     const int pid = startProgram({VIEWER, dataPath("camera_cube.txt")});
     ASSERT_GT(pid, 0);
-    const std::vector<std::string> search = {"xdotool", "search", "--pid", std::to_string(pid),
-                                             "--name", "^Pointillist$"};
+    const std::string pidText = std::to_string(pid);
+    const std::vector<std::string> search = {"xdotool", "search", "--pid",
+                                             pidText,   "--name", "^Pointillist$"};
     ProcessResult found;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while ((found = runProgram(search)).status != 0 && std::chrono::steady_clock::now() < deadline)

@@ -21,6 +21,7 @@ TEST(PointSetLoad, FilesGiveCountBoxCentroidAndViewDistance) {
         double framedExtent; // the extent that the view distance frames
     };
     const Floats zero = {0, 0, 0};
+    // clang-format off
     const Case cases[] = {
         // A header that doesn't match gives an empty set, whose box and centroid are zero.
         {"header_blank_line.txt", 0, zero, zero, zero, 1},
@@ -46,6 +47,7 @@ TEST(PointSetLoad, FilesGiveCountBoxCentroidAndViewDistance) {
         {"yz_plane.txt", 3, {2, 0, 0}, {2, 4, 6}, {2, 5 / 3.0f, 3}, 6},
         {"single_point.txt", 1, {3, 4, 5}, {3, 4, 5}, {3, 4, 5}, 1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         PointSet set;
