@@ -1,0 +1,105 @@
+// bench/first_frame_bench.cpp - time from start to the first frame of the viewer's start-up, or
+// of the straightforward start-up it replaced, on one point file under a real X server.
+//
+//   first-frame-bench fast|straightforward POINT_FILE
+//
+// "fast" makes the calls viewer/main.cpp makes (the header and allocation first, the body parsed
+// while the window is created, the list compiled from arrays). "straightforward" reads with the
+// fscanf reader, then creates the same window and compiles one glColor3fv and glVertex3fv per
+// point. Both print, on one line, the seconds from the start of main to the end of the first
+// frame and how long the frame itself took; "straightforward" also splits the time before it.
+#include "viewer/camera.h"
+#include "viewer/point_set.h"
+#include "viewer/scene.h"
+
+#include <GL/freeglut.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+Clock::time_point started;
+Clock::time_point loaded;
+Clock::time_point windowed;
+Clock::time_point compiled;
+
+double since(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+void firstFrame() {
+    displayScene();
+    glFinish();
+    const Clock::time_point drawn = Clock::now();
+    std::printf("%.3f s to the first frame, %.3f s of it drawing", since(started, drawn),
+                since(compiled, drawn));
+    if (windowed != Clock::time_point())
+        std::printf(" (load %.3f s, window %.3f s, compile %.3f s)", since(started, loaded),
+                    since(loaded, windowed), since(windowed, compiled));
+    std::printf(", %d points\n", static_cast<int>(pointSet.count));
+    std::exit(0);
+}
+
+void straightforwardStart(const char* path) {
+    const PointReadResult read = readPointFileScanf(path);
+    if (read.outcome != ReadOutcome::Read) {
+        std::fprintf(stderr, "first-frame-bench: cannot read %s\n", path);
+        std::exit(1);
+    }
+    pointSet.points = read.points;
+    pointSet.count = read.count;
+    pointSet.computeBounds();
+    loaded = Clock::now();
+
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(400, 400);
+    glutCreateWindow("Pointillist");
+    glutReshapeFunc(reshapeScene);
+    glutMouseFunc(mouseButton);
+    glutMotionFunc(mouseMotion);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    windowed = Clock::now();
+
+    pointSet.displayList = glGenLists(1);
+    glNewList(pointSet.displayList, GL_COMPILE);
+    glBegin(GL_POINTS);
+    for (int32_t i = 0; i < pointSet.count; ++i) {
+        glColor3fv(&pointSet.points[i].r);
+        glVertex3fv(&pointSet.points[i].x);
+    }
+    glEnd();
+    glEndList();
+    compiled = Clock::now();
+}
+
+void fastStart(const char* path) {
+    pointSet.beginLoad(path);
+    createGraphicsWindow();
+    compiled = Clock::now();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    started = Clock::now();
+    if (argc != 3 || (std::strcmp(argv[1], "fast") && std::strcmp(argv[1], "straightforward"))) {
+        std::fprintf(stderr, "usage: first-frame-bench fast|straightforward POINT_FILE\n");
+        return 1;
+    }
+    int glutArgc = 1;
+    char* glutArgv[] = {argv[0], nullptr};
+    glutInit(&glutArgc, glutArgv);
+    if (std::strcmp(argv[1], "fast") == 0)
+        fastStart(argv[2]);
+    else
+        straightforwardStart(argv[2]);
+    glutDisplayFunc(firstFrame);
+    glutMainLoop();
+    return 0;
+}
