@@ -1,4 +1,5 @@
 // viewer/main.cpp - the entry point: load the point file, open the graphics window, run GLUT.
+#include "viewer/control_panel.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
     // Load failures are reported here, before any window; the body is parsed while the window
     // and its context are created.
     pointSet.beginLoad(argv[1]);
-    createGraphicsWindow();
+    int graphicsWindow = createGraphicsWindow();
+    buildControlPanel(graphicsWindow);
     glutMainLoop();
     return 0;
 }
