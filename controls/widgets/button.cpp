@@ -47,7 +47,9 @@ int Button::mouseUp(int, int, int inside) {
     return 0;
 }
 
-int Button::keyPressed(int, int) { return 0; }
+int Button::keyPressed(int, int) {
+    return 0;
+}
 
 void Button::updateSize() {
     if (window == nullptr)

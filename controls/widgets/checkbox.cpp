@@ -14,7 +14,9 @@ namespace {
 
 // Any non-zero value counts as checked, so it toggles to 0; 1 - value would turn 2 into -1,
 // which still reads as checked and could never be cleared by a click.
-int toggled(int value) { return value == 0 ? 1 : 0; }
+int toggled(int value) {
+    return value == 0 ? 1 : 0;
+}
 
 int boxImage(int value, int enabled) {
     if (enabled != 0)
@@ -69,7 +71,9 @@ int Checkbox::mouseUp(int, int, int inside) {
     return 0;
 }
 
-int Checkbox::keyPressed(int, int) { return 0; }
+int Checkbox::keyPressed(int, int) {
+    return 0;
+}
 
 void Checkbox::updateSize() {
     if (window != nullptr)
@@ -131,8 +135,8 @@ int labelledBoxWidth(const Control& control, int textOffset) {
     return textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 6;
 }
 
-Checkbox* ControlWindow::addCheckbox(Control* parent, const char* label, int* variable,
-                                     int userId, ControlCallback callback) {
+Checkbox* ControlWindow::addCheckbox(Control* parent, const char* label, int* variable, int userId,
+                                     ControlCallback callback) {
     if (parent == nullptr)
         return nullptr;
     Checkbox* checkbox = new (std::nothrow) Checkbox;

@@ -108,7 +108,9 @@ void ControlWindow::updateHover(int x, int y) {
     }
 }
 
-void ControlWindow::entryEvent(int) { glutSetCursor(GLUT_CURSOR_LEFT_ARROW); }
+void ControlWindow::entryEvent(int) {
+    glutSetCursor(GLUT_CURSOR_LEFT_ARROW);
+}
 
 void ControlWindow::visibilityEvent(int) {}
 

@@ -44,7 +44,9 @@ struct CallbackRecord {
     int currentWindow;
 };
 inline std::vector<CallbackRecord> callbacks;
-inline void recordCallback(int userId) { callbacks.push_back({userId, glutGetWindow()}); }
+inline void recordCallback(int userId) {
+    callbacks.push_back({userId, glutGetWindow()});
+}
 
 // Tests run in parallel under one X server, and a read of a front buffer returns what is on
 // the screen there, so each test process draws in a screen area of its own: one of four slots

@@ -52,9 +52,11 @@ TEST_F(HitTest, AllFourEdgesCountAsInside) {
         int x, y;
         Control* expected;
     } cases[] = {
-        {a->x, a->y, a},        {right, a->y, a},     {a->x, bottom, a},    {right, bottom, a},
-        {a->x - 1, a->y, root}, {right + 1, a->y, root}, {a->x, bottom + 1, root},
-        {root->width + 1, 0, nullptr}, {-1, -1, nullptr},
+        {a->x, a->y, a},          {right, a->y, a},
+        {a->x, bottom, a},        {right, bottom, a},
+        {a->x - 1, a->y, root},   {right + 1, a->y, root},
+        {a->x, bottom + 1, root}, {root->width + 1, 0, nullptr},
+        {-1, -1, nullptr},
     };
     for (const Case& c : cases)
         EXPECT_EQ(window->findControlAt(c.x, c.y), c.expected) << c.x << ", " << c.y;
@@ -345,9 +347,9 @@ protected:
         other->addRadioButton(three, "three a");
         other->addRadioButton(three, "three b");
         settle();
-        bound = {{one, &radioOne, -1, 1},        {two, &radioTwo, -1, 2},
-                 {three, &radioThree, -1, 1},    {checkOne, &check[0], 0, 1},
-                 {checkTwo, &check[1], 0, 1},    {off, &check[2], 0, 1},
+        bound = {{one, &radioOne, -1, 1},     {two, &radioTwo, -1, 2},
+                 {three, &radioThree, -1, 1}, {checkOne, &check[0], 0, 1},
+                 {checkTwo, &check[1], 0, 1}, {off, &check[2], 0, 1},
                  {checkB, &check[3], 0, 1}};
     }
     void collectAll(Control* c, std::vector<Control*>& out) {
