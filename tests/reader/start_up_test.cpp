@@ -1,0 +1,165 @@
+// tests/reader/start_up_test.cpp - the viewer's overlapped start-up (list compiled while the body
+// is parsed) against the plain load, and the progress line on a terminal.
+#include "viewer/load_progress.h"
+#include "viewer/point_set.h"
+#include "viewer/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/freeglut.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A shell of points with colours that change along it; 24 numbers a line of varied length.
+std::string cloudText(int count) {
+    std::string text = "# points = " + std::to_string(count) + "\n";
+    char line[160];
+    for (int i = 0; i < count; ++i) {
+        const double a = i * 0.0137, b = i * 0.000731;
+        std::snprintf(line, sizeof line, "%.3f %.2f %.4f %.3f %.3f %.3f\n",
+                      100 * std::cos(a) * std::sin(b), 100 * std::sin(a) * std::sin(b),
+                      100 * std::cos(b), 0.5 + 0.5 * std::cos(a), 0.5 + 0.5 * std::sin(b),
+                      (i % 1000) / 1000.0);
+        text += line;
+    }
+    return text;
+}
+
+std::vector<unsigned char> drawList(GLuint list) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glCallList(list);
+    glFinish();
+    std::vector<unsigned char> pixels(400 * 400 * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 400, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+} // namespace
+
+// The body comes through a pipe in pieces, so the list is compiled in chunks while the records
+// arrive. The set must equal a plain load of the same text, and its list must draw exactly what
+// a list of one glColor3fv and glVertex3fv per point draws: no record skipped or drawn twice
+// where chunks meet, the same colours.
+TEST(OverlappedStartUp, ListCompiledDuringTheLoadDrawsWhatThePerPointListDraws) {
+    const std::string text = cloudText(300000);
+    char path[] = "/tmp/pointillist-start-up-XXXXXX";
+    const int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(write(file, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(file);
+    PointSet reference;
+    reference.load(path);
+    unlink(path);
+    ASSERT_EQ(reference.count, 300000);
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::thread writer([&] {
+        const size_t piece = 1 << 16;
+        for (size_t at = 0; at < text.size(); at += piece) {
+            const size_t size = std::min(piece, text.size() - at);
+            EXPECT_EQ(write(ends[1], text.data() + at, size), static_cast<ssize_t>(size));
+            if (at % (piece * 16) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        close(ends[1]);
+    });
+    int argc = 1;
+    char name[] = "start_up_test";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    pointSet.beginLoad(("/proc/self/fd/" + std::to_string(ends[0])).c_str());
+    const int window = createGraphicsWindow();
+    writer.join();
+    close(ends[0]);
+
+    EXPECT_EQ(pointSet.count, reference.count);
+    EXPECT_EQ(0, std::memcmp(pointSet.points, reference.points,
+                             sizeof(PointRecord) * static_cast<size_t>(reference.count)));
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(pointSet.nearCorner[axis], reference.nearCorner[axis]);
+        EXPECT_EQ(pointSet.farCorner[axis], reference.farCorner[axis]);
+        EXPECT_EQ(pointSet.centroid[axis], reference.centroid[axis]);
+    }
+
+    // Mesa's first draw in a new window may differ from later draws of the same list by a step
+    // of colour here and there: both lists are compared after one.
+    reshapeScene(400, 400);
+    drawList(pointSet.displayList);
+    const std::vector<unsigned char> fromArrays = drawList(pointSet.displayList);
+    const GLuint perPoint = glGenLists(1);
+    glNewList(perPoint, GL_COMPILE);
+    glBegin(GL_POINTS);
+    for (int32_t i = 0; i < reference.count; ++i) {
+        glColor3fv(&reference.points[i].r);
+        glVertex3fv(&reference.points[i].x);
+    }
+    glEnd();
+    glEndList();
+    const std::vector<unsigned char> fromPoints = drawList(perPoint);
+    size_t lit = 0;
+    for (unsigned char value : fromPoints)
+        lit += value != 0;
+    EXPECT_GT(lit, 10000u);
+    EXPECT_TRUE(fromArrays == fromPoints);
+    glutDestroyWindow(window);
+}
+
+// Quiet for the first half second and where the stream is no terminal; on a terminal one line,
+// rewritten in place, never a line feed, erased at the end.
+TEST(LoadProgressLine, ShownOnATerminalAfterHalfASecondThenErased) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    FILE* terminal = std::fopen(ptsname(master), "w");
+    ASSERT_NE(terminal, nullptr);
+    FILE* plain = std::tmpfile();
+    ASSERT_NE(plain, nullptr);
+
+    LoadProgress onTerminal(terminal), onFile(plain);
+    onTerminal.start();
+    onFile.start();
+    ReadProgress progress;
+    progress.bytesTotal = 1000;
+    progress.bytesRead = 100;
+    progress.pointsRead = 10;
+    onTerminal.update(progress);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    progress.bytesRead = 500;
+    progress.pointsRead = 3000000;
+    onTerminal.update(progress);
+    onFile.update(progress);
+    onTerminal.finish();
+    onFile.finish();
+    std::fclose(terminal);
+
+    std::string shown;
+    char buffer[512];
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<size_t>(got));
+    close(master);
+    EXPECT_EQ(shown.rfind("\rLoading points:  50%, ", 0), 0u) << shown;
+    EXPECT_NE(shown.find(" million points/s\r"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\n'), std::string::npos);
+    const size_t erase = shown.find('\r', 1);
+    ASSERT_NE(erase, std::string::npos);
+    EXPECT_EQ(shown.substr(erase), "\r" + std::string(erase - 1, ' ') + "\r");
+    EXPECT_EQ(std::ftell(plain), 0L);
+    std::fclose(plain);
+}
