@@ -51,8 +51,8 @@ struct Result {
     if (expected.count != got.count)
         return ::testing::AssertionFailure() << "count " << got.count << ", expected "
                                              << expected.count;
-    const float* want = &expected.points[0].x;
-    const float* have = &got.points[0].x;
+    const float* want = reinterpret_cast<const float*>(expected.points);
+    const float* have = reinterpret_cast<const float*>(got.points);
     for (int64_t i = 0; i < int64_t(expected.count) * 6; ++i)
         if (std::memcmp(&want[i], &have[i], sizeof(float)) != 0)
             return ::testing::AssertionFailure() << "number " << i << " is " << have[i]

@@ -23,7 +23,8 @@ bool same(const PointReadResult& expected, const PointReadResult& got, const cha
                  reader, int(got.outcome), int(got.count), int(expected.outcome),
                  int(expected.count));
     for (int64_t i = 0; expected.count == got.count && i < int64_t(expected.count) * 6; ++i) {
-        const float want = (&expected.points[0].x)[i], have = (&got.points[0].x)[i];
+        const float want = reinterpret_cast<const float*>(expected.points)[i];
+        const float have = reinterpret_cast<const float*>(got.points)[i];
         if (std::memcmp(&want, &have, sizeof want) != 0) {
             std::fprintf(stderr, "number %lld: %a, expected %a\n", static_cast<long long>(i),
                          double(have), double(want));
