@@ -108,9 +108,10 @@ TEST_F(ControlWindowTest, NewWindowStaysCurrentWhenNoneWasCurrent) {
 }
 
 TEST_F(ControlWindowTest, PositionIsGivenOnlyWhenNotBothNegativeAndSettingsStayInForce) {
+    const int x = slot.x + 30, y = slot.y + 40;
     const struct {
         int x, y, wantX, wantY;
-    } cases[] = {{30, 40, 30, 40}, {-1, -1, 30, 40}};
+    } cases[] = {{x, y, x, y}, {-1, -1, x, y}};
     for (const auto& c : cases) {
         ControlWindow* window = windowManager.createWindow("placed", 0, c.x, c.y);
         glutSetWindow(window->windowId);

@@ -21,6 +21,10 @@ std::pair<int, int> positionOf(int child) {
 
 class Docking : public ToolkitTest {
 protected:
+    Docking() {
+        mainPosition = {0, 0};
+        mainSize = {400, 300};
+    }
     // A docked subwindow whose packed root is w x h (one leaf inside the 6-pixel margins).
     ControlWindow* docked(int flags, int w, int h) {
         ControlWindow* window = makeSubwindow(flags);

@@ -6,8 +6,15 @@
 #include "controls/windows/window_manager.h"
 
 #include <GL/freeglut.h>
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <new>
 
 int ToolkitTest::mainDisplays = 0;
@@ -49,16 +56,83 @@ bool nearColour(const Rgb& a, const Rgb& b, int tolerance) {
            std::abs(a.blue - b.blue) <= tolerance;
 }
 
+namespace {
+
+// Tests run in parallel under one X server, and a front-buffer read returns what is on the
+// screen there, so each test process keeps its windows inside a screen area of its own, held
+// by a lock on a file that the system releases when the process ends. The areas avoid the
+// top-left corner (the viewer's window) and the lower right (the widget tests' areas).
+ScreenSlot claimScreenSlot() {
+    const ScreenSlot slots[] = {{420, 0}, {900, 0}, {0, 420}, {0, 810}};
+    const int count = static_cast<int>(sizeof slots / sizeof slots[0]);
+    const char* display = std::getenv("DISPLAY");
+    std::string name = display != nullptr ? display : "none";
+    for (char& c : name)
+        c = (c == ':' || c == '/' || c == '.') ? '_' : c;
+    std::vector<int> files;
+    for (int i = 0; i < count; ++i) {
+        const std::string path = "/tmp/pointillist-toolkit-" + name + "-" + std::to_string(i);
+        files.push_back(open(path.c_str(), O_CREAT | O_RDWR, 0666));
+    }
+    int chosen = -1;
+    for (int i = 0; i < count && chosen < 0; ++i)
+        if (files[i] >= 0 && flock(files[i], LOCK_EX | LOCK_NB) == 0)
+            chosen = i;
+    if (chosen < 0) { // all taken: wait for one rather than overlap
+        chosen = static_cast<int>(getpid() % count);
+        flock(files[chosen], LOCK_EX);
+    }
+    for (int i = 0; i < count; ++i)
+        if (i != chosen && files[i] >= 0)
+            close(files[i]);
+    return slots[chosen];
+}
+
+// Mesa unloads its driver when GLUT closes the display at exit, before the leak checker runs,
+// which would leave the driver's own allocations without a module name to suppress.
+void keepGlDriverLoaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
+
+// Closes the display before the process ends, stopping the driver's threads first.
+struct GlutShutdown : ::testing::Environment {
+    void TearDown() override {
+        if (glutGet(GLUT_INIT_STATE) != 0)
+            glutExit();
+    }
+};
+::testing::Environment* const glutShutdown =
+    ::testing::AddGlobalTestEnvironment(new GlutShutdown);
+
+} // namespace
+
+ScreenSlot ToolkitTest::slot;
+
 void initGlutOnce() {
     static bool done = false;
     if (done)
         return;
     done = true;
+    ToolkitTest::slot = claimScreenSlot();
+    // The X server resets when its last client leaves and refuses connections meanwhile;
+    // holding a connection of our own while GLUT connects rides that out.
+    Display* held = nullptr;
+    for (int i = 0; i < 500 && held == nullptr; ++i)
+        if ((held = XOpenDisplay(nullptr)) == nullptr)
+            usleep(10000);
     static char programName[] = "toolkit_test";
     static char* argv[] = {programName, nullptr};
     int argc = 1;
     glutInit(&argc, argv);
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+    if (held != nullptr)
+        XCloseDisplay(held);
 }
 
 bool pumpEventsUntil(const std::function<bool()>& done) {
@@ -100,12 +174,16 @@ void ToolkitTest::SetUp() {
     displays.clear();
     reshapes.clear();
     failNothrowAllocation(0);
-    // Far right, so that it never covers the control windows whose pixels are read back.
-    glutInitWindowSize(400, 300);
-    glutInitWindowPosition(800, 0);
+    glutInitWindowSize(mainSize.first, mainSize.second);
+    glutInitWindowPosition(slot.x + mainPosition.first, slot.y + mainPosition.second);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     mainWindow = glutCreateWindow("main");
     glutDisplayFunc(countMainDisplay);
+    static bool driverKept = false;
+    if (!driverKept) {
+        keepGlDriverLoaded();
+        driverKept = true;
+    }
     ASSERT_TRUE(pumpEventsUntil([] { return mainDisplays > 0; }));
 }
 
@@ -124,7 +202,7 @@ void ToolkitTest::TearDown() {
 }
 
 ControlWindow* ToolkitTest::makeWindow(const char* title, int x, int y) {
-    ControlWindow* window = windowManager.createWindow(title, 0, x, y);
+    ControlWindow* window = windowManager.createWindow(title, 0, slot.x + x, slot.y + y);
     if (window == nullptr)
         return nullptr;
     const int previous = glutGetWindow();

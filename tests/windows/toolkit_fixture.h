@@ -32,6 +32,11 @@ constexpr Rgb WHITE{255, 255, 255};
 constexpr Rgb BLACK{0, 0, 0};
 constexpr Rgb GREY{128, 128, 128};
 
+// The screen area in which one test process places its windows: 480 x 390 pixels.
+struct ScreenSlot {
+    int x = 0, y = 0;
+};
+
 // Initialises GLUT once per process, with a fake argv.
 void initGlutOnce();
 
@@ -53,7 +58,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A top-level control window at a screen position, counted by displays.
+    // A top-level control window at a position within this process's screen slot, counted by
+    // displays and reshapes.
     ControlWindow* makeWindow(const char* title = "Controls", int x = 0, int y = 0);
     // A subwindow of the main window, docked by flags.
     ControlWindow* makeSubwindow(int flags);
@@ -75,8 +81,12 @@ protected:
     std::vector<std::vector<Rgb>> readRect(ControlWindow* window, int x, int y, int w, int h);
 
     int mainWindow = 0;
+    // Where the main window goes in the slot, and its size: out of the control windows' way.
+    std::pair<int, int> mainPosition{380, 290};
+    std::pair<int, int> mainSize{100, 100};
 
 public:
+    static ScreenSlot slot;
     // Display callbacks seen: of the main window, and of each control window by GLUT id;
     // the sizes that reshape callbacks of control windows reported.
     static void countMainDisplay();

@@ -50,7 +50,7 @@ TEST_F(WindowManagerTest, FindsEachWindowAndIgnoresOthers) {
     glutSetWindow(mainWindow); // a toolkit callback in a foreign window does nothing
     onReshape(1, 1);
     onDisplay();
-    EXPECT_EQ(windowHeight(mainWindow), 300);
+    EXPECT_EQ(windowHeight(mainWindow), mainSize.second);
 }
 
 TEST_F(WindowManagerTest, IdleIsRegisteredOnlyWhileThereIsWork) {
