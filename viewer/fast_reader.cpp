@@ -199,7 +199,7 @@ constexpr uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 100
 // double, and the same 4-ulp argument holds. The buffer is padded so that eight bytes can be
 // loaded at the end; the NUL there ends every run of digits.
 __attribute__((always_inline)) inline Token parseDecimal(const char* p, const char* end,
-                                                       const char** next, float* value) {
+                                                         const char** next, float* value) {
     const char* const start = p;
     const bool negative = *p == '-';
     p += *p == '-' || *p == '+';
@@ -215,7 +215,8 @@ __attribute__((always_inline)) inline Token parseDecimal(const char* p, const ch
         fractionDigits = leadingDigits(bytes);
         if (fractionDigits == 8)
             return parseDecimalGeneral(start, end, next, value);
-        mantissa = mantissa * kIntegerPowersOfTen[fractionDigits] + digitsValue(bytes, fractionDigits);
+        mantissa =
+            mantissa * kIntegerPowersOfTen[fractionDigits] + digitsValue(bytes, fractionDigits);
         p += fractionDigits;
     }
     if (p == end || (*p | 0x20) == 'e' || integerDigits + fractionDigits == 0)
