@@ -10,7 +10,9 @@ struct Rgb {
 };
 
 // Not constexpr: a picture letter without a colour stops the compilation of its table.
-Rgb unknownPictureLetter() { return {0, 0, 0}; }
+Rgb unknownPictureLetter() {
+    return {0, 0, 0};
+}
 
 // Letters of the pictures below. The images 8-11 and 16-20 use the slightly darker greys
 // 127 and 191 (lower case); 18 and 20 carry one near-white pixel, 20 three of level 254.
@@ -39,16 +41,12 @@ constexpr Rgb colourOf(char letter) {
     }
 }
 
-template <int W, int H>
-struct Picture {
-    int values[2 + W * H * 3];
-};
+template <int W, int H> struct Picture { int values[2 + W * H * 3]; };
 
 // Converts a picture written top row first into the stored form: width, height, then the
 // pixels from the bottom row up, as glDrawPixels consumes them. A picture of the wrong
 // length does not match the parameter type and does not compile.
-template <int W, int H>
-constexpr Picture<W, H> picture(const char (&rows)[W * H + 1]) {
+template <int W, int H> constexpr Picture<W, H> picture(const char (&rows)[W * H + 1]) {
     Picture<W, H> image{};
     image.values[0] = W;
     image.values[1] = H;
@@ -383,6 +381,7 @@ constexpr auto downButtonDisabled = picture<11, 17>(
 
 } // namespace
 
+// clang-format off
 const StandardBitmap standardBitmaps[BITMAP_COUNT] = {
     checkboxOff.values,         checkboxOn.values,          radioOff.values,
     radioOn.values,             arrowUp.values,             arrowDown.values,
@@ -392,6 +391,7 @@ const StandardBitmap standardBitmaps[BITMAP_COUNT] = {
     radioOnDisabled.values,     smallUpDisabled.values,     smallDownDisabled.values,
     downButton.values,          downButtonPressed.values,   downButtonDisabled.values,
 };
+// clang-format on
 
 void Bitmap::loadStandard(StandardBitmap image) {
     width = 0;

@@ -16,7 +16,9 @@ void copyText(char* field, const char* text) {
     memset(field + length, 0, MAX_TEXT - length);
 }
 
-Control::Control() { snprintf(name, sizeof name, "Control: %p", static_cast<void*>(this)); }
+Control::Control() {
+    snprintf(name, sizeof name, "Control: %p", static_cast<void*>(this));
+}
 
 Control::~Control() {
     for (ControlNode* child = firstChild; child != nullptr;) {
@@ -38,14 +40,26 @@ void Control::setName(const char* newName) {
         window->refresh();
 }
 
-int Control::mouseDown(int, int) { return 0; }
-int Control::mouseUp(int, int, int) { return 0; }
-int Control::mouseHeld(int, int, int) { return 0; }
-int Control::keyPressed(int, int) { return 0; }
-int Control::specialKey(int, int) { return 0; }
+int Control::mouseDown(int, int) {
+    return 0;
+}
+int Control::mouseUp(int, int, int) {
+    return 0;
+}
+int Control::mouseHeld(int, int, int) {
+    return 0;
+}
+int Control::keyPressed(int, int) {
+    return 0;
+}
+int Control::specialKey(int, int) {
+    return 0;
+}
 void Control::updateSize() {}
 void Control::idle() {}
-int Control::mouseOver(int, int, int) { return 0; }
+int Control::mouseOver(int, int, int) {
+    return 0;
+}
 
 void Control::enable() {
     enabled = 1;
@@ -70,7 +84,13 @@ void Control::disable() {
         child->disable();
 }
 
-void Control::activate(int) { active = 1; }
-void Control::deactivate() { active = 0; }
+void Control::activate(int) {
+    active = 1;
+}
+void Control::deactivate() {
+    active = 0;
+}
 void Control::setText(const char*) {}
-int Control::needsIdle() { return 0; }
+int Control::needsIdle() {
+    return 0;
+}

@@ -28,9 +28,13 @@ void* Control::currentFont() const {
     return GLUT_BITMAP_HELVETICA_12;
 }
 
-int Control::textWidth(const char* s) const { return bitmapTextWidth(currentFont(), s); }
+int Control::textWidth(const char* s) const {
+    return bitmapTextWidth(currentFont(), s);
+}
 
-void Control::drawText(const char* s) const { drawBitmapText(currentFont(), s); }
+void Control::drawText(const char* s) const {
+    drawBitmapText(currentFont(), s);
+}
 
 void Control::applyBackgroundColour() const {
     if (window != nullptr)

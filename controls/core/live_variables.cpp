@@ -102,8 +102,12 @@ void Control::setFloatArray(const float* values) {
     syncToLive(0);
 }
 
-float Control::getFloatValue() { return floatValue; }
-int Control::getIntValue() { return intValue; }
+float Control::getFloatValue() {
+    return floatValue;
+}
+int Control::getIntValue() {
+    return intValue;
+}
 
 void Control::getFloatArray(float* out) {
     if (out == nullptr)

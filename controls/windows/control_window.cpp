@@ -178,7 +178,9 @@ void ControlWindow::refresh() {
 
 // --- Main window ---
 
-void ControlWindow::setMainWindow(int id) { mainWindowId = id; }
+void ControlWindow::setMainWindow(int id) {
+    mainWindowId = id;
+}
 
 void ControlWindow::postMainRedisplay() {
     if (mainWindowId < 1)
@@ -204,7 +206,9 @@ void ControlWindow::restoreDrawBuffer(int saved) {
 }
 
 // Single-buffered drawing may sit in the driver's queue until something flushes it.
-void ControlWindow::flush() { glFlush(); }
+void ControlWindow::flush() {
+    glFlush();
+}
 
 // --- Closing ---
 

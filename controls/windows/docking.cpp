@@ -9,9 +9,13 @@
 
 namespace {
 
-bool has(int flags, int bit) { return (flags & bit) != 0; }
+bool has(int flags, int bit) {
+    return (flags & bit) != 0;
+}
 
-int larger(int a, int b) { return a > b ? a : b; }
+int larger(int a, int b) {
+    return a > b ? a : b;
+}
 
 void selectIfValid(int id) {
     if (id > 0)
@@ -65,8 +69,7 @@ void ControlWindow::placeSubwindow() {
             continue;
         // Left and right subwindows start below every top-only subwindow of the parent,
         // whenever it was made.
-        const bool topOnly =
-            has(other->flags, WINDOW_DOCK_TOP) && (other->flags & sideBits) == 0;
+        const bool topOnly = has(other->flags, WINDOW_DOCK_TOP) && (other->flags & sideBits) == 0;
         if (topOnly && (has(flags, WINDOW_DOCK_LEFT) || has(flags, WINDOW_DOCK_RIGHT)))
             y += other->contentHeight;
         if (other == this || other->serial >= serial)

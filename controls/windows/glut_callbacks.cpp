@@ -8,7 +8,9 @@
 
 namespace {
 
-ControlWindow* currentControlWindow() { return windowManager.findWindow(glutGetWindow()); }
+ControlWindow* currentControlWindow() {
+    return windowManager.findWindow(glutGetWindow());
+}
 
 } // namespace
 

@@ -81,7 +81,7 @@ TEST(ControlText, LongTextKeeps299BytesAndDefaultCaptionShowsAddress) {
 }
 
 class ControlTree : public ToolkitTest {
-protected:
+  protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();

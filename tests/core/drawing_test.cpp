@@ -47,15 +47,18 @@ std::vector<std::string> picture(std::initializer_list<std::string> rows) {
 }
 
 Rgb letterColour(char letter) {
-    const int grey = letter == 'K' ? 0 : letter == 'D' ? 64 : letter == 'G' ? 128
-                                       : letter == 'L' ? 192 : 255;
+    const int grey = letter == 'K'   ? 0
+                     : letter == 'D' ? 64
+                     : letter == 'G' ? 128
+                     : letter == 'L' ? 192
+                                     : 255;
     return Rgb{grey, grey, grey};
 }
 
 } // namespace
 
 class Drawing : public ToolkitTest {
-protected:
+  protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();
@@ -104,9 +107,9 @@ TEST_F(Drawing, RaisedBoxIsLightAboveLeftAndDarkBelowRight) {
     const struct {
         int x, y;
         Rgb colour;
-    } probes[] = {{10, 0, WHITE},      {0, 5, WHITE},      {20, 5, BLACK}, {10, 10, BLACK},
-                  {19, 5, GREY},       {10, 9, GREY},      {10, 1, BACKGROUND},
-                  {1, 5, BACKGROUND}, {10, 5, BLUE}};
+    } probes[] = {{10, 0, WHITE},      {0, 5, WHITE},      {20, 5, BLACK},
+                  {10, 10, BLACK},     {19, 5, GREY},      {10, 9, GREY},
+                  {10, 1, BACKGROUND}, {1, 5, BACKGROUND}, {10, 5, BLUE}};
     for (const auto& p : probes)
         EXPECT_TRUE(nearColour(rows[p.y][p.x], p.colour))
             << p.x << "," << p.y << " is " << rows[p.y][p.x];

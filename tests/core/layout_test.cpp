@@ -34,7 +34,7 @@ void layOut(Control* root) {
 struct Rect {
     int x, y, w, h;
 };
-#define EXPECT_RECT(c, X, Y, W, H)                                                              \
+#define EXPECT_RECT(c, X, Y, W, H)                                                                 \
     EXPECT_EQ((Rect{(c)->x, (c)->y, (c)->width, (c)->height}), (Rect{X, Y, W, H}))
 bool operator==(const Rect& a, const Rect& b) {
     return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;

@@ -30,7 +30,7 @@ void recordCallback(int userId) {
 } // namespace
 
 class LiveVariable : public ToolkitTest {
-protected:
+  protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();

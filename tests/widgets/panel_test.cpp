@@ -9,7 +9,7 @@
 #include <string>
 
 class PanelTest : public ToolkitTest {
-protected:
+  protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();
@@ -47,13 +47,12 @@ TEST_F(PanelTest, BorderStylesDrawTheirFrames) {
         const struct {
             int x, y;
             Rgb want;
-        } probes[] = {{mx, 0, c.top},         {mx, 1, c.belowTop},   {0, my, c.left},
+        } probes[] = {{mx, 0, c.top},        {mx, 1, c.belowTop},  {0, my, c.left},
                       {1, 3, c.rightOfLeft}, {w - 1, my, c.right}, {w, my, c.rightmost},
                       {mx, h - 1, c.bottom}, {mx, h, c.lowest}};
         for (const auto& p : probes)
             EXPECT_TRUE(nearColour(rows[p.y][p.x], p.want))
-                << "style " << c.style << " at " << p.x << "," << p.y << ": "
-                << rows[p.y][p.x];
+                << "style " << c.style << " at " << p.x << "," << p.y << ": " << rows[p.y][p.x];
         EXPECT_EQ(panels[i]->topMargin, 6);
         EXPECT_EQ(rows[6][6], (Rgb{255, 0, 0})) << "children are drawn in every style";
     }
@@ -69,7 +68,7 @@ TEST_F(PanelTest, TitleSitsInAGapOfAnEtchedFrameStartingFourPixelsDown) {
     EXPECT_EQ(child->y, panel->y + 14);
     const auto rows = framePixels(panel);
     const int right = panel->width - 1;
-    EXPECT_TRUE(nearColour(rows[4][2], GREY));             // frame left of the title
+    EXPECT_TRUE(nearColour(rows[4][2], GREY));               // frame left of the title
     EXPECT_TRUE(nearColour(rows[4][titleWidth + 12], GREY)); // and right of it
     EXPECT_TRUE(nearColour(rows[5][right - 5], WHITE));
     EXPECT_EQ(rows[0][right - 5], BACKGROUND); // nothing above the frame

@@ -37,9 +37,8 @@ TEST_F(ControlWindowTest, SnapsBackWhenResizedFromOutside) {
                 return true;
         return false;
     };
-    EXPECT_TRUE(pumpEventsUntil([&] {
-        return sawOtherSize() && windowWidth(id) == 98 && windowHeight(id) == 32;
-    }));
+    EXPECT_TRUE(pumpEventsUntil(
+        [&] { return sawOtherSize() && windowWidth(id) == 98 && windowHeight(id) == 32; }));
 }
 
 TEST_F(ControlWindowTest, DisplayAtAnotherSizeDrawsOnlyBackgroundAndAsksForContentSize) {
@@ -53,9 +52,8 @@ TEST_F(ControlWindowTest, DisplayAtAnotherSizeDrawsOnlyBackgroundAndAsksForConte
     EXPECT_EQ(swatch->draws, draws);
     EXPECT_EQ(pixel(window, 10, 10), BACKGROUND);
     const int id = window->windowId;
-    EXPECT_TRUE(pumpEventsUntil([&] {
-        return !reshapes[id].empty() && reshapes[id].back() == std::make_pair(150, 32);
-    }));
+    EXPECT_TRUE(pumpEventsUntil(
+        [&] { return !reshapes[id].empty() && reshapes[id].back() == std::make_pair(150, 32); }));
 }
 
 TEST_F(ControlWindowTest, TreeIsDrawnUpright) {
@@ -65,7 +63,7 @@ TEST_F(ControlWindowTest, TreeIsDrawnUpright) {
     ASSERT_TRUE(show(window));
     const auto rows = readRect(window, 0, 0, window->contentWidth, window->contentHeight);
     EXPECT_EQ(rows[5][6], BACKGROUND);
-    EXPECT_EQ(rows[6][6], (Rgb{255, 0, 0}));  // first child at the top
+    EXPECT_EQ(rows[6][6], (Rgb{255, 0, 0})); // first child at the top
     EXPECT_EQ(rows[15][25], (Rgb{255, 0, 0}));
     EXPECT_EQ(rows[19][6], (Rgb{0, 255, 0})); // second child 3 pixels below it
     EXPECT_EQ(rows[18][6], BACKGROUND);
@@ -109,15 +107,14 @@ TEST_F(ControlWindowTest, NewWindowStaysCurrentWhenNoneWasCurrent) {
 
 TEST_F(ControlWindowTest, PositionIsGivenOnlyWhenNotBothNegativeAndSettingsStayInForce) {
     const int x = slot.x + 30, y = slot.y + 40;
-    const struct {
-        int x, y, wantX, wantY;
-    } cases[] = {{x, y, x, y}, {-1, -1, x, y}};
+    const struct { int x, y, wantX, wantY; } cases[] = {{x, y, x, y}, {-1, -1, x, y}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.x);
         ControlWindow* window = windowManager.createWindow("placed", 0, c.x, c.y);
         glutSetWindow(window->windowId);
         EXPECT_TRUE(pumpEventsUntil([&] {
             return glutGet(GLUT_WINDOW_X) == c.wantX && glutGet(GLUT_WINDOW_Y) == c.wantY;
-        })) << c.x << "," << c.y;
+        }));
     }
     // A plain window made afterwards inherits the toolkit's size and display mode.
     const int plain = glutCreateWindow("plain");

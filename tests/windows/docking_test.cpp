@@ -20,7 +20,7 @@ std::pair<int, int> positionOf(int child) {
 } // namespace
 
 class Docking : public ToolkitTest {
-protected:
+  protected:
     Docking() {
         mainPosition = {0, 0};
         mainSize = {400, 300};
@@ -33,9 +33,7 @@ protected:
     }
     // Where the window ends up: polls until it is at (x, y) or time runs out.
     std::pair<int, int> placedAt(ControlWindow* window, int x, int y) {
-        pumpEventsUntil([&] {
-            return positionOf(window->windowId) == std::make_pair(x, y);
-        });
+        pumpEventsUntil([&] { return positionOf(window->windowId) == std::make_pair(x, y); });
         return positionOf(window->windowId);
     }
 };

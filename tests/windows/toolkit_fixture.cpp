@@ -38,7 +38,9 @@ int nothrowAllocationsToFail = 0;
 
 } // namespace
 
-void failNothrowAllocation(int nth) { nothrowAllocationsToFail = nth; }
+void failNothrowAllocation(int nth) {
+    nothrowAllocationsToFail = nth;
+}
 
 // Replaces the allocation that creation operations use, so that their failure path can run.
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
@@ -107,8 +109,7 @@ struct GlutShutdown : ::testing::Environment {
             glutExit();
     }
 };
-::testing::Environment* const glutShutdown =
-    ::testing::AddGlobalTestEnvironment(new GlutShutdown);
+::testing::Environment* const glutShutdown = ::testing::AddGlobalTestEnvironment(new GlutShutdown);
 
 } // namespace
 

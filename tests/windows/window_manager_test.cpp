@@ -23,8 +23,12 @@ public:
     int wanted = 1;
 };
 
-void firstIdle() { idleLog += "first "; }
-void secondIdle() { idleLog += "second "; }
+void firstIdle() {
+    idleLog += "first ";
+}
+void secondIdle() {
+    idleLog += "second ";
+}
 
 } // namespace
 
@@ -81,7 +85,8 @@ TEST_F(WindowManagerTest, IdleIsRegisteredOnlyWhileThereIsWork) {
     idleLog.clear();
     glutSetWindow(mainWindow);
     dispatchIdle();
-    EXPECT_EQ(idleLog, "a" + std::to_string(a->windowId) + " b" + std::to_string(b->windowId) + " ");
+    EXPECT_EQ(idleLog,
+              "a" + std::to_string(a->windowId) + " b" + std::to_string(b->windowId) + " ");
     EXPECT_EQ(glutGetWindow(), b->windowId);
 
     inA->wanted = 0;
