@@ -47,18 +47,14 @@ std::vector<std::string> picture(std::initializer_list<std::string> rows) {
 }
 
 Rgb letterColour(char letter) {
-    const int grey = letter == 'K'   ? 0
-                     : letter == 'D' ? 64
-                     : letter == 'G' ? 128
-                     : letter == 'L' ? 192
-                                     : 255;
-    return Rgb{grey, grey, grey};
+    const int grey = std::string("KDGLW").find(letter) * 64;
+    return Rgb{std::min(grey, 255), std::min(grey, 255), std::min(grey, 255)};
 }
 
 } // namespace
 
 class Drawing : public ToolkitTest {
-  protected:
+protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();
@@ -177,11 +173,11 @@ TEST_F(Drawing, HiddenSubtreeIsSkipped) {
     EXPECT_EQ(inside->draws, 0);
     EXPECT_EQ(pixel(window, inside->x + 5, inside->y + 5), BACKGROUND);
     EXPECT_GT(visible->draws, 0);
-    EXPECT_EQ(pixel(window, visible->x + 5, visible->y + 5), (Rgb{255, 0, 0}));
+    EXPECT_EQ(pixel(window, visible->x + 5, visible->y + 5), RED);
 }
 
 TEST_F(Drawing, RedrawPaintsOneControlInPlaceAndKeepsCurrentWindow) {
-    Swatch* a = addSwatch(window, nullptr, 30, 10, Rgb{255, 0, 0});
+    Swatch* a = addSwatch(window, nullptr, 30, 10, RED);
     Swatch* b = addSwatch(window, nullptr, 30, 10, Rgb{0, 255, 0});
     ASSERT_TRUE(show(window));
     const int bDraws = b->draws;

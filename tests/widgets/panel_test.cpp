@@ -9,7 +9,7 @@
 #include <string>
 
 class PanelTest : public ToolkitTest {
-  protected:
+protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         window = makeWindow();
@@ -22,6 +22,7 @@ class PanelTest : public ToolkitTest {
 };
 
 TEST_F(PanelTest, BorderStylesDrawTheirFrames) {
+    const Rgb B = BACKGROUND;
     const struct {
         int style;
         Rgb top, belowTop, left, rightOfLeft, right, rightmost, bottom, lowest;
@@ -29,10 +30,8 @@ TEST_F(PanelTest, BorderStylesDrawTheirFrames) {
         // Etched: grey lines with white just right of or below them.
         {BORDER_ETCHED, GREY, WHITE, GREY, WHITE, GREY, WHITE, GREY, WHITE},
         {BORDER_RAISED, WHITE, BACKGROUND, WHITE, BACKGROUND, BACKGROUND, GREY, BACKGROUND, GREY},
-        {BORDER_NONE, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND,
-         BACKGROUND, BACKGROUND},
-        {7, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND, BACKGROUND,
-         BACKGROUND},
+        {BORDER_NONE, B, B, B, B, B, B, B, B},
+        {7, B, B, B, B, B, B, B, B},
     };
     std::vector<Panel*> panels;
     for (const auto& c : cases) {
@@ -54,7 +53,7 @@ TEST_F(PanelTest, BorderStylesDrawTheirFrames) {
             EXPECT_TRUE(nearColour(rows[p.y][p.x], p.want))
                 << "style " << c.style << " at " << p.x << "," << p.y << ": " << rows[p.y][p.x];
         EXPECT_EQ(panels[i]->topMargin, 6);
-        EXPECT_EQ(rows[6][6], (Rgb{255, 0, 0})) << "children are drawn in every style";
+        EXPECT_EQ(rows[6][6], RED) << "children are drawn in every style";
     }
     EXPECT_EQ(pixel(window, 0, 0), BACKGROUND); // the root panel has no frame
 }
@@ -90,32 +89,22 @@ TEST_F(PanelTest, TitleSitsInAGapOfAnEtchedFrameStartingFourPixelsDown) {
     EXPECT_GE(leftmost, 7);
 }
 
-TEST_F(PanelTest, UpdateSizeWidensToTitleButNeverNarrows) {
+TEST_F(PanelTest, RenamingWidensToTitleOnlyAndGrowsTheWindow) {
     Panel* raised = window->addPanel("A raised panel with a long name", BORDER_RAISED);
-    const int titleWidth = raised->textWidth(raised->name);
-    EXPECT_EQ(raised->width, titleWidth + 16);
-    EXPECT_EQ(raised->topMargin, 6);
-    Panel* plain = new Panel;
-    plain->window = window;
-    plain->setName("x");
-    EXPECT_EQ(plain->width, 300);
-    EXPECT_EQ(plain->topMargin, 14);
-    plain->window = nullptr;
-    delete plain;
-}
-
-TEST_F(PanelTest, RenamingAPanelInAWindowGrowsTheWindow) {
+    EXPECT_EQ(raised->width, raised->textWidth(raised->name) + 16);
+    EXPECT_EQ(raised->topMargin, 6); // a title sits only in an etched frame
     Panel* panel = window->addPanel("Cam", BORDER_ETCHED);
-    addSwatch(window, panel, 40, 20);
+    addSwatch(window, panel, 60, 20);
+    const int wide = panel->width;
+    panel->setName("Camera"); // no narrower than its children
+    EXPECT_EQ(panel->width, wide);
     ASSERT_TRUE(show(window));
-    const int before = window->contentWidth;
-    const std::string title = "A much longer title than before";
-    panel->setName(title.c_str());
+    panel->setName("A title much longer than the panel's content");
     const int wanted = panel->textWidth(panel->name) + 16 + 18;
-    EXPECT_GT(wanted, before);
+    EXPECT_GT(wanted, wide + 18);
     EXPECT_EQ(window->contentWidth, wanted);
     const int id = window->windowId;
-    EXPECT_TRUE(pumpEventsUntil([&] { return windowWidth(id) == wanted; }));
+    EXPECT_TRUE(pumpEventsUntil([&] { return windowSize(id).first == wanted; }));
 }
 
 TEST_F(PanelTest, AddPanelFailsWithoutParentOrMemoryAndLinksNothing) {
