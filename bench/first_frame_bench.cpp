@@ -4,11 +4,13 @@
 //   first-frame-bench fast|straightforward POINT_FILE
 //
 // "fast" makes the calls viewer/main.cpp makes (the header and allocation first, the body parsed
-// while the window is created, the list compiled from arrays). "straightforward" reads with the
-// fscanf reader, then creates the same window and compiles one glColor3fv and glVertex3fv per
-// point. Both print, on one line, the seconds from the start of main to the end of the first
-// frame and how long the frame itself took; "straightforward" also splits the time before it.
+// while the window is created and the list compiled from arrays, then the control panel).
+// "straightforward" reads with the fscanf reader, then creates the same window, compiles one
+// glColor3fv and glVertex3fv per point and builds the same control panel. Both print, on one line, the seconds from the start of main to the end of the first
+// frame and how much of it came after the list was compiled (control panel and drawing);
+// "straightforward" also splits the time before.
 #include "viewer/camera.h"
+#include "viewer/control_panel.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 
@@ -35,7 +37,7 @@ void firstFrame() {
     displayScene();
     glFinish();
     const Clock::time_point drawn = Clock::now();
-    std::printf("%.3f s to the first frame, %.3f s of it drawing", since(started, drawn),
+    std::printf("%.3f s to the first frame, %.3f s of it after the list", since(started, drawn),
                 since(compiled, drawn));
     if (windowed != Clock::time_point())
         std::printf(" (load %.3f s, window %.3f s, compile %.3f s)", since(started, loaded),
@@ -44,7 +46,7 @@ void firstFrame() {
     std::exit(0);
 }
 
-void straightforwardStart(const char* path) {
+int straightforwardStart(const char* path) {
     const PointReadResult read = readPointFileScanf(path);
     if (read.outcome != ReadOutcome::Read) {
         std::fprintf(stderr, "first-frame-bench: cannot read %s\n", path);
@@ -58,7 +60,7 @@ void straightforwardStart(const char* path) {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(400, 400);
-    glutCreateWindow("Pointillist");
+    const int window = glutCreateWindow("Pointillist");
     glutReshapeFunc(reshapeScene);
     glutMouseFunc(mouseButton);
     glutMotionFunc(mouseMotion);
@@ -76,12 +78,14 @@ void straightforwardStart(const char* path) {
     glEnd();
     glEndList();
     compiled = Clock::now();
+    return window;
 }
 
-void fastStart(const char* path) {
+int fastStart(const char* path) {
     pointSet.beginLoad(path);
-    createGraphicsWindow();
+    const int window = createGraphicsWindow();
     compiled = Clock::now();
+    return window;
 }
 
 } // namespace
@@ -95,10 +99,10 @@ int main(int argc, char** argv) {
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
-    if (std::strcmp(argv[1], "fast") == 0)
-        fastStart(argv[2]);
-    else
-        straightforwardStart(argv[2]);
+    const int window =
+        std::strcmp(argv[1], "fast") == 0 ? fastStart(argv[2]) : straightforwardStart(argv[2]);
+    buildControlPanel(window);
+    glutSetWindow(window);
     glutDisplayFunc(firstFrame);
     glutMainLoop();
     return 0;

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     glutInit(&glutArgc, glutArgv);
 
     // Load failures are reported here, before any window; the body is parsed while the window
-    // and its context are created.
+    // is created and its list compiled.
     pointSet.beginLoad(argv[1]);
     int graphicsWindow = createGraphicsWindow();
     buildControlPanel(graphicsWindow);
