@@ -6,9 +6,10 @@
 // "fast" makes the calls viewer/main.cpp makes (the header and allocation first, the body parsed
 // while the window is created and the list compiled from arrays, then the control panel).
 // "straightforward" reads with the fscanf reader, then creates the same window, compiles one
-// glColor3fv and glVertex3fv per point and builds the same control panel. Both print, on one line, the seconds from the start of main to the end of the first
-// frame and how much of it came after the list was compiled (control panel and drawing);
-// "straightforward" also splits the time before.
+// glColor3fv and glVertex3fv per point and builds the same control panel. Both print, on one
+// line, the seconds from the start of main to the end of the first frame and how much of it
+// came after the list was compiled (control panel and drawing); "straightforward" also splits
+// the time before.
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
 #include "viewer/point_set.h"
