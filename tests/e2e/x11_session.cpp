@@ -187,7 +187,10 @@ void XWindow::key(const std::string& keys, int pointerX, int pointerY) const {
 
 Screenshot XWindow::capture() const {
     Screenshot shot;
-    std::string ppm = runCommand("import -window " + std::to_string(id_) + " ppm:- 2>/dev/null");
+    // import asks for a click when the window has gone, so it runs under a time limit; and it
+    // writes 16-bit samples unless told otherwise.
+    std::string ppm = runCommand("timeout 10 import -window " + std::to_string(id_) +
+                                 " -depth 8 ppm:- 2>/dev/null");
     std::istringstream in(ppm);
     std::string magic;
     int maxValue = 0;

@@ -1,0 +1,320 @@
+// tests/e2e/viewer_e2e_test.cpp - the real pointillist, driven from outside through the X server.
+#include "tests/e2e/x11_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+// The test cloud: 231 yellow points on a right triangle in the plane z = 0, x and y from 0 to
+// 200 in steps of 10, so the centroid (66.7, 66.7) lies off the centre of its box.
+const std::string cloudPath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
+
+// Where the panel's controls land in the control window. The root and the "Camera" panel have
+// 6-pixel margins; the panel sits 3 pixels lower than the root's margin and has a 14-pixel top
+// margin under its title; siblings are 3 pixels apart.
+constexpr int controlLeft = 15;
+constexpr int translateTop = 23;
+constexpr int rotateTop = 39;
+constexpr int checkboxTop = 66;
+constexpr int resetViewCentreY = 194;
+constexpr int quitCentreY = 217;
+
+struct CloudStats {
+    int count = 0;
+    double meanX = 0, meanY = 0;
+    int minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
+CloudStats yellowPixels(const Screenshot& shot) {
+    CloudStats stats;
+    stats.minX = stats.minY = 1 << 30;
+    stats.maxX = stats.maxY = -1;
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            if (!shot.isColour(x, y, 255, 255, 0)) continue;
+            ++stats.count;
+            stats.meanX += x;
+            stats.meanY += y;
+            stats.minX = std::min(stats.minX, x);
+            stats.maxX = std::max(stats.maxX, x);
+            stats.minY = std::min(stats.minY, y);
+            stats.maxY = std::max(stats.maxY, y);
+        }
+    }
+    if (stats.count > 0) {
+        stats.meanX /= stats.count;
+        stats.meanY /= stats.count;
+    }
+    return stats;
+}
+
+int pixelsOfColour(const Screenshot& shot, int r, int g, int b) {
+    int count = 0;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.isColour(x, y, r, g, b)) ++count;
+    return count;
+}
+
+// Black pixels along one row of the control window: a dotted focus frame leaves many.
+int blackPixelsInRow(const Screenshot& shot, int y, int fromX, int toX) {
+    int count = 0;
+    for (int x = fromX; x <= toX && x < shot.width; ++x)
+        if (shot.isColour(x, y, 0, 0, 0)) ++count;
+    return count;
+}
+
+// The centre of a radio image is black only when the button is selected; the check mark
+// crosses row 5 of the box at column 3 only when the box is checked.
+bool radioSelected(const Screenshot& panel, int top) {
+    return panel.isColour(controlLeft + 6, top + 6, 0, 0, 0);
+}
+bool checkboxChecked(const Screenshot& panel) {
+    return panel.isColour(controlLeft + 3, checkboxTop + 5, 0, 0, 0);
+}
+
+class ViewerE2E : public testing::Test {
+protected:
+    void SetUp() override {
+        viewer = std::make_unique<Process>(POINTILLIST_EXECUTABLE,
+                                           std::vector<std::string>{cloudPath});
+        graphics = XWindow::find(viewer->pid(), "Pointillist");
+        controls = XWindow::find(viewer->pid(), "Pointillist Controls");
+        ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
+        ASSERT_TRUE(controls.valid()) << "no window titled \"Pointillist Controls\" appeared";
+        // Both windows open at the screen's corner; a person drags the panel aside first.
+        controls.move(410, 0);
+        ASSERT_TRUE(pollUntil([&] {
+            int x = 0;
+            controls.geometry(&x, nullptr, nullptr, nullptr);
+            return x == 410;
+        }));
+        startScene = waitForScene([](const Screenshot& s) { return yellowPixels(s).count > 100; },
+                                  "the cloud drawn at start-up");
+        startPanel = waitForPanel([](const Screenshot& s) { return radioSelected(s, translateTop); },
+                                  "the panel with TRANSLATE selected");
+    }
+
+    void TearDown() override {
+        if (HasFailure() && viewer->running()) {
+            keepScreenshot(graphics.capture(), testName() + "-graphics");
+            keepScreenshot(controls.capture(), testName() + "-controls");
+        }
+    }
+
+    static std::string testName() {
+        return testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+
+    template <typename Condition>
+    Screenshot waitFor(const XWindow& window, Condition condition, const std::string& what) {
+        // A frame reaches the screen in strips, so a picture counts once two captures in a
+        // row agree and show what is expected.
+        Screenshot shot, previous;
+        bool seen = pollUntil([&] {
+            previous = std::move(shot);
+            shot = window.capture();
+            return !shot.empty() && shot.differingPixels(previous) == 0 && condition(shot);
+        });
+        if (!seen) {
+            std::string path = keepScreenshot(shot, testName() + "-waiting");
+            ADD_FAILURE() << "expected " << what << "; the screenshot (" << path
+                          << ") did not show it";
+        }
+        return shot;
+    }
+    template <typename Condition> Screenshot waitForScene(Condition c, const std::string& what) {
+        return waitFor(graphics, c, what);
+    }
+    template <typename Condition> Screenshot waitForPanel(Condition c, const std::string& what) {
+        return waitFor(controls, c, what);
+    }
+
+    void clickPanel(int x, int y) { controls.click(x, y); }
+    void clickRotate() { clickPanel(controlLeft + 7, rotateTop + 7); }
+    void clickCheckbox() { clickPanel(controlLeft + 6, checkboxTop + 6); }
+    int panelCentreX() {
+        int width = 0;
+        controls.geometry(nullptr, nullptr, &width, nullptr);
+        return width / 2;
+    }
+
+    std::unique_ptr<Process> viewer;
+    XWindow graphics, controls;
+    Screenshot startScene, startPanel;
+};
+
+TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
+    int width = 0, height = 0;
+    graphics.geometry(nullptr, nullptr, &width, &height);
+    EXPECT_EQ(400, width);
+    EXPECT_EQ(400, height);
+    EXPECT_EQ(231, yellowPixels(startScene).count) << "every point is one yellow pixel";
+    EXPECT_GT(pixelsOfColour(startScene, 255, 0, 0), 10) << "red x axis";
+    EXPECT_GT(pixelsOfColour(startScene, 0, 255, 0), 10) << "green y axis";
+    EXPECT_GT(pixelsOfColour(startScene, 0, 0, 255), 3) << "blue z axis";
+
+    EXPECT_TRUE(radioSelected(startPanel, translateTop)) << "TRANSLATE selected";
+    EXPECT_FALSE(radioSelected(startPanel, rotateTop)) << "ROTATE not selected";
+    EXPECT_TRUE(checkboxChecked(startPanel)) << "\"show axis\" checked";
+
+    // The window hugs the panel: 9 pixels of background (root margin plus centring) left of the
+    // etched frame, and 8 right of and below its outer line, which lies on the panel's far edge
+    // (the 3-pixel panel gap plus the root margin, less that line).
+    const Screenshot& panel = startPanel;
+    const unsigned char* background = panel.at(1, 1);
+    auto isBackground = [&](int x, int y) {
+        const unsigned char* p = panel.at(x, y);
+        return p[0] == background[0] && p[1] == background[1] && p[2] == background[2];
+    };
+    int middle = panel.height / 2;
+    for (int x = 0; x < 9; ++x) EXPECT_TRUE(isBackground(x, middle)) << "left gap at x " << x;
+    for (int x = panel.width - 8; x < panel.width; ++x)
+        EXPECT_TRUE(isBackground(x, middle)) << "right gap at x " << x;
+    EXPECT_FALSE(isBackground(9, middle)) << "frame's left edge";
+    EXPECT_FALSE(isBackground(panel.width - 9, middle)) << "frame's right edge";
+    for (int y = panel.height - 8; y < panel.height; ++y)
+        EXPECT_TRUE(isBackground(panel.width / 2, y)) << "bottom gap at y " << y;
+    EXPECT_FALSE(isBackground(panel.width / 2, panel.height - 9)) << "frame's bottom edge";
+}
+
+TEST_F(ViewerE2E, ShowAxisSwitchesTheAxesAtOnce) {
+    clickCheckbox();
+    Screenshot hidden = waitForScene(
+        [](const Screenshot& s) { return pixelsOfColour(s, 255, 0, 0) == 0; }, "no red axis");
+    EXPECT_EQ(0, pixelsOfColour(hidden, 0, 255, 0));
+    EXPECT_EQ(231, yellowPixels(hidden).count);
+    EXPECT_FALSE(checkboxChecked(controls.capture()));
+
+    clickCheckbox();
+    Screenshot shown = waitForScene(
+        [](const Screenshot& s) { return pixelsOfColour(s, 255, 0, 0) > 10; }, "the red axis back");
+    EXPECT_EQ(0, shown.differingPixels(startScene)) << "the same picture as at start-up";
+}
+
+TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
+    CloudStats before = yellowPixels(startScene);
+
+    // 16 pixels right and 8 down move the eye by -8 and +4 units. The cloud's plane lies
+    // viewDistance (190.5) in front of the eye, where one unit is 400 / (2 tan 30° 190.5) = 1.82
+    // pixels: the cloud follows the pointer by about 14.5 and 7.3 pixels, staying in view.
+    graphics.drag(1, 200, 200, 216, 208);
+    Screenshot moved = waitForScene(
+        [&](const Screenshot& s) { return yellowPixels(s).meanX > before.meanX + 8; },
+        "the cloud shifted right");
+    CloudStats translated = yellowPixels(moved);
+    EXPECT_NEAR(14.5, translated.meanX - before.meanX, 1.5);
+    EXPECT_NEAR(7.3, translated.meanY - before.meanY, 1.5);
+    EXPECT_NEAR(before.maxX - before.minX, translated.maxX - translated.minX, 1) << "not turned";
+
+    clickRotate();
+    waitForPanel([](const Screenshot& s) { return radioSelected(s, rotateTop); },
+                 "ROTATE selected");
+
+    // 300 pixels down turn the cloud 30 degrees about x through its centroid: its height on
+    // screen shrinks while the centroid stays where the translation put it.
+    graphics.drag(1, 200, 50, 200, 350);
+    Screenshot turned = waitForScene(
+        [&](const Screenshot& s) {
+            CloudStats now = yellowPixels(s);
+            return now.count > 0 && now.maxY - now.minY < (translated.maxY - translated.minY) * 0.95;
+        },
+        "the cloud turned");
+    CloudStats rotated = yellowPixels(turned);
+    EXPECT_NEAR(translated.meanX, rotated.meanX, 6.0);
+    EXPECT_NEAR(translated.meanY, rotated.meanY, 6.0);
+    EXPECT_GT(std::abs(rotated.meanX - before.meanX), 10.0) << "translation kept";
+}
+
+TEST_F(ViewerE2E, ResetViewAndResizeRestoreTheStartImage) {
+    graphics.drag(1, 100, 100, 160, 130);
+    waitForScene([&](const Screenshot& s) { return s.differingPixels(startScene) > 0; },
+                 "the cloud moved by the drag");
+
+    clickPanel(panelCentreX(), resetViewCentreY);
+    Screenshot reset = waitForScene(
+        [&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
+        "the start-up image after Reset View");
+    EXPECT_EQ(0, reset.differingPixels(startScene));
+
+    graphics.drag(3, 200, 200, 200, 260);
+    waitForScene([&](const Screenshot& s) { return s.differingPixels(startScene) > 0; },
+                 "the eye moved by a right drag");
+    graphics.resize(420, 400);
+    pollUntil([&] {
+        int width = 0;
+        graphics.geometry(nullptr, nullptr, &width, nullptr);
+        return width == 420;
+    });
+    graphics.resize(400, 400);
+    Screenshot resized = waitForScene(
+        [&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
+        "the start-up image after resizing");
+    EXPECT_EQ(0, resized.differingPixels(startScene));
+}
+
+TEST_F(ViewerE2E, TabMovesTheFocusFrameAndSpaceClicks) {
+    const int labelLeft = controlLeft + 15, labelRight = labelLeft + 50;
+    EXPECT_LT(blackPixelsInRow(startPanel, translateTop, labelLeft, labelRight), 3);
+
+    controls.key("Tab");
+    Screenshot first = waitForPanel(
+        [&](const Screenshot& s) {
+            return blackPixelsInRow(s, translateTop, labelLeft, labelRight) > 15;
+        },
+        "a dotted frame around TRANSLATE");
+
+    controls.key("Tab");
+    Screenshot second = waitForPanel(
+        [&](const Screenshot& s) {
+            return blackPixelsInRow(s, rotateTop, labelLeft, labelRight) > 15;
+        },
+        "the dotted frame moved to ROTATE");
+    EXPECT_LT(blackPixelsInRow(second, translateTop, labelLeft, labelRight), 3)
+        << "the frame around TRANSLATE is wiped";
+
+    controls.key("space");
+    Screenshot chosen = waitForPanel(
+        [&](const Screenshot& s) { return radioSelected(s, rotateTop); }, "ROTATE selected by space");
+    EXPECT_FALSE(radioSelected(chosen, translateTop));
+
+    // Rotate mode now: a sideways drag turns the cloud about y instead of moving it.
+    CloudStats before = yellowPixels(startScene);
+    graphics.drag(1, 100, 200, 400, 200);
+    Screenshot turned = waitForScene(
+        [&](const Screenshot& s) {
+            CloudStats now = yellowPixels(s);
+            return now.count > 0 && now.maxX - now.minX < (before.maxX - before.minX) * 0.95;
+        },
+        "the cloud turned about y");
+    EXPECT_NEAR(before.meanX, yellowPixels(turned).meanX, 12.0);
+}
+
+TEST_F(ViewerE2E, QuitEndsWithStatusZeroAndSaysNothing) {
+    clickPanel(panelCentreX(), quitCentreY);
+    EXPECT_EQ(0, viewer->wait());
+    EXPECT_EQ("", viewer->standardOutput());
+    EXPECT_EQ("", viewer->standardError());
+}
+
+TEST_F(ViewerE2E, IdleViewerUsesNoProcessor) {
+    double before = viewer->cpuSeconds();
+    auto start = std::chrono::steady_clock::now();
+    const auto quiet = std::chrono::seconds(3);
+    pollUntil([&] { return std::chrono::steady_clock::now() - start >= quiet; },
+              quiet + std::chrono::seconds(1));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double share = (viewer->cpuSeconds() - before) / seconds;
+    EXPECT_LT(share, 0.02) << "an idle viewer used " << share * 100 << " % of a core";
+}
+
+TEST(ViewerE2EStartup, UnopenableFileEndsWithStatusOneAndMessage) {
+    Process viewer(POINTILLIST_EXECUTABLE, {"/nonexistent/cloud.txt"});
+    EXPECT_EQ(1, viewer.wait());
+    EXPECT_EQ("ERROR: unable to open file /nonexistent/cloud.txt!\n", viewer.standardOutput());
+}
+
+} // namespace
