@@ -1,5 +1,6 @@
 // tests/reader/start_up_test.cpp - the viewer's overlapped start-up (list compiled while the body
 // is parsed) against the plain load, and the progress line on a terminal.
+#include "tests/support/gl_test_support.h"
 #include "viewer/load_progress.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
@@ -8,9 +9,7 @@
 
 #include <GL/freeglut.h>
 
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <link.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -37,18 +36,6 @@ std::string cloudText(int count) {
         text += line;
     }
     return text;
-}
-
-// Mesa unloads its driver when GLUT closes the display at exit, before the leak checker looks,
-// and the driver's allocations could no longer be told apart from ours: keep it loaded.
-void keepGlDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (std::strstr(info->dlpi_name, "_dri.so"))
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
 }
 
 std::vector<unsigned char> drawList(GLuint list) {

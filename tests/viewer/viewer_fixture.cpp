@@ -1,22 +1,20 @@
 // tests/viewer/viewer_fixture.cpp - GLUT set-up, polling, projection and process helpers.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <link.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -43,19 +41,6 @@ public:
 };
 
 const auto* const connection = ::testing::AddGlobalTestEnvironment(new GlutConnection);
-
-// Mesa unloads its driver when GLUT closes the display at exit, before the leak checker looks:
-// the driver's own allocations would then show up without a module name and could not be
-// suppressed as the driver's. Marking the loaded driver never-unload keeps them attributable.
-void keepGlDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (std::strstr(info->dlpi_name, "_dri.so"))
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 
 int spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
     posix_spawn_file_actions_t actions;

@@ -10,22 +10,15 @@
 #include "controls/windows/control_window.h"
 #include "controls/windows/glut_callbacks.h"
 #include "controls/windows/window_manager.h"
+#include "tests/support/gl_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <link.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 struct Rgb {
     int r, g, b;
@@ -48,61 +41,11 @@ inline void recordCallback(int userId) {
     callbacks.push_back({userId, glutGetWindow()});
 }
 
-// Tests run in parallel under one X server, and a read of a front buffer returns what is on
-// the screen there, so each test process draws in a screen area of its own: one of four slots
-// away from the top-left corner, where other tests put their windows. The slot is held by a
-// lock on a file, which the system releases when the process ends.
-struct ScreenSlot {
-    int x = 0, y = 0;
-};
-inline ScreenSlot claimScreenSlot() {
-    constexpr int SLOTS = 4;
-    const char* display = std::getenv("DISPLAY");
-    std::string name = display != nullptr ? display : "none";
-    for (char& c : name)
-        c = (c == ':' || c == '/' || c == '.') ? '_' : c;
-    int fds[SLOTS];
-    for (int slot = 0; slot < SLOTS; ++slot) {
-        std::string path = "/tmp/pointillist-controls-" + name + "-" + std::to_string(slot);
-        fds[slot] = open(path.c_str(), O_CREAT | O_RDWR, 0666);
-    }
-    int chosen = -1;
-    for (int slot = 0; slot < SLOTS && chosen < 0; ++slot)
-        if (fds[slot] >= 0 && flock(fds[slot], LOCK_EX | LOCK_NB) == 0)
-            chosen = slot;
-    if (chosen < 0) {
-        // All taken: wait for one, so that windows never overlap.
-        chosen = static_cast<int>(getpid() % SLOTS);
-        flock(fds[chosen], LOCK_EX);
-    }
-    for (int slot = 0; slot < SLOTS; ++slot)
-        if (slot != chosen && fds[slot] >= 0)
-            close(fds[slot]);
-    return {640 + (chosen % 2) * 480, 420 + (chosen / 2) * 390};
-}
+// Slots of 480 x 390 pixels away from the top-left corner, where the viewer's and the toolkit
+// tests' windows go.
+inline const std::vector<ScreenSlot> CONTROL_SLOTS = {
+    {640, 420}, {1120, 420}, {640, 810}, {1120, 810}};
 
-// Mesa unloads its driver, and the libraries it pulled in, when GLUT closes the display at
-// exit, before the leak checker runs: the driver's allocations would then have no module name
-// for the suppressions, and the checker would trip over the thread-local storage left behind
-// by the unloaded libraries. So nothing loaded so far is ever unloaded.
-inline void keepGlDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
-// Closes the display before the process ends, which stops the GL driver's threads: the leak
-// checker, stopping every thread at exit, now and then crashed on one of them.
-struct GlutShutdown : ::testing::Environment {
-    void TearDown() override {
-        if (glutGet(GLUT_INIT_STATE) != 0)
-            glutExit();
-    }
-};
 inline ::testing::Environment* const glutShutdown =
     ::testing::AddGlobalTestEnvironment(new GlutShutdown);
 
@@ -115,25 +58,13 @@ protected:
     static void SetUpTestSuite() {
         if (mainWindow > 0)
             return;
-        slot = claimScreenSlot();
-        // The X server resets when its last client leaves, and refuses connections meanwhile;
-        // a test process that ends just then must not make this one fail. Once connected, the
-        // held connection keeps the server from resetting while GLUT connects.
-        Display* held = nullptr;
-        for (int i = 0; i < 500 && held == nullptr; ++i)
-            if ((held = XOpenDisplay(nullptr)) == nullptr)
-                usleep(10000);
-        ASSERT_NE(held, nullptr);
-        int argc = 1;
-        char name[] = "controls-test";
-        char* argv[] = {name, nullptr};
-        glutInit(&argc, argv);
+        slot = claimScreenSlot("controls", CONTROL_SLOTS);
+        ASSERT_TRUE(initGlutHoldingServer("controls-test"));
         glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
         glutInitWindowPosition(slot.x + 400, slot.y);
         glutInitWindowSize(60, 60);
         mainWindow = glutCreateWindow("graphics");
         keepGlDriverLoaded();
-        XCloseDisplay(held);
         glutDisplayFunc([] {
             ++mainDisplays;
             glClear(GL_COLOR_BUFFER_BIT);

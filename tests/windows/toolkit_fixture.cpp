@@ -3,19 +3,13 @@
 
 #include "controls/windows/glut_callbacks.h"
 #include "controls/windows/window_manager.h"
+#include "tests/support/gl_test_support.h"
 
 #include <GL/freeglut.h>
-#include <X11/Xlib.h>
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <link.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <new>
-#include <string>
 
 int ToolkitTest::slotX = 0, ToolkitTest::slotY = 0, ToolkitTest::mainDisplays = 0;
 std::map<int, int> ToolkitTest::displays;
@@ -25,66 +19,20 @@ namespace {
 
 int nothrowAllocationsToFail = 0;
 
-// Tests run in parallel under one X server, and a front-buffer read returns what is on the
-// screen, so each process keeps its windows in a 480 x 390 area of its own, held by a file
-// lock until the process ends. The areas avoid the viewer's corner and the widget tests'.
-void claimScreenSlot() {
-    const int slots[][2] = {{420, 0}, {900, 0}, {0, 420}, {0, 810}};
-    const char* display = std::getenv("DISPLAY");
-    std::string name = display != nullptr ? display : "none";
-    for (char& c : name)
-        c = (c == ':' || c == '.') ? '_' : c;
-    int chosen = -1, file = -1;
-    for (int i = 0; i < 4 && chosen < 0; ++i) {
-        const std::string path = "/tmp/pointillist-toolkit-" + name + "-" + std::to_string(i);
-        file = open(path.c_str(), O_CREAT | O_RDWR, 0666);
-        if (file >= 0 && flock(file, LOCK_EX | (i < 3 ? LOCK_NB : 0)) == 0)
-            chosen = i; // the last one is waited for rather than shared
-        else if (file >= 0)
-            close(file);
-    }
-    ToolkitTest::slotX = slots[chosen < 0 ? 3 : chosen][0];
-    ToolkitTest::slotY = slots[chosen < 0 ? 3 : chosen][1];
-}
+// Slots of 480 x 390 pixels that avoid the viewer's corner and the widget tests' slots.
+const std::vector<ScreenSlot> TOOLKIT_SLOTS = {{420, 0}, {900, 0}, {0, 420}, {0, 810}};
 
-// Mesa unloads its driver when GLUT closes the display at exit, before the leak checker runs,
-// which would leave the driver's own allocations without a module name to suppress.
-void keepGlDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0')
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
-// Closes the display before the process ends, stopping the driver's threads first.
-struct GlutShutdown : ::testing::Environment {
-    void TearDown() override {
-        if (glutGet(GLUT_INIT_STATE) != 0)
-            glutExit();
-    }
-};
 ::testing::Environment* const glutShutdown = ::testing::AddGlobalTestEnvironment(new GlutShutdown);
 
 void initGlutOnce() {
     if (glutGet(GLUT_INIT_STATE) != 0)
         return;
-    claimScreenSlot();
-    // The X server resets when its last client leaves and refuses connections meanwhile;
-    // holding a connection of our own while GLUT connects rides that out.
-    Display* held = nullptr;
-    for (int i = 0; i < 500 && held == nullptr; ++i)
-        if ((held = XOpenDisplay(nullptr)) == nullptr)
-            usleep(10000);
-    static char name[] = "toolkit_test";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    glutInit(&argc, argv);
+    const ScreenSlot slot = claimScreenSlot("toolkit", TOOLKIT_SLOTS);
+    ToolkitTest::slotX = slot.x;
+    ToolkitTest::slotY = slot.y;
+    // Without a server GLUT stays uninitialised, and the first window ends the process.
+    initGlutHoldingServer("toolkit_test");
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
-    if (held != nullptr)
-        XCloseDisplay(held);
 }
 
 } // namespace
