@@ -65,6 +65,14 @@ Process::Process(const std::string& executable, const std::vector<std::string>& 
     if (pid_ == 0) {
         if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
             _exit(127);
+#ifdef POINTILLIST_KEEP_LOADED
+        // Sanitizer build: the driver stays loaded for the leak check at exit (the preloaded
+        // library comes before the sanitizer runtime, which is fine for this one function).
+        const char* options = std::getenv("ASAN_OPTIONS");
+        std::string asanOptions = std::string(options ? options : "") + ":verify_asan_link_order=0";
+        setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
+        setenv("LD_PRELOAD", POINTILLIST_KEEP_LOADED, 1);
+#endif
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(executable.c_str()));
         for (const std::string& argument : arguments)
