@@ -124,6 +124,16 @@ public:
     // previously current window for restoreWindow.
     int selectWindow() const;
     static void restoreWindow(int previousWindow);
+    // Drawing at once, outside the display pass, is bracketed by these two. The first makes
+    // the control's window current with the front buffer selected and moves the modelview
+    // origin to the centre of the control's top-left pixel; the second undoes that in reverse
+    // order and flushes, so the drawing reaches the screen before the event loop resumes.
+    struct ImmediateDrawing {
+        int previousWindow;
+        int savedBuffer;
+    };
+    ImmediateDrawing beginImmediateDrawing() const;
+    void endImmediateDrawing(ImmediateDrawing saved) const;
     void redraw();
     void drawSubtree();
 

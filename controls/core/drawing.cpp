@@ -123,21 +123,31 @@ void Control::restoreWindow(int previousWindow) {
         glutSetWindow(previousWindow);
 }
 
-void Control::redraw() {
-    if (window == nullptr || hidden != 0)
-        return;
-    const int previous = selectWindow();
-    const int saved = window->useFrontBuffer();
-    // Nothing is cleared: the control paints its own background, and the modelview matrix
-    // left by the last display pass puts it at its window position.
+Control::ImmediateDrawing Control::beginImmediateDrawing() const {
+    ImmediateDrawing saved;
+    saved.previousWindow = selectWindow();
+    saved.savedBuffer = window->useFrontBuffer();
+    // The modelview matrix left by the last display pass puts the control at its window
+    // position.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glTranslatef(x + 0.5f, y + 0.5f, 0);
-    draw(0, 0);
+    return saved;
+}
+
+void Control::endImmediateDrawing(ImmediateDrawing saved) const {
     glPopMatrix();
-    // Also flushes, so the drawing reaches the screen before the event loop resumes.
-    window->restoreDrawBuffer(saved);
-    restoreWindow(previous);
+    window->restoreDrawBuffer(saved.savedBuffer);
+    restoreWindow(saved.previousWindow);
+}
+
+void Control::redraw() {
+    if (window == nullptr || hidden != 0)
+        return;
+    // Nothing is cleared: the control paints its own background.
+    const ImmediateDrawing saved = beginImmediateDrawing();
+    draw(0, 0);
+    endImmediateDrawing(saved);
 }
 
 void Control::drawSubtree() {

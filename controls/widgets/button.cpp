@@ -106,11 +106,7 @@ void Button::drawFace(int pressed) {
 void Button::showPressed() {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
-    int savedBuffer = window->useFrontBuffer();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
+    const ImmediateDrawing saved = beginImmediateDrawing();
     drawFace(1);
     // Black over the raised edges makes the button look sunk.
     int w = width;
@@ -128,10 +124,7 @@ void Button::showPressed() {
     glVertex2i(w - 1, h - 1);
     glVertex2i(1, h - 1);
     glEnd();
-    glPopMatrix();
-    // Also flushes, so the new look reaches the screen before the event loop resumes.
-    window->restoreDrawBuffer(savedBuffer);
-    restoreWindow(previousWindow);
+    endImmediateDrawing(saved);
 }
 
 void Button::showReleased() {

@@ -93,17 +93,10 @@ void Checkbox::draw(int, int) {
 void Checkbox::showCheckState() {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
-    int savedBuffer = window->useFrontBuffer();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
+    const ImmediateDrawing saved = beginImmediateDrawing();
     window->drawBitmap(boxImage(intValue, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
-    glPopMatrix();
-    // Also flushes, so the new look reaches the screen before the event loop resumes.
-    window->restoreDrawBuffer(savedBuffer);
-    restoreWindow(previousWindow);
+    endImmediateDrawing(saved);
 }
 
 void drawFocusFrame(const Control& control, int textOffset) {

@@ -53,11 +53,9 @@ public:
 
     // --- Drawing shared by the controls ---
     // Drawing outside the display pass (a control changing its look at once) is bracketed,
-    // with this window current, by
-    //     int previous = selectWindow(); int saved = window->useFrontBuffer();
-    //     ... GL calls ...
-    //     window->restoreDrawBuffer(saved); restoreWindow(previous);
-    // useFrontBuffer selects GL_FRONT and returns the draw buffer it replaced.
+    // with this window current, by useFrontBuffer and restoreDrawBuffer (see
+    // Control::beginImmediateDrawing). useFrontBuffer selects GL_FRONT and returns the draw
+    // buffer it replaced.
     // restoreDrawBuffer puts that buffer back and calls glFlush, so single-buffered drawing
     // reaches the screen before the event loop resumes; call it (or flush()) last.
     int useFrontBuffer();
