@@ -7,6 +7,25 @@
 
 #include <GL/gl.h>
 
+namespace {
+
+// Draws part of a label at its window position, outside the display pass. selectWindow has
+// chosen the front buffer already; the window is single-buffered, so the flush makes the
+// drawing seen.
+template <typename Part>
+void drawAtOnce(const Label& label, Part part) {
+    const int previousWindow = label.selectWindow();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(label.x + 0.5f, label.y + 0.5f, 0.0f);
+    part();
+    glPopMatrix();
+    label.window->flush();
+    Control::restoreWindow(previousWindow);
+}
+
+} // namespace
+
 // --- Label ---
 
 Label::Label() {
@@ -58,28 +77,11 @@ void Label::draw(int, int) {
 // The old text is erased where the label is now; setName may then re-pack the window and move
 // or widen the label, so the new text is drawn at the position after that.
 void Label::setText(const char* newText) {
-    if (window != nullptr) {
-        int previousWindow = selectWindow();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
-        drawBackground();
-        glPopMatrix();
-        window->flush();
-        restoreWindow(previousWindow);
-    }
+    if (window != nullptr)
+        drawAtOnce(*this, [this] { drawBackground(); });
     setName(newText);
-    if (window != nullptr && hidden == 0) {
-        int previousWindow = selectWindow();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glTranslatef(x + 0.5f, y + 0.5f, 0.0f);
-        drawContent();
-        glPopMatrix();
-        // Drawn outside the display pass into a single-buffered window: flushed to be seen.
-        window->flush();
-        restoreWindow(previousWindow);
-    }
+    if (window != nullptr && hidden == 0)
+        drawAtOnce(*this, [this] { drawContent(); });
 }
 
 // --- Separator ---
