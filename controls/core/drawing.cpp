@@ -118,6 +118,7 @@ int Control::selectWindow() const {
     return previous;
 }
 
+// No window may have been current; GLUT only warns about an id that names none, so skip it.
 void Control::restoreWindow(int previousWindow) {
     if (previousWindow > 0)
         glutSetWindow(previousWindow);

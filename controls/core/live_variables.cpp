@@ -75,8 +75,7 @@ void Control::runCallback() {
         glutSetWindow(window->mainWindowId);
     if (callback != nullptr)
         callback(userId);
-    if (previous > 0)
-        glutSetWindow(previous);
+    restoreWindow(previous);
 }
 
 void Control::setIntValue(int value) {

@@ -11,10 +11,12 @@
 
 namespace {
 
-// Makes id current when it names a window; GLUT only warns about others, so skip them.
-void selectIfValid(int id) {
-    if (id > 0)
-        glutSetWindow(id);
+// glutPostRedisplay acts on the current window, which is therefore id only meanwhile.
+void postRedisplayOf(int id) {
+    const int previous = glutGetWindow();
+    glutSetWindow(id);
+    glutPostRedisplay();
+    Control::restoreWindow(previous);
 }
 
 // The GL state every control window draws with: flat 2-D colour into the front buffer.
@@ -59,12 +61,12 @@ int ControlWindow::initWindow(const char* windowTitle, int windowFlags, int x, i
     if ((flags & WINDOW_SUBWINDOW) != 0) {
         createSubwindow(parentId);
         registerCallbacks();
-        selectIfValid(previous);
+        Control::restoreWindow(previous);
         hostWindowId = parentId;
     } else {
         createTopLevelWindow(title, x, y);
         registerCallbacks();
-        selectIfValid(previous);
+        Control::restoreWindow(previous);
         hostWindowId = windowId;
     }
     return 1;
@@ -173,7 +175,7 @@ void ControlWindow::refresh() {
         glutReshapeWindow(contentWidth, contentHeight);
         glutPostRedisplay();
     }
-    selectIfValid(previous);
+    Control::restoreWindow(previous);
 }
 
 // --- Main window ---
@@ -183,12 +185,8 @@ void ControlWindow::setMainWindow(int id) {
 }
 
 void ControlWindow::postMainRedisplay() {
-    if (mainWindowId < 1)
-        return;
-    const int previous = glutGetWindow();
-    glutSetWindow(mainWindowId);
-    glutPostRedisplay();
-    selectIfValid(previous);
+    if (mainWindowId > 0)
+        postRedisplayOf(mainWindowId);
 }
 
 // --- Front-buffer drawing ---
@@ -214,12 +212,8 @@ void ControlWindow::flush() {
 
 void ControlWindow::close() {
     closeRequested = 1;
-    if (windowId <= 0)
-        return;
-    const int previous = glutGetWindow();
-    glutSetWindow(windowId);
-    glutPostRedisplay();
-    selectIfValid(previous);
+    if (windowId > 0)
+        postRedisplayOf(windowId);
 }
 
 void ControlWindow::closeWindow() {

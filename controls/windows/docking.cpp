@@ -17,11 +17,6 @@ int larger(int a, int b) {
     return a > b ? a : b;
 }
 
-void selectIfValid(int id) {
-    if (id > 0)
-        glutSetWindow(id);
-}
-
 } // namespace
 
 void ControlWindow::stretchToHost() {
@@ -29,7 +24,7 @@ void ControlWindow::stretchToHost() {
     glutSetWindow(hostWindowId);
     const int hostHeight = glutGet(GLUT_WINDOW_HEIGHT);
     const int hostWidth = glutGet(GLUT_WINDOW_WIDTH);
-    selectIfValid(previous);
+    Control::restoreWindow(previous);
 
     // The first dock bit in this order decides.
     if (has(flags, WINDOW_DOCK_TOP))
@@ -90,5 +85,5 @@ void ControlWindow::placeSubwindow() {
     if (y < 0)
         y = 0;
     glutPositionWindow(x, y);
-    selectIfValid(previous);
+    Control::restoreWindow(previous);
 }
