@@ -47,6 +47,12 @@ void copyText(char* field, const char* text);
 int bitmapTextWidth(void* font, const char* text);
 void drawBitmapText(void* font, const char* text);
 
+// The rectangle with corners (left, top) and (right, bottom) in the current coordinates: its
+// outline as a line loop, or its inside as a quad. The corners go top-left, top-right,
+// bottom-right, bottom-left.
+void outlineRectangle(int left, int top, int right, int bottom);
+void fillRectangle(int left, int top, int right, int bottom);
+
 // A node in the control tree of one ControlWindow. Owns its children. Coordinates are window
 // pixels, origin top-left, y downwards; a control draws in its own coordinates (origin at its
 // top-left corner). The 24 virtual operations below keep their slot order.

@@ -63,16 +63,29 @@ void Control::drawName(int left, int baseline) const {
 
 // --- Frames and images ---
 
+void outlineRectangle(int left, int top, int right, int bottom) {
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(left, top);
+    glVertex2i(right, top);
+    glVertex2i(right, bottom);
+    glVertex2i(left, bottom);
+    glEnd();
+}
+
+void fillRectangle(int left, int top, int right, int bottom) {
+    glBegin(GL_QUADS);
+    glVertex2i(left, top);
+    glVertex2i(right, top);
+    glVertex2i(right, bottom);
+    glVertex2i(left, bottom);
+    glEnd();
+}
+
 void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {
     const int right = left + w;
     const int bottom = top + h;
     glColor3ub(backgroundColour[0], backgroundColour[1], backgroundColour[2]);
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(left + 1, top + 1);
-    glVertex2i(right - 1, top + 1);
-    glVertex2i(right - 1, bottom - 1);
-    glVertex2i(left + 1, bottom - 1);
-    glEnd();
+    outlineRectangle(left + 1, top + 1, right - 1, bottom - 1);
     glColor3f(1, 1, 1);
     glBegin(GL_LINE_STRIP);
     glVertex2i(left, bottom);

@@ -74,12 +74,7 @@ void Button::drawFace(int pressed) {
     int h = height;
     applyBackgroundColour();
     glDisable(GL_CULL_FACE);
-    glBegin(GL_QUADS);
-    glVertex2i(2, 2);
-    glVertex2i(w - 2, 2);
-    glVertex2i(w - 2, h - 2);
-    glVertex2i(2, h - 2);
-    glEnd();
+    fillRectangle(2, 2, w - 2, h - 2);
     int textWidth = bitmapTextWidth(window->defaultFont, name);
     int textX = std::max(w - textWidth, 0) / 2;
     int textY = 13;
@@ -92,12 +87,7 @@ void Button::drawFace(int pressed) {
         glEnable(GL_LINE_STIPPLE);
         glLineStipple(1, 0x5555);
         glColor3f(0.0f, 0.0f, 0.0f);
-        glBegin(GL_LINE_LOOP);
-        glVertex2i(3, 3);
-        glVertex2i(w - 3, 3);
-        glVertex2i(w - 3, h - 3);
-        glVertex2i(3, h - 3);
-        glEnd();
+        outlineRectangle(3, 3, w - 3, h - 3);
         glDisable(GL_LINE_STIPPLE);
     }
     restoreWindow(previousWindow);
@@ -109,21 +99,9 @@ void Button::showPressed() {
     const ImmediateDrawing saved = beginImmediateDrawing();
     drawFace(1);
     // Black over the raised edges makes the button look sunk.
-    int w = width;
-    int h = height;
     glColor3f(0.0f, 0.0f, 0.0f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(0, 0);
-    glVertex2i(w, 0);
-    glVertex2i(w, h);
-    glVertex2i(0, h);
-    glEnd();
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(1, 1);
-    glVertex2i(w - 1, 1);
-    glVertex2i(w - 1, h - 1);
-    glVertex2i(1, h - 1);
-    glEnd();
+    outlineRectangle(0, 0, width, height);
+    outlineRectangle(1, 1, width - 1, height - 1);
     endImmediateDrawing(saved);
 }
 

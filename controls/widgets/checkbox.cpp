@@ -114,12 +114,7 @@ void drawFocusFrame(const Control& control, int textOffset) {
     } else {
         control.applyBackgroundColour();
     }
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(x0, 0);
-    glVertex2i(x1, 0);
-    glVertex2i(x1, bottom);
-    glVertex2i(x0, bottom);
-    glEnd();
+    outlineRectangle(x0, 0, x1, bottom);
     glDisable(GL_LINE_STIPPLE);
     Control::restoreWindow(previousWindow);
 }

@@ -84,23 +84,13 @@ void Panel::draw(int, int) {
         glEnd();
         // Grey over the white loop's top and left lines: a groove, grey then white.
         glColor3f(0.5f, 0.5f, 0.5f);
-        glBegin(GL_LINE_LOOP);
-        glVertex2i(0, d);
-        glVertex2i(w - 1, d);
-        glVertex2i(w - 1, h - 1);
-        glVertex2i(0, h - 1);
-        glEnd();
+        outlineRectangle(0, d, w - 1, h - 1);
         if (name[0] != '\0') {
             const int titleWidth = textWidth(name);
             // Wipe the frame lines behind the title.
             applyBackgroundColour();
             glDisable(GL_CULL_FACE);
-            glBegin(GL_QUADS);
-            glVertex2i(4, 0);
-            glVertex2i(titleWidth + 10, 0);
-            glVertex2i(titleWidth + 10, 9);
-            glVertex2i(4, 9);
-            glEnd();
+            fillRectangle(4, 0, titleWidth + 10, 9);
             drawName(7, 8);
         }
     }
