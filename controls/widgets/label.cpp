@@ -12,8 +12,7 @@ namespace {
 // Draws part of a label at its window position, outside the display pass. selectWindow has
 // chosen the front buffer already; the window is single-buffered, so the flush makes the
 // drawing seen.
-template <typename Part>
-void drawAtOnce(const Label& label, Part part) {
+template <typename Part> void drawAtOnce(const Label& label, Part part) {
     const int previousWindow = label.selectWindow();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
