@@ -10,8 +10,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 ScreenSlot claimScreenSlot(const char* family, const std::vector<ScreenSlot>& slots) {
     const int count = static_cast<int>(slots.size());
@@ -41,10 +43,13 @@ ScreenSlot claimScreenSlot(const char* family, const std::vector<ScreenSlot>& sl
 }
 
 bool initGlutHoldingServer(const char* programName) {
-    Display* held = nullptr;
-    for (int i = 0; i < 500 && held == nullptr; ++i)
-        if ((held = XOpenDisplay(nullptr)) == nullptr)
-            usleep(10000);
+    // The server refuses connections while it resets; keep asking for up to five seconds.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    Display* held = XOpenDisplay(nullptr);
+    while (held == nullptr && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        held = XOpenDisplay(nullptr);
+    }
     if (held == nullptr)
         return false;
     // GLUT may keep pointers into argv, so both outlive the call.
