@@ -58,9 +58,9 @@ bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 Process::Process(const std::string& executable, const std::vector<std::string>& arguments) {
     char pattern[] = "/tmp/pointillist-e2e-XXXXXX";
-    std::string dir = mkdtemp(pattern);
-    outPath_ = dir + "/stdout";
-    errPath_ = dir + "/stderr";
+    dir_ = mkdtemp(pattern);
+    outPath_ = dir_ + "/stdout";
+    errPath_ = dir_ + "/stderr";
     pid_ = fork();
     if (pid_ == 0) {
         if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
@@ -88,6 +88,9 @@ Process::~Process() {
         kill(pid_, SIGKILL);
         wait();
     }
+    unlink(outPath_.c_str());
+    unlink(errPath_.c_str());
+    rmdir(dir_.c_str());
 }
 
 bool Process::running() {

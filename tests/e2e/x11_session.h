@@ -49,6 +49,7 @@ private:
     int pid_ = -1;
     int status_ = -1;
     bool ended_ = false;
+    std::string dir_;
     std::string outPath_;
     std::string errPath_;
 };

@@ -68,8 +68,7 @@ std::string readAndRemove(const std::string& path) {
 } // namespace
 
 std::string dataPath(const std::string& name) {
-    const char* dir = std::getenv("POINTILLIST_TEST_DATA");
-    return std::string(dir ? dir : POINTILLIST_TEST_DATA_DIR) + "/" + name;
+    return std::string(POINTILLIST_TEST_DATA_DIR) + "/" + name;
 }
 
 bool pumpUntil(const std::function<bool()>& done) {
