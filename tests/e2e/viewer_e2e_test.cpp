@@ -81,8 +81,8 @@ protected:
     void SetUp() override {
         viewer = std::make_unique<Process>(POINTILLIST_EXECUTABLE,
                                            std::vector<std::string>{cloudPath});
-        graphics = XWindow::find(viewer->pid(), "Pointillist");
-        controls = XWindow::find(viewer->pid(), "Pointillist Controls");
+        graphics = XWindow::find("Pointillist");
+        controls = XWindow::find("Pointillist Controls");
         ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
         ASSERT_TRUE(controls.valid()) << "no window titled \"Pointillist Controls\" appeared";
         // Both windows open at the screen's corner; a person drags the panel aside first.

@@ -132,10 +132,11 @@ double Process::cpuSeconds() const {
 
 // --- XWindow ---
 
-XWindow XWindow::find(int pid, const std::string& title) {
+XWindow XWindow::find(const std::string& title) {
+    // By title alone: freeglut sets no _NET_WM_PID, so a search by process would match any
+    // window. These tests run one at a time, so the only windows with these titles are theirs.
     XWindow window;
-    std::string command = "xdotool search --onlyvisible --pid " + std::to_string(pid) +
-                          " --name '^" + title + "$' 2>/dev/null";
+    std::string command = "xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null";
     pollUntil([&] {
         std::istringstream ids(runCommand(command));
         unsigned long id = 0;

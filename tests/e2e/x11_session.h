@@ -36,7 +36,6 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    int pid() const { return pid_; }
     bool running();
     // Waits for the process to end within the limit; returns its exit status or -1.
     int wait(std::chrono::milliseconds limit = std::chrono::seconds(15));
@@ -54,11 +53,11 @@ private:
     std::string errPath_;
 };
 
-// One X window of a process, driven with xdotool.
+// One X window, driven with xdotool.
 class XWindow {
 public:
-    // Waits for a window of the process whose title is exactly title; id 0 when none appears.
-    static XWindow find(int pid, const std::string& title);
+    // Waits for a visible window whose title is exactly title; id 0 when none appears.
+    static XWindow find(const std::string& title);
 
     bool valid() const { return id_ != 0; }
     unsigned long id() const { return id_; }

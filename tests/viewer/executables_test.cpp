@@ -1,16 +1,13 @@
 // tests/viewer/executables_test.cpp - the real pointillist, pointillist-info and generate-cloud
-// programs: messages, exit statuses, the info report and the viewer's window.
+// programs: messages, exit statuses and the info report. The viewer's windows are tested end to
+// end, one test at a time, in tests/e2e.
 #include "tests/viewer/viewer_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-
-#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -58,23 +55,4 @@ TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
     std::remove(path.c_str());
     for (const char* count : {"-1", "12x", "", "99999999999"})
         EXPECT_EQ(runProgram({GENERATE_CLOUD_EXE, count}).status, 1) << count;
-}
-
-TEST(Programs, ViewerOpensWindowTitledPointillist) {
-    const int pid = startProgram({VIEWER, dataPath("camera_cube.txt")});
-    ASSERT_GT(pid, 0);
-    const std::string pidText = std::to_string(pid);
-    const std::vector<std::string> search = {"xdotool", "search", "--pid",
-                                             pidText,   "--name", "^Pointillist$"};
-    ProcessResult found;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((found = runProgram(search)).status != 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(found.status, 0) << "no window titled Pointillist";
-    const std::string window = found.out.substr(0, found.out.find('\n'));
-    const ProcessResult geometry = runProgram({"xdotool", "getwindowgeometry", window});
-    EXPECT_NE(geometry.out.find("Geometry: 400x400"), std::string::npos) << geometry.out;
-    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the viewer ended by itself";
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
 }

@@ -164,7 +164,3 @@ ProcessResult runProgram(const std::vector<std::string>& args) {
     result.err = readAndRemove(scratch + ".err");
     return result;
 }
-
-int startProgram(const std::vector<std::string>& args) {
-    return spawn(args, "/dev/null", "/dev/null");
-}

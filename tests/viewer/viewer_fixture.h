@@ -44,5 +44,3 @@ struct ProcessResult {
 };
 // Runs a program (searched on PATH) to completion.
 ProcessResult runProgram(const std::vector<std::string>& args);
-// Starts a program with its output discarded and returns its process id.
-int startProgram(const std::vector<std::string>& args);
