@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <new>
 
+#include <sys/stat.h>
+
 PointRecord* allocatePoints(int64_t count) {
     // A byte size beyond PTRDIFF_MAX can't be one array; refuse it before new[] sees it.
     if (count < 0 || static_cast<uint64_t>(count) > PTRDIFF_MAX / sizeof(PointRecord))
@@ -19,6 +21,12 @@ void releasePoints(PointRecord* points) {
 PointReadResult readPointFileScanf(const char* path) {
     PointReadResult result;
     FILE* file = std::fopen(path, "r");
+    struct stat status;
+    // A directory opens, but holds no points: it is a file that can't be read, not an empty one.
+    if (file && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        file = nullptr;
+    }
     if (!file) {
         result.outcome = ReadOutcome::CannotOpen;
         return result;

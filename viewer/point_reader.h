@@ -11,7 +11,7 @@ struct PointRecord {
 
 enum class ReadOutcome {
     Read,           // points holds count complete records (possibly none)
-    CannotOpen,     // the file could not be opened
+    CannotOpen,     // the file could not be opened, or is a directory
     CannotAllocate, // the declared count is negative or its records cannot be allocated
 };
 

@@ -19,6 +19,7 @@ TEST(Programs, LoadFailuresAndMissingArgumentEndWithStatus1) {
     const std::string noMemory = "Not Enough memory to allocate the point the structure\n";
     const std::pair<std::string, std::string> cases[] = {
         {"/nonexistent/dir/cloud.txt", "ERROR: unable to open file /nonexistent/dir/cloud.txt!\n"},
+        {"/", "ERROR: unable to open file /!\n"},
         {dataPath("count_negative.txt"), noMemory},
         {dataPath("count_beyond_32_bits.txt"), noMemory},
     };

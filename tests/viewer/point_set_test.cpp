@@ -77,7 +77,8 @@ TEST(PointSetLoad, CentroidKeepsPrecisionOnLargeClouds) {
 }
 
 TEST(PointReader, RefusesUnopenableFilesAndUnallocatableCounts) {
-    EXPECT_EQ(readPointFileScanf("/nonexistent/cloud.txt").outcome, ReadOutcome::CannotOpen);
+    for (const char* path : {"/nonexistent/cloud.txt", "/"})
+        EXPECT_EQ(readPointFileScanf(path).outcome, ReadOutcome::CannotOpen) << path;
     for (const char* file : {"count_negative.txt", "count_beyond_32_bits.txt"})
         EXPECT_EQ(readPointFileScanf(dataPath(file).c_str()).outcome, ReadOutcome::CannotAllocate)
             << file;
