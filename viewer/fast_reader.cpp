@@ -633,14 +633,12 @@ ReadOutcome FastReader::open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return outcome_ = ReadOutcome::CannotOpen;
-    struct stat status;
-    const bool known = fstat(fd, &status) == 0;
-    // A directory opens, but holds no points: it is a file that can't be read, not an empty one.
-    if (known && S_ISDIR(status.st_mode)) {
+    if (isDirectory(fd)) {
         close(fd);
         return outcome_ = ReadOutcome::CannotOpen;
     }
-    const bool regular = known && S_ISREG(status.st_mode);
+    struct stat status;
+    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
     fileSize_ = regular ? static_cast<int64_t>(status.st_size) : 0;
     stream_.reset(new (std::nothrow) BlockStream);
     if (!stream_ || !stream_->init(fd, regular, options_.blockBytes)) {

@@ -18,12 +18,15 @@ void releasePoints(PointRecord* points) {
     delete[] points;
 }
 
+bool isDirectory(int fd) {
+    struct stat status;
+    return fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 PointReadResult readPointFileScanf(const char* path) {
     PointReadResult result;
     FILE* file = std::fopen(path, "r");
-    struct stat status;
-    // A directory opens, but holds no points: it is a file that can't be read, not an empty one.
-    if (file && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+    if (file && isDirectory(fileno(file))) {
         std::fclose(file);
         file = nullptr;
     }

@@ -28,6 +28,10 @@ struct PointReadResult {
 // The straightforward reader: the header and each record read with fscanf.
 PointReadResult readPointFileScanf(const char* path);
 
+// Whether an open file is a directory. A directory opens for reading but holds no points, so
+// every reader refuses it as a file that can't be opened rather than show it as an empty cloud.
+bool isDirectory(int fd);
+
 // Storage for count records, shared by every reader so that releasePoints fits them all.
 // Returns nullptr for a negative count or when the storage cannot be had. A count of 0 is a
 // valid request and gives a non-null pointer.
