@@ -33,9 +33,9 @@ void buildControlPanel(int mainWindowId) {
         require(windowManager.createWindow("Pointillist Controls", 0, -1, -1), "control window");
     Panel* camera = require(window->addPanel("Camera", BORDER_ETCHED), "\"Camera\" panel");
 
-    RadioGroup* mode = require(
-        window->addRadioGroup(camera, &viewState.navigationMode, ID_NAVIGATION_MODE, controlCallback),
-        "navigation mode radio group");
+    RadioGroup* mode = require(window->addRadioGroup(camera, &viewState.navigationMode,
+                                                     ID_NAVIGATION_MODE, controlCallback),
+                               "navigation mode radio group");
     require(window->addRadioButton(mode, "TRANSLATE"), "\"TRANSLATE\" radio button");
     require(window->addRadioButton(mode, "ROTATE"), "\"ROTATE\" radio button");
     mode->setIntValue(MODE_TRANSLATE);

@@ -35,10 +35,18 @@ constexpr size_t kKeepBytes = 256;
 constexpr double kFirstShare = 0.52;
 
 // White space as isspace() has it in the C locale.
-inline bool isBlank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool isDigit(int c) { return c >= '0' && c <= '9'; }
-inline bool isHexDigit(int c) { return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
-inline int lower(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+inline bool isBlank(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+inline bool isHexDigit(int c) {
+    return isDigit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+inline int lower(int c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 
 inline void store(PointRecord* points, int64_t index, float value) {
     std::memcpy(reinterpret_cast<unsigned char*>(points) + index * sizeof(float), &value,
@@ -244,8 +252,7 @@ inline uint64_t blankMask(const char* p) {
         // '\t' .. '\r' are the bytes that lie 0 .. 4 above '\t'.
         const __m128i control = _mm_sub_epi8(bytes, _mm_set1_epi8('\t'));
         const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control);
-        const uint64_t bits =
-            static_cast<uint16_t>(_mm_movemask_epi8(_mm_or_si128(space, low)));
+        const uint64_t bits = static_cast<uint16_t>(_mm_movemask_epi8(_mm_or_si128(space, low)));
         mask |= bits << (16 * part);
     }
     return mask;
@@ -662,8 +669,7 @@ ReadOutcome FastReader::open(const char* path) {
 void FastReader::readBody() {
     if (outcome_ != ReadOutcome::Read || !stream_)
         return;
-    const bool split =
-        stream_->seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
+    const bool split = stream_->seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
     count_ = static_cast<int32_t>(parseRange(0, declared_ * 6, split) / 6);
     recordsReady_.store(count_, std::memory_order_release);
     close(stream_->fd);
@@ -684,8 +690,8 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
             helper->blockBytes = options_.blockBytes;
             helper->bodyStart = bodyStart;
             helper->from =
-                bodyStart + static_cast<int64_t>(static_cast<double>(fileSize_ - bodyStart) *
-                                                 kFirstShare);
+                bodyStart +
+                static_cast<int64_t>(static_cast<double>(fileSize_ - bodyStart) * kFirstShare);
             helper->limit = limit;
             helper->points = points_;
             if (pthread_create(&helper->thread, nullptr, runHelper, helper) != 0) {
@@ -723,8 +729,8 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
         // the checks below must see it before the in-place parser takes it.
         if (helper && previousEnd == in.offset())
             untilInBlock = static_cast<int64_t>(in.position);
-        const char* p = parseInPlace(in.data + in.position, end, in.data + untilInBlock,
-                                     points_, &index, limit);
+        const char* p = parseInPlace(in.data + in.position, end, in.data + untilInBlock, points_,
+                                     &index, limit);
         in.position = static_cast<size_t>(p - in.data);
         if (index == limit)
             break;

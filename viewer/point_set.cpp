@@ -143,8 +143,7 @@ void PointSet::computeViewDistance(float fieldOfViewX) {
     }
     if (extent == 0.0)
         extent = 1.0;
-    viewDistance =
-        static_cast<float>(extent * 0.5 / std::tan(fieldOfViewX * 0.008726646255) * 1.1);
+    viewDistance = static_cast<float>(extent * 0.5 / std::tan(fieldOfViewX * 0.008726646255) * 1.1);
 }
 
 void PointSet::buildDisplayList() {

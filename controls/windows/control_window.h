@@ -101,8 +101,7 @@ public:
     Panel* addPanel(const char* name, int borderStyle);
     Checkbox* addCheckbox(Control* parent, const char* label, int* variable, int userId,
                           ControlCallback callback);
-    RadioGroup* addRadioGroup(Control* parent, int* variable, int userId,
-                              ControlCallback callback);
+    RadioGroup* addRadioGroup(Control* parent, int* variable, int userId, ControlCallback callback);
     RadioButton* addRadioButton(Control* group, const char* label);
     Button* addButton(Control* parent, const char* label, int userId, ControlCallback callback);
     Label* addLabel(Control* parent, const char* text);

@@ -34,7 +34,8 @@ CloudStats yellowPixels(const Screenshot& shot) {
     stats.maxX = stats.maxY = -1;
     for (int y = 0; y < shot.height; ++y) {
         for (int x = 0; x < shot.width; ++x) {
-            if (!shot.isColour(x, y, 255, 255, 0)) continue;
+            if (!shot.isColour(x, y, 255, 255, 0))
+                continue;
             ++stats.count;
             stats.meanX += x;
             stats.meanY += y;
@@ -55,7 +56,8 @@ int pixelsOfColour(const Screenshot& shot, int r, int g, int b) {
     int count = 0;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
-            if (shot.isColour(x, y, r, g, b)) ++count;
+            if (shot.isColour(x, y, r, g, b))
+                ++count;
     return count;
 }
 
@@ -63,7 +65,8 @@ int pixelsOfColour(const Screenshot& shot, int r, int g, int b) {
 int blackPixelsInRow(const Screenshot& shot, int y, int fromX, int toX) {
     int count = 0;
     for (int x = fromX; x <= toX && x < shot.width; ++x)
-        if (shot.isColour(x, y, 0, 0, 0)) ++count;
+        if (shot.isColour(x, y, 0, 0, 0))
+            ++count;
     return count;
 }
 
@@ -79,8 +82,8 @@ bool checkboxChecked(const Screenshot& panel) {
 class ViewerE2E : public testing::Test {
 protected:
     void SetUp() override {
-        viewer = std::make_unique<Process>(POINTILLIST_EXECUTABLE,
-                                           std::vector<std::string>{cloudPath});
+        viewer =
+            std::make_unique<Process>(POINTILLIST_EXECUTABLE, std::vector<std::string>{cloudPath});
         graphics = XWindow::find("Pointillist");
         controls = XWindow::find("Pointillist Controls");
         ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
@@ -94,8 +97,9 @@ protected:
         }));
         startScene = waitForScene([](const Screenshot& s) { return yellowPixels(s).count > 100; },
                                   "the cloud drawn at start-up");
-        startPanel = waitForPanel([](const Screenshot& s) { return radioSelected(s, translateTop); },
-                                  "the panel with TRANSLATE selected");
+        startPanel =
+            waitForPanel([](const Screenshot& s) { return radioSelected(s, translateTop); },
+                         "the panel with TRANSLATE selected");
     }
 
     void TearDown() override {
@@ -171,7 +175,8 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
         return p[0] == background[0] && p[1] == background[1] && p[2] == background[2];
     };
     int middle = panel.height / 2;
-    for (int x = 0; x < 9; ++x) EXPECT_TRUE(isBackground(x, middle)) << "left gap at x " << x;
+    for (int x = 0; x < 9; ++x)
+        EXPECT_TRUE(isBackground(x, middle)) << "left gap at x " << x;
     for (int x = panel.width - 8; x < panel.width; ++x)
         EXPECT_TRUE(isBackground(x, middle)) << "right gap at x " << x;
     EXPECT_FALSE(isBackground(9, middle)) << "frame's left edge";
@@ -202,9 +207,9 @@ TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
     // viewDistance (190.5) in front of the eye, where one unit is 400 / (2 tan 30° 190.5) = 1.82
     // pixels: the cloud follows the pointer by about 14.5 and 7.3 pixels, staying in view.
     graphics.drag(1, 200, 200, 216, 208);
-    Screenshot moved = waitForScene(
-        [&](const Screenshot& s) { return yellowPixels(s).meanX > before.meanX + 8; },
-        "the cloud shifted right");
+    Screenshot moved =
+        waitForScene([&](const Screenshot& s) { return yellowPixels(s).meanX > before.meanX + 8; },
+                     "the cloud shifted right");
     CloudStats translated = yellowPixels(moved);
     EXPECT_NEAR(14.5, translated.meanX - before.meanX, 1.5);
     EXPECT_NEAR(7.3, translated.meanY - before.meanY, 1.5);
@@ -220,7 +225,8 @@ TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
     Screenshot turned = waitForScene(
         [&](const Screenshot& s) {
             CloudStats now = yellowPixels(s);
-            return now.count > 0 && now.maxY - now.minY < (translated.maxY - translated.minY) * 0.95;
+            return now.count > 0 &&
+                   now.maxY - now.minY < (translated.maxY - translated.minY) * 0.95;
         },
         "the cloud turned");
     CloudStats rotated = yellowPixels(turned);
@@ -235,9 +241,9 @@ TEST_F(ViewerE2E, ResetViewAndResizeRestoreTheStartImage) {
                  "the cloud moved by the drag");
 
     clickPanel(panelCentreX(), resetViewCentreY);
-    Screenshot reset = waitForScene(
-        [&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
-        "the start-up image after Reset View");
+    Screenshot reset =
+        waitForScene([&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
+                     "the start-up image after Reset View");
     EXPECT_EQ(0, reset.differingPixels(startScene));
 
     graphics.drag(3, 200, 200, 200, 260);
@@ -250,9 +256,9 @@ TEST_F(ViewerE2E, ResetViewAndResizeRestoreTheStartImage) {
         return width == 420;
     });
     graphics.resize(400, 400);
-    Screenshot resized = waitForScene(
-        [&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
-        "the start-up image after resizing");
+    Screenshot resized =
+        waitForScene([&](const Screenshot& s) { return s.differingPixels(startScene) == 0; },
+                     "the start-up image after resizing");
     EXPECT_EQ(0, resized.differingPixels(startScene));
 }
 
@@ -277,8 +283,9 @@ TEST_F(ViewerE2E, TabMovesTheFocusFrameAndSpaceClicks) {
         << "the frame around TRANSLATE is wiped";
 
     controls.key("space");
-    Screenshot chosen = waitForPanel(
-        [&](const Screenshot& s) { return radioSelected(s, rotateTop); }, "ROTATE selected by space");
+    Screenshot chosen =
+        waitForPanel([&](const Screenshot& s) { return radioSelected(s, rotateTop); },
+                     "ROTATE selected by space");
     EXPECT_FALSE(radioSelected(chosen, translateTop));
 
     // Rotate mode now: a sideways drag turns the cloud about y instead of moving it.
@@ -306,7 +313,8 @@ TEST_F(ViewerE2E, IdleViewerUsesNoProcessor) {
     const auto quiet = std::chrono::seconds(3);
     pollUntil([&] { return std::chrono::steady_clock::now() - start >= quiet; },
               quiet + std::chrono::seconds(1));
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double share = (viewer->cpuSeconds() - before) / seconds;
     EXPECT_LT(share, 0.02) << "an idle viewer used " << share * 100 << " % of a core";
 }

@@ -16,7 +16,8 @@ bool Screenshot::isColour(int x, int y, int r, int g, int b) const {
 }
 
 int Screenshot::differingPixels(const Screenshot& other) const {
-    if (width != other.width || height != other.height) return width * height;
+    if (width != other.width || height != other.height)
+        return width * height;
     int count = 0;
     for (size_t i = 0; i < rgb.size(); i += 3) {
         if (rgb[i] != other.rgb[i] || rgb[i + 1] != other.rgb[i + 1] ||
@@ -36,19 +37,23 @@ bool Screenshot::savePpm(const std::string& path) const {
 std::string runCommand(const std::string& command, int* status) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return output;
+    if (pipe == nullptr)
+        return output;
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
     int result = pclose(pipe);
-    if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    if (status != nullptr)
+        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
     return output;
 }
 
 bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return done();
+        if (std::chrono::steady_clock::now() > deadline)
+            return done();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
@@ -94,7 +99,8 @@ Process::~Process() {
 }
 
 bool Process::running() {
-    if (ended_) return false;
+    if (ended_)
+        return false;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
         ended_ = true;
@@ -116,8 +122,12 @@ static std::string readFile(const std::string& path) {
     return content.str();
 }
 
-std::string Process::standardOutput() const { return readFile(outPath_); }
-std::string Process::standardError() const { return readFile(errPath_); }
+std::string Process::standardOutput() const {
+    return readFile(outPath_);
+}
+std::string Process::standardError() const {
+    return readFile(errPath_);
+}
 
 double Process::cpuSeconds() const {
     // Fields 14 and 15 of /proc/PID/stat, after the command name in parentheses.
@@ -126,7 +136,8 @@ double Process::cpuSeconds() const {
     std::string field;
     long ticks = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15) ticks += std::stol(field);
+        if (i == 14 || i == 15)
+            ticks += std::stol(field);
     return double(ticks) / double(sysconf(_SC_CLK_TCK));
 }
 
@@ -140,7 +151,8 @@ XWindow XWindow::find(const std::string& title) {
     pollUntil([&] {
         std::istringstream ids(runCommand(command));
         unsigned long id = 0;
-        if (ids >> id) window.id_ = id;
+        if (ids >> id)
+            window.id_ = id;
         return window.id_ != 0;
     });
     return window;
@@ -152,13 +164,18 @@ void XWindow::geometry(int* x, int* y, int* width, int* height) const {
     std::string line;
     while (std::getline(shell, line)) {
         auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
+        if (equals == std::string::npos)
+            continue;
         std::string key = line.substr(0, equals);
         int value = std::atoi(line.c_str() + equals + 1);
-        if (key == "X" && x) *x = value;
-        if (key == "Y" && y) *y = value;
-        if (key == "WIDTH" && width) *width = value;
-        if (key == "HEIGHT" && height) *height = value;
+        if (key == "X" && x)
+            *x = value;
+        if (key == "Y" && y)
+            *y = value;
+        if (key == "WIDTH" && width)
+            *width = value;
+        if (key == "HEIGHT" && height)
+            *height = value;
     }
 }
 
@@ -183,12 +200,12 @@ void XWindow::click(int x, int y) const {
 
 void XWindow::drag(int button, int fromX, int fromY, int toX, int toY) const {
     // Several small steps, as a hand would move, so every step is a motion event.
-    std::string command = "xdotool" + moveTo(id_, fromX, fromY) + " mousedown " +
-                          std::to_string(button);
+    std::string command =
+        "xdotool" + moveTo(id_, fromX, fromY) + " mousedown " + std::to_string(button);
     const int steps = 4;
     for (int i = 1; i <= steps; ++i)
-        command += moveTo(id_, fromX + (toX - fromX) * i / steps,
-                          fromY + (toY - fromY) * i / steps);
+        command +=
+            moveTo(id_, fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
     command += " mouseup " + std::to_string(button);
     runCommand(command);
 }
@@ -206,11 +223,13 @@ Screenshot XWindow::capture() const {
     std::istringstream in(ppm);
     std::string magic;
     int maxValue = 0;
-    if (!(in >> magic >> shot.width >> shot.height >> maxValue) || magic != "P6") return {};
+    if (!(in >> magic >> shot.width >> shot.height >> maxValue) || magic != "P6")
+        return {};
     in.get();
     shot.rgb.resize(size_t(shot.width) * shot.height * 3);
     in.read(reinterpret_cast<char*>(shot.rgb.data()), std::streamsize(shot.rgb.size()));
-    if (!in) return {};
+    if (!in)
+        return {};
     return shot;
 }
 
@@ -220,6 +239,7 @@ std::string keepScreenshot(const Screenshot& shot, const std::string& name) {
     shot.savePpm(base + ".ppm");
     // PNG for people; the PPM stays when ImageMagick cannot convert.
     int status = -1;
-    runCommand("convert '" + base + ".ppm' '" + base + ".png' && rm -f '" + base + ".ppm'", &status);
+    runCommand("convert '" + base + ".ppm' '" + base + ".png' && rm -f '" + base + ".ppm'",
+               &status);
     return status == 0 ? base + ".png" : base + ".ppm";
 }

@@ -48,17 +48,17 @@ struct Result {
 // Outcome, count and every bit of the counted records; records past count are unspecified.
 ::testing::AssertionResult sameAs(const PointReadResult& expected, const PointReadResult& got) {
     if (expected.outcome != got.outcome)
-        return ::testing::AssertionFailure() << "outcome " << int(got.outcome) << ", expected "
-                                             << int(expected.outcome);
+        return ::testing::AssertionFailure()
+               << "outcome " << int(got.outcome) << ", expected " << int(expected.outcome);
     if (expected.count != got.count)
-        return ::testing::AssertionFailure() << "count " << got.count << ", expected "
-                                             << expected.count;
+        return ::testing::AssertionFailure()
+               << "count " << got.count << ", expected " << expected.count;
     const float* want = reinterpret_cast<const float*>(expected.points);
     const float* have = reinterpret_cast<const float*>(got.points);
     for (int64_t i = 0; i < int64_t(expected.count) * 6; ++i)
         if (std::memcmp(&want[i], &have[i], sizeof(float)) != 0)
-            return ::testing::AssertionFailure() << "number " << i << " is " << have[i]
-                                                 << ", expected " << want[i];
+            return ::testing::AssertionFailure()
+                   << "number " << i << " is " << have[i] << ", expected " << want[i];
     return ::testing::AssertionSuccess();
 }
 
@@ -87,11 +87,26 @@ void expectSameAsOracle(const std::string& text) {
 
 TEST(FastReaderHeader, MatchesOracleForEveryHeaderForm) {
     const char* body = " 1 2 3 4 5 6\n7 8 9 10 11 12\n";
-    for (const char* header :
-         {"# points = 2", "#points=2", "#  points \t=\n\n 2", "# Points = 2", "\n# points = 2",
-          " # points = 2", "# point = 2", "#\npoints\n=\n2", "# points = +2", "# points = -0",
-          "# points = 02", "# points = 2x", "# points = x", "# points =", "# points", "#", "",
-          "# points = 1", "# points = 3", "# points = 0"})
+    for (const char* header : {"# points = 2",
+                               "#points=2",
+                               "#  points \t=\n\n 2",
+                               "# Points = 2",
+                               "\n# points = 2",
+                               " # points = 2",
+                               "# point = 2",
+                               "#\npoints\n=\n2",
+                               "# points = +2",
+                               "# points = -0",
+                               "# points = 02",
+                               "# points = 2x",
+                               "# points = x",
+                               "# points =",
+                               "# points",
+                               "#",
+                               "",
+                               "# points = 1",
+                               "# points = 3",
+                               "# points = 0"})
         expectSameAsOracle(std::string(header) + body);
 }
 
@@ -120,19 +135,99 @@ TEST(FastReaderHeader, MissingFileAndDirectoryMatchOracle) {
 // Each number form is placed last in a record and at every position of a record, followed by
 // more records, so the test sees both the value and what the scan consumed.
 TEST(FastReaderNumbers, EveryFormThatPercentFTakesOrRejects) {
-    const char* forms[] = {
-        "0", "-0", "+0", "1", "-1", "+1", "1.", ".5", "-.5", "+.5", "1.5e3", "1.5E+3", "1e-3",
-        "1e", "1E", "1e+", "1e-", "1e5e", "1e5.5", "1.5.5", "1-2", "1+2", "1..", ".", "-", "+",
-        "+-1", "-+1", "--1", ".e1", "-.e1", "e5", "0x", "0X", "-0x", "0x1", "0x1p", "0x1p+",
-        "0x1P-2", "0x1.8p1", "0x.p1", "0xg", "0x.", "0xe+1", "0x1e+1", "00x1", "0x1p3.5",
-        "nan", "NaN", "-nan", "+NAN", "nan(", "nan(123)", "na", "n", "-n", "nanx", "inf", "-Inf",
-        "INF", "infinity", "-INFINITY", "infinit", "infin", "infx", "in", "i", "3.4028235e38",
-        "3.4028236e38", "1e39", "-1e39", "1e-45", "7e-46", "1e-50", "1.17549435e-38",
-        "0.000000000000000000000000000000000000000000001401298464324817",
-        "123456789012345678901234567890", "0.1000000000000000055511151231257827",
-        "16777217", "16777216.5", "33554435", "1.00000005960464477539", "0e999999999999",
-        "1e999999999999", "1e-999999999999", "000000000000000000000000000001.5",
-        "9007199254740993", "7.038531e-26", "1,5", "1;", "\x80", "1\x80", "#"};
+    const char* forms[] = {"0",
+                           "-0",
+                           "+0",
+                           "1",
+                           "-1",
+                           "+1",
+                           "1.",
+                           ".5",
+                           "-.5",
+                           "+.5",
+                           "1.5e3",
+                           "1.5E+3",
+                           "1e-3",
+                           "1e",
+                           "1E",
+                           "1e+",
+                           "1e-",
+                           "1e5e",
+                           "1e5.5",
+                           "1.5.5",
+                           "1-2",
+                           "1+2",
+                           "1..",
+                           ".",
+                           "-",
+                           "+",
+                           "+-1",
+                           "-+1",
+                           "--1",
+                           ".e1",
+                           "-.e1",
+                           "e5",
+                           "0x",
+                           "0X",
+                           "-0x",
+                           "0x1",
+                           "0x1p",
+                           "0x1p+",
+                           "0x1P-2",
+                           "0x1.8p1",
+                           "0x.p1",
+                           "0xg",
+                           "0x.",
+                           "0xe+1",
+                           "0x1e+1",
+                           "00x1",
+                           "0x1p3.5",
+                           "nan",
+                           "NaN",
+                           "-nan",
+                           "+NAN",
+                           "nan(",
+                           "nan(123)",
+                           "na",
+                           "n",
+                           "-n",
+                           "nanx",
+                           "inf",
+                           "-Inf",
+                           "INF",
+                           "infinity",
+                           "-INFINITY",
+                           "infinit",
+                           "infin",
+                           "infx",
+                           "in",
+                           "i",
+                           "3.4028235e38",
+                           "3.4028236e38",
+                           "1e39",
+                           "-1e39",
+                           "1e-45",
+                           "7e-46",
+                           "1e-50",
+                           "1.17549435e-38",
+                           "0.000000000000000000000000000000000000000000001401298464324817",
+                           "123456789012345678901234567890",
+                           "0.1000000000000000055511151231257827",
+                           "16777217",
+                           "16777216.5",
+                           "33554435",
+                           "1.00000005960464477539",
+                           "0e999999999999",
+                           "1e999999999999",
+                           "1e-999999999999",
+                           "000000000000000000000000000001.5",
+                           "9007199254740993",
+                           "7.038531e-26",
+                           "1,5",
+                           "1;",
+                           "\x80",
+                           "1\x80",
+                           "#"};
     for (const char* form : forms)
         for (int position = 0; position < 6; ++position) {
             std::string record;
@@ -216,7 +311,8 @@ TEST(FastReaderSplit, ShiftedIndicesNeverReachTheRecords) {
          {"# points = 2\n1 2 3 4 5 6 0x6e+1 7 8 9 10 11\n",
           "# points = 2\n1 2 3 4 5 6 1.5.5 7 8 9 10 11\n",
           "# points = 1\n123456789012345678901234567890 0.000000000000000000-.05e+1 0x6e+1 0xAp0 "
-          "03 33554435100000789012\xcc\xce\xcd\xcc" "4I67890 1151231257827\n"}) {
+          "03 33554435100000789012\xcc\xce\xcd\xcc"
+          "4I67890 1151231257827\n"}) {
         SCOPED_TRACE(text);
         TempFile file(text);
         for (int run = 0; run < 20; ++run)

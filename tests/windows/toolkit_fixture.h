@@ -23,8 +23,8 @@ std::ostream& operator<<(std::ostream& out, const Rgb& colour);
 // Within one step per channel: OpenGL turns 0.5 into 127 or 128, glColor3b(0) into 1.
 bool nearColour(const Rgb& a, const Rgb& b);
 
-constexpr Rgb BACKGROUND{200, 200, 200}, WHITE{255, 255, 255}, BLACK{0, 0, 0},
-    GREY{128, 128, 128}, RED{255, 0, 0};
+constexpr Rgb BACKGROUND{200, 200, 200}, WHITE{255, 255, 255}, BLACK{0, 0, 0}, GREY{128, 128, 128},
+    RED{255, 0, 0};
 
 // Pumps GLUT events until done() holds or five seconds have passed; returns done().
 bool pumpEventsUntil(const std::function<bool()>& done);
@@ -77,6 +77,6 @@ protected:
 public:
     static int slotX, slotY;
     static int mainDisplays;
-    static std::map<int, int> displays;                               // by window id
+    static std::map<int, int> displays;                              // by window id
     static std::map<int, std::vector<std::pair<int, int>>> reshapes; // sizes reported
 };

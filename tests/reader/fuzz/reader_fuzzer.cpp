@@ -46,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One in-memory file for the whole run; both readers open it by path like any other.
     static int file = memfd_create("point-file", 0);
     static const std::string path = "/proc/self/fd/" + std::to_string(file);
-    if (ftruncate(file, 0) != 0 ||
-        pwrite(file, data, size, 0) != static_cast<ssize_t>(size))
+    if (ftruncate(file, 0) != 0 || pwrite(file, data, size, 0) != static_cast<ssize_t>(size))
         std::abort();
 
     // Each input is also read in small blocks with the split forced, the block size picked from
