@@ -12,14 +12,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: pointillist POINT_FILE\n");
         return 1;
     }
+    // Load failures are reported here, before GLUT needs a display, so a missing file gets our
+    // message even without one; the body is parsed while the window is created and its list
+    // compiled.
+    pointSet.beginLoad(argv[1]);
+
     // GLUT sees the program name only: the point file path is not one of its options.
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
-
-    // Load failures are reported here, before any window; the body is parsed while the window
-    // is created and its list compiled.
-    pointSet.beginLoad(argv[1]);
     int graphicsWindow = createGraphicsWindow();
     buildControlPanel(graphicsWindow);
     glutMainLoop();
