@@ -1,11 +1,10 @@
 // viewer/camera.cpp - mouse navigation: the drag state and the modelview matrix built from it.
 #include "viewer/camera.h"
 
-#include "viewer/point_set.h"
-#include "viewer/scene.h"
-
 #include <GL/freeglut.h>
 #include <GL/glu.h>
+
+const CameraSettings cameraSettings = {0.1f, 10000.0f, 60.0f, 60.0f};
 
 ViewState viewState;
 
@@ -19,6 +18,16 @@ float accumulate(float value, float delta, double scale) {
 }
 
 } // namespace
+
+SceneOffset sceneOffset(const PointSet& set) {
+    SceneOffset offset;
+    offset.x =
+        static_cast<float>((static_cast<double>(set.nearCorner[0]) + set.farCorner[0]) * -0.5);
+    offset.y =
+        static_cast<float>((static_cast<double>(set.nearCorner[1]) + set.farCorner[1]) * -0.5);
+    offset.z = static_cast<float>(-(static_cast<double>(set.nearCorner[2]) + set.viewDistance));
+    return offset;
+}
 
 void mouseButton(int button, int state, int x, int y) {
     viewState.lastMouseX = x;

@@ -1,7 +1,29 @@
-// viewer/camera.h - mouse navigation in the graphics window and the viewer's control callback.
+// viewer/camera.h - the projection, where the camera starts, mouse navigation in the graphics
+// window and the viewer's control callback.
 #pragma once
 
+#include "viewer/point_set.h"
+
 #include <cstdint>
+
+// The fixed projection. fieldOfViewX only frames the cloud (computeViewDistance);
+// fieldOfViewY goes to gluPerspective, whose aspect ratio is always 1.0.
+struct CameraSettings {
+    float nearPlane;
+    float farPlane;
+    float fieldOfViewX;
+    float fieldOfViewY;
+};
+
+extern const CameraSettings cameraSettings;
+
+// The translation that centres the box on the viewing axis in x and y and puts its front face
+// (max z) viewDistance in front of an eye at the origin looking along -z. Recomputed from the
+// set whenever it is needed, never kept.
+struct SceneOffset {
+    float x, y, z;
+};
+SceneOffset sceneOffset(const PointSet& set);
 
 constexpr int32_t DRAG_XY = 3;
 constexpr int32_t DRAG_Z = 2;

@@ -3,7 +3,6 @@
 
 #include "viewer/fast_reader.h"
 #include "viewer/load_progress.h"
-#include "viewer/scene.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>
@@ -199,13 +198,4 @@ void PointSet::drawAxes() const {
     glVertex3fv(centroid);
     glVertex3fv(ends[2]);
     glEnd();
-}
-
-void PointSet::drawScene() const {
-    // Without a depth buffer later drawing covers earlier: the points cover the axes.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (showAxis)
-        drawAxes();
-    glCallList(displayList);
-    glutSwapBuffers();
 }

@@ -44,9 +44,8 @@ struct PointSet {
     // pending load is compiled as its records arrive, then finished. The graphics window's
     // context is current.
     void buildDisplayList();
+    // Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.
     void drawAxes() const;
-    // One frame: clear, axes when showAxis is set, points, swap.
-    void drawScene() const;
 };
 
 extern PointSet pointSet;

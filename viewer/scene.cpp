@@ -1,24 +1,10 @@
 // viewer/scene.cpp - graphics window creation, reshape and display.
 #include "viewer/scene.h"
 
-#include "viewer/camera.h"
-
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-const CameraSettings cameraSettings = {0.1f, 10000.0f, 60.0f, 60.0f};
-
 int32_t showAxis = 0;
-
-SceneOffset sceneOffset(const PointSet& set) {
-    SceneOffset offset;
-    offset.x =
-        static_cast<float>((static_cast<double>(set.nearCorner[0]) + set.farCorner[0]) * -0.5);
-    offset.y =
-        static_cast<float>((static_cast<double>(set.nearCorner[1]) + set.farCorner[1]) * -0.5);
-    offset.z = static_cast<float>(-(static_cast<double>(set.nearCorner[2]) + set.viewDistance));
-    return offset;
-}
 
 int createGraphicsWindow() {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
@@ -39,7 +25,12 @@ int createGraphicsWindow() {
 }
 
 void displayScene() {
-    pointSet.drawScene();
+    // Without a depth buffer later drawing covers earlier: the points cover the axes.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (showAxis)
+        pointSet.drawAxes();
+    glCallList(pointSet.displayList);
+    glutSwapBuffers();
 }
 
 void reshapeScene(int width, int height) {
