@@ -10,6 +10,7 @@
 // line, the seconds from the start of main to the end of the first frame and how much of it
 // came after the list was compiled (control panel and drawing); "straightforward" also splits
 // the time before.
+#include "io/native/scanf_reader.h"
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
 #include "viewer/point_set.h"

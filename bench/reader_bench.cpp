@@ -4,7 +4,7 @@
 //   reader-bench fscanf|fast POINT_FILE   loads the file; prints seconds, peak KiB and the count
 //   reader-bench run PROGRAM [ARGS...]    runs the program, its output discarded; prints its
 //                                         seconds and peak KiB
-#include "viewer/fast_reader.h"
+#include "io/native/fast_reader.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

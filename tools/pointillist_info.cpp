@@ -1,7 +1,7 @@
-// tools/pointillist_info.cpp - loads a point file with the viewer's reader and prints what the
+// tools/pointillist_info.cpp - loads a point file with the viewer's readers and prints what the
 // viewer derives from it, without opening a window.
-#include "viewer/point_set.h"
-#include "viewer/scene.h"
+#include "io/cloud_load.h"
+#include "io/point_cloud.h"
 
 #include <cstdio>
 
@@ -11,10 +11,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Load failures print the viewer's messages and end with its status.
-    pointSet.load(argv[1]);
-    pointSet.computeViewDistance(cameraSettings.fieldOfViewX);
+    PointCloud set;
+    loadCloudOrExit(argv[1], set);
+    set.computeViewDistance(kFramingFieldOfViewX);
 
-    const PointSet& set = pointSet;
     std::printf("points: %d\n", static_cast<int>(set.count));
     std::printf("min: %.9g %.9g %.9g\n", set.nearCorner[0], set.nearCorner[1], set.farCorner[2]);
     std::printf("max: %.9g %.9g %.9g\n", set.farCorner[0], set.farCorner[1], set.nearCorner[2]);

@@ -4,7 +4,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-const CameraSettings cameraSettings = {0.1f, 10000.0f, 60.0f, 60.0f};
+const CameraSettings cameraSettings = {0.1f, 10000.0f, kFramingFieldOfViewX, 60.0f};
 
 ViewState viewState;
 

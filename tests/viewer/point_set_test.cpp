@@ -2,6 +2,7 @@
 // centroid and view distance.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "io/native/scanf_reader.h"
 #include "viewer/point_set.h"
 
 #include <gtest/gtest.h>

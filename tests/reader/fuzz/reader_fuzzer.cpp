@@ -1,6 +1,6 @@
 // tests/reader/fuzz/reader_fuzzer.cpp - libFuzzer target: any bytes, read as a point file by the
 // fscanf reader and by the fast reader, must give the same outcome, count and records.
-#include "viewer/fast_reader.h"
+#include "io/native/fast_reader.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

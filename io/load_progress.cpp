@@ -1,5 +1,5 @@
-// viewer/load_progress.cpp - the progress line: when to show it, what it says, how it goes.
-#include "viewer/load_progress.h"
+// io/load_progress.cpp - the progress line: when to show it, what it says, how it goes.
+#include "io/load_progress.h"
 
 #include <unistd.h>
 
@@ -15,14 +15,14 @@ constexpr std::chrono::milliseconds kInterval(100);
 
 void LoadProgress::start() {
     terminal_ = isatty(fileno(stream_)) == 1;
-    started_ = Clock::now();
+    started_ = now_();
     shownLength_ = 0;
 }
 
 void LoadProgress::update(const ReadProgress& progress) {
     if (!terminal_)
         return;
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = now_();
     if (now - started_ < kQuietTime || (shownLength_ && now - lastShown_ < kInterval))
         return;
     lastShown_ = now;

@@ -1,27 +1,7 @@
-// viewer/point_reader.cpp - the fscanf point reader and the allocator every reader shares.
-#include "viewer/point_reader.h"
+// io/native/scanf_reader.cpp - the fscanf reader of the native format.
+#include "io/native/scanf_reader.h"
 
-#include <cstddef>
 #include <cstdio>
-#include <new>
-
-#include <sys/stat.h>
-
-PointRecord* allocatePoints(int64_t count) {
-    // A byte size beyond PTRDIFF_MAX can't be one array; refuse it before new[] sees it.
-    if (count < 0 || static_cast<uint64_t>(count) > PTRDIFF_MAX / sizeof(PointRecord))
-        return nullptr;
-    return new (std::nothrow) PointRecord[static_cast<size_t>(count)];
-}
-
-void releasePoints(PointRecord* points) {
-    delete[] points;
-}
-
-bool isDirectory(int fd) {
-    struct stat status;
-    return fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-}
 
 PointReadResult readPointFileScanf(const char* path) {
     PointReadResult result;

@@ -1,21 +1,15 @@
-// viewer/fast_reader.h - a point file reader that parses blocks in place, giving exactly what
+// io/native/fast_reader.h - a point file reader that parses blocks in place, giving exactly what
 // the fscanf reader gives.
 #pragma once
 
-#include "viewer/point_reader.h"
+#include "io/native/scanf_reader.h"
+#include "io/read_result.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-// How far a body has been read.
-struct ReadProgress {
-    int64_t bytesRead = 0;  // of the file, header included
-    int64_t bytesTotal = 0; // the file's size when it was opened; 0 when it isn't a regular file
-    int64_t pointsRead = 0; // complete records so far
-};
 
 struct FastReadOptions {
     // Bytes asked of the file at a time. Tests use a few bytes so that numbers straddle blocks.
@@ -27,7 +21,9 @@ struct FastReadOptions {
     std::function<void(const ReadProgress&)> progress;
 };
 
+namespace native {
 struct BlockStream;
+}
 
 // Reads one point file in two steps, so that a caller can report a file that can't be opened
 // or whose records can't be allocated before it starts on the body (on another thread if it
@@ -58,7 +54,7 @@ private:
     int64_t parseRange(int64_t index, int64_t limit, bool split);
 
     FastReadOptions options_;
-    std::unique_ptr<BlockStream> stream_;
+    std::unique_ptr<native::BlockStream> stream_;
     int64_t fileSize_ = 0; // 0 unless the file is regular
     int64_t declared_ = 0;
     PointRecord* points_ = nullptr;

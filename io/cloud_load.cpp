@@ -1,0 +1,143 @@
+// io/cloud_load.cpp - running a reader, holding back until its header is accepted, and turning
+// its result into messages and a cloud.
+#include "io/cloud_load.h"
+
+#include "io/colouring.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+// The signatures and resemblance checks look at no more than this.
+constexpr size_t kHeadBytes = 4096;
+
+} // namespace
+
+CloudLoad::~CloudLoad() {
+    if (!joined_)
+        pthread_join(thread_, nullptr);
+}
+
+void CloudLoad::begin(const char* path, bool threaded) {
+    path_ = path;
+    progress_.start();
+    const MappedFile::Opened opened = file_.open(path);
+    if (opened == MappedFile::Opened::CannotOpen) {
+        result_.status = ReadStatus::CannotOpen;
+        finished_.store(true, std::memory_order_release);
+        return;
+    }
+    const bool mapped = opened == MappedFile::Opened::Mapped;
+    entry_ = pickFormat(path, file_.data(), std::min(file_.size(), kHeadBytes), mapped);
+    if (!entry_) {
+        result_.status = ReadStatus::Refused;
+        result_.message = path_ + ": unknown format (not a point file this program reads)";
+        finished_.store(true, std::memory_order_release);
+        return;
+    }
+    threaded_ = threaded && pthread_create(&thread_, nullptr, runOnWorker, this) == 0;
+    if (!threaded_) {
+        read();
+        return;
+    }
+    joined_ = false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return accepted_ || finished(); });
+}
+
+void* CloudLoad::runOnWorker(void* load) {
+    static_cast<CloudLoad*>(load)->read();
+    return nullptr;
+}
+
+void CloudLoad::read() {
+    ReadRequest request;
+    request.path = path_.c_str();
+    request.bytes = file_.data();
+    request.size = file_.size();
+    // A worker leaves the other core to the caller, which builds the window meanwhile.
+    request.threads =
+        threaded_ ? 1 : std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+    request.headerAccepted = [this] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        accepted_ = true;
+        changed_.notify_all();
+    };
+    request.recordsFinal = [this](const PointRecord* records, int64_t ready) {
+        records_.store(records, std::memory_order_release);
+        ready_.store(ready, std::memory_order_release);
+    };
+    request.progress = [this](const ReadProgress& read) { progress_.update(read); };
+    ReadResult result = entry_->read(request);
+    // A cloud is counted in 32 bits; records beyond that are not shown.
+    if (result.status == ReadStatus::Read && result.count > INT32_MAX) {
+        releasePoints(result.points);
+        result = ReadResult();
+        result.status = ReadStatus::CannotAllocate;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        result_ = std::move(result);
+        finished_.store(true, std::memory_order_release);
+        changed_.notify_all();
+    }
+}
+
+void CloudLoad::exitIfRefused() const {
+    if (!refused())
+        return;
+    switch (result_.status) {
+        case ReadStatus::CannotOpen:
+            std::printf("ERROR: unable to open file %s!\n", path_.c_str());
+            break;
+        case ReadStatus::CannotAllocate:
+            std::printf("Not Enough memory to allocate the point the structure\n");
+            break;
+        default:
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", result_.message.c_str());
+            break;
+    }
+    std::exit(1);
+}
+
+void CloudLoad::finish(PointCloud& cloud) {
+    if (!joined_) {
+        pthread_join(thread_, nullptr);
+        joined_ = true;
+    }
+    progress_.finish();
+    exitIfRefused();
+    if (!result_.message.empty() ||
+        (result_.expected >= 0 && result_.count + result_.dropped < result_.expected)) {
+        std::string line = path_ + ": ";
+        if (result_.expected >= 0)
+            line += "expected " + std::to_string(result_.expected) + " points, read " +
+                    std::to_string(result_.count + result_.dropped);
+        if (!result_.message.empty())
+            line += (result_.expected >= 0 ? " (" : "") + result_.message +
+                    (result_.expected >= 0 ? ")" : "");
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    applyColourKind(result_);
+    cloud.points = result_.points;
+    cloud.count = static_cast<int32_t>(result_.count);
+    cloud.format = entry_ ? entry_->format : Format::Native;
+    cloud.formatDescription = result_.format;
+    cloud.colour = result_.colour;
+    cloud.dropped = result_.dropped;
+    cloud.shifted = result_.shifted;
+    std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    result_.points = nullptr;
+    cloud.computeBounds();
+}
+
+void loadCloudOrExit(const char* path, PointCloud& cloud) {
+    CloudLoad load;
+    load.begin(path, false);
+    load.finish(cloud);
+}

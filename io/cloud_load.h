@@ -1,0 +1,72 @@
+// io/cloud_load.h - one load of a point file: the pick of its reader, the read (on a worker
+// thread or the caller's), and what the user is told.
+#pragma once
+
+#include "io/formats.h"
+#include "io/load_progress.h"
+#include "io/mapped_file.h"
+#include "io/point_cloud.h"
+#include "io/read_result.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include <pthread.h>
+
+// The state of one load, from begin to finish. A refusal is known when begin returns, before the
+// body is read, so that the caller can say so before it opens any window. Messages are the
+// loading code's alone: the native format's exact texts on standard output, every other
+// failure and shortfall as one line on standard error.
+class CloudLoad {
+public:
+    CloudLoad() = default;
+    ~CloudLoad();
+    CloudLoad(const CloudLoad&) = delete;
+    CloudLoad& operator=(const CloudLoad&) = delete;
+
+    // Maps the file, picks its reader and runs it: on a worker thread when threaded (the
+    // reader then uses one core, the caller the other), else right here with every core.
+    // Returns once the reader has accepted the header or has finished.
+    void begin(const char* path, bool threaded);
+    // After begin: whether the file cannot be read at all, and the result that says why.
+    bool refused() const { return finished() && result_.status != ReadStatus::Read; }
+    const ReadResult& result() const { return result_; }
+    // Prints the refusal's message and ends the process with status 1; returns when the file
+    // is not refused.
+    void exitIfRefused() const;
+    // While the read goes on: whether it has ended, and the records of it that are final.
+    bool threaded() const { return threaded_; }
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    const PointRecord* records() const { return records_.load(std::memory_order_acquire); }
+    int64_t recordsReady() const { return ready_.load(std::memory_order_acquire); }
+    // Waits for the read, reports a read cut short on standard error, colours the points and
+    // hands them to cloud with the box and centroid computed. Once; after a refusal it exits.
+    void finish(PointCloud& cloud);
+    const FormatEntry* format() const { return entry_; }
+
+private:
+    static void* runOnWorker(void* load);
+    void read();
+
+    std::string path_;
+    const FormatEntry* entry_ = nullptr;
+    MappedFile file_;
+    ReadResult result_;
+    LoadProgress progress_;
+    pthread_t thread_{};
+    bool threaded_ = false;
+    bool joined_ = true;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool accepted_ = false;
+    std::atomic<bool> finished_{false};
+    std::atomic<const PointRecord*> records_{nullptr};
+    std::atomic<int64_t> ready_{0};
+};
+
+// One whole load on this thread into cloud; a refusal prints its message and exits with 1.
+void loadCloudOrExit(const char* path, PointCloud& cloud);

@@ -1,0 +1,68 @@
+// io/formats.cpp - the format table and the pick of a reader: signature, extension, resemblance.
+#include "io/formats.h"
+
+#include "io/native/native_reader.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Signatures first, in this order; the native format's "#" comes after formats whose headers
+// may also start with a comment line.
+// clang-format off
+const FormatEntry kFormats[] = {
+    {Format::Native, "native", "", hasNativeSignature, nullptr, readNative},
+};
+// clang-format on
+
+std::string lowerExtension(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const char* dot = std::strrchr(slash ? slash : path, '.');
+    std::string extension = dot ? dot : "";
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
+bool listed(const char* extensions, const std::string& extension) {
+    if (extension.size() < 2)
+        return false;
+    for (const char* at = std::strstr(extensions, extension.c_str()); at;
+         at = std::strstr(at + 1, extension.c_str())) {
+        const char after = at[extension.size()];
+        if ((at == extensions || at[-1] == ' ') && (after == '\0' || after == ' '))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+const FormatEntry& formatEntry(Format format) {
+    for (const FormatEntry& entry : kFormats)
+        if (entry.format == format)
+            return entry;
+    return kFormats[0];
+}
+
+const FormatEntry* pickFormat(const char* path, const unsigned char* head, size_t size,
+                              bool mapped) {
+    // What cannot be mapped (a pipe) has always been read as a native file.
+    if (!mapped)
+        return &formatEntry(Format::Native);
+    for (const FormatEntry& entry : kFormats)
+        if (entry.signature && entry.signature(head, size))
+            return &entry;
+    const std::string extension = lowerExtension(path);
+    for (const FormatEntry& entry : kFormats)
+        if (listed(entry.extensions, extension))
+            return &entry;
+    for (const FormatEntry& entry : kFormats)
+        if (entry.resembles && entry.resembles(head, size))
+            return &entry;
+    // Until every format has its reader, anything unrecognised is read as the native format,
+    // as it always has been.
+    return &formatEntry(Format::Native);
+}

@@ -1,0 +1,60 @@
+// io/native/native_reader.cpp - the native format's outcomes as a ReadResult.
+#include "io/native/native_reader.h"
+
+#include "io/native/fast_reader.h"
+
+#include <climits>
+
+bool hasNativeSignature(const unsigned char* head, size_t size) {
+    size_t at = 0;
+    auto skipBlanks = [&] {
+        while (at < size && (head[at] == ' ' || (head[at] >= '\t' && head[at] <= '\r')))
+            ++at;
+    };
+    skipBlanks();
+    if (at == size)
+        return true; // an empty file has always read as an empty native cloud
+    if (head[at++] != '#')
+        return false;
+    skipBlanks();
+    static const char word[] = "points";
+    for (const char* w = word; *w; ++w, ++at)
+        if (at >= size || (head[at] | 0x20) != *w)
+            return false;
+    return true;
+}
+
+ReadResult readNative(const ReadRequest& request) {
+    FastReader* reader = nullptr;
+    FastReadOptions options;
+    if (request.threads < 2)
+        options.splitBytes = INT64_MAX;
+    options.progress = [&request, &reader](const ReadProgress& progress) {
+        if (request.recordsFinal)
+            request.recordsFinal(reader->records(), reader->recordsReady());
+        if (request.progress)
+            request.progress(progress);
+    };
+    FastReader fast(options);
+    reader = &fast;
+
+    ReadResult result;
+    result.format = "native";
+    switch (fast.open(request.path)) {
+        case ReadOutcome::CannotOpen:
+            result.status = ReadStatus::CannotOpen;
+            return result;
+        case ReadOutcome::CannotAllocate:
+            result.status = ReadStatus::CannotAllocate;
+            return result;
+        case ReadOutcome::Read:
+            break;
+    }
+    if (request.headerAccepted)
+        request.headerAccepted();
+    fast.readBody();
+    const PointReadResult read = fast.take();
+    result.points = read.points;
+    result.count = read.count;
+    return result;
+}

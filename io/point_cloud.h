@@ -1,0 +1,43 @@
+// io/point_cloud.h - a loaded cloud: its records and everything derived from them once.
+#pragma once
+
+#include "io/formats.h"
+#include "io/point_records.h"
+#include "io/read_result.h"
+
+#include <cstdint>
+#include <string>
+
+// The viewer's horizontal field of view (degrees), which frames the whole cloud.
+constexpr float kFramingFieldOfViewX = 60.0f;
+
+// The point records, their bounding box, centroid and the camera distance at which the whole
+// cloud is in view, with what the file said about them. The z bounds pair crosswise because the
+// camera looks along -z: nearCorner is (min x, min y, max z), the lower-left corner of the face
+// nearest to the eye, and farCorner is (max x, max y, min z). The records are released by
+// whoever loaded them (releasePoints), never by the cloud.
+struct PointCloud {
+    PointRecord* points = nullptr;
+    int32_t count = 0;
+    float nearCorner[3] = {};
+    float farCorner[3] = {};
+    float centroid[3] = {};
+    float viewDistance = 0.0f;
+
+    // What the reader said: the format and its variant, the colour source, the records left
+    // out for a non-finite position and the shift from stored to file coordinates.
+    Format format = Format::Native;
+    std::string formatDescription;
+    ColourKind colour = ColourKind::Rgb;
+    int64_t dropped = 0;
+    bool shifted = false;
+    double shift[3] = {0.0, 0.0, 0.0};
+
+    // The exact box and the mean of the points whose positions are finite; all zero when
+    // there are none.
+    void computeBounds();
+    // The distance from the eye to the box's front face at which the x extent fills the given
+    // horizontal field of view (degrees) with a 10 % margin. A cloud without x extent is
+    // framed by the larger of its y and z extents, or by 1.0 when it is a single position.
+    void computeViewDistance(float fieldOfViewX);
+};
