@@ -20,5 +20,6 @@ int main(int argc, char** argv) {
     std::printf("max: %.9g %.9g %.9g\n", set.farCorner[0], set.farCorner[1], set.nearCorner[2]);
     std::printf("centroid: %.9g %.9g %.9g\n", set.centroid[0], set.centroid[1], set.centroid[2]);
     std::printf("view-distance: %.9g\n", set.viewDistance);
+    releasePoints(set.points);
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
