@@ -7,17 +7,20 @@
 namespace {
 
 uint32_t u32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 // Layers of each layered item, in the order of their byte counts.
 uint32_t layerCount(const LazItem& item) {
     switch (item.type) {
-        case LazItemType::Point14: return kPoint14Layers;
-        case LazItemType::Rgb14: return 1;
-        case LazItemType::RgbNir14: return 2;
-        default: return item.size; // BYTE14: one per byte
+        case LazItemType::Point14:
+            return kPoint14Layers;
+        case LazItemType::Rgb14:
+            return 1;
+        case LazItemType::RgbNir14:
+            return 2;
+        default:
+            return item.size; // BYTE14: one per byte
     }
 }
 
@@ -34,8 +37,10 @@ bool viewerNeeds(const LazItem& item, uint32_t layer) {
         case LazItemType::Point14:
             return layer == kLayerXY || layer == kLayerZ || layer == kLayerIntensity;
         case LazItemType::Rgb14:
-        case LazItemType::RgbNir14: return layer == 0;
-        default: return false;
+        case LazItemType::RgbNir14:
+            return layer == 0;
+        default:
+            return false;
     }
 }
 
@@ -45,10 +50,18 @@ ChunkDecoder::ChunkDecoder(const LazLayout& layout, LazFields fields)
     : layout_(layout), fields_(fields) {
     for (const LazItem& item : layout_.items) {
         switch (item.type) {
-            case LazItemType::Point10: point10_ = std::make_unique<Point10Item>(); break;
-            case LazItemType::GpsTime11: gps11_ = std::make_unique<GpsTime11Item>(); break;
-            case LazItemType::Rgb12: rgb12_ = std::make_unique<Rgb12Item>(); break;
-            case LazItemType::Byte: byte_ = std::make_unique<ByteItem>(item.size); break;
+            case LazItemType::Point10:
+                point10_ = std::make_unique<Point10Item>();
+                break;
+            case LazItemType::GpsTime11:
+                gps11_ = std::make_unique<GpsTime11Item>();
+                break;
+            case LazItemType::Rgb12:
+                rgb12_ = std::make_unique<Rgb12Item>();
+                break;
+            case LazItemType::Byte:
+                byte_ = std::make_unique<ByteItem>(item.size);
+                break;
             case LazItemType::Point14:
                 point14_ = std::make_unique<Point14Item>(item.version);
                 break;
@@ -61,7 +74,8 @@ ChunkDecoder::ChunkDecoder(const LazLayout& layout, LazFields fields)
             case LazItemType::Byte14:
                 byte14_ = std::make_unique<Byte14Item>(item.version, item.size);
                 break;
-            default: break; // parseLazLayout lets no other item through
+            default:
+                break; // parseLazLayout lets no other item through
         }
     }
     if (layout_.layered()) {
@@ -114,10 +128,18 @@ bool ChunkDecoder::startPointwise() {
     for (const LazItem& item : layout_.items) {
         const uint8_t* first = begin_ + at;
         switch (item.type) {
-            case LazItemType::Point10: point10_->init(first); break;
-            case LazItemType::GpsTime11: gps11_->init(first); break;
-            case LazItemType::Rgb12: rgb12_->init(first); break;
-            default: byte_->init(first); break;
+            case LazItemType::Point10:
+                point10_->init(first);
+                break;
+            case LazItemType::GpsTime11:
+                gps11_->init(first);
+                break;
+            case LazItemType::Rgb12:
+                rgb12_->init(first);
+                break;
+            default:
+                byte_->init(first);
+                break;
         }
         at += item.size;
     }
@@ -133,12 +155,18 @@ bool ChunkDecoder::readPointwise(uint8_t* out, uint64_t n) {
         uint32_t at = 0;
         for (const LazItem& item : layout_.items) {
             switch (item.type) {
-                case LazItemType::Point10: point10_->decode(stream_, record + at); break;
+                case LazItemType::Point10:
+                    point10_->decode(stream_, record + at);
+                    break;
                 case LazItemType::GpsTime11:
                     valid = gps11_->decode(stream_, record + at) && valid;
                     break;
-                case LazItemType::Rgb12: rgb12_->decode(stream_, record + at); break;
-                default: byte_->decode(stream_, record + at); break;
+                case LazItemType::Rgb12:
+                    rgb12_->decode(stream_, record + at);
+                    break;
+                default:
+                    byte_->decode(stream_, record + at);
+                    break;
             }
             at += item.size;
         }

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "io/laz/arithmetic_decoder.h"
-#include "io/laz/laz_layout.h"
 #include "io/laz/layered_items.h"
+#include "io/laz/laz_layout.h"
 #include "io/laz/pointwise_items.h"
 
 #include <cstddef>

@@ -45,8 +45,8 @@ LazChunkList sequentialChunks(uint64_t pointData, uint64_t points, const LazLayo
 
 } // namespace
 
-LazChunkList readChunkTable(const uint8_t* data, size_t size, uint64_t pointData,
-                            uint64_t points, const LazLayout& layout) {
+LazChunkList readChunkTable(const uint8_t* data, size_t size, uint64_t pointData, uint64_t points,
+                            const LazLayout& layout) {
     if (points == 0)
         return LazChunkList();
     if (layout.compressor == 1)

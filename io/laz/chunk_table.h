@@ -9,8 +9,8 @@
 #include <vector>
 
 struct LazChunk {
-    uint64_t offset = 0;     // in the file
-    uint64_t bytes = 0;      // 0 when unknown (no table: found by decoding the one before)
+    uint64_t offset = 0; // in the file
+    uint64_t bytes = 0;  // 0 when unknown (no table: found by decoding the one before)
     uint64_t points = 0;
     uint64_t firstPoint = 0; // index of its first point in the file
 };
@@ -26,5 +26,5 @@ struct LazChunkList {
 
 // data/size: the whole file; pointData: the header's offset to point data; points: the header's
 // point count. A variable-chunk file without a readable table gives no chunks and a problem.
-LazChunkList readChunkTable(const uint8_t* data, size_t size, uint64_t pointData,
-                            uint64_t points, const LazLayout& layout);
+LazChunkList readChunkTable(const uint8_t* data, size_t size, uint64_t pointData, uint64_t points,
+                            const LazLayout& layout);

@@ -14,7 +14,9 @@ template <typename T> T load(const uint8_t* p) {
     return v;
 }
 
-template <typename T> void put(uint8_t* p, T v) { std::memcpy(p, &v, sizeof v); }
+template <typename T> void put(uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 constexpr int kMaxSequenceSwitches = 8;
 
@@ -198,8 +200,12 @@ uint32_t Point14Item::decode(ArithmeticDecoder* const* layers, uint8_t* out, boo
     if (changed & 4)
         last->returnCount = uint8_t(xy.symbol(c->returnCounts[last->returnCount]));
     switch (changed & 3) {
-        case 1: last->returnNumber = (last->returnNumber + 1) & 15; break;
-        case 2: last->returnNumber = (last->returnNumber + 15) & 15; break;
+        case 1:
+            last->returnNumber = (last->returnNumber + 1) & 15;
+            break;
+        case 2:
+            last->returnNumber = (last->returnNumber + 15) & 15;
+            break;
         case 3:
             if (changed & 16)
                 last->returnNumber = uint8_t(xy.symbol(c->returnNumbers[last->returnNumber]));
@@ -207,7 +213,8 @@ uint32_t Point14Item::decode(ArithmeticDecoder* const* layers, uint8_t* out, boo
                 last->returnNumber =
                     uint8_t((last->returnNumber + xy.symbol(c->returnNumberSame) + 2) & 15);
             break;
-        default: break;
+        default:
+            break;
     }
 
     const uint32_t n = last->returnCount;
@@ -232,8 +239,8 @@ uint32_t Point14Item::decode(ArithmeticDecoder* const* layers, uint8_t* out, boo
         c->lastZ[l] = last->z;
     }
     if (ArithmeticDecoder* cl = layers[kLayerClass])
-        last->classification = uint8_t(cl->symbol(
-            c->classModels[((last->classification & 0x1F) << 1) + (cpr == 3 ? 1 : 0)]));
+        last->classification = uint8_t(
+            cl->symbol(c->classModels[((last->classification & 0x1F) << 1) + (cpr == 3 ? 1 : 0)]));
     if (ArithmeticDecoder* fl = layers[kLayerFlags]) {
         const uint32_t f0 = (last->edge << 5) | (last->scanDirection << 4) | last->classFlags;
         const uint32_t f = fl->symbol(c->flagModels[f0]);

@@ -11,8 +11,18 @@
 #include <vector>
 
 // The POINT14 layers, in the order of their byte counts in a chunk.
-enum Point14Layer { kLayerXY, kLayerZ, kLayerClass, kLayerFlags, kLayerIntensity, kLayerAngle,
-                    kLayerUser, kLayerSource, kLayerGps, kPoint14Layers };
+enum Point14Layer {
+    kLayerXY,
+    kLayerZ,
+    kLayerClass,
+    kLayerFlags,
+    kLayerIntensity,
+    kLayerAngle,
+    kLayerUser,
+    kLayerSource,
+    kLayerGps,
+    kPoint14Layers
+};
 
 // The 30-byte core of a LAS 1.4 record, unpacked.
 struct Point14Record {

@@ -25,7 +25,7 @@ public:
     ChunkWorker(const uint8_t* data, size_t size, const LazFileInfo& info, LazFields fields,
                 const LazRecordSink& sink)
         : data_(data), size_(size), info_(info), sink_(sink), decoder_(info.layout, fields),
-          buffer_(new(std::nothrow) uint8_t[kBatch * info.recordLength]) {}
+          buffer_(new (std::nothrow) uint8_t[kBatch * info.recordLength]) {}
 
     bool ready() const { return buffer_ != nullptr; }
 
@@ -105,8 +105,8 @@ std::string readLazFileInfo(const uint8_t* data, size_t size, LazFileInfo& info)
 std::string LazDecodeResult::message() const {
     if (decoded == expected && problem.empty())
         return std::string();
-    std::string text = "expected " + std::to_string(expected) + " points, read " +
-                       std::to_string(decoded);
+    std::string text =
+        "expected " + std::to_string(expected) + " points, read " + std::to_string(decoded);
     if (!problem.empty())
         text += " (" + problem + ")";
     return text;

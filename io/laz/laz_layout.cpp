@@ -5,19 +5,30 @@
 
 namespace {
 
-uint16_t u16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t u32(const uint8_t* p) { return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16); }
+uint16_t u16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+uint32_t u32(const uint8_t* p) {
+    return uint32_t(u16(p)) | (uint32_t(u16(p + 2)) << 16);
+}
 
 // The item size each fixed item must have; 0 for the variable-sized extra bytes.
 uint16_t fixedSize(LazItemType type) {
     switch (type) {
-        case LazItemType::Point10: return 20;
-        case LazItemType::GpsTime11: return 8;
-        case LazItemType::Rgb12: return 6;
-        case LazItemType::Point14: return 30;
-        case LazItemType::Rgb14: return 6;
-        case LazItemType::RgbNir14: return 8;
-        default: return 0;
+        case LazItemType::Point10:
+            return 20;
+        case LazItemType::GpsTime11:
+            return 8;
+        case LazItemType::Rgb12:
+            return 6;
+        case LazItemType::Point14:
+            return 30;
+        case LazItemType::Rgb14:
+            return 6;
+        case LazItemType::RgbNir14:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -35,16 +46,26 @@ bool isLayeredItem(LazItemType t) {
 
 const char* lazItemName(LazItemType type) {
     switch (type) {
-        case LazItemType::Byte: return "BYTE";
-        case LazItemType::Point10: return "POINT10";
-        case LazItemType::GpsTime11: return "GPSTIME11";
-        case LazItemType::Rgb12: return "RGB12";
-        case LazItemType::Wavepacket13: return "WAVEPACKET13";
-        case LazItemType::Point14: return "POINT14";
-        case LazItemType::Rgb14: return "RGB14";
-        case LazItemType::RgbNir14: return "RGBNIR14";
-        case LazItemType::Wavepacket14: return "WAVEPACKET14";
-        case LazItemType::Byte14: return "BYTE14";
+        case LazItemType::Byte:
+            return "BYTE";
+        case LazItemType::Point10:
+            return "POINT10";
+        case LazItemType::GpsTime11:
+            return "GPSTIME11";
+        case LazItemType::Rgb12:
+            return "RGB12";
+        case LazItemType::Wavepacket13:
+            return "WAVEPACKET13";
+        case LazItemType::Point14:
+            return "POINT14";
+        case LazItemType::Rgb14:
+            return "RGB14";
+        case LazItemType::RgbNir14:
+            return "RGBNIR14";
+        case LazItemType::Wavepacket14:
+            return "WAVEPACKET14";
+        case LazItemType::Byte14:
+            return "BYTE14";
     }
     return "unknown";
 }

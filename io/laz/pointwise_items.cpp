@@ -15,7 +15,9 @@ template <typename T> T load(const uint8_t* p) {
     return v;
 }
 
-template <typename T> void store(uint8_t* p, T v) { std::memcpy(p, &v, sizeof v); }
+template <typename T> void store(uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // A sequence switch always lands on a sequence that then codes the time; more than this many
 // switches in a row mean the stream is not a valid one.
@@ -64,8 +66,7 @@ void Point10Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
     const uint32_t l = kLevel10[n][r];
 
     if (changed & 16) {
-        intensity_ = uint16_t(
-            intensityIc_.decompress(dec, lastIntensity_[m], m < 3 ? m : 3));
+        intensity_ = uint16_t(intensityIc_.decompress(dec, lastIntensity_[m], m < 3 ? m : 3));
         lastIntensity_[m] = intensity_;
     } else {
         intensity_ = lastIntensity_[m];

@@ -11,5 +11,9 @@ extern const uint8_t kMap14[16][16];
 extern const uint8_t kLevel14[16][16];
 
 // Contexts from the size class k of the previous integer in the point.
-inline uint32_t contextY(uint32_t k) { return k < 20 ? (k & ~1u) : 20; }
-inline uint32_t contextZ(uint32_t k) { return k < 18 ? (k & ~1u) : 18; }
+inline uint32_t contextY(uint32_t k) {
+    return k < 20 ? (k & ~1u) : 20;
+}
+inline uint32_t contextZ(uint32_t k) {
+    return k < 18 ? (k & ~1u) : 18;
+}

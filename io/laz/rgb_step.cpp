@@ -3,7 +3,9 @@
 
 namespace {
 
-uint32_t clamp255(int32_t v) { return v <= 0 ? 0 : v >= 255 ? 255 : uint32_t(v); }
+uint32_t clamp255(int32_t v) {
+    return v <= 0 ? 0 : v >= 255 ? 255 : uint32_t(v);
+}
 
 } // namespace
 

@@ -9,5 +9,4 @@
 // Turns the previous point's red, green and blue (rgb) into this point's. `used` (128 symbols)
 // says which bytes changed and whether the colour is grey; byteModels are the six 256-symbol
 // models of red, green and blue, low then high byte.
-void decodeRgb(ArithmeticDecoder& dec, SymbolModel& used, SymbolModel* byteModels,
-               uint16_t* rgb);
+void decodeRgb(ArithmeticDecoder& dec, SymbolModel& used, SymbolModel* byteModels, uint16_t* rgb);

@@ -1,0 +1,52 @@
+// tests/laz/laz_test_files.cpp - helpers shared by the compressed-file tests.
+#include "tests/laz/laz_test_files.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string testDataPath(const std::string& name) {
+    return std::string(POINTILLIST_TEST_DATA_DIR) + "/laz/" + name;
+}
+
+DecodedFile decodeBytes(const std::vector<uint8_t>& file, LazFields fields, unsigned threads) {
+    DecodedFile d;
+    d.error = readLazFileInfo(file.data(), file.size(), d.info);
+    if (!d.error.empty())
+        return d;
+    const uint32_t length = d.info.recordLength;
+    d.records.assign(d.info.pointCount * length, 0);
+    d.result =
+        decodeLazFile(file.data(), file.size(), d.info, fields, threads,
+                      [&](uint64_t first, const uint8_t* records, uint64_t count) {
+                          std::memcpy(d.records.data() + first * length, records, count * length);
+                      });
+    return d;
+}
+
+std::vector<uint8_t> twinRecords(const std::vector<uint8_t>& las) {
+    uint32_t offset = 0, count = 0;
+    uint16_t length = 0;
+    std::memcpy(&offset, las.data() + 96, 4);
+    std::memcpy(&length, las.data() + 105, 2);
+    std::memcpy(&count, las.data() + 107, 4);
+    if (las[24] == 1 && las[25] >= 4) // the 64-bit count; the legacy one may be 0
+        std::memcpy(&count, las.data() + 247, 4);
+    return std::vector<uint8_t>(las.begin() + offset, las.begin() + offset + count * length);
+}
+
+LazParts splitLazFile(const std::vector<uint8_t>& file) {
+    LazParts parts;
+    DecodedFile d = decodeBytes(file);
+    parts.prefix.assign(file.begin(), file.begin() + d.info.pointData);
+    for (const LazChunk& c : d.result.chunks.chunks) {
+        parts.chunks.emplace_back(file.begin() + c.offset, file.begin() + c.offset + c.bytes);
+        parts.points.push_back(uint32_t(c.points));
+    }
+    return parts;
+}
