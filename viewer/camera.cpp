@@ -1,6 +1,8 @@
 // viewer/camera.cpp - mouse navigation: the drag state and the modelview matrix built from it.
 #include "viewer/camera.h"
 
+#include "viewer/frame_scheduler.h"
+
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -30,6 +32,7 @@ SceneOffset sceneOffset(const PointSet& set) {
 }
 
 void mouseButton(int button, int state, int x, int y) {
+    frameScheduler.buttonChanged(button, state);
     viewState.lastMouseX = x;
     viewState.lastMouseY = y;
     viewState.dragMode = DRAG_XY;

@@ -52,7 +52,8 @@ struct ViewState {
 extern ViewState viewState;
 
 // GLUT mouse callback of the graphics window: every press and release records the position and
-// returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays.
+// returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. The frame
+// scheduler hears of every press and release first.
 void mouseButton(int button, int state, int x, int y);
 // GLUT motion callback: moves the camera by the pointer's movement since the last event.
 void mouseMotion(int x, int y);

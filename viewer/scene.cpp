@@ -1,6 +1,8 @@
 // viewer/scene.cpp - graphics window creation, reshape and display.
 #include "viewer/scene.h"
 
+#include "viewer/frame_scheduler.h"
+
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
@@ -16,21 +18,32 @@ int createGraphicsWindow() {
     glutMouseFunc(mouseButton);
     glutMotionFunc(mouseMotion);
 
-    // The new window's context is current: the list must be compiled in it, since it is the
-    // context that draws it.
+    // The new window's context is current: the path of large frames depends on its renderer.
+    // The points are drawn from their records as they are, so the first frame follows the
+    // end of the read at once.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    pointSet.buildDisplayList();
+    frameScheduler.renderer.chooseForCurrentContext();
+    pointSet.finishLoad();
     return window;
 }
 
-void displayScene() {
+namespace {
+
+void drawUnderPoints() {
     // Without a depth buffer later drawing covers earlier: the points cover the axes.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (showAxis)
         pointSet.drawAxes();
-    glCallList(pointSet.displayList);
-    glutSwapBuffers();
+}
+
+} // namespace
+
+void displayScene() {
+    FrameContent content;
+    content.points = recordSource(pointSet.points, pointSet.count);
+    content.drawUnder = drawUnderPoints;
+    frameScheduler.display(content);
 }
 
 void reshapeScene(int width, int height) {

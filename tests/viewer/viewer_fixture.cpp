@@ -3,6 +3,7 @@
 
 #include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
+#include "viewer/frame_scheduler.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 
@@ -113,6 +114,7 @@ void GraphicsWindowTest::open(const std::string& file) {
 }
 
 void GraphicsWindowTest::TearDown() {
+    frameScheduler.cancel();
     if (window)
         glutDestroyWindow(window);
     glutMainLoopEvent();

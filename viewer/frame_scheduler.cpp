@@ -1,0 +1,149 @@
+// viewer/frame_scheduler.cpp - subset frames, whole frames in passes, and their timing.
+#include "viewer/frame_scheduler.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <chrono>
+
+FrameScheduler frameScheduler;
+
+namespace {
+
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int pathIndex(PointPath path) {
+    return path == PointPath::Software ? 1 : 0;
+}
+
+// Drag buttons only: the wheel's presses come with their releases at once.
+bool isDragButton(int button) {
+    return button == GLUT_LEFT_BUTTON || button == GLUT_MIDDLE_BUTTON ||
+           button == GLUT_RIGHT_BUTTON;
+}
+
+} // namespace
+
+int64_t FrameScheduler::frameBudget() const {
+    return budget.pointsFor(pathIndex(renderer.largeFramePath()), frameSeconds);
+}
+
+void FrameScheduler::display(const FrameContent& content) {
+    const double started = now();
+    ++generation_;
+    pending_ = false;
+    content_ = content;
+    window_ = glutGetWindow();
+    const int64_t count = content.points.count;
+    const int64_t budgetPoints = frameBudget();
+
+    if (count <= budgetPoints) {
+        if (content.drawUnder)
+            content.drawUnder();
+        const double pointsStarted = now();
+        renderer.begin(content.points, content.pointSize, count);
+        renderer.addRange(0, count);
+        renderer.finish();
+        present(true, count, now() - pointsStarted, started);
+        return;
+    }
+
+    subset_.sample(count, subsetSizeFor(budgetPoints));
+    if (content.drawUnder)
+        content.drawUnder();
+    const double pointsStarted = now();
+    renderer.begin(content.points, content.pointSize, subset_.size());
+    renderer.addIndices(subset_.indices(), subset_.size());
+    renderer.finish();
+    present(false, subset_.size(), now() - pointsStarted, started);
+    if (!buttonHeld())
+        startWholeFrame();
+}
+
+void FrameScheduler::present(bool full, int64_t points, double pointSeconds, double started) {
+    if (content_.drawOver)
+        content_.drawOver();
+    glutSwapBuffers();
+    const double seconds = now() - started;
+    budget.record(pathIndex(renderer.framePath()), points, pointSeconds, seconds);
+    ++last_.serial;
+    last_.full = full;
+    last_.points = points;
+    last_.seconds = seconds;
+}
+
+void FrameScheduler::buttonChanged(int button, int state) {
+    if (!isDragButton(button))
+        return;
+    const int bit = 1 << button;
+    buttons_ = state == GLUT_DOWN ? buttons_ | bit : buttons_ & ~bit;
+    if (state == GLUT_DOWN) {
+        // The press's own frame (if it asks for one) or the next motion's is the fast one.
+        ++generation_;
+        pending_ = false;
+    } else if (buttons_ == 0 && last_.serial > 0 && !last_.full && !pending_) {
+        startWholeFrame();
+    }
+}
+
+void FrameScheduler::cancel() {
+    ++generation_;
+    pending_ = false;
+}
+
+void FrameScheduler::startWholeFrame() {
+    pending_ = true;
+    drawn_ = 0;
+    started_ = now();
+    // A zero timer runs after the events already queued have been handled.
+    glutTimerFunc(0, continueWholeFrame, generation_);
+}
+
+void FrameScheduler::continueWholeFrame(int generation) {
+    FrameScheduler& self = frameScheduler;
+    if (generation != self.generation_ || !self.pending_ || self.buttonHeld())
+        return;
+    // Timers run with whichever window GLUT last had current.
+    const int previous = glutGetWindow();
+    glutSetWindow(self.window_);
+    self.stepWholeFrame();
+    if (previous && previous != self.window_)
+        glutSetWindow(previous);
+}
+
+void FrameScheduler::stepWholeFrame() {
+    const FrameContent& content = content_;
+    const int64_t count = content.points.count;
+    if (drawn_ == 0) {
+        if (content.drawUnder)
+            content.drawUnder();
+        renderer.begin(content.points, content.pointSize, count);
+    }
+    const int64_t pass = std::min(count - drawn_, frameBudget());
+    const double passStarted = now();
+    renderer.addRange(drawn_, pass);
+    drawn_ += pass;
+    if (drawn_ < count) {
+        // GL queues the pass: it must be drawn now, not all at once at the end.
+        if (renderer.framePath() == PointPath::Gl)
+            glFinish();
+        const double seconds = now() - passStarted;
+        budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
+        glutTimerFunc(0, continueWholeFrame, generation_);
+        return;
+    }
+    renderer.finish();
+    const double seconds = now() - passStarted;
+    budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
+    pending_ = false;
+    if (content.drawOver)
+        content.drawOver();
+    glutSwapBuffers();
+    ++last_.serial;
+    last_.full = true;
+    last_.points = count;
+    last_.seconds = now() - started_;
+}

@@ -1,0 +1,72 @@
+// viewer/frame_scheduler.h - which points each frame of the graphics window draws, and when:
+// a spread subset while the view moves, the whole cloud at rest.
+#pragma once
+
+#include "viewer/draw_budget.h"
+#include "viewer/point_renderer.h"
+#include "viewer/point_subset.h"
+
+#include <cstdint>
+
+// What a frame shows: the points, and what goes under them (the clear, the axes) and over them.
+struct FrameContent {
+    PointSource points;
+    float pointSize = 1.0f;
+    void (*drawUnder)() = nullptr;
+    void (*drawOver)() = nullptr;
+};
+
+// What the last frame put on screen.
+struct FrameRecord {
+    int64_t serial = 0; // frames presented so far
+    bool full = false;  // every point, rather than the subset
+    int64_t points = 0;
+    double seconds = 0.0; // from the start of the frame to its swap
+};
+
+// Draws the graphics window's frames. A cloud that fits the frame budget is drawn whole in
+// every frame, as it always was. A larger one is drawn as its subset at once, and then, unless
+// a mouse button is held, whole: in passes of one frame budget each, run from GLUT timers so that
+// the events in between are handled, and put on screen when the last pass is done. Any new frame
+// (a press, a motion, a redisplay) gives up a whole frame in progress. The budget follows the
+// measured cost of the frames drawn so far.
+class FrameScheduler {
+public:
+    // The GLUT display callback's work: one frame of content in the current window, swapped.
+    void display(const FrameContent& content);
+    // From the graphics window's mouse callback. The release of the last held button brings
+    // the whole cloud when the last frame showed only the subset.
+    void buttonChanged(int button, int state);
+    // Gives up a whole frame in progress, for a window or points about to go.
+    void cancel();
+
+    bool buttonHeld() const { return buttons_ != 0; }
+    bool wholeFramePending() const { return pending_; }
+    const FrameRecord& lastFrame() const { return last_; }
+    const PointSubset& subset() const { return subset_; }
+    // Points a frame may draw, from the measured costs.
+    int64_t frameBudget() const;
+
+    PointRenderer renderer;
+    DrawBudget budget;
+    // Seconds a frame may take: a drag at 60 frames a second where the renderer allows.
+    double frameSeconds = 1.0 / 60.0;
+
+private:
+    static void continueWholeFrame(int generation);
+    void startWholeFrame();
+    void stepWholeFrame();
+    void present(bool full, int64_t points, double pointSeconds, double started);
+
+    FrameContent content_;
+    PointSubset subset_;
+    FrameRecord last_;
+    int buttons_ = 0;
+    int window_ = 0;
+    int generation_ = 0;
+    bool pending_ = false;
+    int64_t drawn_ = 0; // of the whole frame in progress
+    double started_ = 0.0;
+};
+
+extern FrameScheduler frameScheduler;

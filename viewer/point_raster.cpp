@@ -1,0 +1,131 @@
+// viewer/point_raster.cpp - the CPU projection of size-1 points and its threads.
+#include "viewer/point_raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// Passes smaller than this many points per thread are not worth a thread.
+constexpr int64_t kPointsPerThread = 32768;
+
+// The rasteriser turns a colour to 8 bits by adding it, scaled by 255/256, to 2^15 and keeping
+// the low byte of the sum: its rounding is that of the float addition. NaN counts as 1.
+uint32_t colourByte(float value) {
+    if (!(value <= 1.0f))
+        return 255;
+    if (!(value > 0.0f))
+        return 0;
+    const float sum = value * 0.99609375f + 32768.0f;
+    uint32_t bits;
+    std::memcpy(&bits, &sum, sizeof bits);
+    return bits & 0xff;
+}
+
+uint32_t packColour(const PointSource& source, int64_t i) {
+    const char* at = static_cast<const char*>(source.colours) + i * source.colourStride;
+    if (source.colourType == PointSource::ByteRgb) {
+        const unsigned char* c = reinterpret_cast<const unsigned char*>(at);
+        return c[0] | (uint32_t(c[1]) << 8) | (uint32_t(c[2]) << 16) | 0xff000000u;
+    }
+    float c[3];
+    std::memcpy(c, at, sizeof c);
+    return colourByte(c[0]) | (colourByte(c[1]) << 8) | (colourByte(c[2]) << 16) | 0xff000000u;
+}
+
+// The pixel coordinate the rasteriser gives a window coordinate: snapped to 1/256 with round
+// to nearest, then floored.
+inline int snappedPixel(float window) {
+    return static_cast<int>(std::lrint(window * 256.0f)) >> 8;
+}
+
+} // namespace
+
+PointRaster::PointRaster(int threads) {
+    threads_ = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
+    threads_ = std::clamp(threads_, 1, 8);
+}
+
+void PointRaster::begin(const RasterView& view) {
+    // The product in the order GL forms it, in float, so that clip coordinates round alike.
+    const float* a = view.projection;
+    const float* b = view.modelview;
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row)
+            transform_[column * 4 + row] =
+                a[row] * b[column * 4] + a[4 + row] * b[column * 4 + 1] +
+                a[8 + row] * b[column * 4 + 2] + a[12 + row] * b[column * 4 + 3];
+    width_ = std::max(0, view.viewport[2]);
+    height_ = std::max(0, view.viewport[3]);
+    // Window coordinates as GL forms them; the buffer covers the viewport alone, so the pixels
+    // are counted from its corner once snapped.
+    origin_[0] = view.viewport[0];
+    origin_[1] = view.viewport[1];
+    scale_[0] = static_cast<float>(width_) * 0.5f;
+    scale_[1] = static_cast<float>(height_) * 0.5f;
+    offset_[0] = static_cast<float>(origin_[0]) + scale_[0];
+    offset_[1] = static_cast<float>(origin_[1]) + scale_[1];
+    pixels_.assign(size_t(width_) * size_t(height_), 0u);
+    layers_.resize(size_t(threads_ - 1));
+    for (std::vector<uint32_t>& layer : layers_)
+        layer.assign(pixels_.size(), 0u);
+}
+
+template <typename Pick>
+void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
+    const float* m = transform_;
+    const int width = width_, height = height_, left = origin_[0], bottom = origin_[1];
+    const float sx = scale_[0], sy = scale_[1], ox = offset_[0], oy = offset_[1];
+    auto project = [&](int64_t from, int64_t to, uint32_t* out) {
+        const char* base = static_cast<const char*>(source.positions);
+        for (int64_t k = from; k < to; ++k) {
+            const int64_t i = pick(k);
+            float p[3];
+            std::memcpy(p, base + i * source.positionStride, sizeof p);
+            const float cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
+            const float cy = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
+            const float cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
+            const float cw = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
+            // Written so that NaN fails every test and the point is dropped, as GL drops it.
+            if (!(cx >= -cw && cx <= cw && cy >= -cw && cy <= cw && cz >= -cw && cz <= cw))
+                continue;
+            const float inverse = 1.0f / cw;
+            const int x = snappedPixel(cx * inverse * sx + ox) - left;
+            const int y = snappedPixel(cy * inverse * sy + oy) - bottom;
+            if (x < 0 || y < 0 || x >= width || y >= height)
+                continue;
+            out[size_t(y) * size_t(width) + size_t(x)] = packColour(source, i);
+        }
+    };
+
+    const int threads =
+        static_cast<int>(std::clamp<int64_t>(count / kPointsPerThread, 1, threads_));
+    if (threads == 1) {
+        project(0, count, pixels_.data());
+        return;
+    }
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; ++t)
+        workers.emplace_back(project, count * t / threads, count * (t + 1) / threads,
+                             layers_[size_t(t - 1)].data());
+    project(0, count / threads, pixels_.data());
+    for (std::thread& worker : workers)
+        worker.join();
+    for (int t = 1; t < threads; ++t) {
+        std::vector<uint32_t>& layer = layers_[size_t(t - 1)];
+        for (size_t i = 0; i < pixels_.size(); ++i)
+            if (layer[i] != 0)
+                pixels_[i] = layer[i];
+        std::fill(layer.begin(), layer.end(), 0u);
+    }
+}
+
+void PointRaster::addRange(const PointSource& source, int64_t first, int64_t count) {
+    addPass(source, count, [first](int64_t k) { return first + k; });
+}
+
+void PointRaster::addIndices(const PointSource& source, const uint32_t* indices, int64_t count) {
+    addPass(source, count, [indices](int64_t k) { return static_cast<int64_t>(indices[k]); });
+}

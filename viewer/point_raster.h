@@ -1,0 +1,59 @@
+// viewer/point_raster.h - size-1 points projected into a colour buffer on the CPU, pixel for
+// pixel as the software GL rasteriser draws them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Where the points are: positions (three floats) and colours (three floats or three bytes),
+// each with its stride in bytes, so records of any layout are read in place.
+struct PointSource {
+    enum ColourType { FloatRgb, ByteRgb };
+    const void* positions = nullptr;
+    int64_t positionStride = 0;
+    const void* colours = nullptr;
+    ColourType colourType = FloatRgb;
+    int64_t colourStride = 0;
+    int64_t count = 0;
+};
+
+// The column-major modelview and projection matrices and the viewport of one frame.
+struct RasterView {
+    float modelview[16];
+    float projection[16];
+    int viewport[4];
+};
+
+// An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),
+// so that it can go over what is under it with an alpha test. Points added in several passes
+// land as if drawn in one: a later point covers an earlier one on the same pixel. Each pass is
+// split over the threads; a point lands where GL_POINTS of size 1 puts it: the clip planes of
+// the volume, then the window coordinates snapped to 1/256 of a pixel as the rasteriser keeps
+// them, then their floor; colours clamped and rounded to 8 bits the way the rasteriser does.
+class PointRaster {
+public:
+    explicit PointRaster(int threads = 0); // 0: one per core
+    // Starts an empty frame with the view's matrices and size.
+    void begin(const RasterView& view);
+    void addRange(const PointSource& source, int64_t first, int64_t count);
+    void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    const uint32_t* pixels() const { return pixels_.data(); }
+
+private:
+    template <typename Pick> void addPass(const PointSource& source, int64_t count, Pick pick);
+
+    int threads_ = 1;
+    int width_ = 0;
+    int height_ = 0;
+    float transform_[16] = {}; // projection x modelview, multiplied as GL does
+    int origin_[2] = {};
+    float scale_[2] = {};
+    float offset_[2] = {};
+    std::vector<uint32_t> pixels_;
+    // One buffer for each thread but the first, which draws into pixels_ itself: the others'
+    // points come later in the pass and are laid over it in thread order.
+    std::vector<std::vector<uint32_t>> layers_;
+};

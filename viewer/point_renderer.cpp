@@ -1,0 +1,125 @@
+// viewer/point_renderer.cpp - the GL and software paths of a frame's points.
+#define GL_GLEXT_PROTOTYPES
+#include "viewer/point_renderer.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstring>
+
+namespace {
+
+bool namesSoftwareRasteriser(const char* renderer) {
+    if (!renderer)
+        return false;
+    for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+        if (std::strstr(renderer, name))
+            return true;
+    return false;
+}
+
+// The raster reproduces plain size-1 points only.
+bool rasterCanDraw(float pointSize) {
+    return pointSize == 1.0f && !glIsEnabled(GL_BLEND) && !glIsEnabled(GL_DEPTH_TEST) &&
+           !glIsEnabled(GL_POINT_SMOOTH) && !glIsEnabled(GL_ALPHA_TEST) &&
+           !glIsEnabled(GL_LIGHTING) && !glIsEnabled(GL_FOG) && !glIsEnabled(GL_SCISSOR_TEST);
+}
+
+} // namespace
+
+PointSource recordSource(const PointRecord* records, int64_t count) {
+    PointSource source;
+    source.positions = records ? &records->x : nullptr;
+    source.positionStride = sizeof(PointRecord);
+    source.colours = records ? &records->r : nullptr;
+    source.colourType = PointSource::FloatRgb;
+    source.colourStride = sizeof(PointRecord);
+    source.count = count;
+    return source;
+}
+
+void PointRenderer::chooseForCurrentContext() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    largePath_ = namesSoftwareRasteriser(renderer) ? PointPath::Software : PointPath::Gl;
+}
+
+void PointRenderer::begin(const PointSource& source, float pointSize, int64_t framePoints) {
+    source_ = source;
+    framePath_ = largePath_ == PointPath::Software && framePoints >= kSoftwareFrameMinimum &&
+                         rasterCanDraw(pointSize)
+                     ? PointPath::Software
+                     : PointPath::Gl;
+    if (framePath_ == PointPath::Gl) {
+        glPointSize(pointSize);
+        return;
+    }
+    RasterView view;
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    raster_.begin(view);
+}
+
+// The arrays are set for each pass and unset after, so that a frame given up halfway leaves
+// no state behind.
+void PointRenderer::setArrays(bool on) const {
+    if (!on) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        return;
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(source_.positionStride), source_.positions);
+    glColorPointer(3, source_.colourType == PointSource::ByteRgb ? GL_UNSIGNED_BYTE : GL_FLOAT,
+                   static_cast<GLsizei>(source_.colourStride), source_.colours);
+}
+
+void PointRenderer::addRange(int64_t first, int64_t count) {
+    if (count <= 0)
+        return;
+    if (framePath_ == PointPath::Software) {
+        raster_.addRange(source_, first, count);
+        return;
+    }
+    setArrays(true);
+    glDrawArrays(GL_POINTS, static_cast<GLint>(first), static_cast<GLsizei>(count));
+    setArrays(false);
+}
+
+void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
+    if (count <= 0)
+        return;
+    if (framePath_ == PointPath::Software) {
+        raster_.addIndices(source_, indices, count);
+        return;
+    }
+    setArrays(true);
+    glDrawElements(GL_POINTS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
+    setArrays(false);
+}
+
+void PointRenderer::finish() {
+    if (framePath_ == PointPath::Gl) {
+        glFinish();
+        return;
+    }
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_PIXEL_MODE_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    // Empty pixels have alpha 0 and leave the buffer as it is.
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.0f);
+    glDisable(GL_TEXTURE_2D);
+    glPixelZoom(1.0f, 1.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glWindowPos2i(viewport[0], viewport[1]);
+    glDrawPixels(raster_.width(), raster_.height(), GL_RGBA, GL_UNSIGNED_BYTE, raster_.pixels());
+    glPopClientAttrib();
+    glPopAttrib();
+    glFinish();
+}

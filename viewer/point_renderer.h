@@ -1,0 +1,53 @@
+// viewer/point_renderer.h - draws a frame's points under the current GL matrices and viewport,
+// through GL or through the CPU raster.
+#pragma once
+
+#include "viewer/point_raster.h"
+
+#include "io/point_records.h"
+
+#include <cstdint>
+
+enum class PointPath { Gl, Software };
+
+// The points of records laid out as PointRecord, with their own float colours.
+PointSource recordSource(const PointRecord* records, int64_t count);
+
+// One frame's points, drawn in one or more passes between begin and finish. The GL path draws
+// each pass into the current buffer at once, from client arrays (no display list to compile);
+// the software path projects the passes into its raster and finish lays it over what the
+// buffer holds, with an alpha test, so that what was drawn before (the axes) shows between the
+// points. Both give the same pixels. The path of a frame is picked at begin: software only when
+// the context's renderer is a software rasteriser, the frame has enough points to gain from
+// it and the GL state is one the raster reproduces (size-1 points, no blending, depth test or
+// smoothing).
+class PointRenderer {
+public:
+    // Picks the path for large frames from GL_RENDERER of the current context.
+    void chooseForCurrentContext();
+    // Forces the path of large frames, whatever the renderer.
+    void setLargeFramePath(PointPath path) { largePath_ = path; }
+    PointPath largeFramePath() const { return largePath_; }
+
+    // Starts a frame of framePoints points in all of size pointSize from source.
+    void begin(const PointSource& source, float pointSize, int64_t framePoints);
+    void addRange(int64_t first, int64_t count);
+    void addIndices(const uint32_t* indices, int64_t count);
+    // Completes the frame's points in the current buffer; for the GL path, after glFinish, so
+    // that the time of a frame is that of its drawing.
+    void finish();
+    // The path of the frame begun last.
+    PointPath framePath() const { return framePath_; }
+
+private:
+    void setArrays(bool on) const;
+
+    PointPath largePath_ = PointPath::Gl;
+    PointPath framePath_ = PointPath::Gl;
+    PointSource source_;
+    PointRaster raster_;
+};
+
+// Frames of fewer points than this always take the GL path: it is fast enough there, and small
+// clouds are drawn exactly as before.
+constexpr int64_t kSoftwareFrameMinimum = 100000;
