@@ -103,7 +103,8 @@ std::string readLazFileInfo(const uint8_t* data, size_t size, LazFileInfo& info)
 }
 
 std::string LazDecodeResult::message() const {
-    if (decoded == expected && problem.empty())
+    // A table that had to be done without is no loss when every point was found.
+    if (decoded == expected)
         return std::string();
     std::string text =
         "expected " + std::to_string(expected) + " points, read " + std::to_string(decoded);
@@ -121,12 +122,18 @@ LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInf
     result.chunkOk.assign(chunks.size(), 0);
     result.problem = result.chunks.problem;
 
+    // The first bad chunk is named, whichever thread met it first.
     std::mutex problemLock;
+    size_t problemChunk = chunks.size();
     auto report = [&](size_t i, const char* what) {
         std::lock_guard<std::mutex> lock(problemLock);
-        if (result.problem.empty())
-            result.problem = "chunk " + std::to_string(i + 1) + " of " +
-                             std::to_string(chunks.size()) + " " + what;
+        if (i < problemChunk) {
+            problemChunk = i;
+            const std::string& table = result.chunks.problem;
+            result.problem = (table.empty() ? "" : table + "; ") + "chunk " +
+                             std::to_string(i + 1) + " of " + std::to_string(chunks.size()) + " " +
+                             what;
+        }
     };
 
     // Without a table, a layered chunk's length is in its head; a pointwise one's is known

@@ -50,3 +50,28 @@ LazParts splitLazFile(const std::vector<uint8_t>& file) {
     }
     return parts;
 }
+
+size_t lazPayloadOffset(const std::vector<uint8_t>& file) {
+    uint16_t header = 0;
+    uint32_t vlrs = 0;
+    std::memcpy(&header, file.data() + 94, 2);
+    std::memcpy(&vlrs, file.data() + 100, 4);
+    size_t at = header;
+    for (uint32_t i = 0; i < vlrs && at + 54 <= file.size(); ++i) {
+        uint16_t id = 0, length = 0;
+        std::memcpy(&id, file.data() + at + 18, 2);
+        std::memcpy(&length, file.data() + at + 20, 2);
+        if (id == 22204)
+            return at + 54;
+        at += 54 + length;
+    }
+    return 0;
+}
+
+void putU16(std::vector<uint8_t>& bytes, size_t at, uint16_t v) {
+    std::memcpy(bytes.data() + at, &v, 2);
+}
+
+void putU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    std::memcpy(bytes.data() + at, &v, 4);
+}

@@ -30,3 +30,10 @@ struct LazParts {
     std::vector<uint32_t> points;
 };
 LazParts splitLazFile(const std::vector<uint8_t>& file);
+
+// Where the compression record's payload starts in a file; 0 when there is none.
+size_t lazPayloadOffset(const std::vector<uint8_t>& file);
+
+// Little-endian fields written into a byte vector.
+void putU16(std::vector<uint8_t>& bytes, size_t at, uint16_t v);
+void putU32(std::vector<uint8_t>& bytes, size_t at, uint32_t v);
