@@ -27,7 +27,8 @@ void PointSubset::sample(int64_t count, int64_t size) {
     for (int64_t i = 0; i < size; ++i) {
         const int64_t first = i * count / size;
         const int64_t length = (i + 1) * count / size - first;
-        indices_[size_t(i)] = static_cast<uint32_t>(first + int64_t(mix(uint64_t(i)) % uint64_t(length)));
+        indices_[size_t(i)] =
+            static_cast<uint32_t>(first + int64_t(mix(uint64_t(i)) % uint64_t(length)));
     }
 }
 
