@@ -72,8 +72,9 @@ void askRestFrame() {
 }
 
 void startDrag() {
-    std::vector<std::string> args = {"xdotool", "mousemove", "--sync", "--window",
-                                     std::to_string(run.xWindow), "50", kDragY, "mousedown", "1"};
+    std::vector<std::string> args = {
+        "xdotool", "mousemove", "--sync",    "--window", std::to_string(run.xWindow),
+        "50",      kDragY,      "mousedown", "1"};
     for (int step = 1; step <= 100; ++step) {
         for (const char* word : {"sleep", "0.016", "mousemove", "--window"})
             args.push_back(word);
@@ -110,8 +111,7 @@ void report() {
                 median(intervals),
                 intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
                 median(run.dragPoints), since(run.releasedAt),
-                frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software"
-                                                                                 : "gl",
+                frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software" : "gl",
                 usage.ru_maxrss / 1024.0);
     std::fflush(stdout);
     std::exit(0);

@@ -94,6 +94,10 @@ WindowPoint project(double x, double y, double z) {
 
 void GraphicsWindowTest::open(const std::string& file) {
     pointSet.load(dataPath(file).c_str());
+    openWindow();
+}
+
+void GraphicsWindowTest::openWindow() {
     window = createGraphicsWindow();
     keepGlDriverLoaded();
     displays = reshapes = 0;
@@ -120,6 +124,7 @@ void GraphicsWindowTest::TearDown() {
     glutMainLoopEvent();
     releasePoints(pointSet.points);
     pointSet = PointSet{};
+    frameScheduler = FrameScheduler{};
     viewState = ViewState{};
     showAxis = 0;
 }

@@ -24,6 +24,8 @@ WindowPoint project(double x, double y, double z);
 class GraphicsWindowTest : public ::testing::Test {
 protected:
     void open(const std::string& file);
+    // The same for points already in pointSet.
+    void openWindow();
     void TearDown() override;
     void resize(int width, int height);
     // Asks for a frame and waits until it has been drawn.
