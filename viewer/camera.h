@@ -38,8 +38,10 @@ constexpr int32_t ID_SHOW_AXIS = 13;
 
 // The navigation state. navigationMode: any non-zero value rotates. dragMode: any value but
 // DRAG_Z acts in x and y. The last mouse position is in GLUT window coordinates. eyeOffset is
-// the eye's position in scene units (it looks towards (x, y, -100)); rotation holds degrees
-// about x, y and z through the centroid, never wrapped.
+// the eye's position in scene units (it always looks along -z); rotation holds degrees
+// about x, y and z through the pivot, never wrapped. The pivot is the centroid until a
+// double-click picks a point of the cloud. Translate-mode drags and the wheel go 2^speedStep
+// times their start speed.
 struct ViewState {
     int32_t navigationMode = MODE_TRANSLATE;
     int32_t dragMode = 0;
@@ -47,14 +49,21 @@ struct ViewState {
     int32_t lastMouseY = 0;
     float eyeOffset[3] = {};
     float rotation[3] = {};
+    float pivot[3] = {};
+    bool pivotPicked = false;
+    int32_t speedStep = 0;
 };
 
 extern ViewState viewState;
 
 // GLUT mouse callback of the graphics window: every press and release records the position and
 // returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. The frame
-// scheduler hears of every press and release first.
+// scheduler hears of every press and release first. A left press soon after a left click
+// (press and release without a drag) at the same place is a double-click, which picks the
+// pivot under the pointer.
 void mouseButton(int button, int state, int x, int y);
+// GLUT wheel callback: each notch forward zooms in towards the pointer, backward out.
+void mouseWheel(int wheel, int direction, int x, int y);
 // GLUT motion callback: moves the camera by the pointer's movement since the last event.
 void mouseMotion(int x, int y);
 // Adds a (horizontal), b (vertical) and c (depth) pixel deltas to the eye offset or to the
@@ -62,7 +71,36 @@ void mouseMotion(int x, int y);
 void updateCamera(float a, float b, float c);
 // The callback of the viewer's controls; only ID_RESET_VIEW has work to do.
 void controlCallback(int32_t userId);
-// Back to the initial view with the current viewDistance; the caller redisplays.
+// Back to the initial view with the current viewDistance, turning about the centroid again;
+// the caller redisplays.
 void resetView();
-// Zeroes eyeOffset and rotation without touching the matrix.
+// Zeroes eyeOffset and rotation and returns the pivot to the centroid without touching the
+// matrix.
 void clearNavigation();
+
+// The functions below act on the graphics window's matrices and viewport, so its context is
+// current; they rebuild the modelview matrix and leave the redisplay to the caller.
+
+// Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
+// the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
+void zoomAt(int x, int y, int notches);
+// Makes the point of the cloud nearest to the pointer on screen, within PICK_RADIUS pixels, the
+// pivot; returns false and keeps the pivot when there is none.
+constexpr double PICK_RADIUS = 5.0;
+bool pickPivot(int x, int y);
+// Turns about p (scene coordinates) from now on; the picture does not move.
+void setPivot(const float p[3]);
+// Moves the eye so that the whole cloud is in view as at the start, keeping the rotation.
+void frameCloud();
+// Looks at the cloud along an axis, z up except from above and below, and frames it.
+enum class StandardView { Front, Back, Left, Right, Top, Bottom };
+void showStandardView(StandardView view);
+// Halves (-1) or doubles (+1) the speed of translate drags and of the wheel.
+void changeSpeed(int steps);
+// Units a translate drag moves per pixel, now.
+double translateSpeed();
+
+// Loads the projection for the current camera: the fixed planes, except that the near plane
+// comes closer when the cloud's bounding sphere reaches nearer than it, and the far plane goes
+// out past the sphere when that reaches beyond it. Called for every frame.
+void applyProjection();

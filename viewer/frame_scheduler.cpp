@@ -15,9 +15,8 @@ double now() {
         .count();
 }
 
-// The budget's kind of drawing.
-int kindOf(PointPath path, bool sampled) {
-    return (path == PointPath::Software ? 2 : 0) + (sampled ? 1 : 0);
+int pathIndex(PointPath path) {
+    return path == PointPath::Software ? 1 : 0;
 }
 
 // Drag buttons only: the wheel's presses come with their releases at once.
@@ -28,8 +27,8 @@ bool isDragButton(int button) {
 
 } // namespace
 
-int64_t FrameScheduler::frameBudget(bool sampled) const {
-    return budget.pointsFor(kindOf(renderer.largeFramePath(), sampled), frameSeconds);
+int64_t FrameScheduler::frameBudget() const {
+    return budget.pointsFor(pathIndex(renderer.largeFramePath()), frameSeconds);
 }
 
 void FrameScheduler::display(const FrameContent& content) {
@@ -39,7 +38,9 @@ void FrameScheduler::display(const FrameContent& content) {
     content_ = content;
     window_ = glutGetWindow();
     const int64_t count = content.points.count;
-    if (count <= frameBudget(false)) {
+    const int64_t budgetPoints = frameBudget();
+
+    if (count <= budgetPoints) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
@@ -50,11 +51,11 @@ void FrameScheduler::display(const FrameContent& content) {
         return;
     }
 
-    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))));
+    subset_.sample(count, subsetSizeFor(budgetPoints));
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count);
+    renderer.begin(content.points, content.pointSize, subset_.size());
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -67,13 +68,11 @@ void FrameScheduler::present(bool full, int64_t points, double pointSeconds, dou
         content_.drawOver();
     glutSwapBuffers();
     const double seconds = now() - started;
-    budget.record(kindOf(renderer.framePath(), !full), points, pointSeconds, seconds);
+    budget.record(pathIndex(renderer.framePath()), points, pointSeconds, seconds);
     ++last_.serial;
     last_.full = full;
     last_.points = points;
     last_.seconds = seconds;
-    if (presented)
-        presented(last_);
 }
 
 void FrameScheduler::buttonChanged(int button, int state) {
@@ -123,7 +122,7 @@ void FrameScheduler::stepWholeFrame() {
             content.drawUnder();
         renderer.begin(content.points, content.pointSize, count);
     }
-    const int64_t pass = std::min(count - drawn_, frameBudget(false));
+    const int64_t pass = std::min(count - drawn_, frameBudget());
     const double passStarted = now();
     renderer.addRange(drawn_, pass);
     drawn_ += pass;
@@ -132,13 +131,13 @@ void FrameScheduler::stepWholeFrame() {
         if (renderer.framePath() == PointPath::Gl)
             glFinish();
         const double seconds = now() - passStarted;
-        budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
+        budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
         glutTimerFunc(0, continueWholeFrame, generation_);
         return;
     }
     renderer.finish();
     const double seconds = now() - passStarted;
-    budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
+    budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
     pending_ = false;
     if (content.drawOver)
         content.drawOver();
@@ -147,6 +146,4 @@ void FrameScheduler::stepWholeFrame() {
     last_.full = true;
     last_.points = count;
     last_.seconds = now() - started_;
-    if (presented)
-        presented(last_);
 }

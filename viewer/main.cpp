@@ -1,28 +1,70 @@
-// viewer/main.cpp - the entry point: load the point file, open the graphics window, run GLUT.
+// viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
+// run GLUT.
 #include "viewer/control_panel.h"
+#include "viewer/options.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/screenshot.h"
 
 #include <GL/freeglut.h>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char* screenshotPath = nullptr;
+
+// The display callback of --screenshot: the first frame is saved and the program ends.
+void saveFirstFrameAndExit() {
+    std::string error;
+    if (!saveScreenshot(screenshotPath, &error)) {
+        std::fprintf(stderr, "pointillist: cannot write %s: %s\n", screenshotPath, error.c_str());
+        std::exit(1);
+    }
+    std::exit(0);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: pointillist POINT_FILE\n");
-        return 1;
+    const ViewerOptions options = parseOptions(argc, argv);
+    switch (options.outcome) {
+        case ViewerOptions::NoArguments:
+            std::fprintf(stderr, "usage: pointillist POINT_FILE\n");
+            return 1;
+        case ViewerOptions::Bad:
+            std::fprintf(stderr, "%s\n%s\n", options.error.c_str(), usageLine);
+            return 2;
+        case ViewerOptions::Help:
+            std::fputs(helpText, stdout);
+            return 0;
+        case ViewerOptions::Version:
+            std::printf("pointillist %s\n", POINTILLIST_VERSION);
+            return 0;
+        case ViewerOptions::Run:
+            break;
     }
+    displaySettings = options.settings;
+    screenshotPath = options.screenshotPath;
+
     // Load failures are reported here, before GLUT needs a display, so a missing file gets our
     // message even without one; the body is parsed while the window is created and its list
     // compiled.
-    pointSet.beginLoad(argv[1]);
+    pointSet.beginLoad(options.pointFile);
 
-    // GLUT sees the program name only: the point file path is not one of its options.
+    // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     int graphicsWindow = createGraphicsWindow();
-    buildControlPanel(graphicsWindow);
+    if (screenshotPath != nullptr) {
+        // The picture the window starts with, axes included, though no control window opens.
+        showAxis = 1;
+        glutDisplayFunc(saveFirstFrameAndExit);
+    } else {
+        buildControlPanel(graphicsWindow);
+    }
     glutMainLoop();
     return 0;
 }

@@ -2,11 +2,10 @@
 #include "viewer/scene.h"
 
 #include "viewer/frame_scheduler.h"
+#include "viewer/keys.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
-
-int32_t showAxis = 0;
 
 int createGraphicsWindow() {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
@@ -17,6 +16,10 @@ int createGraphicsWindow() {
     glutReshapeFunc(reshapeScene);
     glutMouseFunc(mouseButton);
     glutMotionFunc(mouseMotion);
+    // With a wheel callback freeglut no longer reports the wheel as buttons 3 and 4, which
+    // would end a right drag's DRAG_Z.
+    glutMouseWheelFunc(mouseWheel);
+    glutKeyboardFunc(graphicsKey);
 
     // The new window's context is current: the path of large frames depends on its renderer.
     // The points are drawn from their records as they are, so the first frame follows the
@@ -28,36 +31,17 @@ int createGraphicsWindow() {
     return window;
 }
 
-namespace {
-
-void drawUnderPoints() {
-    // Without a depth buffer later drawing covers earlier: the points cover the axes.
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (showAxis)
-        pointSet.drawAxes();
-}
-
-} // namespace
-
 void displayScene() {
-    FrameContent content;
-    content.points = recordSource(pointSet.points, pointSet.count);
-    content.drawUnder = drawUnderPoints;
-    frameScheduler.display(content);
+    frameScheduler.display(frameContent());
 }
 
 void reshapeScene(int width, int height) {
     glViewport(0, 0, width, height);
-    // Aspect 1.0 whatever the window's shape: a window that isn't square stretches the image.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(cameraSettings.fieldOfViewY, 1.0, cameraSettings.nearPlane,
-                   cameraSettings.farPlane);
-
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     pointSet.computeViewDistance(cameraSettings.fieldOfViewX);
     const SceneOffset offset = sceneOffset(pointSet);
     glTranslatef(offset.x, offset.y, offset.z);
     clearNavigation();
+    applyProjection();
 }

@@ -61,7 +61,8 @@ bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 // --- Process ---
 
-Process::Process(const std::string& executable, const std::vector<std::string>& arguments) {
+Process::Process(const std::string& executable, const std::vector<std::string>& arguments,
+                 const std::string& workingDirectory) {
     char pattern[] = "/tmp/pointillist-e2e-XXXXXX";
     dir_ = mkdtemp(pattern);
     outPath_ = dir_ + "/stdout";
@@ -69,6 +70,8 @@ Process::Process(const std::string& executable, const std::vector<std::string>& 
     pid_ = fork();
     if (pid_ == 0) {
         if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
+            _exit(127);
+        if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
             _exit(127);
 #ifdef POINTILLIST_KEEP_LOADED
         // Sanitizer build: the driver stays loaded for the leak check at exit (the preloaded
@@ -208,6 +211,15 @@ void XWindow::drag(int button, int fromX, int fromY, int toX, int toY) const {
             moveTo(id_, fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
     command += " mouseup " + std::to_string(button);
     runCommand(command);
+}
+
+void XWindow::doubleClick(int x, int y) const {
+    runCommand("xdotool" + moveTo(id_, x, y) + " click --repeat 2 --delay 60 1");
+}
+
+void XWindow::wheel(int x, int y, int notches) const {
+    runCommand("xdotool" + moveTo(id_, x, y) + " click --repeat " +
+               std::to_string(std::abs(notches)) + " --delay 30 " + (notches > 0 ? "4" : "5"));
 }
 
 void XWindow::key(const std::string& keys, int pointerX, int pointerY) const {

@@ -31,7 +31,9 @@ bool pollUntil(const std::function<bool()>& done,
 // A child process with its standard output and error captured to files.
 class Process {
 public:
-    Process(const std::string& executable, const std::vector<std::string>& arguments);
+    // Starts in workingDirectory when one is given.
+    Process(const std::string& executable, const std::vector<std::string>& arguments,
+            const std::string& workingDirectory = "");
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -67,6 +69,9 @@ public:
     void resize(int width, int height) const;
     void click(int x, int y) const;
     void drag(int button, int fromX, int fromY, int toX, int toY) const;
+    void doubleClick(int x, int y) const;
+    // Turns the wheel at (x, y): positive notches forward (button 4), negative backward.
+    void wheel(int x, int y, int notches) const;
     // Moves the pointer over the window (the keyboard follows the pointer) and types keys
     // such as "Tab", "shift+Tab" or "space".
     void key(const std::string& keys, int pointerX = 1, int pointerY = 1) const;

@@ -57,3 +57,34 @@ TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
     for (const char* count : {"-1", "12x", "", "99999999999"})
         EXPECT_EQ(runProgram({GENERATE_CLOUD_EXE, count}).status, 1) << count;
 }
+
+TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
+    const std::string cloud = dataPath("camera_cube.txt");
+    const std::vector<std::vector<std::string>> mistakes = {
+        {VIEWER, "--point-size", "0", cloud},
+        {VIEWER, "--colour", "height", cloud},
+        {VIEWER, "--background"},
+        {VIEWER, "--screenshot", "out.png"},
+    };
+    for (const auto& args : mistakes) {
+        const ProcessResult result = runProgram(args);
+        EXPECT_EQ(result.status, 2) << args[1];
+        EXPECT_EQ(result.out, "");
+        // The error, then the usage line.
+        const size_t firstEnd = result.err.find('\n');
+        EXPECT_EQ(result.err.rfind("pointillist: ", 0), 0u) << result.err;
+        EXPECT_EQ(result.err.substr(firstEnd + 1).rfind("usage: pointillist ", 0), 0u);
+        EXPECT_EQ(result.err.find('\n', firstEnd + 1), result.err.size() - 1) << result.err;
+    }
+    const ProcessResult help = runProgram({VIEWER, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: pointillist [OPTIONS] [--] POINT_FILE\n", 0), 0u);
+    EXPECT_NE(help.out.find("--screenshot OUT.png"), std::string::npos);
+    const ProcessResult version = runProgram({VIEWER, "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("pointillist ", 0), 0u);
+    // After --, a name that starts with - is the point file.
+    const ProcessResult dashed = runProgram({VIEWER, "--", "-missing.txt"});
+    EXPECT_EQ(dashed.status, 1);
+    EXPECT_EQ(dashed.out, "ERROR: unable to open file -missing.txt!\n");
+}

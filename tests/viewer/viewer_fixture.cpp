@@ -3,7 +3,9 @@
 
 #include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
+#include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
+#include "viewer/point_colours.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 
@@ -72,6 +74,19 @@ std::string dataPath(const std::string& name) {
     return std::string(POINTILLIST_TEST_DATA_DIR) + "/" + name;
 }
 
+std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream out(path);
+    out.precision(17);
+    out << "# points = " << records.size() << "\n";
+    for (const auto& record : records) {
+        for (double value : record)
+            out << value << " ";
+        out << "\n";
+    }
+    return path;
+}
+
 bool pumpUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!done() && std::chrono::steady_clock::now() < deadline) {
@@ -79,6 +94,18 @@ bool pumpUntil(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
+}
+
+void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {
+    mouseButton(button, GLUT_DOWN, path.front().first, path.front().second);
+    for (size_t i = 1; i < path.size(); ++i)
+        mouseMotion(path[i].first, path[i].second);
+    mouseButton(button, GLUT_UP, path.back().first, path.back().second);
+}
+
+void mouseClick(int x, int y) {
+    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
 }
 
 WindowPoint project(double x, double y, double z) {
@@ -93,11 +120,7 @@ WindowPoint project(double x, double y, double z) {
 }
 
 void GraphicsWindowTest::open(const std::string& file) {
-    pointSet.load(dataPath(file).c_str());
-    openWindow();
-}
-
-void GraphicsWindowTest::openWindow() {
+    pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
     window = createGraphicsWindow();
     keepGlDriverLoaded();
     displays = reshapes = 0;
@@ -124,9 +147,10 @@ void GraphicsWindowTest::TearDown() {
     glutMainLoopEvent();
     releasePoints(pointSet.points);
     pointSet = PointSet{};
-    frameScheduler = FrameScheduler{};
     viewState = ViewState{};
     showAxis = 0;
+    displaySettings = DisplaySettings{};
+    pointColours.release();
 }
 
 void GraphicsWindowTest::resize(int width, int height) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 std::string dataPath(const std::string& name);
@@ -13,19 +14,26 @@ std::string dataPath(const std::string& name);
 // Pumps GLUT events until done() holds or five seconds have passed; returns done().
 bool pumpUntil(const std::function<bool()>& done);
 
+// Through the graphics window's mouse handlers, as GLUT calls them: a press at the first
+// position, motion through the rest and a release at the last; a press and release in place.
+void mouseDrag(int button, const std::vector<std::pair<int, int>>& path);
+void mouseClick(int x, int y);
+
 // Where a scene point lands in window pixels (origin bottom-left) under the current matrices.
 struct WindowPoint {
     double x, y;
 };
 WindowPoint project(double x, double y, double z);
 
-// Loads a test file into the global point set and opens the graphics window through the
-// viewer's own start-up code, counting display and reshape calls.
+// Writes a point file of the given records (x y z r g b each) in the test's temporary folder
+// and returns its path.
+std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records);
+
+// Loads a test file (or an absolute path) into the global point set and opens the graphics window
+// through the viewer's own start-up code, counting display and reshape calls.
 class GraphicsWindowTest : public ::testing::Test {
 protected:
     void open(const std::string& file);
-    // The same for points already in pointSet.
-    void openWindow();
     void TearDown() override;
     void resize(int width, int height);
     // Asks for a frame and waits until it has been drawn.

@@ -1,0 +1,251 @@
+// tests/e2e/navigation_e2e_test.cpp - the real pointillist's wheel, double-click, keys,
+// screenshots and clouds of extreme sizes, driven from outside through the X server.
+#include "tests/e2e/x11_session.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+const std::string trianglePath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
+
+struct Box {
+    int count = 0, minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
+    double meanX = 0, meanY = 0;
+};
+
+Box pixelsOf(const Screenshot& shot, int r, int g, int b) {
+    Box box;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.isColour(x, y, r, g, b)) {
+                ++box.count;
+                box.meanX += x;
+                box.meanY += y;
+                box.minX = std::min(box.minX, x);
+                box.maxX = std::max(box.maxX, x);
+                box.minY = std::min(box.minY, y);
+                box.maxY = std::max(box.maxY, y);
+            }
+    if (box.count) {
+        box.meanX /= box.count;
+        box.meanY /= box.count;
+    }
+    return box;
+}
+
+bool yellowNear(const Screenshot& shot, int x, int y, int within) {
+    for (int dy = -within; dy <= within; ++dy)
+        for (int dx = -within; dx <= within; ++dx)
+            if (x + dx >= 0 && y + dy >= 0 && x + dx < shot.width && y + dy < shot.height &&
+                shot.isColour(x + dx, y + dy, 255, 255, 0))
+                return true;
+    return false;
+}
+
+// Pixels down from (x, y) to the next yellow point: the grid's spacing on screen there.
+int gapBelow(const Screenshot& shot, int x, int y) {
+    for (int dy = 4; y + dy < shot.height; ++dy)
+        if (yellowNear(shot, x, y + dy, 1))
+            return dy;
+    return -1;
+}
+
+// The yellow pixel farthest from the point (x, y).
+std::pair<int, int> farthestYellow(const Screenshot& shot, double x, double y) {
+    std::pair<int, int> best{-1, -1};
+    double bestDistance = -1;
+    for (int py = 0; py < shot.height; ++py)
+        for (int px = 0; px < shot.width; ++px)
+            if (shot.isColour(px, py, 255, 255, 0) && std::hypot(px - x, py - y) > bestDistance) {
+                bestDistance = std::hypot(px - x, py - y);
+                best = {px, py};
+            }
+    return best;
+}
+
+// A PNG's pixels as RGB rows from the top, as a screenshot holds them.
+Screenshot readPng(const std::string& path) {
+    Screenshot shot;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return shot;
+    image.format = PNG_FORMAT_RGB;
+    shot.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, shot.rgb.data(), 0, nullptr))
+        return {};
+    shot.width = static_cast<int>(image.width);
+    shot.height = static_cast<int>(image.height);
+    return shot;
+}
+
+// The eight corners of a white cube of the given size.
+std::string writeCornerCube(const std::string& folder, double size) {
+    const std::string path = folder + "/cube.txt";
+    std::ofstream out(path);
+    out.precision(17);
+    out << "# points = 8\n";
+    for (int c = 0; c < 8; ++c)
+        out << (c & 1 ? size : 0) << " " << (c & 2 ? size : 0) << " " << (c & 4 ? size : 0)
+            << " 1 1 1\n";
+    return path;
+}
+
+class NavigationE2E : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pointillist-nav-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+
+    void TearDown() override {
+        if (HasFailure() && viewer && viewer->running())
+            keepScreenshot(graphics.capture(), testName() + "-graphics");
+        viewer.reset();
+        runCommand("rm -rf '" + folder + "'");
+    }
+
+    static std::string testName() {
+        return testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+
+    // Starts the viewer in the test's folder and waits for its first complete picture.
+    template <typename Condition>
+    void start(const std::vector<std::string>& arguments, Condition firstPicture) {
+        viewer = std::make_unique<Process>(POINTILLIST_EXECUTABLE, arguments, folder);
+        graphics = XWindow::find("Pointillist");
+        controls = XWindow::find("Pointillist Controls");
+        ASSERT_TRUE(graphics.valid() && controls.valid()) << "the windows did not appear";
+        controls.move(410, 0);
+        ASSERT_TRUE(pollUntil([&] {
+            int x = 0;
+            controls.geometry(&x, nullptr, nullptr, nullptr);
+            return x == 410;
+        }));
+        startScene = waitForScene(firstPicture, "the first picture");
+    }
+
+    template <typename Condition> Screenshot waitForScene(Condition condition, const char* what) {
+        // A picture counts once two captures in a row agree and show what is expected.
+        Screenshot shot, previous;
+        const bool seen = pollUntil([&] {
+            previous = std::move(shot);
+            shot = graphics.capture();
+            return !shot.empty() && shot.differingPixels(previous) == 0 && condition(shot);
+        });
+        if (!seen)
+            ADD_FAILURE() << "expected " << what << "; the screenshot ("
+                          << keepScreenshot(shot, testName() + "-waiting") << ") did not show it";
+        return shot;
+    }
+
+    static bool wholeTriangle(const Screenshot& s) { return pixelsOf(s, 255, 255, 0).count == 231; }
+
+    std::string folder;
+    std::unique_ptr<Process> viewer;
+    XWindow graphics, controls;
+    Screenshot startScene;
+};
+
+} // namespace
+
+TEST_F(NavigationE2E, MillimetreAndFiftyKilometreCloudsShowAtStart) {
+    for (double size : {0.001, 50000.0}) {
+        SCOPED_TRACE(size);
+        start({writeCornerCube(folder, size)},
+              [](const Screenshot& s) { return pixelsOf(s, 255, 255, 255).count == 8; });
+        EXPECT_EQ(8, pixelsOf(startScene, 255, 255, 255).count) << "each corner a white pixel";
+        graphics.key("q");
+        EXPECT_EQ(0, viewer->wait());
+    }
+}
+
+TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
+    start({trianglePath}, wholeTriangle);
+    const Box before = pixelsOf(startScene, 255, 255, 0);
+    // A point well off the centre, so that a zoom towards the middle would move it.
+    const auto [x, y] = farthestYellow(startScene, 200, 200);
+    const int gap = gapBelow(startScene, x, y);
+    graphics.wheel(x, y, 3);
+    // Three notches of 10 % each: the spacing grows by 1 / 0.9^3.
+    const Screenshot zoomed = waitForScene(
+        [&](const Screenshot& s) { return gapBelow(s, x, y) > gap * 1.3; }, "the cloud larger");
+    EXPECT_TRUE(yellowNear(zoomed, x, y, 2)) << "the point stayed under the pointer";
+    EXPECT_NEAR(gapBelow(zoomed, x, y), gap / 0.729, 2.0);
+
+    graphics.wheel(x, y, -3);
+    const Screenshot back = waitForScene(
+        [&](const Screenshot& s) {
+            const Box now = pixelsOf(s, 255, 255, 0);
+            return std::abs((now.maxX - now.minX) - (before.maxX - before.minX)) <= 1;
+        },
+        "the cloud its first size");
+    EXPECT_NEAR(pixelsOf(back, 255, 255, 0).meanX, before.meanX, 1.0);
+}
+
+TEST_F(NavigationE2E, DoubleClickedPointStaysPutWhileTheCloudTurns) {
+    start({trianglePath}, wholeTriangle);
+    controls.click(15 + 7, 39 + 7); // ROTATE
+    const Box before = pixelsOf(startScene, 255, 255, 0);
+    const auto [x, y] = farthestYellow(startScene, before.meanX, before.meanY);
+    graphics.doubleClick(x, y);
+    graphics.drag(1, 200, 100, 200, 300); // 20 degrees about x
+    const Screenshot turned = waitForScene(
+        [&](const Screenshot& s) {
+            const Box now = pixelsOf(s, 255, 255, 0);
+            return now.count > 0 && now.maxY - now.minY < (before.maxY - before.minY) * 0.97;
+        },
+        "the cloud turned");
+    EXPECT_TRUE(yellowNear(turned, x, y, 1)) << "the picked point at (" << x << ", " << y << ")";
+    EXPECT_GT(std::abs(pixelsOf(turned, 255, 255, 0).meanY - before.meanY), 3.0)
+        << "the rest moved";
+}
+
+TEST_F(NavigationE2E, KeyScreenshotHoldsTheWindowAndQuitSaysNothingElse) {
+    start({trianglePath}, wholeTriangle);
+    graphics.key("plus");
+    const Screenshot bigger =
+        waitForScene([](const Screenshot& s) { return pixelsOf(s, 255, 255, 0).count == 231 * 4; },
+                     "points two pixels across");
+    graphics.key("s");
+    ASSERT_TRUE(pollUntil([&] { return !viewer->standardOutput().empty(); }));
+    const std::string path = folder + "/pointillist-1.png";
+    EXPECT_EQ(viewer->standardOutput(), path + "\n");
+    const Screenshot saved = readPng(path);
+    EXPECT_EQ(0, saved.differingPixels(bigger));
+    graphics.key("s");
+    ASSERT_TRUE(pollUntil([&] { return access((folder + "/pointillist-2.png").c_str(), 0) == 0; }));
+    graphics.key("Escape");
+    EXPECT_EQ(0, viewer->wait());
+    EXPECT_EQ(viewer->standardOutput(), path + "\n" + folder + "/pointillist-2.png\n");
+    EXPECT_EQ(viewer->standardError(), "");
+}
+
+TEST_F(NavigationE2E, ScreenshotOptionSavesWhatTheWindowShows) {
+    const std::vector<std::string> settings = {"--point-size", "3",       "--background",
+                                               "white",        "--color", "height"};
+    std::vector<std::string> arguments = settings;
+    arguments.push_back(trianglePath);
+    start(arguments, [](const Screenshot& s) {
+        return pixelsOf(s, 255, 255, 255).count < 400 * 400 - 231 * 9 + 100 &&
+               pixelsOf(s, 0, 255, 0).count > 231; // a flat cloud is green on the ramp
+    });
+    graphics.key("q");
+    EXPECT_EQ(0, viewer->wait());
+
+    arguments.insert(arguments.begin(), {"--screenshot", "thumbnail.png"});
+    Process thumbnail(POINTILLIST_EXECUTABLE, arguments, folder);
+    EXPECT_EQ(0, thumbnail.wait());
+    EXPECT_EQ("", thumbnail.standardOutput());
+    EXPECT_EQ(0, readPng(folder + "/thumbnail.png").differingPixels(startScene));
+}

@@ -1,0 +1,104 @@
+// tests/viewer/options_test.cpp - the command line: what each form asks for, and the one line
+// each mistake gets.
+#include "viewer/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The words live until the next call: the options point into them.
+ViewerOptions parse(const std::vector<std::string>& words) {
+    static std::vector<std::string> kept;
+    static std::vector<char*> argv;
+    kept = words;
+    kept.insert(kept.begin(), "pointillist");
+    argv.clear();
+    for (std::string& word : kept)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    return parseOptions(static_cast<int>(kept.size()), argv.data());
+}
+
+} // namespace
+
+TEST(CommandLine, OptionsAndFileInAnyOrder) {
+    const struct {
+        std::vector<std::string> words;
+        const char* file;
+        int pointSize;
+        ColourMode colour;
+        Background background;
+        const char* screenshot;
+    } cases[] = {
+        {{"cloud.txt"}, "cloud.txt", 1, ColourMode::File, Background::Black, nullptr},
+        {{"--point-size", "16", "cloud.txt"},
+         "cloud.txt",
+         16,
+         ColourMode::File,
+         Background::Black,
+         nullptr},
+        {{"cloud.txt", "--point-size=3", "--color", "height", "--background=white"},
+         "cloud.txt",
+         3,
+         ColourMode::Height,
+         Background::White,
+         nullptr},
+        {{"--color=grey", "--background", "grey", "--screenshot", "out.png", "c.txt"},
+         "c.txt",
+         1,
+         ColourMode::Grey,
+         Background::DarkGrey,
+         "out.png"},
+        {{"--point-size", "2", "--", "-cloud.txt"},
+         "-cloud.txt",
+         2,
+         ColourMode::File,
+         Background::Black,
+         nullptr},
+        {{"-"}, "-", 1, ColourMode::File, Background::Black, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.front());
+        const ViewerOptions options = parse(c.words);
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << options.error;
+        EXPECT_STREQ(options.pointFile, c.file);
+        EXPECT_EQ(options.settings.pointSize, c.pointSize);
+        EXPECT_EQ(options.settings.colourMode, c.colour);
+        EXPECT_EQ(options.settings.background, c.background);
+        if (c.screenshot)
+            EXPECT_STREQ(options.screenshotPath, c.screenshot);
+        else
+            EXPECT_EQ(options.screenshotPath, nullptr);
+    }
+    EXPECT_EQ(parse({}).outcome, ViewerOptions::NoArguments);
+    EXPECT_EQ(parse({"--help", "--bogus"}).outcome, ViewerOptions::Help);
+    EXPECT_EQ(parse({"cloud.txt", "-h"}).outcome, ViewerOptions::Help);
+    EXPECT_EQ(parse({"--version"}).outcome, ViewerOptions::Version);
+}
+
+TEST(CommandLine, MistakesAreNamed) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus", "c.txt"}, "unknown option '--bogus'"},
+        {{"-x", "c.txt"}, "unknown option '-x'"},
+        {{"--point-size=2x", "c.txt"}, "--point-size takes a whole number from 1 to 16, not '2x'"},
+        {{"--point-size", "0", "c.txt"}, "--point-size takes a whole number from 1 to 16, not '0'"},
+        {{"--point-size", "17", "c.txt"},
+         "--point-size takes a whole number from 1 to 16, not '17'"},
+        {{"--point-size=", "c.txt"}, "--point-size takes a whole number from 1 to 16, not ''"},
+        {{"c.txt", "--point-size"}, "--point-size needs a value"},
+        {{"--background", "blue", "c.txt"}, "--background takes black, white or grey, not 'blue'"},
+        {{"--color", "rgb", "c.txt"}, "--color takes file, height or grey, not 'rgb'"},
+        {{"--screenshot=", "c.txt"}, "--screenshot needs a file name"},
+        {{"--point-size", "3"}, "no point file given"},
+        {{"a.txt", "b.txt"}, "one point file only, but also given 'b.txt'"},
+        {{"--help=yes", "c.txt"}, "unknown option '--help'"},
+    };
+    for (const auto& [words, error] : cases) {
+        const ViewerOptions options = parse(words);
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << words.front();
+        EXPECT_EQ(options.error, "pointillist: " + error);
+    }
+}

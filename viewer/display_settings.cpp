@@ -1,0 +1,55 @@
+// viewer/display_settings.cpp - the names and colours of the display settings.
+#include "viewer/display_settings.h"
+
+#include <cstring>
+
+DisplaySettings displaySettings;
+
+namespace {
+
+const char* const colourModeNames[] = {"file", "height", "grey"};
+const char* const backgroundNames[] = {"black", "white", "grey"};
+
+template <typename Enum, size_t N>
+bool fromName(const char* name, const char* const (&names)[N], Enum* value) {
+    for (size_t i = 0; i < N; ++i) {
+        if (std::strcmp(name, names[i]) == 0) {
+            *value = static_cast<Enum>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+const char* colourModeName(ColourMode mode) {
+    return colourModeNames[static_cast<int>(mode)];
+}
+
+const char* backgroundName(Background background) {
+    return backgroundNames[static_cast<int>(background)];
+}
+
+bool colourModeFromName(const char* name, ColourMode* mode) {
+    return fromName(name, colourModeNames, mode);
+}
+
+bool backgroundFromName(const char* name, Background* background) {
+    return fromName(name, backgroundNames, background);
+}
+
+ColourMode nextColourMode(ColourMode mode) {
+    return static_cast<ColourMode>((static_cast<int>(mode) + 1) % 3);
+}
+
+Background nextBackground(Background background) {
+    return static_cast<Background>((static_cast<int>(background) + 1) % 3);
+}
+
+void backgroundColour(Background background, float rgb[3]) {
+    const float level = background == Background::Black   ? 0.0f
+                        : background == Background::White ? 1.0f
+                                                          : 0.25f;
+    rgb[0] = rgb[1] = rgb[2] = level;
+}

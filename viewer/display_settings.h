@@ -1,0 +1,37 @@
+// viewer/display_settings.h - how the graphics window shows the cloud: point size, colours,
+// background and the two overlays.
+#pragma once
+
+#include <cstdint>
+
+enum class ColourMode { File, Height, Grey };
+enum class Background { Black, White, DarkGrey };
+
+constexpr int MIN_POINT_SIZE = 1;
+constexpr int MAX_POINT_SIZE = 16;
+
+// Chosen on the command line and changed by the graphics window's keys; the defaults draw
+// the first version's picture.
+struct DisplaySettings {
+    int pointSize = MIN_POINT_SIZE; // pixels across each square point
+    ColourMode colourMode = ColourMode::File;
+    Background background = Background::Black;
+    bool showHelp = false;
+    bool showStatus = false;
+};
+
+extern DisplaySettings displaySettings;
+
+// The names the command line takes and the status line shows.
+const char* colourModeName(ColourMode mode);
+const char* backgroundName(Background background);
+// Whether name is one of those names; sets the value when it is.
+bool colourModeFromName(const char* name, ColourMode* mode);
+bool backgroundFromName(const char* name, Background* background);
+
+// The next mode or background in the order the keys cycle through.
+ColourMode nextColourMode(ColourMode mode);
+Background nextBackground(Background background);
+
+// Red, green and blue from 0 to 1.
+void backgroundColour(Background background, float rgb[3]);

@@ -1,0 +1,19 @@
+// viewer/frame.h - what a picture of the cloud holds, as the settings and the camera have it.
+#pragma once
+
+#include "viewer/frame_scheduler.h"
+
+#include <cstdint>
+
+// Non-zero to draw the three axes at the centroid.
+extern int32_t showAxis;
+
+// The next frame of the graphics window, which is current: the background and the axes when
+// showAxis is set under the points, the points in the chosen size and colours, the overlays
+// over them. Loads the projection for the current camera first.
+FrameContent frameContent();
+
+// The same frame with every point, drawn into the back buffer at once rather than through
+// the frame scheduler, and not swapped: for screenshots. A whole frame the scheduler has in
+// progress is given up.
+void drawCompleteFrame();

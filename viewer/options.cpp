@@ -1,0 +1,108 @@
+// viewer/options.cpp - parsing the command line into a ViewerOptions.
+#include "viewer/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+const char* const usageLine = "usage: pointillist [--point-size N] [--background black|white|grey] "
+                              "[--color file|height|grey] [--screenshot OUT.png] [--] POINT_FILE";
+
+const char* const helpText =
+    "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
+    "  --point-size N                  each point N pixels across, 1 to 16 (1)\n"
+    "  --background black|white|grey   the window's background (black)\n"
+    "  --color file|height|grey        the file's colours, a ramp along z, or grey (file)\n"
+    "  --screenshot OUT.png            save the first frame as a PNG and end\n"
+    "  --help                          this text\n"
+    "  --version                       the version\n"
+    "In the graphics window, h shows the keys and the mouse controls.\n";
+
+namespace {
+
+bool parsePointSize(const char* text, int* size) {
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || value < MIN_POINT_SIZE ||
+        value > MAX_POINT_SIZE)
+        return false;
+    *size = static_cast<int>(value);
+    return true;
+}
+
+ViewerOptions bad(const std::string& error) {
+    ViewerOptions options;
+    options.outcome = ViewerOptions::Bad;
+    options.error = "pointillist: " + error;
+    return options;
+}
+
+} // namespace
+
+ViewerOptions parseOptions(int argc, char** argv) {
+    ViewerOptions options;
+    if (argc < 2) {
+        options.outcome = ViewerOptions::NoArguments;
+        return options;
+    }
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
+            if (options.pointFile != nullptr)
+                return bad(std::string("one point file only, but also given '") + argument + "'");
+            options.pointFile = argument;
+            continue;
+        }
+        if (std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            options.outcome = ViewerOptions::Help;
+            return options;
+        }
+        if (std::strcmp(argument, "--version") == 0) {
+            options.outcome = ViewerOptions::Version;
+            return options;
+        }
+
+        // The options that take a value: --name VALUE or --name=VALUE.
+        std::string name = argument;
+        const char* value = nullptr;
+        const size_t equals = name.find('=');
+        if (equals != std::string::npos) {
+            value = argument + equals + 1;
+            name.resize(equals);
+        }
+        const bool takesValue = name == "--point-size" || name == "--background" ||
+                                name == "--color" || name == "--screenshot";
+        if (!takesValue)
+            return bad("unknown option '" + name + "'");
+        if (value == nullptr) {
+            if (i + 1 == argc)
+                return bad(name + " needs a value");
+            value = argv[++i];
+        }
+        if (name == "--point-size") {
+            if (!parsePointSize(value, &options.settings.pointSize))
+                return bad("--point-size takes a whole number from 1 to 16, not '" +
+                           std::string(value) + "'");
+        } else if (name == "--background") {
+            if (!backgroundFromName(value, &options.settings.background))
+                return bad("--background takes black, white or grey, not '" + std::string(value) +
+                           "'");
+        } else if (name == "--color") {
+            if (!colourModeFromName(value, &options.settings.colourMode))
+                return bad("--color takes file, height or grey, not '" + std::string(value) + "'");
+        } else {
+            if (*value == '\0')
+                return bad("--screenshot needs a file name");
+            options.screenshotPath = value;
+        }
+    }
+    if (options.pointFile == nullptr)
+        return bad("no point file given");
+    return options;
+}

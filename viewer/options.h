@@ -1,0 +1,30 @@
+// viewer/options.h - the viewer's command line.
+#pragma once
+
+#include "viewer/display_settings.h"
+
+#include <string>
+
+// What the command line asks for. Run opens pointFile with the settings; Help and Version
+// print and end with status 0; NoArguments is the bare command, which prints the first
+// version's usage line and ends with status 1; Bad is any other mistake, reported as error
+// with the usage and status 2.
+struct ViewerOptions {
+    enum Outcome { Run, Help, Version, NoArguments, Bad };
+    Outcome outcome = Run;
+    std::string error;
+    const char* pointFile = nullptr;
+    // When set, one frame is saved there as a PNG and the program ends.
+    const char* screenshotPath = nullptr;
+    DisplaySettings settings;
+};
+
+// `pointillist [OPTIONS] FILE`: options take their value as the next argument or after `=`,
+// may come before or after the file, and end at `--`, after which a name starting with `-` is
+// a file.
+ViewerOptions parseOptions(int argc, char** argv);
+
+// One line naming every option.
+extern const char* const usageLine;
+// What --help prints: the usage line, then a line for each option.
+extern const char* const helpText;

@@ -1,0 +1,35 @@
+// viewer/point_colours.h - the colours the points are drawn in, by colour mode.
+#pragma once
+
+#include "viewer/display_settings.h"
+#include "viewer/point_set.h"
+
+#include <cstdint>
+
+// The height ramp along z from the box's bottom (0) to its top (1): blue, cyan, green, yellow,
+// red. A cloud without height is green.
+void heightColour(double t, unsigned char rgb[3]);
+
+// Colours computed for a mode other than the file's, three bytes a point. Only the latest
+// mode's array is kept: at tens of millions of points each costs as much as a tenth of the
+// points themselves.
+class PointColours {
+public:
+    PointColours() = default;
+    ~PointColours() { release(); }
+    PointColours(const PointColours&) = delete;
+    PointColours& operator=(const PointColours&) = delete;
+
+    // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
+    // the records, and when the array cannot be allocated.
+    const unsigned char* colours(const PointSet& set, ColourMode mode);
+    void release();
+
+private:
+    unsigned char* rgb_ = nullptr;
+    ColourMode mode_ = ColourMode::File;
+    const PointRecord* points_ = nullptr;
+    int64_t count_ = 0;
+};
+
+extern PointColours pointColours;
