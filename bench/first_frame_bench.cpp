@@ -46,7 +46,7 @@ void firstFrame() {
     }
     glFinish();
     const Clock::time_point drawn = Clock::now();
-    std::printf("%.3f s to the first frame, %.3f s of it after the list", since(started, drawn),
+    std::printf("%.3f s to the first frame, %.3f s of it after the window", since(started, drawn),
                 since(compiled, drawn));
     if (windowed != Clock::time_point())
         std::printf(" (load %.3f s, window %.3f s, compile %.3f s)", since(started, loaded),
