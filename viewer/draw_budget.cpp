@@ -12,27 +12,27 @@ constexpr int64_t kFewestTimed = 20000;
 
 } // namespace
 
-void DrawBudget::record(int path, int64_t points, double pointSeconds, double frameSeconds) {
-    if (path < 0 || path >= kPaths)
+void DrawBudget::record(int kind, int64_t points, double pointSeconds, double frameSeconds) {
+    if (kind < 0 || kind >= kKinds)
         return;
     const double rest = std::max(0.0, frameSeconds - pointSeconds);
-    overhead_[path] += kNewest * (rest - overhead_[path]);
-    recordPass(path, points, pointSeconds);
+    overhead_[kind] += kNewest * (rest - overhead_[kind]);
+    recordPass(kind, points, pointSeconds);
 }
 
-void DrawBudget::recordPass(int path, int64_t points, double pointSeconds) {
-    if (path < 0 || path >= kPaths || points < kFewestTimed)
+void DrawBudget::recordPass(int kind, int64_t points, double pointSeconds) {
+    if (kind < 0 || kind >= kKinds || points < kFewestTimed)
         return;
     const double perPoint = pointSeconds / double(points);
-    perPoint_[path] =
-        timed_[path] ? perPoint_[path] + kNewest * (perPoint - perPoint_[path]) : perPoint;
-    timed_[path] = true;
+    perPoint_[kind] =
+        timed_[kind] ? perPoint_[kind] + kNewest * (perPoint - perPoint_[kind]) : perPoint;
+    timed_[kind] = true;
 }
 
-int64_t DrawBudget::pointsFor(int path, double frameSeconds) const {
-    if (path < 0 || path >= kPaths)
+int64_t DrawBudget::pointsFor(int kind, double frameSeconds) const {
+    if (kind < 0 || kind >= kKinds)
         return minimumPoints;
-    const double left = frameSeconds - overhead_[path];
-    const double points = left > 0.0 && perPoint_[path] > 0.0 ? left / perPoint_[path] : 0.0;
+    const double left = frameSeconds - overhead_[kind];
+    const double points = left > 0.0 && perPoint_[kind] > 0.0 ? left / perPoint_[kind] : 0.0;
     return std::max<int64_t>(minimumPoints, static_cast<int64_t>(std::min(points, 4e9)));
 }

@@ -15,8 +15,9 @@ double now() {
         .count();
 }
 
-int pathIndex(PointPath path) {
-    return path == PointPath::Software ? 1 : 0;
+// The budget's kind of drawing.
+int kindOf(PointPath path, bool sampled) {
+    return (path == PointPath::Software ? 2 : 0) + (sampled ? 1 : 0);
 }
 
 // Drag buttons only: the wheel's presses come with their releases at once.
@@ -27,8 +28,8 @@ bool isDragButton(int button) {
 
 } // namespace
 
-int64_t FrameScheduler::frameBudget() const {
-    return budget.pointsFor(pathIndex(renderer.largeFramePath()), frameSeconds);
+int64_t FrameScheduler::frameBudget(bool sampled) const {
+    return budget.pointsFor(kindOf(renderer.largeFramePath(), sampled), frameSeconds);
 }
 
 void FrameScheduler::display(const FrameContent& content) {
@@ -38,9 +39,7 @@ void FrameScheduler::display(const FrameContent& content) {
     content_ = content;
     window_ = glutGetWindow();
     const int64_t count = content.points.count;
-    const int64_t budgetPoints = frameBudget();
-
-    if (count <= budgetPoints) {
+    if (count <= frameBudget(false)) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
@@ -51,11 +50,11 @@ void FrameScheduler::display(const FrameContent& content) {
         return;
     }
 
-    subset_.sample(count, subsetSizeFor(budgetPoints));
+    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))));
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, subset_.size());
+    renderer.begin(content.points, content.pointSize, count);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -68,11 +67,13 @@ void FrameScheduler::present(bool full, int64_t points, double pointSeconds, dou
         content_.drawOver();
     glutSwapBuffers();
     const double seconds = now() - started;
-    budget.record(pathIndex(renderer.framePath()), points, pointSeconds, seconds);
+    budget.record(kindOf(renderer.framePath(), !full), points, pointSeconds, seconds);
     ++last_.serial;
     last_.full = full;
     last_.points = points;
     last_.seconds = seconds;
+    if (presented)
+        presented(last_);
 }
 
 void FrameScheduler::buttonChanged(int button, int state) {
@@ -122,7 +123,7 @@ void FrameScheduler::stepWholeFrame() {
             content.drawUnder();
         renderer.begin(content.points, content.pointSize, count);
     }
-    const int64_t pass = std::min(count - drawn_, frameBudget());
+    const int64_t pass = std::min(count - drawn_, frameBudget(false));
     const double passStarted = now();
     renderer.addRange(drawn_, pass);
     drawn_ += pass;
@@ -131,13 +132,13 @@ void FrameScheduler::stepWholeFrame() {
         if (renderer.framePath() == PointPath::Gl)
             glFinish();
         const double seconds = now() - passStarted;
-        budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
+        budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
         glutTimerFunc(0, continueWholeFrame, generation_);
         return;
     }
     renderer.finish();
     const double seconds = now() - passStarted;
-    budget.recordPass(pathIndex(renderer.framePath()), pass, seconds);
+    budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
     pending_ = false;
     if (content.drawOver)
         content.drawOver();
@@ -146,4 +147,6 @@ void FrameScheduler::stepWholeFrame() {
     last_.full = true;
     last_.points = count;
     last_.seconds = now() - started_;
+    if (presented)
+        presented(last_);
 }

@@ -44,13 +44,15 @@ public:
     bool wholeFramePending() const { return pending_; }
     const FrameRecord& lastFrame() const { return last_; }
     const PointSubset& subset() const { return subset_; }
-    // Points a frame may draw, from the measured costs.
-    int64_t frameBudget() const;
+    // Points a frame may draw, from the measured costs: of the subset, or of a run of records.
+    int64_t frameBudget(bool sampled) const;
 
     PointRenderer renderer;
     DrawBudget budget;
     // Seconds a frame may take: a drag at 60 frames a second where the renderer allows.
     double frameSeconds = 1.0 / 60.0;
+    // Called after each swap, for measurements; null in the viewer.
+    void (*presented)(const FrameRecord& frame) = nullptr;
 
 private:
     static void continueWholeFrame(int generation);

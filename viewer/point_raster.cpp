@@ -10,6 +10,18 @@ namespace {
 
 // Passes smaller than this many points per thread are not worth a thread.
 constexpr int64_t kPointsPerThread = 32768;
+constexpr int64_t kPrefetchAhead = 16;
+
+struct RunPick {
+    static constexpr bool scattered = false;
+    int64_t first;
+    int64_t operator()(int64_t k) const { return first + k; }
+};
+struct IndexPick {
+    static constexpr bool scattered = true;
+    const uint32_t* indices;
+    int64_t operator()(int64_t k) const { return static_cast<int64_t>(indices[k]); }
+};
 
 // The rasteriser turns a colour to 8 bits by adding it, scaled by 255/256, to 2^15 and keeping
 // the low byte of the sum: its rounding is that of the float addition. NaN counts as 1.
@@ -78,10 +90,18 @@ void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
     const float* m = transform_;
     const int width = width_, height = height_, left = origin_[0], bottom = origin_[1];
     const float sx = scale_[0], sy = scale_[1], ox = offset_[0], oy = offset_[1];
+    const char* base = static_cast<const char*>(source.positions);
     auto project = [&](int64_t from, int64_t to, uint32_t* out) {
-        const char* base = static_cast<const char*>(source.positions);
         for (int64_t k = from; k < to; ++k) {
             const int64_t i = pick(k);
+            // A sample's records lie far apart: ask for the ones a few points ahead early.
+            if constexpr (Pick::scattered)
+                if (k + kPrefetchAhead < to) {
+                    const int64_t ahead = pick(k + kPrefetchAhead);
+                    __builtin_prefetch(base + ahead * source.positionStride);
+                    __builtin_prefetch(static_cast<const char*>(source.colours) +
+                                       ahead * source.colourStride);
+                }
             float p[3];
             std::memcpy(p, base + i * source.positionStride, sizeof p);
             const float cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
@@ -123,9 +143,9 @@ void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
 }
 
 void PointRaster::addRange(const PointSource& source, int64_t first, int64_t count) {
-    addPass(source, count, [first](int64_t k) { return first + k; });
+    addPass(source, count, RunPick{first});
 }
 
 void PointRaster::addIndices(const PointSource& source, const uint32_t* indices, int64_t count) {
-    addPass(source, count, [indices](int64_t k) { return static_cast<int64_t>(indices[k]); });
+    addPass(source, count, IndexPick{indices});
 }

@@ -43,9 +43,9 @@ void PointRenderer::chooseForCurrentContext() {
     largePath_ = namesSoftwareRasteriser(renderer) ? PointPath::Software : PointPath::Gl;
 }
 
-void PointRenderer::begin(const PointSource& source, float pointSize, int64_t framePoints) {
+void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints) {
     source_ = source;
-    framePath_ = largePath_ == PointPath::Software && framePoints >= kSoftwareFrameMinimum &&
+    framePath_ = largePath_ == PointPath::Software && cloudPoints >= kSoftwareFrameMinimum &&
                          rasterCanDraw(pointSize)
                      ? PointPath::Software
                      : PointPath::Gl;

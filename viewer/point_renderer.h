@@ -29,8 +29,9 @@ public:
     void setLargeFramePath(PointPath path) { largePath_ = path; }
     PointPath largeFramePath() const { return largePath_; }
 
-    // Starts a frame of framePoints points in all of size pointSize from source.
-    void begin(const PointSource& source, float pointSize, int64_t framePoints);
+    // Starts a frame of points of size pointSize from source, a cloud of cloudPoints: every
+    // frame of a cloud takes the same path, whether it draws all of it or a sample.
+    void begin(const PointSource& source, float pointSize, int64_t cloudPoints);
     void addRange(int64_t first, int64_t count);
     void addIndices(const uint32_t* indices, int64_t count);
     // Completes the frame's points in the current buffer; for the GL path, after glFinish, so
@@ -48,6 +49,6 @@ private:
     PointRaster raster_;
 };
 
-// Frames of fewer points than this always take the GL path: it is fast enough there, and small
+// Clouds of fewer points than this always take the GL path: it is fast enough there, and small
 // clouds are drawn exactly as before.
 constexpr int64_t kSoftwareFrameMinimum = 100000;

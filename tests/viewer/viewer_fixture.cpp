@@ -121,6 +121,10 @@ WindowPoint project(double x, double y, double z) {
 
 void GraphicsWindowTest::open(const std::string& file) {
     pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+    openWindow();
+}
+
+void GraphicsWindowTest::openWindow() {
     window = createGraphicsWindow();
     keepGlDriverLoaded();
     displays = reshapes = 0;
@@ -147,6 +151,7 @@ void GraphicsWindowTest::TearDown() {
     glutMainLoopEvent();
     releasePoints(pointSet.points);
     pointSet = PointSet{};
+    frameScheduler = FrameScheduler{};
     viewState = ViewState{};
     showAxis = 0;
     displaySettings = DisplaySettings{};

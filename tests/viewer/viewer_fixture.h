@@ -34,6 +34,8 @@ std::string writeCloud(const std::string& name, const std::vector<std::vector<do
 class GraphicsWindowTest : public ::testing::Test {
 protected:
     void open(const std::string& file);
+    // The same for points already in pointSet.
+    void openWindow();
     void TearDown() override;
     void resize(int width, int height);
     // Asks for a frame and waits until it has been drawn.
