@@ -1,0 +1,32 @@
+// io/e57/section_streams.h - the bytestreams of a compressed-vector section, reassembled from
+// its data packets.
+#pragma once
+
+#include "io/e57/paged_file.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Each field's values are stored column-wise: its bytestream is its chunks from every data
+// packet of the section, joined in packet order (values run across chunk boundaries).
+struct SectionStreams {
+    // One buffer per prototype leaf; only the wanted leaves are filled. Each buffer is
+    // followed by 16 zero bytes beyond its size() - padding - so a decoder may load whole
+    // words at any value.
+    std::vector<std::vector<uint8_t>> bytes;
+    static constexpr size_t padding = 16;
+    // Empty when the whole section was read (or every wanted stream was complete); otherwise
+    // why the walk stopped, in a few words, with the streams holding what came before.
+    std::string stopped;
+    bool badChecksum = false; // stopped at a page that failed its checksum
+    uint64_t badPage = 0;
+
+    size_t size(size_t leaf) const { return bytes[leaf].size() - padding; }
+};
+
+// Walks the section at physical offset sectionOffset, whose records have leafCount leaves,
+// and collects the streams whose wanted[leaf] is set until each holds neededBytes[leaf].
+void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCount,
+                        const std::vector<bool>& wanted, const std::vector<uint64_t>& neededBytes,
+                        SectionStreams& streams);
