@@ -38,9 +38,9 @@ protected:
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y)
                 for (int x = 0; x < nx; ++x)
-                    pointSet.points[count++] = {float(x), float(y) * 0.7f, float(z),
-                                                float(x % 256) / 255.0f, float(y) / 255.0f,
-                                                float(z * 12) / 255.0f};
+                    pointSet.points[count++] = {float(x),          float(y) * 0.7f,
+                                                float(z),          float(x % 256) / 255.0f,
+                                                float(y) / 255.0f, float(z * 12) / 255.0f};
         pointSet.count = count;
         pointSet.computeBounds();
         openWindow();
@@ -50,9 +50,8 @@ protected:
     }
 
     bool waitForWholeFrame() {
-        return pumpUntil([] {
-            return !frameScheduler.wholeFramePending() && frameScheduler.lastFrame().full;
-        });
+        return pumpUntil(
+            [] { return !frameScheduler.wholeFramePending() && frameScheduler.lastFrame().full; });
     }
 
     // The image of every point drawn by one GL_POINTS call, under the same view.
@@ -74,8 +73,8 @@ protected:
 
 TEST(PointSubsetSample, AscendingSpreadAndTheSameEachTime) {
     PointSubset subset;
-    for (const auto& [count, size] : {std::pair<int64_t, int64_t>{1000000, 16384},
-                                      {100003, 99999}, {17, 5}, {5, 5}}) {
+    for (const auto& [count, size] :
+         {std::pair<int64_t, int64_t>{1000000, 16384}, {100003, 99999}, {17, 5}, {5, 5}}) {
         subset.sample(count, size);
         ASSERT_EQ(subset.size(), size);
         const std::vector<uint32_t> first(subset.indices(), subset.indices() + size);
