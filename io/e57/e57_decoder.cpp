@@ -61,7 +61,11 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
     const bool wantIntensity = r.intensity >= 0 && (!scan.hasColour() || r.colourInvalid >= 0);
     const FieldReader intensity = reader(wantIntensity ? r.intensity : -1);
 
-    uint64_t n = scan.recordCount;
+    // No record takes less than a bit of its section, unless every field is constant: such a
+    // scan could claim any count for free, so it is held to that too.
+    uint64_t n =
+        std::min(scan.recordCount,
+                 streams.sectionBytes > UINT64_MAX / 8 ? UINT64_MAX : streams.sectionBytes * 8);
     for (int leaf : {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0],
                      r.colour[1], r.colour[2], r.colourInvalid, wantIntensity ? r.intensity : -1})
         if (leaf >= 0)
@@ -181,7 +185,8 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
         if (decoded < scan.recordCount)
             addNote(result.message,
                     scanLabel(index, scan) + ": " +
-                        (streams.stopped.empty() ? "stream too short" : streams.stopped) +
+                        (streams.stopped.empty() ? "more records than its section holds"
+                                                 : streams.stopped) +
                         ", read " + std::to_string(decoded) + " of " +
                         std::to_string(scan.recordCount) + " records");
     }

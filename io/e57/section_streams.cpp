@@ -45,8 +45,6 @@ void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCoun
         for (auto& b : s.bytes)
             b.resize(b.size() + SectionStreams::padding, 0);
     };
-    if (incomplete == 0)
-        return finish();
 
     uint64_t start;
     uint8_t header[32];
@@ -72,6 +70,7 @@ void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCoun
     const uint64_t end =
         sectionLength > file.logicalSize() - start ? file.logicalSize() : start + sectionLength;
 
+    s.sectionBytes = end - start;
     std::vector<uint8_t> packet(65536);
     while (position < end && incomplete > 0) {
         if (PagedFile::Read r = file.read(position, 4, packet.data()); r != PagedFile::Read::Ok) {

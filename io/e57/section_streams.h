@@ -19,6 +19,8 @@ struct SectionStreams {
     // Empty when the whole section was read (or every wanted stream was complete); otherwise
     // why the walk stopped, in a few words, with the streams holding what came before.
     std::string stopped;
+    // The section's logical length as far as the file holds it.
+    uint64_t sectionBytes = 0;
     bool badChecksum = false; // stopped at a page that failed its checksum
     uint64_t badPage = 0;
 

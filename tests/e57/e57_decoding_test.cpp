@@ -304,3 +304,17 @@ TEST(E57Damage, RefusedFilesSayWhy) {
         EXPECT_EQ(d.message.find('\n'), std::string::npos) << c.what;
     }
 }
+
+TEST(E57Damage, ConstantFieldsCannotClaimEndlessRecords) {
+    // Fields with minimum == maximum take no bytes, so only the section's size bounds the count.
+    TestScan scan;
+    scan.recordCount = 1000000000000000;
+    scan.fields = {integerField("cartesianX", 1, 1, 0, {}), integerField("cartesianY", 2, 2, 0, {}),
+                   integerField("cartesianZ", 3, 3, 0, {})};
+    Collect sink;
+    const E57Decoded d = decode(writeE57({scan}).bytes, sink);
+    ASSERT_TRUE(d.readable) << d.message;
+    EXPECT_LE(sink.points.size(), 1000u);
+    EXPECT_EQ(d.message, "scan 0: more records than its section holds, read " +
+                             std::to_string(sink.points.size()) + " of 1000000000000000 records");
+}
