@@ -1,7 +1,13 @@
 // io/formats.cpp - the format table and the pick of a reader: signature, extension, resemblance.
 #include "io/formats.h"
 
+#include "io/las_reader.h"
 #include "io/native/native_reader.h"
+#include "io/obj_reader.h"
+#include "io/pcd_reader.h"
+#include "io/ply_reader.h"
+#include "io/refused_readers.h"
+#include "io/text_columns_reader.h"
 
 #include <cstring>
 #include <string>
@@ -12,7 +18,16 @@ namespace {
 // may also start with a comment line.
 // clang-format off
 const FormatEntry kFormats[] = {
+    {Format::Ply, "PLY", ".ply", hasPlySignature, nullptr, readPly},
+    {Format::Las, "LAS", ".las", hasLasSignature, nullptr, readLas},
+    {Format::Laz, "LAZ", ".laz", hasLazSignature, nullptr, readLaz},
+    {Format::E57, "E57", ".e57", hasE57Signature, nullptr, readE57},
+    {Format::Pcd, "PCD", ".pcd", hasPcdSignature, nullptr, readPcd},
     {Format::Native, "native", "", hasNativeSignature, nullptr, readNative},
+    {Format::Pts, "PTS", ".pts", nullptr, nullptr, readPts},
+    {Format::Obj, "OBJ", ".obj", nullptr, nullptr, readObj},
+    {Format::ColumnText, "column text", ".xyz .txt .csv .asc", nullptr, resemblesColumnText,
+     readColumnText},
 };
 // clang-format on
 
@@ -62,7 +77,5 @@ const FormatEntry* pickFormat(const char* path, const unsigned char* head, size_
     for (const FormatEntry& entry : kFormats)
         if (entry.resembles && entry.resembles(head, size))
             return &entry;
-    // Until every format has its reader, anything unrecognised is read as the native format,
-    // as it always has been.
-    return &formatEntry(Format::Native);
+    return nullptr;
 }

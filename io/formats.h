@@ -6,8 +6,15 @@
 #include <cstddef>
 
 enum class Format {
-    Native, // "# points = N", then six numbers a record
-    Unknown,
+    Native,     // "# points = N", then six numbers a record
+    Ply,        // ascii and binary
+    Las,        // uncompressed LAS 1.0 to 1.4
+    Laz,        // compressed LAS
+    Pcd,        // ascii, binary, binary_compressed
+    E57,        //
+    Pts,        // a count line, then x y z intensity [r g b]
+    Obj,        // the v statements
+    ColumnText, // x y z [intensity] [r g b] in columns
 };
 
 // One row of the format table: how a file is recognised and who reads it.

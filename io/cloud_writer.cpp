@@ -1,0 +1,59 @@
+// io/cloud_writer.cpp - both writers, through stdio's buffering.
+#include "io/cloud_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+unsigned char toByte(float value) {
+    return static_cast<unsigned char>(std::lround(std::min(std::max(value, 0.0f), 1.0f) * 255.0f));
+}
+
+} // namespace
+
+bool writeNative(const PointCloud& cloud, FILE* out) {
+    std::fprintf(out, "# points = %d\n", static_cast<int>(cloud.count));
+    for (int32_t i = 0; i < cloud.count; ++i) {
+        const PointRecord& p = cloud.points[i];
+        // Unshifted floats round-trip with 9 digits; shifted ones are doubles near the shift.
+        if (cloud.shifted)
+            std::fprintf(out, "%.17g %.17g %.17g %.9g %.9g %.9g\n", p.x + cloud.shift[0],
+                         p.y + cloud.shift[1], p.z + cloud.shift[2], p.r, p.g, p.b);
+        else
+            std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, p.r, p.g, p.b);
+    }
+    return std::fflush(out) == 0 && !std::ferror(out);
+}
+
+bool writeBinaryPly(const PointCloud& cloud, FILE* out) {
+    const char* type = cloud.shifted ? "double" : "float";
+    std::fprintf(out,
+                 "ply\nformat binary_little_endian 1.0\nelement vertex %d\n"
+                 "property %s x\nproperty %s y\nproperty %s z\n"
+                 "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n",
+                 static_cast<int>(cloud.count), type, type, type);
+    for (int32_t i = 0; i < cloud.count; ++i) {
+        const PointRecord& p = cloud.points[i];
+        unsigned char record[27];
+        size_t at = 0;
+        const float position[3] = {p.x, p.y, p.z};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (cloud.shifted) {
+                const double value = position[axis] + cloud.shift[axis];
+                std::memcpy(record + at, &value, sizeof value);
+                at += sizeof value;
+            } else {
+                std::memcpy(record + at, &position[axis], sizeof(float));
+                at += sizeof(float);
+            }
+        }
+        record[at++] = toByte(p.r);
+        record[at++] = toByte(p.g);
+        record[at++] = toByte(p.b);
+        if (std::fwrite(record, 1, at, out) != at)
+            return false;
+    }
+    return std::fflush(out) == 0 && !std::ferror(out);
+}

@@ -1,0 +1,58 @@
+// io/obj_reader.cpp - one pass over the lines, keeping the "v" statements.
+#include "io/obj_reader.h"
+
+#include "io/cloud_builder.h"
+#include "io/text_scan.h"
+
+#include <algorithm>
+
+ReadResult readObj(const ReadRequest& request) {
+    ReadResult result;
+    result.format = "OBJ";
+    const char* p = reinterpret_cast<const char*>(request.bytes);
+    const char* end = p + request.size;
+    CloudBuilder builder;
+    if (!builder.reserve(static_cast<int64_t>(request.size / 40 + 16))) {
+        result.status = ReadStatus::CannotAllocate;
+        return result;
+    }
+    if (request.headerAccepted)
+        request.headerAccepted();
+    bool coloured = false, first = true;
+    float colourMax = 0.0f;
+    int64_t line = 1;
+    for (; p < end; p = nextLine(p, end), ++line) {
+        const char* q = skipSeparators(p, end);
+        if (end - q < 2 || q[0] != 'v' || (q[1] != ' ' && q[1] != '\t'))
+            continue;
+        q += 2;
+        double values[8];
+        bool clean;
+        const int got = scanLine(q, end, values, 8, &clean);
+        if (got < 3) {
+            result.message = "line " + std::to_string(line) + ": a vertex without x, y and z";
+            break;
+        }
+        if (first)
+            coloured = got >= 6;
+        first = false;
+        float rgb[3] = {1.0f, 1.0f, 1.0f};
+        if (coloured && got >= 6) {
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = static_cast<float>(values[got - 3 + c]);
+            colourMax = std::max({colourMax, rgb[0], rgb[1], rgb[2]});
+        }
+        if (!builder.add(values[0], values[1], values[2], rgb[0], rgb[1], rgb[2])) {
+            result.status = ReadStatus::CannotAllocate;
+            return result;
+        }
+    }
+    if (coloured && colourMax > 1.0f) {
+        PointRecord* points = builder.points();
+        for (int64_t i = 0; i < builder.count(); ++i)
+            points[i].r /= 255.0f, points[i].g /= 255.0f, points[i].b /= 255.0f;
+    }
+    result.colour = coloured ? ColourKind::Rgb : ColourKind::None;
+    builder.finish(result);
+    return result;
+}

@@ -1,0 +1,67 @@
+// io/shift.cpp - choosing and applying the global shift.
+#include "io/shift.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+bool chooseShift(const double low[3], const double high[3], double shift[3]) {
+    double magnitude = 0.0, extent = 0.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        magnitude = std::max({magnitude, std::fabs(low[axis]), std::fabs(high[axis])});
+        extent = std::max(extent, high[axis] - low[axis]);
+    }
+    // Half a float's unit in the last place is at most magnitude * 2^-24. A single position
+    // has no extent to lose precision against.
+    const bool needed =
+        magnitude > 100000.0 || (extent > 0.0 && magnitude * 0x1p-24 > 1e-5 * extent);
+    for (int axis = 0; axis < 3; ++axis)
+        shift[axis] = needed ? std::round((low[axis] + high[axis]) * 0.5) : 0.0;
+    return needed && (shift[0] != 0.0 || shift[1] != 0.0 || shift[2] != 0.0);
+}
+
+void provisionalShift(const double near[3], double shift[3]) {
+    for (int axis = 0; axis < 3; ++axis)
+        shift[axis] = std::isfinite(near[axis]) && std::fabs(near[axis]) >= 1000.0
+                          ? std::round(near[axis])
+                          : 0.0;
+}
+
+void settleShift(ReadResult& result, const double provisional[3]) {
+    const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
+    if (result.count == 0) {
+        result.shifted = false;
+        return;
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    double low[3] = {inf, inf, inf}, high[3] = {-inf, -inf, -inf};
+    float lowF[3] = {INFINITY, INFINITY, INFINITY}, highF[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (int64_t i = 0; i < result.count; ++i) {
+        const PointRecord& p = result.points[i];
+        lowF[0] = std::min(lowF[0], p.x), highF[0] = std::max(highF[0], p.x);
+        lowF[1] = std::min(lowF[1], p.y), highF[1] = std::max(highF[1], p.y);
+        lowF[2] = std::min(lowF[2], p.z), highF[2] = std::max(highF[2], p.z);
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = lowF[axis] + provisional[axis];
+        high[axis] = highF[axis] + provisional[axis];
+    }
+    double shift[3];
+    const bool needed = chooseShift(low, high, shift);
+    if (!needed)
+        std::fill(shift, shift + 3, 0.0);
+    if (!needed && !wasShifted)
+        return;
+    const double move[3] = {provisional[0] - shift[0], provisional[1] - shift[1],
+                            provisional[2] - shift[2]};
+    if (move[0] != 0.0 || move[1] != 0.0 || move[2] != 0.0) {
+        for (int64_t i = 0; i < result.count; ++i) {
+            PointRecord& p = result.points[i];
+            p.x = static_cast<float>(p.x + move[0]);
+            p.y = static_cast<float>(p.y + move[1]);
+            p.z = static_cast<float>(p.z + move[2]);
+        }
+    }
+    result.shifted = needed;
+    std::copy(shift, shift + 3, result.shift);
+}

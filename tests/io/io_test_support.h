@@ -1,0 +1,25 @@
+// tests/io/io_test_support.h - reading a file the way the programs do, and writing scratch files.
+#pragma once
+
+#include "io/point_cloud.h"
+#include "io/read_result.h"
+
+#include <string>
+
+// The cloud and what the reader said, through the same dispatcher and finishing as the
+// programs, without exiting on a refusal.
+struct LoadedCloud {
+    ReadResult result; // status, message and expected; its points moved to cloud
+    PointCloud cloud;
+    LoadedCloud() = default;
+    LoadedCloud(const LoadedCloud&) = delete;
+    LoadedCloud& operator=(const LoadedCloud&) = delete;
+    ~LoadedCloud() { releasePoints(cloud.points); }
+    // A point in file coordinates.
+    double file(int32_t index, int axis) const;
+};
+
+void loadFile(const std::string& path, LoadedCloud& loaded);
+// Writes bytes to a file of this name in the test's scratch folder and returns its path.
+std::string scratchFile(const std::string& name, const std::string& bytes);
+std::string testData(const std::string& name);

@@ -1,0 +1,108 @@
+// tests/io/programs_test.cpp - pointillist-info's lines for other formats and pointillist-convert,
+// run as the real executables.
+#include "tests/io/io_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+ProgramRun run(const std::string& command) {
+    const std::string out = ::testing::TempDir() + "program.out";
+    const std::string err = ::testing::TempDir() + "program.err";
+    const int status = std::system((command + " >" + out + " 2>" + err).c_str());
+    ProgramRun result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = slurp(out);
+    result.err = slurp(err);
+    return result;
+}
+
+} // namespace
+
+TEST(InfoProgram, OtherFormatsAddFormatColourDroppedAndShiftLines) {
+    const ProgramRun las =
+        run(std::string(POINTILLIST_INFO_EXE) + " " + testData("formats/pdal_1.2-with-color.las"));
+    EXPECT_EQ(las.status, 0);
+    EXPECT_EQ(las.err, "");
+    EXPECT_EQ(las.out.rfind("points: 1065\nmin: 635619.85 848899.7 406.589996\n", 0), 0u)
+        << las.out;
+    EXPECT_NE(las.out.find("\nformat: LAS 1.2, point format 3\ncolour: rgb\ndropped: 0\n"
+                           "shift: 637301 851218 496\n"),
+              std::string::npos)
+        << las.out;
+    const ProgramRun pcd = run(std::string(POINTILLIST_INFO_EXE) + " " +
+                               testData("formats/pcl_office1_keypoints.pcd"));
+    EXPECT_NE(pcd.out.find("\nformat: PCD binary\ncolour: intensity\ndropped: 0\n"),
+              std::string::npos);
+    EXPECT_EQ(pcd.out.find("shift:"), std::string::npos);
+}
+
+TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
+    const ProgramRun laz = run(std::string(POINTILLIST_INFO_EXE) + " " +
+                               testData("formats/lazperf_point-color.las.laz"));
+    EXPECT_EQ(laz.status, 1);
+    EXPECT_EQ(laz.out, "");
+    EXPECT_EQ(laz.err.find('\n'), laz.err.size() - 1) << laz.err;
+    EXPECT_NE(laz.err.find("compressed LAS"), std::string::npos);
+    const ProgramRun garbage = run(std::string(POINTILLIST_INFO_EXE) + " " +
+                                   testData("formats/pdal_garbage_nVariableLength.las"));
+    EXPECT_EQ(garbage.status, 0);
+    EXPECT_NE(garbage.err.find("expected 719 points, read 718"), std::string::npos) << garbage.err;
+    EXPECT_EQ(garbage.out.rfind("points: 718\n", 0), 0u);
+}
+
+TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
+    const std::string native = ::testing::TempDir() + "converted.txt";
+    ASSERT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " + testData("camera_lopsided.txt") +
+                  " " + native)
+                  .status,
+              0);
+    LoadedCloud original, again;
+    loadFile(testData("camera_lopsided.txt"), original);
+    loadFile(native, again);
+    ASSERT_EQ(again.cloud.count, original.cloud.count);
+    EXPECT_EQ(0, std::memcmp(again.cloud.points, original.cloud.points,
+                             sizeof(PointRecord) * static_cast<size_t>(original.cloud.count)));
+
+    // A shifted LAS through binary PLY (doubles then) and through native text.
+    for (const char* output : {"converted.ply", "converted_las.txt"}) {
+        SCOPED_TRACE(output);
+        const std::string path = ::testing::TempDir() + output;
+        ASSERT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " +
+                      testData("formats/pdal_1.2-with-color.las") + " " + path)
+                      .status,
+                  0);
+        LoadedCloud las, converted;
+        loadFile(testData("formats/pdal_1.2-with-color.las"), las);
+        loadFile(path, converted);
+        ASSERT_EQ(converted.cloud.count, las.cloud.count);
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_NEAR(converted.file(0, axis), las.file(0, axis), 0.06);
+        EXPECT_NEAR(converted.cloud.points[0].r * 255, las.cloud.points[0].r * 255, 0.5);
+        EXPECT_NEAR(converted.cloud.points[9].b * 255, las.cloud.points[9].b * 255, 0.5);
+    }
+    EXPECT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " + testData("camera_cube.txt") + " " +
+                  ::testing::TempDir() + "out.las")
+                  .status,
+              1);
+}

@@ -1,0 +1,422 @@
+// tests/io/variants_test.cpp - variants the real files miss, written here byte by byte: every LAS
+// point format, PLY encodings and types, PCD layouts, column text dialects, and files cut short.
+#include "tests/io/io_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+template <class T> void put(std::string& bytes, size_t at, T value) {
+    if (bytes.size() < at + sizeof value)
+        bytes.resize(at + sizeof value);
+    std::memcpy(&bytes[at], &value, sizeof value);
+}
+
+template <class T> void append(std::string& bytes, T value, bool big = false) {
+    char raw[sizeof value];
+    std::memcpy(raw, &value, sizeof value);
+    for (size_t i = 0; i < sizeof value; ++i)
+        bytes += raw[big ? sizeof value - 1 - i : i];
+}
+
+struct LasPoint {
+    int32_t x, y, z;
+    uint16_t intensity, r, g, b;
+};
+
+// A LAS file of the given version and point format whose records carry `extra` bytes more than
+// the format's own; `declared` overrides the count in the header when not negative.
+std::string lasFile(int minor, int format, const std::vector<LasPoint>& points, int extra = 0,
+                    int64_t declared = -1, double scale = 0.01, double offset = 0.0) {
+    const uint16_t recordBytes[11] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
+    const int rgbAt[11] = {-1, -1, 20, 28, -1, 28, -1, 30, 30, -1, 30};
+    const uint16_t headerSize = minor >= 4 ? 375 : minor == 3 ? 235 : 227;
+    std::string bytes(headerSize, '\0');
+    std::memcpy(&bytes[0], "LASF", 4);
+    bytes[24] = 1;
+    bytes[25] = static_cast<char>(minor);
+    put<uint16_t>(bytes, 94, headerSize);
+    put<uint32_t>(bytes, 96, headerSize);
+    bytes[104] = static_cast<char>(format);
+    const uint16_t length = static_cast<uint16_t>(recordBytes[format] + extra);
+    put<uint16_t>(bytes, 105, length);
+    const uint64_t count = declared >= 0 ? static_cast<uint64_t>(declared) : points.size();
+    put<uint32_t>(bytes, 107, format >= 6 ? 0u : static_cast<uint32_t>(count));
+    for (int axis = 0; axis < 3; ++axis) {
+        put<double>(bytes, 131 + 8 * axis, scale);
+        put<double>(bytes, 155 + 8 * axis, offset);
+    }
+    if (minor >= 4)
+        put<uint64_t>(bytes, 247, count);
+    for (const LasPoint& p : points) {
+        std::string record(length, '\0');
+        put<int32_t>(record, 0, p.x);
+        put<int32_t>(record, 4, p.y);
+        put<int32_t>(record, 8, p.z);
+        put<uint16_t>(record, 12, p.intensity);
+        if (rgbAt[format] >= 0) {
+            put<uint16_t>(record, rgbAt[format], p.r);
+            put<uint16_t>(record, rgbAt[format] + 2, p.g);
+            put<uint16_t>(record, rgbAt[format] + 4, p.b);
+        }
+        bytes += record;
+    }
+    return bytes;
+}
+
+const std::vector<LasPoint> kLasPoints = {
+    {100, 200, 300, 10, 65535, 0, 0},
+    {-100, 250, 350, 30, 0, 65535, 0},
+    {150, -50, 400, 20, 0, 0, 32768},
+};
+
+} // namespace
+
+// Every point format of every version that has it: scale applied, the box, and RGB from the
+// formats with colour, grey from intensity in the others.
+TEST(LasVariants, EveryPointFormatGivesPositionsAndItsColour) {
+    for (int format = 0; format <= 10; ++format) {
+        SCOPED_TRACE("point format " + std::to_string(format));
+        const int minor = format >= 6 ? 4 : format >= 4 ? 3 : 2;
+        LoadedCloud loaded;
+        loadFile(scratchFile("las_format.las", lasFile(minor, format, kLasPoints, format % 3)),
+                 loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        const PointCloud& cloud = loaded.cloud;
+        ASSERT_EQ(cloud.count, 3);
+        EXPECT_FLOAT_EQ(cloud.nearCorner[0], -1.0f);
+        EXPECT_FLOAT_EQ(cloud.farCorner[1], 2.5f);
+        EXPECT_FLOAT_EQ(cloud.nearCorner[2], 4.0f);
+        EXPECT_FLOAT_EQ(cloud.points[1].x, -1.0f);
+        const bool rgb =
+            format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
+        EXPECT_EQ(cloud.colour, rgb ? ColourKind::Rgb : ColourKind::Intensity);
+        if (rgb) {
+            EXPECT_FLOAT_EQ(cloud.points[0].r, 1.0f);
+            EXPECT_FLOAT_EQ(cloud.points[1].g, 1.0f);
+            EXPECT_NEAR(cloud.points[2].b, 32768 / 65535.0f, 1e-6f);
+        } else {
+            // Intensities 10, 30, 20 scaled over their range.
+            EXPECT_FLOAT_EQ(cloud.points[0].r, 0.0f);
+            EXPECT_FLOAT_EQ(cloud.points[1].g, 1.0f);
+            EXPECT_FLOAT_EQ(cloud.points[2].b, 0.5f);
+        }
+        EXPECT_EQ(cloud.formatDescription,
+                  "LAS 1." + std::to_string(minor) + ", point format " + std::to_string(format));
+    }
+}
+
+TEST(LasVariants, ColourDepthCountsAndShortFiles) {
+    // No colour above 255: 8-bit values in 16-bit fields.
+    {
+        LoadedCloud loaded;
+        loadFile(scratchFile("las8.las", lasFile(2, 3, {{0, 0, 0, 0, 255, 51, 0}})), loaded);
+        ASSERT_EQ(loaded.cloud.count, 1);
+        EXPECT_FLOAT_EQ(loaded.cloud.points[0].r, 1.0f);
+        EXPECT_FLOAT_EQ(loaded.cloud.points[0].g, 0.2f);
+    }
+    // Declared 5, three records present: the three are kept and the shortfall said.
+    {
+        LoadedCloud loaded;
+        loadFile(scratchFile("las_short.las", lasFile(2, 1, kLasPoints, 0, 5)), loaded);
+        EXPECT_EQ(loaded.result.status, ReadStatus::Read);
+        EXPECT_EQ(loaded.cloud.count, 3);
+        EXPECT_EQ(loaded.result.expected, 5);
+        EXPECT_FALSE(loaded.result.message.empty());
+    }
+    // A record cut in the middle does not count.
+    {
+        std::string bytes = lasFile(4, 6, kLasPoints);
+        bytes.resize(bytes.size() - 5);
+        LoadedCloud loaded;
+        loadFile(scratchFile("las_cut.las", bytes), loaded);
+        EXPECT_EQ(loaded.cloud.count, 2);
+    }
+    // Georeferenced: offsets near 500,000 / 5,000,000 keep centimetres through the shift.
+    {
+        LoadedCloud loaded;
+        loadFile(scratchFile("las_geo.las", lasFile(2, 0, kLasPoints, 0, -1, 0.01, 5000000.0)),
+                 loaded);
+        ASSERT_EQ(loaded.cloud.count, 3);
+        EXPECT_TRUE(loaded.cloud.shifted);
+        EXPECT_DOUBLE_EQ(loaded.file(1, 0), 4999999.0);
+        EXPECT_NEAR(loaded.file(2, 1), 4999999.5, 1e-6);
+    }
+}
+
+TEST(LasVariants, UnreadableHeadersAreRefusedWithOneLine) {
+    std::string shortRecord = lasFile(2, 3, kLasPoints);
+    put<uint16_t>(shortRecord, 105, 20);
+    std::string compressed = lasFile(2, 3, kLasPoints);
+    compressed[104] = static_cast<char>(3 | 0x80);
+    std::string version = lasFile(2, 0, kLasPoints);
+    version[24] = 2;
+    std::string format = lasFile(4, 6, kLasPoints);
+    format[104] = 11;
+    const struct {
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {shortRecord, "point record length 20 is shorter"},
+        {compressed, "compressed LAS"},
+        {version, "version 2.2"},
+        {format, "point format 11"},
+        {lasFile(2, 0, kLasPoints).substr(0, 100), "cut short"},
+    };
+    for (const auto& c : cases) {
+        LoadedCloud loaded;
+        loadFile(scratchFile("las_bad.las", c.bytes), loaded);
+        EXPECT_EQ(loaded.result.status, ReadStatus::Refused) << c.says;
+        EXPECT_NE(loaded.result.message.find(c.says), std::string::npos) << loaded.result.message;
+        EXPECT_NE(loaded.result.message.find("las_bad.las"), std::string::npos);
+    }
+}
+
+namespace {
+
+std::string plyHeader(const char* encoding, const std::string& body, const char* end = "\n") {
+    std::string header = std::string("ply") + end + "format " + encoding + " 1.0" + end;
+    size_t at = 0;
+    while (at < body.size()) {
+        const size_t next = body.find('\n', at);
+        header += body.substr(at, next - at) + end;
+        at = next + 1;
+    }
+    return header + "end_header" + end;
+}
+
+} // namespace
+
+// PLY encodings and property types, with the vertex element after others and lists inside it.
+TEST(PlyVariants, EncodingsTypesAndElementsAroundTheVertices) {
+    // Big-endian doubles and ushort colours, after an element with a list.
+    std::string big = plyHeader("binary_big_endian", "comment made here\nobj_info none\n"
+                                                     "element material 1\n"
+                                                     "property list uint8 int32 ids\n"
+                                                     "element vertex 2\nproperty float64 x\n"
+                                                     "property float64 y\nproperty float64 z\n"
+                                                     "property ushort red\nproperty ushort green\n"
+                                                     "property ushort blue\n");
+    append<uint8_t>(big, 2);
+    append<int32_t>(big, 7, true);
+    append<int32_t>(big, 8, true);
+    for (double v : {1.5, -2.0, 3.25})
+        append<double>(big, v, true);
+    for (uint16_t c : {65535, 0, 13107})
+        append<uint16_t>(big, c, true);
+    for (double v : {4.0, 5.0, 6.0})
+        append<double>(big, v, true);
+    for (uint16_t c : {0, 65535, 0})
+        append<uint16_t>(big, c, true);
+    // Little-endian int8 / uchar names and a list inside the vertex element.
+    std::string listed = plyHeader("binary_little_endian", "element vertex 2\nproperty int8 x\n"
+                                                           "property list uchar int k\n"
+                                                           "property char y\nproperty int16 z\n"
+                                                           "property uchar red\n"
+                                                           "property uint8 green\n"
+                                                           "property uchar blue\n"
+                                                           "element face 0\n");
+    for (int i = 0; i < 2; ++i) {
+        append<int8_t>(listed, static_cast<int8_t>(-3 + i));
+        append<uint8_t>(listed, static_cast<uint8_t>(i + 1));
+        for (int k = 0; k <= i; ++k)
+            append<int32_t>(listed, 99);
+        append<int8_t>(listed, 5);
+        append<int16_t>(listed, 300);
+        append<uint8_t>(listed, 51), append<uint8_t>(listed, 0), append<uint8_t>(listed, 255);
+    }
+    // CR LF header lines, ascii, float colour and alpha.
+    std::string crlf = plyHeader("ascii",
+                                 "element vertex 2\nproperty float x\nproperty float y\n"
+                                 "property float z\nproperty float red\n"
+                                 "property float green\nproperty float blue\n"
+                                 "property float alpha\n",
+                                 "\r\n");
+    crlf += "1 2 3 0 0.5 1 1\r\n4 5 6 1 1 1 0\r\n";
+    // Gaussian splats: colour from f_dc.
+    std::string splat = plyHeader("binary_little_endian", "element vertex 1\nproperty float x\n"
+                                                          "property float y\nproperty float z\n"
+                                                          "property float f_dc_0\n"
+                                                          "property float f_dc_1\n"
+                                                          "property float f_dc_2\n");
+    for (float v : {0.0f, 0.0f, 0.0f, 0.0f, 10.0f, -10.0f})
+        append<float>(splat, v);
+    const struct {
+        const char* name;
+        std::string bytes;
+        int count;
+        float first[3], colour[3];
+    } cases[] = {
+        {"big.ply", big, 2, {1.5f, -2.0f, 3.25f}, {1.0f, 0.0f, 0.2f}},
+        {"listed.ply", listed, 2, {-3.0f, 5.0f, 300.0f}, {0.2f, 0.0f, 1.0f}},
+        {"crlf.ply", crlf, 2, {1.0f, 2.0f, 3.0f}, {0.0f, 0.5f, 1.0f}},
+        {"splat.ply", splat, 1, {0.0f, 0.0f, 0.0f}, {0.5f, 1.0f, 0.0f}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.bytes), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        ASSERT_EQ(loaded.cloud.count, c.count);
+        // Positions in file coordinates: a shift may apply even to small clouds.
+        const PointRecord& p = loaded.cloud.points[0];
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_NEAR(loaded.file(0, axis), c.first[axis], 1e-5);
+        EXPECT_NEAR(p.r, c.colour[0], 1e-6f);
+        EXPECT_NEAR(p.g, c.colour[1], 1e-6f);
+        EXPECT_NEAR(p.b, c.colour[2], 1e-6f);
+        if (c.count > 1) {
+            EXPECT_NEAR(loaded.file(1, 0), std::string(c.name) == "listed.ply" ? -2.0 : 4.0, 1e-5);
+        }
+    }
+}
+
+TEST(PlyVariants, NonFiniteVerticesDropAndShortBodiesKeepWhatIsWhole) {
+    LoadedCloud holes;
+    loadFile(scratchFile("holes.ply", plyHeader("ascii", "element vertex 4\nproperty float x\n"
+                                                         "property float y\nproperty float z\n") +
+                                          "1 1 1\nnan 2 2\n3 inf 3\n4 4 4\n"),
+             holes);
+    EXPECT_EQ(holes.cloud.count, 2);
+    EXPECT_EQ(holes.cloud.dropped, 2);
+    EXPECT_EQ(holes.cloud.colour, ColourKind::None);
+    // The height ramp: lowest blue, highest red.
+    EXPECT_EQ(std::vector<float>(
+                  {holes.cloud.points[0].r, holes.cloud.points[0].g, holes.cloud.points[0].b}),
+              std::vector<float>({0, 0, 1}));
+    EXPECT_EQ(std::vector<float>(
+                  {holes.cloud.points[1].r, holes.cloud.points[1].g, holes.cloud.points[1].b}),
+              std::vector<float>({1, 0, 0}));
+
+    std::string cut = plyHeader("binary_little_endian", "element vertex 3\nproperty float x\n"
+                                                        "property float y\nproperty float z\n");
+    for (int i = 0; i < 8; ++i)
+        append<float>(cut, static_cast<float>(i));
+    LoadedCloud shortBody;
+    loadFile(scratchFile("cut.ply", cut), shortBody);
+    EXPECT_EQ(shortBody.result.status, ReadStatus::Read);
+    EXPECT_EQ(shortBody.cloud.count, 2);
+    EXPECT_EQ(shortBody.result.expected, 3);
+
+    const char* refused[] = {
+        "ply\nformat binary_middle_endian 1.0\nelement vertex 1\nend_header\n",
+        "ply\nformat ascii 1.0\nelement vertex 1\nproperty float y\nend_header\n0\n",
+        "ply\nformat ascii 1.0\nelement vertex 1\nproperty float128 x\nend_header\n",
+        "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n",
+    };
+    for (const char* text : refused) {
+        LoadedCloud bad;
+        loadFile(scratchFile("bad.ply", text), bad);
+        EXPECT_EQ(bad.result.status, ReadStatus::Refused) << text;
+        EXPECT_EQ(bad.result.message.rfind(::testing::TempDir() + "bad.ply: PLY file, ", 0), 0u)
+            << bad.result.message;
+    }
+}
+
+TEST(PcdVariants, LayoutsPackedColoursAndOrganisedHoles) {
+    // An organised 2 x 2 ascii cloud with a hole, rgb as a packed float written in decimal.
+    float packed;
+    const uint32_t word = 0x00FF8000;
+    std::memcpy(&packed, &word, sizeof packed);
+    char rgb[64];
+    std::snprintf(rgb, sizeof rgb, "%.9g", packed);
+    const std::string organised = std::string("# .PCD v0.7\nVERSION 0.7\nFIELDS x y z rgb\n"
+                                              "SIZE 4 4 4 4\nTYPE F F F F\nCOUNT 1 1 1 1\n"
+                                              "WIDTH 2\nHEIGHT 2\nVIEWPOINT 0 0 0 1 0 0 0\n"
+                                              "POINTS 4\nDATA ascii\n") +
+                                  "1 2 3 " + rgb + "\nnan nan nan " + rgb + "\n4 5 6 " + rgb +
+                                  "\n7 8 9 " + rgb + "\n";
+    // Binary without VERSION: double x, a field of COUNT 3 between, y z, rgba as a uint.
+    std::string binary = "FIELDS x normal y z rgba\nSIZE 8 4 4 4 4\nTYPE F F F F U\n"
+                         "COUNT 1 3 1 1 1\nWIDTH 2\nHEIGHT 1\nDATA binary\n";
+    for (int i = 0; i < 2; ++i) {
+        append<double>(binary, 10.0 + i);
+        for (int k = 0; k < 3; ++k)
+            append<float>(binary, 99.0f);
+        append<float>(binary, 20.0f), append<float>(binary, 30.0f);
+        append<uint32_t>(binary, 0x000000FF);
+    }
+    LoadedCloud a, b;
+    loadFile(scratchFile("organised.pcd", organised), a);
+    loadFile(scratchFile("binary.xyz", binary), b); // by content, whatever the extension
+    ASSERT_EQ(a.result.status, ReadStatus::Read) << a.result.message;
+    EXPECT_EQ(a.cloud.count, 3);
+    EXPECT_EQ(a.cloud.dropped, 1);
+    EXPECT_EQ(a.file(1, 0), 4.0);
+    EXPECT_NEAR(a.cloud.points[0].r, 1.0f, 1e-6f);
+    EXPECT_NEAR(a.cloud.points[0].g, 128 / 255.0f, 1e-6f);
+    ASSERT_EQ(b.result.status, ReadStatus::Read) << b.result.message;
+    EXPECT_EQ(b.cloud.count, 2);
+    EXPECT_EQ(b.file(1, 0), 11.0);
+    EXPECT_EQ(b.file(1, 1), 20.0);
+    EXPECT_EQ(b.cloud.points[0].b, 1.0f);
+    EXPECT_EQ(b.cloud.formatDescription, "PCD binary");
+}
+
+// Column text: separators, header names in any order and case, column counts, colour scales.
+TEST(ColumnTextVariants, SeparatorsHeadersAndColumnCounts) {
+    const struct {
+        const char* name;
+        const char* text;
+        int count;
+        float first[6];
+        ColourKind colour;
+    } cases[] = {
+        {"plain.xyz", "1 2 3\n4 5 6\n", 2, {1, 2, 3, 0, 0, 1}, ColourKind::None},
+        {"rgb255.txt", "1\t2\t3\t255\t0\t51\n", 1, {1, 2, 3, 1, 0, 0.2f}, ColourKind::Rgb},
+        {"rgb01.csv", "1,2,3,1,0,0.5\n2,2,2,0,0,0\n", 2, {1, 2, 3, 1, 0, 0.5f}, ColourKind::Rgb},
+        {"named.csv",
+         "Z;Y;X;Red;Green;Blue\r\n3;2;1;0;255;0\r\n",
+         1,
+         {1, 2, 3, 0, 1, 0},
+         ColourKind::Rgb},
+        {"seven.asc",
+         "# made here\n1 2 3 7 0 0 255\n1 1 1 9 0 0 0\n",
+         2,
+         {1, 2, 3, 0, 0, 1},
+         ColourKind::Rgb},
+        {"intensity.txt",
+         "x y z intensity\n1 2 3 10\n0 0 0 20\n",
+         2,
+         {1, 2, 3, 0, 0, 0},
+         ColourKind::Intensity},
+        {"cloud.pts",
+         "2\n1 2 3 -100 10 20 255\n4 5 6 0 0 0 0\n",
+         2,
+         {1, 2, 3, 10 / 255.0f, 20 / 255.0f, 1},
+         ColourKind::Rgb},
+        {"bare.pts", "2\n1 2 3 -100\n4 5 6 100\n", 2, {1, 2, 3, 0, 0, 0}, ColourKind::Intensity},
+        {"mesh.obj",
+         "o cube\nv 1 2 3 1 0 0\nvn 0 0 1\nv 4 5 6 0 1 0\nf 1 2 1\n",
+         2,
+         {1, 2, 3, 1, 0, 0},
+         ColourKind::Rgb},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        ASSERT_EQ(loaded.cloud.count, c.count);
+        const PointRecord& p = loaded.cloud.points[0];
+        const double got[6] = {
+            loaded.file(0, 0), loaded.file(0, 1), loaded.file(0, 2), p.r, p.g, p.b};
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR(got[i], c.first[i], 1e-6f) << "value " << i;
+        EXPECT_EQ(loaded.cloud.colour, c.colour);
+    }
+}
+
+TEST(ColumnTextVariants, ABadLineKeepsTheRecordsBeforeIt) {
+    LoadedCloud loaded;
+    loadFile(scratchFile("bad_line.xyz", "1 2 3\n4 5 6\n7 8 x\n9 9 9\n"), loaded);
+    EXPECT_EQ(loaded.result.status, ReadStatus::Read);
+    EXPECT_EQ(loaded.cloud.count, 2);
+    EXPECT_NE(loaded.result.message.find("line 3"), std::string::npos) << loaded.result.message;
+}
