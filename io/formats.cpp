@@ -1,6 +1,7 @@
 // io/formats.cpp - the format table and the pick of a reader: signature, extension, resemblance.
 #include "io/formats.h"
 
+#include "io/e57_reader.h"
 #include "io/las_reader.h"
 #include "io/native/native_reader.h"
 #include "io/obj_reader.h"

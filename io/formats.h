@@ -11,7 +11,7 @@ enum class Format {
     Las,        // uncompressed LAS 1.0 to 1.4
     Laz,        // compressed LAS
     Pcd,        // ascii, binary, binary_compressed
-    E57,        //
+    E57,        // scans: checksummed pages, an XML description, compressed vectors
     Pts,        // a count line, then x y z intensity [r g b]
     Obj,        // the v statements
     ColumnText, // x y z [intensity] [r g b] in columns

@@ -5,8 +5,5 @@
 
 #include <cstddef>
 
-bool hasE57Signature(const unsigned char* head, size_t size);
-
 // Compressed LAS (LAZ).
 ReadResult readLaz(const ReadRequest& request);
-ReadResult readE57(const ReadRequest& request);
