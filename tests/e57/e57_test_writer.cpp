@@ -40,13 +40,15 @@ std::vector<uint8_t> packBits(const std::vector<uint64_t>& values, unsigned bits
 
 std::vector<uint8_t> singles(const std::vector<float>& values) {
     std::vector<uint8_t> out(values.size() * 4);
-    std::memcpy(out.data(), values.data(), out.size());
+    if (!values.empty())
+        std::memcpy(out.data(), values.data(), out.size());
     return out;
 }
 
 std::vector<uint8_t> doubles(const std::vector<double>& values) {
     std::vector<uint8_t> out(values.size() * 8);
-    std::memcpy(out.data(), values.data(), out.size());
+    if (!values.empty())
+        std::memcpy(out.data(), values.data(), out.size());
     return out;
 }
 
