@@ -7,8 +7,9 @@
 namespace {
 
 void rampColour(float t, PointRecord& p) {
-    // Four equal steps between the five colours of the ramp.
-    const float s = std::min(std::max(t, 0.0f), 1.0f) * 4.0f;
+    // Four equal steps between the five colours of the ramp; a NaN (from an infinite range)
+    // counts as the bottom.
+    const float s = (t >= 0.0f ? std::min(t, 1.0f) : 0.0f) * 4.0f;
     const int step = std::min(static_cast<int>(s), 3);
     const float f = s - static_cast<float>(step);
     switch (step) {
@@ -46,7 +47,7 @@ void applyColourKind(ReadResult& result) {
         PointRecord& p = result.points[i];
         if (grey) {
             const float level = range > 0.0f ? (p.r - low) / range : 1.0f;
-            p.r = p.g = p.b = level;
+            p.r = p.g = p.b = level >= 0.0f ? std::min(level, 1.0f) : 0.0f;
         } else {
             rampColour(range > 0.0f ? (p.z - low) / range : 0.5f, p);
         }

@@ -249,7 +249,7 @@ ReadResult readPcd(const ReadRequest& request) {
                 const float packed = static_cast<float>(value);
                 std::memcpy(&word, &packed, sizeof word);
             } else {
-                word = static_cast<uint32_t>(value);
+                word = value >= 0.0 && value < 4294967296.0 ? static_cast<uint32_t>(value) : 0;
             }
             unpack(word, colour);
         } else if (fields.intensity >= 0) {

@@ -190,7 +190,7 @@ size_t recordSize(const PlyElement& element, const unsigned char* p, const unsig
             return 0;
         const double items = valueAt<Big>(p + at, property.countType);
         at += countBytes;
-        if (items < 0 || items > static_cast<double>(end - p))
+        if (!(items >= 0 && items <= static_cast<double>(end - p)))
             return 0;
         at += static_cast<size_t>(items) * typeSize(property.type);
     }
@@ -372,7 +372,9 @@ void readAscii(const ReadRequest& request, const PlyLayout& layout, size_t verte
             const bool lineEnded = p == end || isLineEnd(*p);
             if (vertex.properties[i].isList) {
                 double items = 0.0;
-                if (!lineEnded && !scanNumber(p, end, items))
+                // A line holds fewer numbers than it has bytes.
+                if (!lineEnded && (!scanNumber(p, end, items) || !(items >= 0) ||
+                                   items > static_cast<double>(end - p)))
                     complete = false;
                 for (int64_t k = 0; complete && k < static_cast<int64_t>(items); ++k) {
                     p = skipSeparators(p, end);
