@@ -97,11 +97,11 @@ void mouseButton(int button, int state, int x, int y) {
     viewState.lastMouseY = y;
     viewState.dragMode = DRAG_XY;
     if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN) {
-        const int now = glutGet(GLUT_ELAPSED_TIME);
-        const bool twice = click.clicked && now - click.pressTime <= DOUBLE_CLICK_MS &&
+        const int pressTime = glutGet(GLUT_ELAPSED_TIME);
+        const bool twice = click.clicked && pressTime - click.pressTime <= DOUBLE_CLICK_MS &&
                            std::abs(x - click.x) <= DOUBLE_CLICK_PIXELS &&
                            std::abs(y - click.y) <= DOUBLE_CLICK_PIXELS;
-        click = ClickState{x, y, now, true, false, false};
+        click = ClickState{x, y, pressTime, true, false, false};
         // A third press starts afresh rather than making a second double-click.
         if (twice) {
             click.pressed = false;
