@@ -23,7 +23,9 @@ void DrawBudget::record(int kind, int64_t points, double pointSeconds, double fr
 void DrawBudget::recordPass(int kind, int64_t points, double pointSeconds) {
     if (kind < 0 || kind >= kKinds || points < kFewestTimed)
         return;
-    const double perPoint = pointSeconds / double(points);
+    // One frame slowed by another program (the machine may be shared) moves the estimate by
+    // at most half again, so that the subset does not collapse for it.
+    const double perPoint = std::min(pointSeconds / double(points), perPoint_[kind] * 2.5);
     perPoint_[kind] =
         timed_[kind] ? perPoint_[kind] + kNewest * (perPoint - perPoint_[kind]) : perPoint;
     timed_[kind] = true;

@@ -21,8 +21,10 @@ void PointSet::beginLoad(const char* path) {
         std::printf("Not Enough memory to allocate the point the structure\n");
         std::exit(1);
     }
-    // The body gets one thread: the calling thread opens the windows meanwhile.
-    pending->begin(path, true);
+    // The body is read here on every core: opening the windows takes a few milliseconds and the
+    // points are drawn from their records as read, so parsing on one core beside them would
+    // only delay the first picture.
+    pending->begin(path, false);
     pending->exitIfRefused();
 }
 
