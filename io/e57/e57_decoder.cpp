@@ -156,6 +156,7 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
     result.readable = true;
     result.scans = layout.scans.size();
     result.recordCount = layout.recordCount;
+    ClaimedSections claimed;
     for (size_t index = 0; index < layout.scans.size(); ++index) {
         const ScanLayout& scan = layout.scans[index];
         if (!scan.problem.empty()) {
@@ -177,7 +178,8 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
             needed[i] = bytesFor(scan.leaves[i], scan.recordCount);
 
         SectionStreams streams;
-        readSectionStreams(file, scan.fileOffset, scan.leaves.size(), wanted, needed, streams);
+        readSectionStreams(file, scan.fileOffset, scan.leaves.size(), wanted, needed, claimed,
+                           streams);
         sink.beginScan(scan);
         const uint64_t decoded = decodeRecords(scan, streams, sink, result);
         result.recordsRead += decoded;

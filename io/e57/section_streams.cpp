@@ -3,6 +3,7 @@
 #include "io/e57/section_streams.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -34,7 +35,7 @@ void stopOnRead(PagedFile::Read read, PagedFile& file, SectionStreams& s, const 
 
 void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCount,
                         const std::vector<bool>& wanted, const std::vector<uint64_t>& neededBytes,
-                        SectionStreams& s) {
+                        ClaimedSections& claimed, SectionStreams& s) {
     s = SectionStreams();
     s.bytes.assign(leafCount, std::vector<uint8_t>());
     size_t incomplete = 0;
@@ -70,6 +71,13 @@ void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCoun
     const uint64_t end =
         sectionLength > file.logicalSize() - start ? file.logicalSize() : start + sectionLength;
 
+    const auto next = claimed.lower_bound(start);
+    if ((next != claimed.end() && next->first < end) ||
+        (next != claimed.begin() && std::prev(next)->second > start)) {
+        s.stopped = "section overlaps another scan's";
+        return finish();
+    }
+    claimed.emplace(start, end);
     s.sectionBytes = end - start;
     std::vector<uint8_t> packet(65536);
     while (position < end && incomplete > 0) {

@@ -5,6 +5,7 @@
 #include "io/e57/paged_file.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,13 @@ struct SectionStreams {
     size_t size(size_t leaf) const { return bytes[leaf].size() - padding; }
 };
 
+// The logical ranges [start, end) of the sections already read, by start.
+using ClaimedSections = std::map<uint64_t, uint64_t>;
+
 // Walks the section at physical offset sectionOffset, whose records have leafCount leaves,
-// and collects the streams whose wanted[leaf] is set until each holds neededBytes[leaf].
+// and collects the streams whose wanted[leaf] is set until each holds neededBytes[leaf]. A
+// section that overlaps one in claimed is not read (otherwise many scans could make the same
+// bytes be decoded over and over); the others are added to it.
 void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCount,
                         const std::vector<bool>& wanted, const std::vector<uint64_t>& neededBytes,
-                        SectionStreams& streams);
+                        ClaimedSections& claimed, SectionStreams& streams);

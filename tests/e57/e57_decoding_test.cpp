@@ -318,3 +318,30 @@ TEST(E57Damage, ConstantFieldsCannotClaimEndlessRecords) {
     EXPECT_EQ(d.message, "scan 0: more records than its section holds, read " +
                              std::to_string(sink.points.size()) + " of 1000000000000000 records");
 }
+
+TEST(E57Damage, ScansSharingOneSectionDecodeItOnce) {
+    // A second scan pointing at the first one's section would make the same bytes count twice
+    // (and thousands of such scans would decode them thousands of times).
+    TestFile file = writeE57({cartesianScan({1, 2}, {3, 4}, {5, 6})});
+    std::string bytes(file.bytes.begin(), file.bytes.end());
+    const size_t xml = size_t(physicalOf(file.xmlLogicalStart));
+    const size_t open = bytes.find("<vectorChild", xml), close = bytes.find("</data3D>", xml);
+    ASSERT_LT(close, bytes.size());
+    // The XML sits on one page in this small file, so it can be edited in place and resealed.
+    const std::string scan = bytes.substr(open, close - open);
+    std::vector<uint8_t> edited(file.bytes.begin(), file.bytes.begin() + long(open));
+    const std::string twice = scan + scan + bytes.substr(close, bytes.find('\n', close) - close);
+    edited.insert(edited.end(), twice.begin(), twice.end());
+    const uint64_t xmlLength = edited.size() - xml;
+    edited.resize(((edited.size() + 1019) / 1020) * 1024, 0);
+    ASSERT_EQ(edited.size(), 1024u);
+    for (int i = 0; i < 8; ++i)
+        edited[size_t(32 + i)] = uint8_t(xmlLength >> (8 * i));
+    resealPages(edited);
+
+    Collect sink;
+    const E57Decoded d = decode(edited, sink);
+    ASSERT_TRUE(d.readable) << d.message;
+    EXPECT_EQ(sink.points.size(), 2u);
+    EXPECT_EQ(d.message, "scan 1: section overlaps another scan's, read 0 of 2 records");
+}
