@@ -60,6 +60,8 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
     const FieldReader colourInvalid = reader(r.colourInvalid);
     const bool wantIntensity = r.intensity >= 0 && (!scan.hasColour() || r.colourInvalid >= 0);
     const FieldReader intensity = reader(wantIntensity ? r.intensity : -1);
+    const FieldReader intensityInvalid = reader(wantIntensity ? r.intensityInvalid : -1);
+    const bool checkIntensity = wantIntensity && r.intensityInvalid >= 0;
 
     // No record takes less than a bit of its section, unless every field is constant: such a
     // scan could claim any count for free, so it is held to that too.
@@ -67,7 +69,8 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
         std::min(scan.recordCount,
                  streams.sectionBytes > UINT64_MAX / 8 ? UINT64_MAX : streams.sectionBytes * 8);
     for (int leaf : {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0],
-                     r.colour[1], r.colour[2], r.colourInvalid, wantIntensity ? r.intensity : -1})
+                     r.colour[1], r.colour[2], r.colourInvalid, wantIntensity ? r.intensity : -1,
+                     wantIntensity ? r.intensityInvalid : -1})
         if (leaf >= 0)
             n = std::min(n, reader(leaf).available());
 
@@ -77,7 +80,7 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
         intensityLowest = INFINITY, intensityHighest = -INFINITY;
         for (uint64_t i = 0; i < n; ++i) {
             const double v = intensity.value(i);
-            if (std::isfinite(v))
+            if (std::isfinite(v) && !(checkIntensity && intensityInvalid.value(i) != 0))
                 intensityLowest = std::min(intensityLowest, v),
                 intensityHighest = std::max(intensityHighest, v);
         }
@@ -109,7 +112,7 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
             for (int c = 0; c < 3; ++c)
                 rgb[c] = toByte(colour[c].value(i), scan.colourLowest[c], scan.colourHighest[c]);
         float grey = -1;
-        if (!coloured && greyMeaningful) {
+        if (!coloured && greyMeaningful && !(checkIntensity && intensityInvalid.value(i) != 0)) {
             const double g =
                 (intensity.value(i) - intensityLowest) / (intensityHighest - intensityLowest);
             grey = g > 0 ? (g < 1 ? float(g) : 1.0f) : 0.0f;
@@ -167,12 +170,17 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
             continue;
         const FieldRoles& r = scan.roles;
         std::vector<bool> wanted(scan.leaves.size(), false);
-        for (int leaf : {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0],
-                         r.colour[1], r.colour[2], r.colourInvalid, r.intensity})
+        for (int leaf :
+             {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0], r.colour[1],
+              r.colour[2], r.colourInvalid, r.intensity, r.intensityInvalid})
             if (leaf >= 0)
                 wanted[size_t(leaf)] = true;
-        if (r.intensity >= 0 && scan.hasColour() && r.colourInvalid < 0)
+        // Intensity only serves points without colour.
+        if (r.intensity >= 0 && scan.hasColour() && r.colourInvalid < 0) {
             wanted[size_t(r.intensity)] = false;
+            if (r.intensityInvalid >= 0)
+                wanted[size_t(r.intensityInvalid)] = false;
+        }
         std::vector<uint64_t> needed(scan.leaves.size());
         for (size_t i = 0; i < scan.leaves.size(); ++i)
             needed[i] = bytesFor(scan.leaves[i], scan.recordCount);

@@ -223,6 +223,7 @@ void describeRoles(ScanLayout& scan, const std::vector<const XmlElement*>& topLe
         r.colourInvalid = leafNamed(topLevel, "isColorInvalid");
     }
     r.intensity = leafNamed(topLevel, "intensity");
+    r.intensityInvalid = r.intensity >= 0 ? leafNamed(topLevel, "isIntensityInvalid") : -1;
     auto numeric = [&](int& leaf) {
         if (leaf >= 0 && scan.leaves[size_t(leaf)].type == FieldCodec::String)
             leaf = -1;
@@ -234,6 +235,7 @@ void describeRoles(ScanLayout& scan, const std::vector<const XmlElement*>& topLe
     numeric(r.invalidState);
     numeric(r.colourInvalid);
     numeric(r.intensity);
+    numeric(r.intensityInvalid);
 }
 
 // Declared limits when they give a range, else the field's own encoding limits.

@@ -30,6 +30,7 @@ struct FieldRoles {
     int colour[3] = {-1, -1, -1};
     int colourInvalid = -1;
     int intensity = -1;
+    int intensityInvalid = -1;
 };
 
 struct ScanLayout {

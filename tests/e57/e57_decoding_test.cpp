@@ -197,10 +197,11 @@ TEST(E57Scans, ColourFromLimitsOrThePrototypeRange) {
 }
 
 TEST(E57Scans, SeveralScansMergeWithTheirOwnPosesAndFields) {
-    // Scan 0: intensity with limits, no colour. Scan 1: no coordinates, skipped with a
-    // message. Scan 2: translated, coloured, no intensity. Scan 3: empty.
-    TestScan first = cartesianScan({1, 2}, {0, 0}, {0, 0});
-    first.fields.push_back(integerField("intensity", 0, 4095, 12, {1000, 3000}));
+    // Scan 0: intensity with limits (one marked invalid), no colour. Scan 1: no coordinates,
+    // skipped with a message. Scan 2: translated, coloured, no intensity. Scan 3: empty.
+    TestScan first = cartesianScan({1, 2, 3}, {0, 0, 0}, {0, 0, 0});
+    first.fields.push_back(integerField("intensity", 0, 4095, 12, {1000, 3000, 1500}));
+    first.fields.push_back(integerField("isIntensityInvalid", 0, 1, 1, {0, 0, 1}));
     first.extraXml = "<intensityLimits type=\"Structure\">"
                      "<intensityMinimum type=\"Integer\">1000</intensityMinimum>"
                      "<intensityMaximum type=\"Integer\">2000</intensityMaximum>"
@@ -219,14 +220,15 @@ TEST(E57Scans, SeveralScansMergeWithTheirOwnPosesAndFields) {
     const E57Decoded d = decode(writeE57({first, broken, third, empty}).bytes, sink);
     ASSERT_TRUE(d.readable) << d.message;
     EXPECT_EQ(d.scans, 4u);
-    EXPECT_EQ(d.recordCount, 4u);
+    EXPECT_EQ(d.recordCount, 5u);
     EXPECT_EQ(d.message, "scan 1 (half) skipped: no cartesian or spherical coordinates");
-    ASSERT_EQ(sink.points.size(), 3u);
+    ASSERT_EQ(sink.points.size(), 4u);
     EXPECT_FLOAT_EQ(sink.points[0].grey, 0.0f);
     EXPECT_FLOAT_EQ(sink.points[1].grey, 1.0f); // 3000 clamps to the limit
-    EXPECT_EQ(sink.points[2].z, 0);
-    EXPECT_EQ(sink.points[2].rgb[1], 200);
-    EXPECT_LT(sink.points[2].grey, 0);
+    EXPECT_LT(sink.points[2].grey, 0);          // marked invalid
+    EXPECT_EQ(sink.points[3].z, 0);
+    EXPECT_EQ(sink.points[3].rgb[1], 200);
+    EXPECT_LT(sink.points[3].grey, 0);
 }
 
 TEST(E57Damage, BadPageKeepsTheRecordsBeforeIt) {
