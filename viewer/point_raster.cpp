@@ -50,7 +50,10 @@ uint32_t packColour(const PointSource& source, int64_t i) {
 // The pixel coordinate the rasteriser gives a window coordinate: snapped to 1/256 with round
 // to nearest, then floored.
 inline int snappedPixel(float window) {
-    return static_cast<int>(std::lrint(window * 256.0f)) >> 8;
+    // Adding and taking away 1.5 x 2^23 rounds to the nearest integer as lrint does (ties to
+    // even), for the values a window coordinate takes, without a library call per point.
+    const float rounded = (window * 256.0f + 12582912.0f) - 12582912.0f;
+    return static_cast<int>(rounded) >> 8;
 }
 
 } // namespace
