@@ -42,6 +42,22 @@ bool CloudBuilder::add(double x, double y, double z, float r, float g, float b) 
     return true;
 }
 
+void CloudBuilder::useShiftOf(const CloudBuilder& other) {
+    std::copy(other.shift_, other.shift_ + 3, shift_);
+    started_ = true;
+}
+
+bool CloudBuilder::append(const CloudBuilder& other) {
+    if (!reserve(count_ + other.count_))
+        return false;
+    if (other.count_)
+        std::memcpy(points_ + count_, other.points_,
+                    sizeof(PointRecord) * static_cast<size_t>(other.count_));
+    count_ += other.count_;
+    dropped_ += other.dropped_;
+    return true;
+}
+
 void CloudBuilder::finish(ReadResult& result) {
     if (!points_)
         reserve(1);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <pthread.h>
+
 namespace {
 
 constexpr int kMostColumns = 64;
@@ -31,6 +33,13 @@ bool isComment(const char* p, const char* end) {
 bool isBlankLine(const char* p, const char* end) {
     p = skipSeparators(p, end);
     return p == end || isLineEnd(*p);
+}
+
+// The start of the first line from p that is neither blank nor a comment.
+const char* skipToRecord(const char* p, const char* end) {
+    while (p < end && (isBlankLine(p, end) || isComment(p, end)))
+        p = nextLine(p, end);
+    return p;
 }
 
 char separatorOf(const char* p, const char* end) {
@@ -98,13 +107,20 @@ bool byNames(const char* p, const char* end, char separator, Columns& columns) {
     return true;
 }
 
-// Reads records from p on; the builder gets them, colours raw (scaled once at the end).
-void readRecords(const char* p, const char* end, const Columns& columns, char separator,
-                 int64_t most, CloudBuilder& builder, ReadResult& result, int64_t firstLine) {
-    double values[kMostColumns];
+// What one run over records found: the largest colour value, and where it stopped early.
+struct RecordsRead {
     float colourMax = 0.0f;
-    int64_t line = firstLine;
-    bool failed = false;
+    bool stopped = false; // at a line that is not a record
+    int64_t badLine = 0;  // counted from the run's first line
+    bool outOfMemory = false;
+};
+
+// Reads the records of [p, end), at most `most`, into the builder, colours raw.
+RecordsRead readRecords(const char* p, const char* end, const Columns& columns, char separator,
+                        int64_t most, CloudBuilder& builder) {
+    RecordsRead read;
+    double values[kMostColumns];
+    int64_t line = 0;
     while (p < end && builder.count() + builder.dropped() < most) {
         if (isBlankLine(p, end) || isComment(p, end)) {
             p = nextLine(p, end);
@@ -114,31 +130,110 @@ void readRecords(const char* p, const char* end, const Columns& columns, char se
         bool clean;
         const int got = scanLine(p, end, values, kMostColumns, &clean, separator);
         if (got < columns.needed) {
-            result.message = "line " + std::to_string(line) + " is not a complete record";
-            failed = true;
-            break;
+            read.stopped = true;
+            read.badLine = line;
+            return read;
         }
         float r = 1.0f, g = 1.0f, b = 1.0f;
         if (columns.rgb[0] >= 0) {
             r = static_cast<float>(values[columns.rgb[0]]);
             g = static_cast<float>(values[columns.rgb[1]]);
             b = static_cast<float>(values[columns.rgb[2]]);
-            colourMax = std::max({colourMax, r, g, b});
+            read.colourMax = std::max({read.colourMax, r, g, b});
         } else if (columns.intensity >= 0) {
             r = g = b = static_cast<float>(values[columns.intensity]);
         }
         if (!builder.add(values[columns.x], values[columns.y], values[columns.z], r, g, b)) {
-            result.status = ReadStatus::CannotAllocate;
-            return;
+            read.outOfMemory = true;
+            return read;
         }
         p = nextLine(p, end);
         ++line;
     }
-    (void)failed;
+    return read;
+}
+
+// Files at least this large are read in two halves, split at a line end, on two threads.
+constexpr size_t kSplitBytes = size_t(8) << 20;
+
+struct HalfRun {
+    const char* begin;
+    const char* end;
+    const Columns* columns;
+    char separator;
+    CloudBuilder* builder;
+    RecordsRead read;
+};
+
+void* readHalf(void* argument) {
+    HalfRun* half = static_cast<HalfRun*>(argument);
+    half->read = readRecords(half->begin, half->end, *half->columns, half->separator, INT64_MAX,
+                             *half->builder);
+    return nullptr;
+}
+
+int64_t linesIn(const char* p, const char* end) {
+    return std::count(p, end, '\n');
+}
+
+// Reads every record from p on into result, the colour scale decided once for the file and a
+// stop at the first line that is not a record. firstLine numbers p's line in messages.
+void readAllRecords(const ReadRequest& request, const char* p, const char* end,
+                    const Columns& columns, char separator, int64_t most, int64_t firstLine,
+                    ReadResult& result) {
+    CloudBuilder first, second;
+    // Both halves store against the shift of the file's first point.
+    RecordsRead head = readRecords(p, end, columns, separator, 1, first);
+    const char* rest = p;
+    if (first.count() + first.dropped() == 1)
+        rest = nextLine(skipToRecord(p, end), end);
+    // The halves can be joined only when both store against the first point's shift.
+    const bool split = request.threads >= 2 && most == INT64_MAX && first.count() == 1 &&
+                       static_cast<size_t>(end - rest) >= kSplitBytes;
+    if (split)
+        second.useShiftOf(first);
+    RecordsRead a, b;
+    if (head.stopped) {
+        // The first record is already bad: nothing more is read.
+    } else if (!split) {
+        a = readRecords(rest, end, columns, separator, most, first);
+    } else {
+        const char* middle = nextLine(rest + (end - rest) / 2, end);
+        HalfRun later{middle, end, &columns, separator, &second, {}};
+        pthread_t thread;
+        const bool threaded = pthread_create(&thread, nullptr, readHalf, &later) == 0;
+        a = readRecords(rest, middle, columns, separator, INT64_MAX, first);
+        if (threaded)
+            pthread_join(thread, nullptr);
+        else
+            readHalf(&later);
+        b = later.read;
+        if (!a.stopped && !a.outOfMemory && !first.append(second))
+            a.outOfMemory = true;
+        if (!a.stopped && b.stopped) {
+            a.stopped = true;
+            a.badLine = linesIn(rest, middle) + b.badLine;
+        }
+        a.colourMax = std::max(a.colourMax, b.colourMax);
+        a.outOfMemory |= b.outOfMemory;
+    }
+    if (a.outOfMemory || head.outOfMemory) {
+        result.status = ReadStatus::CannotAllocate;
+        return;
+    }
+    if (head.stopped) {
+        a = head;
+    } else if (a.stopped) {
+        a.badLine += linesIn(p, rest);
+    }
+    a.colourMax = std::max(a.colourMax, head.colourMax);
+    if (a.stopped)
+        result.message =
+            "line " + std::to_string(firstLine + a.badLine) + " is not a complete record";
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
-    if (columns.rgb[0] >= 0 && colourMax > 1.0f) {
-        PointRecord* points = builder.points();
-        for (int64_t i = 0; i < builder.count(); ++i) {
+    if (columns.rgb[0] >= 0 && a.colourMax > 1.0f) {
+        PointRecord* points = first.points();
+        for (int64_t i = 0; i < first.count(); ++i) {
             points[i].r /= 255.0f;
             points[i].g /= 255.0f;
             points[i].b /= 255.0f;
@@ -147,6 +242,7 @@ void readRecords(const char* p, const char* end, const Columns& columns, char se
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
+    first.finish(result);
 }
 
 const char* textOf(const ReadRequest& request) {
@@ -208,16 +304,9 @@ ReadResult readColumnText(const ReadRequest& request) {
                          " holds neither three numbers nor x y z names";
         return result;
     }
-    CloudBuilder builder;
-    if (!builder.reserve(static_cast<int64_t>(request.size / 24 + 16))) {
-        result.status = ReadStatus::CannotAllocate;
-        return result;
-    }
     if (request.headerAccepted)
         request.headerAccepted();
-    readRecords(p, end, columns, separator, INT64_MAX, builder, result, line);
-    if (result.status == ReadStatus::Read)
-        builder.finish(result);
+    readAllRecords(request, p, end, columns, separator, INT64_MAX, line, result);
     return result;
 }
 
@@ -248,16 +337,8 @@ ReadResult readPts(const ReadRequest& request) {
     Columns columns = byCount(count >= 7 ? 7 : count >= 4 ? 4 : 3);
     if (count == 6) // x y z r g b without intensity
         columns = byCount(6);
-    CloudBuilder builder;
-    if (!builder.reserve(
-            std::min<int64_t>(result.expected, static_cast<int64_t>(request.size / 6 + 1)))) {
-        result.status = ReadStatus::CannotAllocate;
-        return result;
-    }
     if (request.headerAccepted)
         request.headerAccepted();
-    readRecords(p, end, columns, ' ', result.expected, builder, result, 2);
-    if (result.status == ReadStatus::Read)
-        builder.finish(result);
+    readAllRecords(request, p, end, columns, ' ', result.expected, 2, result);
     return result;
 }

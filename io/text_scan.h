@@ -26,9 +26,40 @@ inline const char* nextLine(const char* p, const char* end) {
     return p;
 }
 
+inline bool endsNumber(const char* q, const char* end, char separator) {
+    return q == end || *q == ' ' || *q == '\t' || *q == separator || isLineEnd(*q) || *q == '\v' ||
+           *q == '\f';
+}
+
+// The usual short decimals (up to 15 digits, no exponent) exactly as from_chars gives them: the
+// digits make an exact integer, 10^fraction digits is exact, and one division rounds once.
+inline bool scanShortDecimal(const char*& p, const char* end, double& value, char separator) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* q = p;
+    const bool negative = q < end && *q == '-';
+    q += q < end && (*q == '-' || *q == '+');
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+    if (q < end && *q == '.') {
+        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, ++fraction)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+    }
+    if (digits == 0 || digits > 15 || !endsNumber(q, end, separator))
+        return false;
+    const double magnitude = static_cast<double>(mantissa) / kPowers[fraction];
+    value = negative ? -magnitude : magnitude;
+    p = q;
+    return true;
+}
+
 // One decimal number (with an optional '+', as strtod takes it; nan and inf too) that ends at a
 // blank, a separator or the line end. False, p unmoved, when none is there.
 inline bool scanNumber(const char*& p, const char* end, double& value, char separator = ' ') {
+    if (scanShortDecimal(p, end, value, separator))
+        return true;
     const char* start = p + (p < end && *p == '+');
     const std::from_chars_result parsed = std::from_chars(start, end, value);
     if (parsed.ec != std::errc() || parsed.ptr == start)
