@@ -318,8 +318,8 @@ ReadResult readPts(const ReadRequest& request) {
     p = skipSeparators(p, end);
     double declared = -1.0;
     const char* q = p;
-    if (!scanNumber(q, end, declared) || declared < 0 ||
-        declared != static_cast<int64_t>(declared) || !isBlankLine(q, end)) {
+    if (!scanNumber(q, end, declared) || !(declared >= 0 && declared < 9e18) ||
+        declared != std::floor(declared) || !isBlankLine(q, end)) {
         result.status = ReadStatus::Refused;
         result.message = std::string(request.path) + ": PTS file, the first line is not a count";
         return result;
