@@ -11,6 +11,7 @@ namespace {
 // The test cloud: 231 yellow points on a right triangle in the plane z = 0, x and y from 0 to
 // 200 in steps of 10, so the centroid (66.7, 66.7) lies off the centre of its box.
 const std::string cloudPath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
+constexpr int cloudPoints = 231;
 
 // Where the panel's controls land in the control window. The root and the "Camera" panel have
 // 6-pixel margins; the panel sits 3 pixels lower than the root's margin and has a 14-pixel top
@@ -95,8 +96,13 @@ protected:
             controls.geometry(&x, nullptr, nullptr, nullptr);
             return x == 410;
         }));
-        startScene = waitForScene([](const Screenshot& s) { return yellowPixels(s).count > 100; },
-                                  "the cloud drawn at start-up");
+        // The reference for later pictures must be the whole first frame, not a part of it.
+        startScene = waitForScene(
+            [](const Screenshot& s) {
+                return yellowPixels(s).count == cloudPoints && pixelsOfColour(s, 255, 0, 0) > 10 &&
+                       pixelsOfColour(s, 0, 255, 0) > 10 && pixelsOfColour(s, 0, 0, 255) > 3;
+            },
+            "the whole cloud and the axes drawn at start-up");
         startPanel =
             waitForPanel([](const Screenshot& s) { return radioSelected(s, translateTop); },
                          "the panel with TRANSLATE selected");
@@ -156,7 +162,7 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
     graphics.geometry(nullptr, nullptr, &width, &height);
     EXPECT_EQ(400, width);
     EXPECT_EQ(400, height);
-    EXPECT_EQ(231, yellowPixels(startScene).count) << "every point is one yellow pixel";
+    EXPECT_EQ(cloudPoints, yellowPixels(startScene).count) << "every point is one yellow pixel";
     EXPECT_GT(pixelsOfColour(startScene, 255, 0, 0), 10) << "red x axis";
     EXPECT_GT(pixelsOfColour(startScene, 0, 255, 0), 10) << "green y axis";
     EXPECT_GT(pixelsOfColour(startScene, 0, 0, 255), 3) << "blue z axis";
@@ -191,7 +197,7 @@ TEST_F(ViewerE2E, ShowAxisSwitchesTheAxesAtOnce) {
     Screenshot hidden = waitForScene(
         [](const Screenshot& s) { return pixelsOfColour(s, 255, 0, 0) == 0; }, "no red axis");
     EXPECT_EQ(0, pixelsOfColour(hidden, 0, 255, 0));
-    EXPECT_EQ(231, yellowPixels(hidden).count);
+    EXPECT_EQ(cloudPoints, yellowPixels(hidden).count);
     EXPECT_FALSE(checkboxChecked(controls.capture()));
 
     clickCheckbox();

@@ -1,6 +1,8 @@
 // tests/e2e/x11_session.cpp - process, window and screenshot helpers for end-to-end tests.
 #include "tests/e2e/x11_session.h"
 
+#include "tests/support/gl_test_support.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -67,26 +69,24 @@ Process::Process(const std::string& executable, const std::vector<std::string>& 
     dir_ = mkdtemp(pattern);
     outPath_ = dir_ + "/stdout";
     errPath_ = dir_ + "/stderr";
+    // Everything the child needs is built before the fork.
+    std::vector<std::string> environment = childEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
             _exit(127);
         if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
             _exit(127);
-#ifdef POINTILLIST_KEEP_LOADED
-        // Sanitizer build: the driver stays loaded for the leak check at exit (the preloaded
-        // library comes before the sanitizer runtime, which is fine for this one function).
-        const char* options = std::getenv("ASAN_OPTIONS");
-        std::string asanOptions = std::string(options ? options : "") + ":verify_asan_link_order=0";
-        setenv("ASAN_OPTIONS", asanOptions.c_str(), 1);
-        setenv("LD_PRELOAD", POINTILLIST_KEEP_LOADED, 1);
-#endif
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(executable.c_str()));
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(executable.c_str(), argv.data());
+        execve(executable.c_str(), argv.data(), envp.data());
         _exit(127);
     }
 }

@@ -93,13 +93,9 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
         }
         close(ends[1]);
     });
-    int argc = 1;
-    char name[] = "start_up_test";
-    char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
+    ASSERT_TRUE(initGlutHoldingServer("start_up_test"));
     pointSet.beginLoad(("/proc/self/fd/" + std::to_string(ends[0])).c_str());
     const int window = createGraphicsWindow();
-    keepGlDriverLoaded();
     writer.join();
     close(ends[0]);
 

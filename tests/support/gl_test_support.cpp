@@ -1,5 +1,5 @@
 // tests/support/gl_test_support.cpp - screen slots, the first GLUT connection, the driver kept
-// loaded and GLUT closed at exit.
+// loaded, the environment of started programs and GLUT closed at exit.
 #include "tests/support/gl_test_support.h"
 
 #include <GL/freeglut.h>
@@ -9,6 +9,8 @@
 #include <link.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+extern char** environ;
 
 #include <chrono>
 #include <cstdlib>
@@ -59,6 +61,7 @@ bool initGlutHoldingServer(const char* programName) {
     argv[0] = name.data();
     int argc = 1;
     glutInit(&argc, argv);
+    keepGlDriverLoaded();
     XCloseDisplay(held);
     return true;
 }
@@ -71,6 +74,26 @@ void keepGlDriverLoaded() {
             return 0;
         },
         nullptr);
+}
+
+std::vector<std::string> childEnvironment() {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        entries.emplace_back(*entry);
+#ifdef POINTILLIST_KEEP_LOADED
+    // The preloaded library comes before the sanitizer runtime, which is fine for its one
+    // function; the runtime would refuse to start without verify_asan_link_order=0.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    for (auto entry = entries.begin(); entry != entries.end();)
+        if (entry->rfind("ASAN_OPTIONS=", 0) == 0 || entry->rfind("LD_PRELOAD=", 0) == 0)
+            entry = entries.erase(entry);
+        else
+            ++entry;
+    entries.push_back(std::string("ASAN_OPTIONS=") + (options ? options : "") +
+                      ":verify_asan_link_order=0");
+    entries.push_back("LD_PRELOAD=" POINTILLIST_KEEP_LOADED);
+#endif
+    return entries;
 }
 
 void GlutShutdown::TearDown() {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 // A position on the screen, in pixels from its top-left corner.
@@ -19,18 +20,25 @@ struct ScreenSlot {
 // families must not overlap each other, nor the viewer's corner at (0, 0).
 ScreenSlot claimScreenSlot(const char* family, const std::vector<ScreenSlot>& slots);
 
-// Initialises GLUT under programName. The X server resets when its last client leaves and
-// refuses connections meanwhile: a connection of our own, tried for up to five seconds and held
-// while GLUT connects, rides that out. Returns false, with GLUT left uninitialised, when the
-// server refused for that long.
+// Initialises GLUT under programName and keeps the GL driver it loads (see keepGlDriverLoaded).
+// The X server resets when its last client leaves and refuses connections meanwhile: a
+// connection of our own, tried for up to five seconds and held while GLUT connects, rides that
+// out. Returns false, with GLUT left uninitialised, when the server refused for that long.
 bool initGlutHoldingServer(const char* programName);
 
 // Mesa unloads its driver, and the libraries it pulled in, when GLUT closes the display at
-// exit, before the leak checker runs: the driver's allocations would then have no module name
-// for the suppressions, and the checker would trip over the thread-local storage left behind
-// by the unloaded libraries. So nothing loaded so far is ever unloaded; call it once a GLUT
-// window exists, when the driver is in.
+// exit, before the leak checker runs: the driver's allocations (one under
+// glXQueryExtensionsString, made by glutInit itself) would then have no module name for the
+// suppressions, and the checker would trip over the thread-local storage left behind by the
+// unloaded libraries. So nothing loaded so far is ever unloaded. glutInit loads the driver, so
+// initGlutHoldingServer calls this at once; a process that must call glutInit itself calls it
+// right after.
 void keepGlDriverLoaded();
+
+// The environment for a program a test starts: this process's own, and in the sanitizer build
+// the dlclose no-op preloaded too, so that the driver a child loads stays in for its own leak
+// check at exit. Entries are "NAME=value".
+std::vector<std::string> childEnvironment();
 
 // Closes the display before the process ends, which stops the GL driver's threads: the leak
 // checker, stopping every thread at exit, now and then crashed on one of them. Register it with

@@ -26,15 +26,29 @@ TEST(Programs, LoadFailuresAndMissingArgumentEndWithStatus1) {
     for (const std::string& program : {VIEWER, INFO}) {
         for (const auto& [file, message] : cases) {
             const ProcessResult result = runProgram({program, file});
-            EXPECT_EQ(result.status, 1) << program << " " << file;
+            EXPECT_EQ(result.status, 1) << program << " " << file << ": " << result.ending();
             EXPECT_EQ(result.out, message) << program;
         }
         // Without a path: one usage line on standard error, nothing on standard output.
         const ProcessResult usage = runProgram({program});
-        EXPECT_EQ(usage.status, 1) << program;
+        EXPECT_EQ(usage.status, 1) << program << ": " << usage.ending();
         EXPECT_EQ(usage.out, "");
         EXPECT_EQ(usage.err.rfind("usage: ", 0), 0u) << usage.err;
         EXPECT_EQ(usage.err.find('\n'), usage.err.size() - 1) << usage.err;
+    }
+}
+
+// What the open and the header decide is said before the viewer needs an X server.
+TEST(Programs, ViewerReportsLoadFailuresWithoutADisplay) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/cloud.txt", "ERROR: unable to open file /nonexistent/cloud.txt!\n"},
+        {dataPath("count_negative.txt"), "Not Enough memory to allocate the point the structure\n"},
+    };
+    for (const auto& [file, message] : cases) {
+        const ProcessResult result = runProgram({VIEWER, file}, false);
+        EXPECT_EQ(result.status, 1) << file << ": " << result.ending();
+        EXPECT_EQ(result.out, message);
+        EXPECT_EQ(result.err, "") << file;
     }
 }
 

@@ -18,11 +18,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 int GraphicsWindowTest::displays = 0;
 int GraphicsWindowTest::reshapes = 0;
@@ -35,17 +34,13 @@ namespace {
 // another one (xdotool, an earlier program) left.
 class GlutConnection : public ::testing::Environment {
 public:
-    void SetUp() override {
-        int argc = 1;
-        char name[] = "viewer_test";
-        char* argv[] = {name, nullptr};
-        glutInit(&argc, argv);
-    }
+    void SetUp() override { ASSERT_TRUE(initGlutHoldingServer("viewer_test")); }
 };
 
 const auto* const connection = ::testing::AddGlobalTestEnvironment(new GlutConnection);
 
-int spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
+int spawn(const std::vector<std::string>& args, bool withDisplay, const std::string& out,
+          const std::string& err) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -54,8 +49,14 @@ int spawn(const std::vector<std::string>& args, const std::string& out, const st
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    std::vector<std::string> environment = childEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        if (withDisplay || entry.rfind("DISPLAY=", 0) != 0)
+            envp.push_back(entry.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -126,7 +127,6 @@ void GraphicsWindowTest::open(const std::string& file) {
 
 void GraphicsWindowTest::openWindow() {
     window = createGraphicsWindow();
-    keepGlDriverLoaded();
     displays = reshapes = 0;
     glutDisplayFunc([] {
         ++displays;
@@ -181,21 +181,38 @@ std::vector<int> GraphicsWindowTest::pixel(int x, int y) {
     return {rgb[0], rgb[1], rgb[2]};
 }
 
-ProcessResult runProgram(const std::vector<std::string>& args) {
+std::string ProcessResult::ending() const {
+    std::string text;
+    if (status >= 0)
+        return "exited with status " + std::to_string(status);
+    if (hung)
+        text = "hung and was killed";
+    else
+        text = "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+    const size_t tail = 2000;
+    return text + "; standard error ends:\n" +
+           (err.size() > tail ? err.substr(err.size() - tail) : err);
+}
+
+ProcessResult runProgram(const std::vector<std::string>& args, bool withDisplay) {
     const std::string scratch = ::testing::TempDir() + "viewer_test_" + std::to_string(getpid());
     ProcessResult result;
-    const pid_t pid = spawn(args, scratch + ".out", scratch + ".err");
+    const pid_t pid = spawn(args, withDisplay, scratch + ".out", scratch + ".err");
     // A program that should have ended but opened its window instead is stopped after a while.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int status = 0;
     pid_t ended = 0;
     while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0) {
-        if (std::chrono::steady_clock::now() > deadline)
+        if (!result.hung && std::chrono::steady_clock::now() > deadline) {
+            result.hung = true;
             kill(pid, SIGKILL);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (ended == pid && WIFEXITED(status))
         result.status = WEXITSTATUS(status);
+    else if (ended == pid && WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
     result.out = readAndRemove(scratch + ".out");
     result.err = readAndRemove(scratch + ".err");
     return result;

@@ -100,7 +100,6 @@ void ToolkitTest::SetUp() {
         glClear(GL_COLOR_BUFFER_BIT);
         glutSwapBuffers();
     });
-    keepGlDriverLoaded();
     ASSERT_TRUE(pumpEventsUntil([] { return mainDisplays > 0; }));
 }
 
