@@ -3,11 +3,11 @@
 
 #include "io/e57_reader.h"
 #include "io/las_reader.h"
+#include "io/laz_reader.h"
 #include "io/native/native_reader.h"
 #include "io/obj_reader.h"
 #include "io/pcd_reader.h"
 #include "io/ply_reader.h"
-#include "io/refused_readers.h"
 #include "io/text_columns_reader.h"
 
 #include <cstring>

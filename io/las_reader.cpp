@@ -125,7 +125,12 @@ ReadResult readLas(const ReadRequest& request) {
         request.headerAccepted();
     if (static_cast<uint64_t>(count) < layout.declared)
         result.message = "the file ends after " + std::to_string(count) + " complete records";
+    decodeLasRecords(layout, request.bytes + layout.dataOffset, count, request.threads, result);
+    return result;
+}
 
+void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int64_t count,
+                      int threads, ReadResult& result) {
     // A georeferenced header box puts the provisional shift near the cloud before any record is
     // decoded; settleShift moves it to the real box's centre.
     double centre[3];
@@ -137,12 +142,11 @@ ReadResult readLas(const ReadRequest& request) {
     for (int axis = 0; axis < 3; ++axis)
         offset[axis] = layout.offset[axis] - shift[axis];
 
-    const unsigned char* records = request.bytes + layout.dataOffset;
     const size_t stride = layout.recordLength;
     const int rgb = layout.rgbOffset;
     PartLimits limits[8];
     PointRecord* points = result.points;
-    runInParts(count, request.threads, [&](int64_t begin, int64_t end, int part) {
+    runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
         uint16_t colourMax = 0;
         const double sx = layout.scale[0], sy = layout.scale[1], sz = layout.scale[2];
         for (int64_t i = begin; i < end; ++i) {
@@ -170,7 +174,7 @@ ReadResult readLas(const ReadRequest& request) {
         for (const PartLimits& limit : limits)
             colourMax = std::max(colourMax, limit.colourMax);
         const float scale = colourMax <= 255 ? 1.0f / 255.0f : 1.0f / 65535.0f;
-        runInParts(count, request.threads, [&](int64_t begin, int64_t end, int) {
+        runInParts(count, threads, [&](int64_t begin, int64_t end, int) {
             for (int64_t i = begin; i < end; ++i) {
                 points[i].r *= scale;
                 points[i].g *= scale;
@@ -182,5 +186,4 @@ ReadResult readLas(const ReadRequest& request) {
         result.colour = ColourKind::Intensity;
     }
     settleShift(result, shift);
-    return result;
 }

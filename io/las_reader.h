@@ -27,6 +27,12 @@ struct LasLayout {
 bool parseLasHeader(const unsigned char* bytes, size_t size, LasLayout& layout,
                     std::string& reason);
 
+// Turns count records of the layout, laid out at its record length from records, into
+// result.points (allocated for count): scale and offset in double precision, colour or
+// intensity, the shift settled. Shared with the compressed reader, which decodes to records.
+void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int64_t count,
+                      int threads, ReadResult& result);
+
 // Scale and offset in double precision, the header's record length as the stride, RGB where
 // the format has it (16-bit, or 8-bit when no value exceeds 255), intensity otherwise.
 ReadResult readLas(const ReadRequest& request);

@@ -164,7 +164,7 @@ TEST(LasVariants, UnreadableHeadersAreRefusedWithOneLine) {
         const char* says;
     } cases[] = {
         {shortRecord, "point record length 20 is shorter"},
-        {compressed, "compressed LAS"},
+        {compressed, "LAZ file"},
         {version, "version 2.2"},
         {format, "point format 11"},
         {lasFile(2, 0, kLasPoints).substr(0, 100), "cut short"},
