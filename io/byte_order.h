@@ -1,4 +1,5 @@
-// io/byte_order.h - loads of little- and big-endian values from unaligned bytes.
+// io/byte_order.h - loads of little- and big-endian values from unaligned bytes, and stores of
+// little-endian ones.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,10 @@ template <class T> inline T loadLittle(const unsigned char* p) {
     T value;
     std::memcpy(&value, p, sizeof value);
     return value;
+}
+
+template <class T> inline void storeLittle(unsigned char* p, T value) {
+    std::memcpy(p, &value, sizeof value);
 }
 
 template <class T> inline T loadBig(const unsigned char* p) {

@@ -54,13 +54,13 @@ ReadResult readLaz(const ReadRequest& request) {
         request.headerAccepted();
 
     unsigned char* buffer = records.get();
-    const LazDecodeResult decoded = decodeLazFile(
-        request.bytes, request.size, info, LazFields::Viewer,
-        static_cast<unsigned>(std::max(request.threads, 1)),
-        [&](uint64_t first, const uint8_t* from, uint64_t count) {
-            if (first <= total && count <= total - first)
-                std::memcpy(buffer + first * stride, from, count * stride);
-        });
+    const LazDecodeResult decoded =
+        decodeLazFile(request.bytes, request.size, info, LazFields::Viewer,
+                      static_cast<unsigned>(std::max(request.threads, 1)),
+                      [&](uint64_t first, const uint8_t* from, uint64_t count) {
+                          if (first <= total && count <= total - first)
+                              std::memcpy(buffer + first * stride, from, count * stride);
+                      });
 
     // Chunks are in file order, so moving each whole one down keeps the points in order.
     uint64_t kept = 0;

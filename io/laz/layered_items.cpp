@@ -4,19 +4,11 @@
 #include "io/laz/return_tables.h"
 #include "io/laz/rgb_step.h"
 
+#include "io/byte_order.h"
+
 #include <cstring>
 
 namespace {
-
-template <typename T> T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T> void put(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 constexpr int kMaxSequenceSwitches = 8;
 
@@ -25,10 +17,10 @@ constexpr int kMaxSequenceSwitches = 8;
 // --- POINT14 record ---
 
 void Point14Record::load(const uint8_t* p) {
-    x = ::load<int32_t>(p);
-    y = ::load<int32_t>(p + 4);
-    z = ::load<int32_t>(p + 8);
-    intensity = ::load<uint16_t>(p + 12);
+    x = loadLittle<int32_t>(p);
+    y = loadLittle<int32_t>(p + 4);
+    z = loadLittle<int32_t>(p + 8);
+    intensity = loadLittle<uint16_t>(p + 12);
     returnNumber = p[14] & 15;
     returnCount = p[14] >> 4;
     classFlags = p[15] & 15;
@@ -37,24 +29,24 @@ void Point14Record::load(const uint8_t* p) {
     edge = p[15] >> 7;
     classification = p[16];
     user = p[17];
-    angle = ::load<int16_t>(p + 18);
-    source = ::load<uint16_t>(p + 20);
-    gps = ::load<uint64_t>(p + 22);
+    angle = loadLittle<int16_t>(p + 18);
+    source = loadLittle<uint16_t>(p + 20);
+    gps = loadLittle<uint64_t>(p + 22);
     gpsChanged = false;
 }
 
 void Point14Record::store(uint8_t* p) const {
-    put(p, x);
-    put(p + 4, y);
-    put(p + 8, z);
-    put(p + 12, intensity);
+    storeLittle(p, x);
+    storeLittle(p + 4, y);
+    storeLittle(p + 8, z);
+    storeLittle(p + 12, intensity);
     p[14] = uint8_t(returnNumber | (returnCount << 4));
     p[15] = uint8_t(classFlags | (channel << 4) | (scanDirection << 6) | (edge << 7));
     p[16] = classification;
     p[17] = user;
-    put(p + 18, angle);
-    put(p + 20, source);
-    put(p + 22, gps);
+    storeLittle(p + 18, angle);
+    storeLittle(p + 20, source);
+    storeLittle(p + 22, gps);
 }
 
 void Point14Context::create(const Point14Record& from, uint32_t newChannel) {
@@ -295,7 +287,7 @@ void RgbNir14Item::init(const uint8_t* first, uint32_t channel) {
     contexts_.init(channel);
     Context& c = context_[channel];
     for (int i = 0; i < (nir_ ? 4 : 3); ++i)
-        c.last[i] = load<uint16_t>(first + 2 * i);
+        c.last[i] = loadLittle<uint16_t>(first + 2 * i);
     for (Context& other : context_)
         other.modelsReady = false;
 }

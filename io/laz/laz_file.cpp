@@ -1,6 +1,8 @@
 // io/laz/laz_file.cpp - header facts, then the chunks shared out between threads.
 #include "io/laz/laz_file.h"
 
+#include "io/byte_order.h"
+
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -9,12 +11,6 @@
 #include <thread>
 
 namespace {
-
-template <typename T> T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // Records decoded per hand-over: the transient buffer of each thread.
 constexpr uint64_t kBatch = 4096;
@@ -76,20 +72,20 @@ std::string readLazFileInfo(const uint8_t* data, size_t size, LazFileInfo& info)
         return "its header is incomplete";
     info.versionMajor = data[24];
     info.versionMinor = data[25];
-    const uint16_t headerSize = load<uint16_t>(data + 94);
-    info.pointData = load<uint32_t>(data + 96);
-    const uint32_t vlrs = load<uint32_t>(data + 100);
+    const uint16_t headerSize = loadLittle<uint16_t>(data + 94);
+    info.pointData = loadLittle<uint32_t>(data + 96);
+    const uint32_t vlrs = loadLittle<uint32_t>(data + 100);
     info.pointFormat = data[104] & 0x3F;
-    info.recordLength = load<uint16_t>(data + 105);
-    info.pointCount = load<uint32_t>(data + 107);
+    info.recordLength = loadLittle<uint16_t>(data + 105);
+    info.pointCount = loadLittle<uint32_t>(data + 107);
     if (info.versionMajor == 1 && info.versionMinor >= 4 && headerSize >= 375 && size >= 255)
-        info.pointCount = load<uint64_t>(data + 247);
+        info.pointCount = loadLittle<uint64_t>(data + 247);
 
     // The compression record is one of the VLRs between the header and the points.
     uint64_t at = headerSize;
     for (uint32_t i = 0; i < vlrs && at + 54 <= info.pointData && at + 54 <= size; ++i) {
-        const uint16_t id = load<uint16_t>(data + at + 18);
-        const uint16_t length = load<uint16_t>(data + at + 20);
+        const uint16_t id = loadLittle<uint16_t>(data + at + 18);
+        const uint16_t length = loadLittle<uint16_t>(data + at + 20);
         const uint64_t payload = at + 54;
         if (payload + length > size)
             break;

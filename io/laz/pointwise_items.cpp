@@ -5,19 +5,11 @@
 #include "io/laz/return_tables.h"
 #include "io/laz/rgb_step.h"
 
+#include "io/byte_order.h"
+
 #include <cstring>
 
 namespace {
-
-template <typename T> T load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T> void store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 // A sequence switch always lands on a sequence that then codes the time; more than this many
 // switches in a row mean the stream is not a valid one.
@@ -28,15 +20,15 @@ constexpr int kMaxSequenceSwitches = 8;
 // --- POINT10 ---
 
 void Point10Item::init(const uint8_t* first) {
-    x_ = load<int32_t>(first);
-    y_ = load<int32_t>(first + 4);
-    z_ = load<int32_t>(first + 8);
-    intensity_ = load<uint16_t>(first + 12);
+    x_ = loadLittle<int32_t>(first);
+    y_ = loadLittle<int32_t>(first + 4);
+    z_ = loadLittle<int32_t>(first + 8);
+    intensity_ = loadLittle<uint16_t>(first + 12);
     bitByte_ = first[14];
     classification_ = first[15];
     angle_ = first[16];
     user_ = first[17];
-    source_ = load<uint16_t>(first + 18);
+    source_ = loadLittle<uint16_t>(first + 18);
 
     changed_.init(64);
     bitByteModels_.reset();
@@ -91,15 +83,15 @@ void Point10Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
     z_ = zIc_.decompress(dec, lastZ_[l], single + contextZ(kk));
     lastZ_[l] = z_;
 
-    store(out, x_);
-    store(out + 4, y_);
-    store(out + 8, z_);
-    store(out + 12, intensity_);
+    storeLittle(out, x_);
+    storeLittle(out + 4, y_);
+    storeLittle(out + 8, z_);
+    storeLittle(out + 12, intensity_);
     out[14] = bitByte_;
     out[15] = classification_;
     out[16] = angle_;
     out[17] = user_;
-    store(out + 18, source_);
+    storeLittle(out + 18, source_);
 }
 
 // --- GPSTIME11 ---
@@ -108,7 +100,7 @@ void GpsTime11Item::init(const uint8_t* first) {
     multi_.init(516);
     zero_.init(6);
     ic_.reset();
-    time_[0] = load<uint64_t>(first);
+    time_[0] = loadLittle<uint64_t>(first);
     time_[1] = time_[2] = time_[3] = 0;
     std::memset(delta_, 0, sizeof delta_);
     std::memset(counter_, 0, sizeof counter_);
@@ -175,7 +167,7 @@ bool GpsTime11Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
         }
         // s == 511: unchanged
     }
-    store(out, time_[last_]);
+    storeLittle(out, time_[last_]);
     return valid;
 }
 
@@ -183,7 +175,7 @@ bool GpsTime11Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
 
 void Rgb12Item::init(const uint8_t* first) {
     for (int i = 0; i < 3; ++i)
-        last_[i] = load<uint16_t>(first + 2 * i);
+        last_[i] = loadLittle<uint16_t>(first + 2 * i);
     used_.init(128);
     for (SymbolModel& m : byteModels_)
         m.init(256);
