@@ -14,13 +14,14 @@ namespace {
 
 // Records decoded per hand-over: the transient buffer of each thread.
 constexpr uint64_t kBatch = 4096;
+constexpr uint64_t kPointsPerByte = 4096;
 
 // One thread's work: its own models and buffer, chunks taken in turn from `next`.
 class ChunkWorker {
 public:
     ChunkWorker(const uint8_t* data, size_t size, const LazFileInfo& info, LazFields fields,
                 const LazRecordSink& sink)
-        : data_(data), size_(size), info_(info), sink_(sink), decoder_(info.layout, fields),
+        : data_(data), size_(size), sink_(sink), decoder_(info.layout, fields),
           buffer_(new (std::nothrow) uint8_t[kBatch * info.recordLength]) {}
 
     bool ready() const { return buffer_ != nullptr; }
@@ -29,6 +30,10 @@ public:
     bool run(const LazChunk& chunk, uint64_t limit, uint64_t& consumed) {
         consumed = 0;
         if (chunk.offset > limit || limit > size_)
+            return false;
+        // Even a chunk of identical points costs a few thousandths of a bit per point; a count
+        // far beyond that is a corrupt count, and decoding it would only spin on noise.
+        if (chunk.points / kPointsPerByte > limit - chunk.offset)
             return false;
         if (!decoder_.start(data_ + chunk.offset, data_ + limit, chunk.points))
             return false;
@@ -46,7 +51,6 @@ public:
 private:
     const uint8_t* data_;
     size_t size_;
-    const LazFileInfo& info_;
     const LazRecordSink& sink_;
     ChunkDecoder decoder_;
     std::unique_ptr<uint8_t[]> buffer_;
