@@ -97,6 +97,13 @@ bool parseLasHeader(const unsigned char* bytes, size_t size, LasLayout& layout,
     return true;
 }
 
+std::string lasFormatLine(const char* family, const LasLayout& layout) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%s %d.%d, point format %d", family, layout.versionMajor,
+                  layout.versionMinor, layout.pointFormat);
+    return line;
+}
+
 ReadResult readLas(const ReadRequest& request) {
     ReadResult result;
     LasLayout layout;
@@ -106,10 +113,7 @@ ReadResult readLas(const ReadRequest& request) {
         result.message = std::string(request.path) + ": LAS file, " + reason;
         return result;
     }
-    char description[64];
-    std::snprintf(description, sizeof description, "LAS %d.%d, point format %d",
-                  layout.versionMajor, layout.versionMinor, layout.pointFormat);
-    result.format = description;
+    result.format = lasFormatLine("LAS", layout);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.declared, INT64_MAX));
 
     const uint64_t available = layout.dataOffset >= request.size

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // "LASF" with an uncompressed point data format; compressed files belong to the LAZ entry.
 bool hasLasSignature(const unsigned char* head, size_t size);
@@ -26,6 +27,9 @@ struct LasLayout {
 // Parses the public header block; false with a one-line reason when it cannot be read.
 bool parseLasHeader(const unsigned char* bytes, size_t size, LasLayout& layout,
                     std::string& reason);
+
+// pointillist-info's format line: "LAS 1.2, point format 3", or with "LAZ" as the family.
+std::string lasFormatLine(const char* family, const LasLayout& layout);
 
 // Turns count records of the layout, laid out at its record length from records, into
 // result.points (allocated for count): scale and offset in double precision, colour or

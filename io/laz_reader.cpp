@@ -5,7 +5,6 @@
 #include "io/laz/laz_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -33,10 +32,7 @@ ReadResult readLaz(const ReadRequest& request) {
         return refuse(request, reason);
 
     ReadResult result;
-    char description[64];
-    std::snprintf(description, sizeof description, "LAZ %d.%d, point format %d",
-                  layout.versionMajor, layout.versionMinor, layout.pointFormat);
-    result.format = description;
+    result.format = lasFormatLine("LAZ", layout);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(info.pointCount, INT64_MAX));
 
     // The decoded records are the one transient copy: the points are made from them once every

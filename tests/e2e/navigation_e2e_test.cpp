@@ -16,31 +16,6 @@ namespace {
 
 const std::string trianglePath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
 
-struct Box {
-    int count = 0, minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
-    double meanX = 0, meanY = 0;
-};
-
-Box pixelsOf(const Screenshot& shot, int r, int g, int b) {
-    Box box;
-    for (int y = 0; y < shot.height; ++y)
-        for (int x = 0; x < shot.width; ++x)
-            if (shot.isColour(x, y, r, g, b)) {
-                ++box.count;
-                box.meanX += x;
-                box.meanY += y;
-                box.minX = std::min(box.minX, x);
-                box.maxX = std::max(box.maxX, x);
-                box.minY = std::min(box.minY, y);
-                box.maxY = std::max(box.maxY, y);
-            }
-    if (box.count) {
-        box.meanX /= box.count;
-        box.meanY /= box.count;
-    }
-    return box;
-}
-
 bool yellowNear(const Screenshot& shot, int x, int y, int within) {
     for (int dy = -within; dy <= within; ++dy)
         for (int dx = -within; dx <= within; ++dx)
@@ -172,7 +147,7 @@ TEST_F(NavigationE2E, MillimetreAndFiftyKilometreCloudsShowAtStart) {
 
 TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
     start({trianglePath}, wholeTriangle);
-    const Box before = pixelsOf(startScene, 255, 255, 0);
+    const ColourPixels before = pixelsOf(startScene, 255, 255, 0);
     // A point well off the centre, so that a zoom towards the middle would move it.
     const auto [x, y] = farthestYellow(startScene, 200, 200);
     const int gap = gapBelow(startScene, x, y);
@@ -186,7 +161,7 @@ TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
     graphics.wheel(x, y, -3);
     const Screenshot back = waitForScene(
         [&](const Screenshot& s) {
-            const Box now = pixelsOf(s, 255, 255, 0);
+            const ColourPixels now = pixelsOf(s, 255, 255, 0);
             return std::abs((now.maxX - now.minX) - (before.maxX - before.minX)) <= 1;
         },
         "the cloud its first size");
@@ -196,13 +171,13 @@ TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
 TEST_F(NavigationE2E, DoubleClickedPointStaysPutWhileTheCloudTurns) {
     start({trianglePath}, wholeTriangle);
     controls.click(15 + 7, 39 + 7); // ROTATE
-    const Box before = pixelsOf(startScene, 255, 255, 0);
+    const ColourPixels before = pixelsOf(startScene, 255, 255, 0);
     const auto [x, y] = farthestYellow(startScene, before.meanX, before.meanY);
     graphics.doubleClick(x, y);
     graphics.drag(1, 200, 100, 200, 300); // 20 degrees about x
     const Screenshot turned = waitForScene(
         [&](const Screenshot& s) {
-            const Box now = pixelsOf(s, 255, 255, 0);
+            const ColourPixels now = pixelsOf(s, 255, 255, 0);
             return now.count > 0 && now.maxY - now.minY < (before.maxY - before.minY) * 0.97;
         },
         "the cloud turned");

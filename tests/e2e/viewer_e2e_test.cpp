@@ -23,43 +23,8 @@ constexpr int checkboxTop = 66;
 constexpr int resetViewCentreY = 194;
 constexpr int quitCentreY = 217;
 
-struct CloudStats {
-    int count = 0;
-    double meanX = 0, meanY = 0;
-    int minX = 0, maxX = 0, minY = 0, maxY = 0;
-};
-
-CloudStats yellowPixels(const Screenshot& shot) {
-    CloudStats stats;
-    stats.minX = stats.minY = 1 << 30;
-    stats.maxX = stats.maxY = -1;
-    for (int y = 0; y < shot.height; ++y) {
-        for (int x = 0; x < shot.width; ++x) {
-            if (!shot.isColour(x, y, 255, 255, 0))
-                continue;
-            ++stats.count;
-            stats.meanX += x;
-            stats.meanY += y;
-            stats.minX = std::min(stats.minX, x);
-            stats.maxX = std::max(stats.maxX, x);
-            stats.minY = std::min(stats.minY, y);
-            stats.maxY = std::max(stats.maxY, y);
-        }
-    }
-    if (stats.count > 0) {
-        stats.meanX /= stats.count;
-        stats.meanY /= stats.count;
-    }
-    return stats;
-}
-
-int pixelsOfColour(const Screenshot& shot, int r, int g, int b) {
-    int count = 0;
-    for (int y = 0; y < shot.height; ++y)
-        for (int x = 0; x < shot.width; ++x)
-            if (shot.isColour(x, y, r, g, b))
-                ++count;
-    return count;
+ColourPixels yellowPixels(const Screenshot& shot) {
+    return pixelsOf(shot, 255, 255, 0);
 }
 
 // Black pixels along one row of the control window: a dotted focus frame leaves many.
@@ -99,8 +64,8 @@ protected:
         // The reference for later pictures must be the whole first frame, not a part of it.
         startScene = waitForScene(
             [](const Screenshot& s) {
-                return yellowPixels(s).count == cloudPoints && pixelsOfColour(s, 255, 0, 0) > 10 &&
-                       pixelsOfColour(s, 0, 255, 0) > 10 && pixelsOfColour(s, 0, 0, 255) > 3;
+                return yellowPixels(s).count == cloudPoints && pixelsOf(s, 255, 0, 0).count > 10 &&
+                       pixelsOf(s, 0, 255, 0).count > 10 && pixelsOf(s, 0, 0, 255).count > 3;
             },
             "the whole cloud and the axes drawn at start-up");
         startPanel =
@@ -163,9 +128,9 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
     EXPECT_EQ(400, width);
     EXPECT_EQ(400, height);
     EXPECT_EQ(cloudPoints, yellowPixels(startScene).count) << "every point is one yellow pixel";
-    EXPECT_GT(pixelsOfColour(startScene, 255, 0, 0), 10) << "red x axis";
-    EXPECT_GT(pixelsOfColour(startScene, 0, 255, 0), 10) << "green y axis";
-    EXPECT_GT(pixelsOfColour(startScene, 0, 0, 255), 3) << "blue z axis";
+    EXPECT_GT(pixelsOf(startScene, 255, 0, 0).count, 10) << "red x axis";
+    EXPECT_GT(pixelsOf(startScene, 0, 255, 0).count, 10) << "green y axis";
+    EXPECT_GT(pixelsOf(startScene, 0, 0, 255).count, 3) << "blue z axis";
 
     EXPECT_TRUE(radioSelected(startPanel, translateTop)) << "TRANSLATE selected";
     EXPECT_FALSE(radioSelected(startPanel, rotateTop)) << "ROTATE not selected";
@@ -195,19 +160,19 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
 TEST_F(ViewerE2E, ShowAxisSwitchesTheAxesAtOnce) {
     clickCheckbox();
     Screenshot hidden = waitForScene(
-        [](const Screenshot& s) { return pixelsOfColour(s, 255, 0, 0) == 0; }, "no red axis");
-    EXPECT_EQ(0, pixelsOfColour(hidden, 0, 255, 0));
+        [](const Screenshot& s) { return pixelsOf(s, 255, 0, 0).count == 0; }, "no red axis");
+    EXPECT_EQ(0, pixelsOf(hidden, 0, 255, 0).count);
     EXPECT_EQ(cloudPoints, yellowPixels(hidden).count);
     EXPECT_FALSE(checkboxChecked(controls.capture()));
 
     clickCheckbox();
     Screenshot shown = waitForScene(
-        [](const Screenshot& s) { return pixelsOfColour(s, 255, 0, 0) > 10; }, "the red axis back");
+        [](const Screenshot& s) { return pixelsOf(s, 255, 0, 0).count > 10; }, "the red axis back");
     EXPECT_EQ(0, shown.differingPixels(startScene)) << "the same picture as at start-up";
 }
 
 TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
-    CloudStats before = yellowPixels(startScene);
+    ColourPixels before = yellowPixels(startScene);
 
     // 16 pixels right and 8 down move the eye by -8 and +4 units. The cloud's plane lies
     // viewDistance (190.5) in front of the eye, where one unit is 400 / (2 tan 30° 190.5) = 1.82
@@ -216,7 +181,7 @@ TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
     Screenshot moved =
         waitForScene([&](const Screenshot& s) { return yellowPixels(s).meanX > before.meanX + 8; },
                      "the cloud shifted right");
-    CloudStats translated = yellowPixels(moved);
+    ColourPixels translated = yellowPixels(moved);
     EXPECT_NEAR(14.5, translated.meanX - before.meanX, 1.5);
     EXPECT_NEAR(7.3, translated.meanY - before.meanY, 1.5);
     EXPECT_NEAR(before.maxX - before.minX, translated.maxX - translated.minX, 1) << "not turned";
@@ -230,12 +195,12 @@ TEST_F(ViewerE2E, TranslateDragFollowsPointerAndRotateKeepsTranslation) {
     graphics.drag(1, 200, 50, 200, 350);
     Screenshot turned = waitForScene(
         [&](const Screenshot& s) {
-            CloudStats now = yellowPixels(s);
+            ColourPixels now = yellowPixels(s);
             return now.count > 0 &&
                    now.maxY - now.minY < (translated.maxY - translated.minY) * 0.95;
         },
         "the cloud turned");
-    CloudStats rotated = yellowPixels(turned);
+    ColourPixels rotated = yellowPixels(turned);
     EXPECT_NEAR(translated.meanX, rotated.meanX, 6.0);
     EXPECT_NEAR(translated.meanY, rotated.meanY, 6.0);
     EXPECT_GT(std::abs(rotated.meanX - before.meanX), 10.0) << "translation kept";
@@ -295,11 +260,11 @@ TEST_F(ViewerE2E, TabMovesTheFocusFrameAndSpaceClicks) {
     EXPECT_FALSE(radioSelected(chosen, translateTop));
 
     // Rotate mode now: a sideways drag turns the cloud about y instead of moving it.
-    CloudStats before = yellowPixels(startScene);
+    ColourPixels before = yellowPixels(startScene);
     graphics.drag(1, 100, 200, 400, 200);
     Screenshot turned = waitForScene(
         [&](const Screenshot& s) {
-            CloudStats now = yellowPixels(s);
+            ColourPixels now = yellowPixels(s);
             return now.count > 0 && now.maxX - now.minX < (before.maxX - before.minX) * 0.95;
         },
         "the cloud turned about y");

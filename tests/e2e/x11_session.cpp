@@ -3,6 +3,7 @@
 
 #include "tests/support/gl_test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,26 @@
 bool Screenshot::isColour(int x, int y, int r, int g, int b) const {
     const unsigned char* p = at(x, y);
     return p[0] == r && p[1] == g && p[2] == b;
+}
+
+ColourPixels pixelsOf(const Screenshot& shot, int r, int g, int b) {
+    ColourPixels pixels;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.isColour(x, y, r, g, b)) {
+                ++pixels.count;
+                pixels.meanX += x;
+                pixels.meanY += y;
+                pixels.minX = std::min(pixels.minX, x);
+                pixels.maxX = std::max(pixels.maxX, x);
+                pixels.minY = std::min(pixels.minY, y);
+                pixels.maxY = std::max(pixels.maxY, y);
+            }
+    if (pixels.count) {
+        pixels.meanX /= pixels.count;
+        pixels.meanY /= pixels.count;
+    }
+    return pixels;
 }
 
 int Screenshot::differingPixels(const Screenshot& other) const {

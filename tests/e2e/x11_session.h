@@ -21,6 +21,14 @@ struct Screenshot {
     bool savePpm(const std::string& path) const;
 };
 
+// Where the pixels of one colour lie: how many, their mean position and their bounds (min above
+// max when there are none).
+struct ColourPixels {
+    int count = 0, minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
+    double meanX = 0, meanY = 0;
+};
+ColourPixels pixelsOf(const Screenshot& shot, int r, int g, int b);
+
 // Runs a shell command and returns its standard output.
 std::string runCommand(const std::string& command, int* status = nullptr);
 
