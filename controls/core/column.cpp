@@ -12,7 +12,7 @@ Column::Column() {
 void Column::draw(int, int) {
     if (window == nullptr || hidden != 0)
         return;
-    const int previous = selectWindow();
+    const CurrentWindow current = selectWindow();
     // A grey line with a white one to its right reads as a groove, like an etched frame.
     glLineWidth(1);
     glBegin(GL_LINES);
@@ -23,5 +23,4 @@ void Column::draw(int, int) {
     glVertex2i(1, 0);
     glVertex2i(1, height);
     glEnd();
-    restoreWindow(previous);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "controls/core/control_node.h"
+#include "controls/core/current_window.h"
 
 #include <cstdint>
 
@@ -126,20 +127,10 @@ public:
     void drawText(const char* text) const;
     void applyBackgroundColour() const;
     void drawName(int x, int y) const;
-    // Makes the control's window current with drawing into the front buffer; returns the
-    // previously current window for restoreWindow.
-    int selectWindow() const;
-    static void restoreWindow(int previousWindow);
-    // Drawing at once, outside the display pass, is bracketed by these two. The first makes
-    // the control's window current with the front buffer selected and moves the modelview
-    // origin to the centre of the control's top-left pixel; the second undoes that in reverse
-    // order and flushes, so the drawing reaches the screen before the event loop resumes.
-    struct ImmediateDrawing {
-        int previousWindow;
-        int savedBuffer;
-    };
-    ImmediateDrawing beginImmediateDrawing() const;
-    void endImmediateDrawing(ImmediateDrawing saved) const;
+    // Makes the control's window current, drawing into its front buffer; the guard returned
+    // gives the previous window back.
+    [[nodiscard]] CurrentWindow selectWindow() const;
+    // Draws the control at once, outside the display pass (see ImmediateDrawing).
     void redraw();
     void drawSubtree();
 

@@ -2,6 +2,7 @@
 // standard images, and drawing one control or a whole subtree into a control window.
 #include "controls/core/control.h"
 
+#include "controls/core/immediate_drawing.h"
 #include "controls/windows/control_window.h"
 
 #include <GL/glut.h>
@@ -123,45 +124,34 @@ void ControlWindow::drawBitmap(int id, int left, int top) {
 
 // --- Drawing a control ---
 
-int Control::selectWindow() const {
-    int previous = glutGetWindow();
-    if (window->windowId > 0)
-        glutSetWindow(window->windowId);
+CurrentWindow Control::selectWindow() const {
+    CurrentWindow current(window->windowId);
     glDrawBuffer(GL_FRONT);
-    return previous;
+    return current;
 }
 
-// No window may have been current; GLUT only warns about an id that names none, so skip it.
-void Control::restoreWindow(int previousWindow) {
-    if (previousWindow > 0)
-        glutSetWindow(previousWindow);
-}
-
-Control::ImmediateDrawing Control::beginImmediateDrawing() const {
-    ImmediateDrawing saved;
-    saved.previousWindow = selectWindow();
-    saved.savedBuffer = window->useFrontBuffer();
+ImmediateDrawing::ImmediateDrawing(const Control& control)
+    : control_(control), window_(control.selectWindow()),
+      savedBuffer_(control.window->useFrontBuffer()) {
     // The modelview matrix left by the last display pass puts the control at its window
     // position.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glTranslatef(x + 0.5f, y + 0.5f, 0);
-    return saved;
+    glTranslatef(control.x + 0.5f, control.y + 0.5f, 0);
 }
 
-void Control::endImmediateDrawing(ImmediateDrawing saved) const {
+// The window goes back last, when window_ is destroyed after this body.
+ImmediateDrawing::~ImmediateDrawing() {
     glPopMatrix();
-    window->restoreDrawBuffer(saved.savedBuffer);
-    restoreWindow(saved.previousWindow);
+    control_.window->restoreDrawBuffer(savedBuffer_);
 }
 
 void Control::redraw() {
     if (window == nullptr || hidden != 0)
         return;
     // Nothing is cleared: the control paints its own background.
-    const ImmediateDrawing saved = beginImmediateDrawing();
+    const ImmediateDrawing drawing(*this);
     draw(0, 0);
-    endImmediateDrawing(saved);
 }
 
 void Control::drawSubtree() {

@@ -4,8 +4,6 @@
 
 #include "controls/windows/control_window.h"
 
-#include <GL/glut.h>
-
 namespace {
 
 // floatArraySize is application-set; never copy past either array.
@@ -69,13 +67,10 @@ void Control::syncFromLive() {
 }
 
 void Control::runCallback() {
-    int previous = glutGetWindow();
     // GLUT never hands out id 0, so only positive ids name a main window.
-    if (window != nullptr && window->mainWindowId > 0)
-        glutSetWindow(window->mainWindowId);
+    const CurrentWindow current(window != nullptr ? window->mainWindowId : 0);
     if (callback != nullptr)
         callback(userId);
-    restoreWindow(previous);
 }
 
 void Control::setIntValue(int value) {

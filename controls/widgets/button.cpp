@@ -1,6 +1,7 @@
 // controls/widgets/button.cpp - the push button and its creation.
 #include "controls/widgets/button.h"
 
+#include "controls/core/immediate_drawing.h"
 #include "controls/windows/control_window.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ void Button::draw(int, int) {
 void Button::drawFace(int pressed) {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     int w = width;
     int h = height;
     applyBackgroundColour();
@@ -90,19 +91,17 @@ void Button::drawFace(int pressed) {
         outlineRectangle(3, 3, w - 3, h - 3);
         glDisable(GL_LINE_STIPPLE);
     }
-    restoreWindow(previousWindow);
 }
 
 void Button::showPressed() {
     if (window == nullptr || hidden != 0)
         return;
-    const ImmediateDrawing saved = beginImmediateDrawing();
+    const ImmediateDrawing drawing(*this);
     drawFace(1);
     // Black over the raised edges makes the button look sunk.
     glColor3f(0.0f, 0.0f, 0.0f);
     outlineRectangle(0, 0, width, height);
     outlineRectangle(1, 1, width - 1, height - 1);
-    endImmediateDrawing(saved);
 }
 
 void Button::showReleased() {

@@ -3,6 +3,7 @@
 #include "controls/widgets/checkbox.h"
 
 #include "controls/core/bitmaps.h"
+#include "controls/core/immediate_drawing.h"
 #include "controls/windows/control_window.h"
 
 #include <cstdio>
@@ -83,26 +84,24 @@ void Checkbox::updateSize() {
 void Checkbox::draw(int, int) {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     window->drawBitmap(boxImage(intValue, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
     drawName(textOffset, 10);
-    restoreWindow(previousWindow);
 }
 
 void Checkbox::showCheckState() {
     if (window == nullptr || hidden != 0)
         return;
-    const ImmediateDrawing saved = beginImmediateDrawing();
+    const ImmediateDrawing drawing(*this);
     window->drawBitmap(boxImage(intValue, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
-    endImmediateDrawing(saved);
 }
 
 void drawFocusFrame(const Control& control, int textOffset) {
     if (control.window == nullptr || control.hidden != 0)
         return;
-    int previousWindow = control.selectWindow();
+    const CurrentWindow current = control.selectWindow();
     int textWidth = bitmapTextWidth(control.window->defaultFont, control.name);
     int x0 = textOffset - 3;
     int x1 = textOffset + textWidth + 4;
@@ -116,7 +115,6 @@ void drawFocusFrame(const Control& control, int textOffset) {
     }
     outlineRectangle(x0, 0, x1, bottom);
     glDisable(GL_LINE_STIPPLE);
-    Control::restoreWindow(previousWindow);
 }
 
 int labelledBoxWidth(const Control& control, int textOffset) {

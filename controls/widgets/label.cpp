@@ -1,29 +1,12 @@
 // controls/widgets/label.cpp - labels, separators, and their creation.
 #include "controls/widgets/label.h"
 
+#include "controls/core/immediate_drawing.h"
 #include "controls/windows/control_window.h"
 
 #include <new>
 
 #include <GL/gl.h>
-
-namespace {
-
-// Draws part of a label at its window position, outside the display pass. selectWindow has
-// chosen the front buffer already; the window is single-buffered, so the flush makes the
-// drawing seen.
-template <typename Part> void drawAtOnce(const Label& label, Part part) {
-    const int previousWindow = label.selectWindow();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(label.x + 0.5f, label.y + 0.5f, 0.0f);
-    part();
-    glPopMatrix();
-    label.window->flush();
-    Control::restoreWindow(previousWindow);
-}
-
-} // namespace
 
 // --- Label ---
 
@@ -68,19 +51,22 @@ void Label::drawContent() {
 void Label::draw(int, int) {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     drawContent();
-    restoreWindow(previousWindow);
 }
 
 // The old text is erased where the label is now; setName may then re-pack the window and move
 // or widen the label, so the new text is drawn at the position after that.
 void Label::setText(const char* newText) {
-    if (window != nullptr)
-        drawAtOnce(*this, [this] { drawBackground(); });
+    if (window != nullptr) {
+        const ImmediateDrawing drawing(*this);
+        drawBackground();
+    }
     setName(newText);
-    if (window != nullptr && hidden == 0)
-        drawAtOnce(*this, [this] { drawContent(); });
+    if (window != nullptr && hidden == 0) {
+        const ImmediateDrawing drawing(*this);
+        drawContent();
+    }
 }
 
 // --- Separator ---
@@ -95,7 +81,7 @@ Separator::Separator() {
 void Separator::draw(int, int) {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     int inner = width;
     if (parent != nullptr) {
         int columnLeft = 0;
@@ -115,7 +101,6 @@ void Separator::draw(int, int) {
     glVertex2i(inset, 4);
     glVertex2i(inner - inset, 4);
     glEnd();
-    restoreWindow(previousWindow);
 }
 
 // --- Creation ---

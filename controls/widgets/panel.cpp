@@ -48,7 +48,7 @@ void Panel::updateSize() {
 void Panel::draw(int, int) {
     if (window == nullptr || hidden != 0)
         return;
-    const int previous = selectWindow();
+    const CurrentWindow current = selectWindow();
     const int w = width;
     const int h = height;
     if (intValue == BORDER_RAISED) {
@@ -95,7 +95,6 @@ void Panel::draw(int, int) {
         }
     }
     glLineWidth(1);
-    restoreWindow(previous);
 }
 
 Panel* ControlWindow::addPanel(Control* parent, const char* panelName, int borderStyle) {

@@ -2,6 +2,7 @@
 #include "controls/widgets/radio_group.h"
 
 #include "controls/core/bitmaps.h"
+#include "controls/core/immediate_drawing.h"
 #include "controls/widgets/checkbox.h"
 #include "controls/windows/control_window.h"
 
@@ -16,6 +17,14 @@ int buttonImage(int selected, int enabled) {
     if (enabled != 0)
         return selected ? BITMAP_RADIO_ON : BITMAP_RADIO_OFF;
     return selected ? BITMAP_RADIO_ON_DISABLED : BITMAP_RADIO_OFF_DISABLED;
+}
+
+// Only radio buttons have a state image; another control put in a group has none.
+template <typename Action> void forEachRadioButton(const RadioGroup& group, Action action) {
+    for (Control* child = group.firstChildControl(); child != nullptr;
+         child = child->nextSiblingControl())
+        if (child->type == CONTROL_RADIO_BUTTON)
+            action(*static_cast<RadioButton*>(child));
 }
 
 } // namespace
@@ -58,28 +67,18 @@ void RadioGroup::selectButton(int value) {
 void RadioGroup::redrawButtons(int immediate) {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
-    int savedBuffer = 0;
-    if (immediate != 0)
-        savedBuffer = window->useFrontBuffer();
-    glMatrixMode(GL_MODELVIEW);
-    for (Control* child = firstChildControl(); child != nullptr;
-         child = child->nextSiblingControl()) {
-        // Only radio buttons have a state image; another control put in a group has none.
-        if (child->type != CONTROL_RADIO_BUTTON)
-            continue;
-        glPushMatrix();
-        if (immediate != 0)
-            glTranslatef(child->x + 0.5f, child->y + 0.5f, 0.0f);
-        else
-            glTranslatef(static_cast<float>(child->x - x), static_cast<float>(child->y - y), 0.0f);
-        static_cast<RadioButton*>(child)->drawRadioState();
-        glPopMatrix();
+    if (immediate != 0) {
+        forEachRadioButton(*this, [](RadioButton& button) { button.showRadioState(); });
+        return;
     }
-    // Also flushes, so the new selection reaches the screen before the event loop resumes.
-    if (immediate != 0)
-        window->restoreDrawBuffer(savedBuffer);
-    restoreWindow(previousWindow);
+    const CurrentWindow current = selectWindow();
+    glMatrixMode(GL_MODELVIEW);
+    forEachRadioButton(*this, [this](RadioButton& button) {
+        glPushMatrix();
+        glTranslatef(static_cast<float>(button.x - x), static_cast<float>(button.y - y), 0.0f);
+        button.drawRadioState();
+        glPopMatrix();
+    });
 }
 
 // --- RadioButton ---
@@ -141,20 +140,25 @@ void RadioButton::updateSize() {
 void RadioButton::draw(int, int) {
     if (group == nullptr || window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     window->drawBitmap(buttonImage(group->intValue == userId, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
     drawName(textOffset, 10);
-    restoreWindow(previousWindow);
 }
 
 void RadioButton::drawRadioState() {
     if (window == nullptr || hidden != 0)
         return;
-    int previousWindow = selectWindow();
+    const CurrentWindow current = selectWindow();
     window->drawBitmap(buttonImage(intValue != 0, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
-    restoreWindow(previousWindow);
+}
+
+void RadioButton::showRadioState() {
+    if (window == nullptr || hidden != 0)
+        return;
+    const ImmediateDrawing drawing(*this);
+    drawRadioState();
 }
 
 // --- Creation ---

@@ -37,8 +37,10 @@ public:
     void updateSize() override;
     void draw(int, int) override;
 
-    // The image for intValue (the selected flag) and the focus frame, without the label.
+    // The image for intValue (the selected flag) and the focus frame, without the label; and
+    // the same drawn at once into the front buffer, outside the display pass.
     void drawRadioState();
+    void showRadioState();
 
     int32_t savedValue = -1;
     int32_t pointerInside = 0;

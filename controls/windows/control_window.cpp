@@ -13,10 +13,8 @@ namespace {
 
 // glutPostRedisplay acts on the current window, which is therefore id only meanwhile.
 void postRedisplayOf(int id) {
-    const int previous = glutGetWindow();
-    glutSetWindow(id);
+    const CurrentWindow current(id);
     glutPostRedisplay();
-    Control::restoreWindow(previous);
 }
 
 // The GL state every control window draws with: flat 2-D colour into the front buffer.
@@ -57,18 +55,16 @@ int ControlWindow::initWindow(const char* windowTitle, int windowFlags, int x, i
                               int parentId) {
     flags = windowFlags;
     copyText(title, windowTitle);
-    const int previous = glutGetWindow();
+    // Creating a window makes it current; the callbacks are registered for it meanwhile.
+    const CurrentWindow current;
     if ((flags & WINDOW_SUBWINDOW) != 0) {
         createSubwindow(parentId);
-        registerCallbacks();
-        Control::restoreWindow(previous);
         hostWindowId = parentId;
     } else {
         createTopLevelWindow(title, x, y);
-        registerCallbacks();
-        Control::restoreWindow(previous);
         hostWindowId = windowId;
     }
+    registerCallbacks();
     return 1;
 }
 
@@ -160,7 +156,8 @@ void ControlWindow::alignControls(Control* control) {
 }
 
 void ControlWindow::refresh() {
-    const int previous = glutGetWindow();
+    // Taken before packing, which makes the host window current for a moment.
+    const CurrentWindow current;
     packControls();
     // Before initWindow there is no GLUT window of ours: the current window then belongs to
     // someone else and must be neither resized nor redisplayed.
@@ -175,7 +172,6 @@ void ControlWindow::refresh() {
         glutReshapeWindow(contentWidth, contentHeight);
         glutPostRedisplay();
     }
-    Control::restoreWindow(previous);
 }
 
 // --- Main window ---

@@ -54,8 +54,8 @@ public:
     // --- Drawing shared by the controls ---
     // Drawing outside the display pass (a control changing its look at once) is bracketed,
     // with this window current, by useFrontBuffer and restoreDrawBuffer (see
-    // Control::beginImmediateDrawing). useFrontBuffer selects GL_FRONT and returns the draw
-    // buffer it replaced.
+    // ImmediateDrawing). useFrontBuffer selects GL_FRONT and returns the draw buffer it
+    // replaced.
     // restoreDrawBuffer puts that buffer back and calls glFlush, so single-buffered drawing
     // reaches the screen before the event loop resumes; call it (or flush()) last.
     int useFrontBuffer();

@@ -17,43 +17,45 @@ int larger(int a, int b) {
     return a > b ? a : b;
 }
 
+struct WindowSize {
+    int width, height;
+};
+
+// glutGet answers for the current window only.
+WindowSize sizeOf(int window) {
+    const CurrentWindow current(window);
+    return {glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
+}
+
 } // namespace
 
 void ControlWindow::stretchToHost() {
-    const int previous = glutGetWindow();
-    glutSetWindow(hostWindowId);
-    const int hostHeight = glutGet(GLUT_WINDOW_HEIGHT);
-    const int hostWidth = glutGet(GLUT_WINDOW_WIDTH);
-    Control::restoreWindow(previous);
+    const WindowSize host = sizeOf(hostWindowId);
 
     // The first dock bit in this order decides.
     if (has(flags, WINDOW_DOCK_TOP))
-        root->width = larger(root->width, hostWidth);
+        root->width = larger(root->width, host.width);
     else if (has(flags, WINDOW_DOCK_LEFT))
-        root->height = larger(root->height, hostHeight);
+        root->height = larger(root->height, host.height);
     else if (has(flags, WINDOW_DOCK_BOTTOM))
-        root->width = larger(root->width, hostWidth);
+        root->width = larger(root->width, host.width);
     else if (has(flags, WINDOW_DOCK_RIGHT))
-        root->height = larger(root->height, hostHeight);
+        root->height = larger(root->height, host.height);
 }
 
 void ControlWindow::placeSubwindow() {
     if (!has(flags, WINDOW_SUBWINDOW))
         return;
-    const int previous = glutGetWindow();
-    glutSetWindow(windowId);
-    const int parentId = glutGet(GLUT_WINDOW_PARENT);
-    glutSetWindow(parentId);
-    const int parentWidth = glutGet(GLUT_WINDOW_WIDTH);
-    const int parentHeight = glutGet(GLUT_WINDOW_HEIGHT);
-    glutSetWindow(windowId);
+    // glutPositionWindow below moves the current window.
+    const CurrentWindow current(windowId);
+    const WindowSize parentSize = sizeOf(glutGet(GLUT_WINDOW_PARENT));
 
     int x = 0;
     int y = 0;
     if (has(flags, WINDOW_DOCK_RIGHT)) {
-        x = parentWidth - contentWidth;
+        x = parentSize.width - contentWidth;
     } else if (has(flags, WINDOW_DOCK_BOTTOM) && !has(flags, WINDOW_DOCK_LEFT)) {
-        y = parentHeight - contentHeight;
+        y = parentSize.height - contentHeight;
     }
 
     const int sideBits = WINDOW_DOCK_LEFT | WINDOW_DOCK_BOTTOM | WINDOW_DOCK_RIGHT;
@@ -85,5 +87,4 @@ void ControlWindow::placeSubwindow() {
     if (y < 0)
         y = 0;
     glutPositionWindow(x, y);
-    Control::restoreWindow(previous);
 }

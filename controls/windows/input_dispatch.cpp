@@ -171,10 +171,9 @@ void ControlWindow::clearActiveControl() {
         // and keeps its value from before the press instead of a value nobody committed.
         if (mouseButtonHeld == 1)
             control->mouseUp(0, 0, 0);
-        int previousWindow = control->selectWindow();
+        const CurrentWindow current = control->selectWindow();
         control->deactivate();
         control->redraw();
-        Control::restoreWindow(previousWindow);
     }
     windowManager.activeWindow = nullptr;
     windowManager.updateIdleRegistration();
