@@ -19,24 +19,19 @@ Button::Button() {
     canActivate = 1;
 }
 
-int Button::mouseDown(int, int) {
+int Button::mouseDown(int x, int y) {
     intValue = 1;
-    shownPressed = 1;
-    showPressed();
-    return 0;
+    return PressableControl::mouseDown(x, y);
 }
 
-// Draws only when the pointer crosses the button's edge, not at every motion.
-int Button::mouseHeld(int, int, int inside) {
-    if (inside != 0 && shownPressed == 0)
+void Button::showPress(int inside) {
+    if (inside != 0)
         showPressed();
-    if (inside == 0 && shownPressed != 0)
+    else
         showReleased();
-    shownPressed = inside;
-    return 0;
 }
 
-int Button::mouseUp(int, int, int inside) {
+void Button::endPress(int inside) {
     setIntValue(0);
     showReleased();
     if (inside != 0) {
@@ -45,11 +40,6 @@ int Button::mouseUp(int, int, int inside) {
         if (window != nullptr)
             window->postMainRedisplay();
     }
-    return 0;
-}
-
-int Button::keyPressed(int, int) {
-    return 0;
 }
 
 void Button::updateSize() {

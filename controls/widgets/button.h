@@ -1,22 +1,20 @@
 // controls/widgets/button.h - push button that runs a callback when clicked.
 #pragma once
 
-#include "controls/core/control.h"
-
-#include <cstdint>
+#include "controls/widgets/pressable_control.h"
 
 // A raised box with a centred label. Held down it looks sunk while the pointer is over it; a
 // release over it runs the callback and then asks the main window to redisplay. It holds no
 // application variable.
-class Button : public Control {
+class Button : public PressableControl {
 public:
     Button();
+    // Also sets intValue to 1 until the release.
     int mouseDown(int x, int y) override;
-    int mouseUp(int x, int y, int inside) override;
-    int mouseHeld(int x, int y, int inside) override;
-    int keyPressed(int key, int modifiers) override;
     void updateSize() override;
     void draw(int, int) override;
+    void showPress(int inside) override;
+    void endPress(int inside) override;
 
     // The face inside the raised edges with the label, shifted by a pixel when pressed, and
     // the focus frame.
@@ -24,6 +22,4 @@ public:
     // The sunk look and the raised look, drawn at once into the front buffer.
     void showPressed();
     void showReleased();
-
-    int32_t shownPressed = 0;
 };

@@ -43,25 +43,12 @@ void Checkbox::setIntValue(int value) {
         showCheckState();
 }
 
-int Checkbox::mouseDown(int, int) {
-    savedValue = intValue;
-    intValue = toggled(intValue);
-    pointerInside = 1;
+void Checkbox::showPress(int inside) {
+    intValue = inside != 0 ? toggled(savedValue) : savedValue;
     showCheckState();
-    return 0;
 }
 
-// Inside the check box it shows the value a release would commit, outside the value before
-// the press.
-int Checkbox::mouseHeld(int, int, int inside) {
-    if (inside != pointerInside)
-        intValue = inside != 0 ? toggled(savedValue) : savedValue;
-    pointerInside = inside;
-    showCheckState();
-    return 0;
-}
-
-int Checkbox::mouseUp(int, int, int inside) {
+void Checkbox::endPress(int inside) {
     if (inside != 0) {
         setIntValue(intValue);
         runCallback();
@@ -69,11 +56,6 @@ int Checkbox::mouseUp(int, int, int inside) {
         intValue = savedValue;
     }
     showCheckState();
-    return 0;
-}
-
-int Checkbox::keyPressed(int, int) {
-    return 0;
 }
 
 void Checkbox::updateSize() {

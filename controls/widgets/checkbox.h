@@ -1,29 +1,25 @@
 // controls/widgets/checkbox.h - two-state control bound to an int live variable.
 #pragma once
 
-#include "controls/core/control.h"
+#include "controls/widgets/pressable_control.h"
 
 #include <cstdint>
 
 // A box image followed by its label. A press shows the toggled value at once; a release over
 // the check box commits it (intValue, live variable, main window redisplay, callback), a release
 // elsewhere restores the value from before the press.
-class Checkbox : public Control {
+class Checkbox : public PressableControl {
 public:
     Checkbox();
     void setIntValue(int value) override;
-    int mouseDown(int x, int y) override;
-    int mouseUp(int x, int y, int inside) override;
-    int mouseHeld(int x, int y, int inside) override;
-    int keyPressed(int key, int modifiers) override;
     void updateSize() override;
     void draw(int, int) override;
+    void showPress(int inside) override;
+    void endPress(int inside) override;
 
     // Redraws the box and the focus frame into the front buffer, outside the display pass.
     void showCheckState();
 
-    int32_t savedValue = -1;
-    int32_t pointerInside = 0;
     int32_t textOffset = 18;
 };
 

@@ -90,46 +90,25 @@ RadioButton::RadioButton() {
     canActivate = 1;
 }
 
-// The selection follows the pointer during a press; only mouseUp writes or calls back.
-int RadioButton::mouseDown(int, int) {
+int RadioButton::valueBeforePress() {
+    return group != nullptr ? group->intValue : -1;
+}
+
+void RadioButton::showPress(int inside) {
     if (group == nullptr)
-        return 0;
-    savedValue = group->intValue;
-    pointerInside = 1;
-    group->selectButton(userId);
+        return;
+    group->selectButton(inside != 0 ? userId : savedValue);
     group->redrawButtons(1);
-    return 0;
 }
 
-int RadioButton::mouseHeld(int, int, int inside) {
+void RadioButton::endPress(int inside) {
     if (group == nullptr)
-        return 0;
-    if (inside != 0 && pointerInside == 0) {
-        group->selectButton(userId);
-        group->redrawButtons(1);
-    } else if (inside == 0 && pointerInside != 0) {
-        group->selectButton(savedValue);
-        group->redrawButtons(1);
+        return;
+    showPress(inside);
+    if (inside != 0 && group->intValue != savedValue) {
+        group->syncToLive(1);
+        group->runCallback();
     }
-    pointerInside = inside;
-    return 0;
-}
-
-int RadioButton::mouseUp(int, int, int inside) {
-    if (group == nullptr)
-        return 0;
-    if (inside != 0) {
-        group->selectButton(userId);
-        group->redrawButtons(1);
-        if (group->intValue != savedValue) {
-            group->syncToLive(1);
-            group->runCallback();
-        }
-    } else {
-        group->selectButton(savedValue);
-        group->redrawButtons(1);
-    }
-    return 0;
 }
 
 void RadioButton::updateSize() {

@@ -1,7 +1,7 @@
 // controls/widgets/radio_group.h - a choice of one among radio buttons, bound to an int.
 #pragma once
 
-#include "controls/core/control.h"
+#include "controls/widgets/pressable_control.h"
 
 #include <cstdint>
 
@@ -28,22 +28,21 @@ public:
 // One choice of a RadioGroup: an image and a label. userId is its number in the group. A press
 // selects it at once; a release over it writes the group's variable and runs the group's
 // callback if the selection changed, a release elsewhere restores the selection.
-class RadioButton : public Control {
+class RadioButton : public PressableControl {
 public:
     RadioButton();
-    int mouseDown(int x, int y) override;
-    int mouseUp(int x, int y, int inside) override;
-    int mouseHeld(int x, int y, int inside) override;
     void updateSize() override;
     void draw(int, int) override;
+    // The group's value; -1 without a group.
+    int valueBeforePress() override;
+    void showPress(int inside) override;
+    void endPress(int inside) override;
 
     // The image for intValue (the selected flag) and the focus frame, without the label; and
     // the same drawn at once into the front buffer, outside the display pass.
     void drawRadioState();
     void showRadioState();
 
-    int32_t savedValue = -1;
-    int32_t pointerInside = 0;
     int32_t textOffset = 18;
     RadioGroup* group = nullptr;
 };
