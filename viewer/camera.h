@@ -30,7 +30,8 @@ constexpr int32_t DRAG_Z = 2;
 constexpr int32_t MODE_TRANSLATE = 0;
 constexpr int32_t MODE_ROTATE = 1;
 
-// User ids of the viewer's controls.
+// User ids of the viewer's controls. ID_QUIT is also the exit status: the Quit button's
+// callback is exit itself, which receives the button's user id, so it must stay 0.
 constexpr int32_t ID_QUIT = 0;
 constexpr int32_t ID_NAVIGATION_MODE = 1;
 constexpr int32_t ID_RESET_VIEW = 3;

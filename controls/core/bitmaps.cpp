@@ -65,7 +65,7 @@ template <int W, int H> constexpr Picture<W, H> picture(const char (&rows)[W * H
 // One string per picture row, top row first. Ids 0-3 and 12-15 are the exact check box and
 // radio button images; the others are drawn to their descriptions.
 // clang-format off
-constexpr auto checkboxOff = picture<13, 13>(
+constexpr auto PICTURE_CHECKBOX_OFF = picture<13, 13>(
     "GGGGGGGGGGGGW"
     "GKKKKKKKKKKLW"
     "GKWWWWWWWWWLW"
@@ -80,7 +80,7 @@ constexpr auto checkboxOff = picture<13, 13>(
     "GLLLLLLLLLLLW"
     "WWWWWWWWWWWWW");
 
-constexpr auto checkboxOn = picture<13, 13>(
+constexpr auto PICTURE_CHECKBOX_ON = picture<13, 13>(
     "GGGGGGGGGGGGW"
     "GKKKKKKKKKKLW"
     "GKWWWWWWWWWLW"
@@ -95,7 +95,7 @@ constexpr auto checkboxOn = picture<13, 13>(
     "GLLLLLLLLLLLW"
     "WWWWWWWWWWWWW");
 
-constexpr auto radioOff = picture<14, 14>(
+constexpr auto PICTURE_RADIO_OFF = picture<14, 14>(
     "LLLLLLLLLLLLLL"
     "LLLLLGGGGLLLLL"
     "LLLGGKKKKGGLLL"
@@ -111,7 +111,7 @@ constexpr auto radioOff = picture<14, 14>(
     "LLLLLWWWWLLLLL"
     "LLLLLLLLLLLLLL");
 
-constexpr auto radioOn = picture<14, 14>(
+constexpr auto PICTURE_RADIO_ON = picture<14, 14>(
     "LLLLLLLLLLLLLL"
     "LLLLLGGGGLLLLL"
     "LLLGGKKKKGGLLL"
@@ -127,7 +127,7 @@ constexpr auto radioOn = picture<14, 14>(
     "LLLLLWWWWLLLLL"
     "LLLLLLLLLLLLLL");
 
-constexpr auto arrowUp = picture<16, 16>(
+constexpr auto PICTURE_ARROW_UP = picture<16, 16>(
     "LLLLLLLLLLLLLLLK"
     "LWWWWWWWWWWWWWGK"
     "LWLLLLLLLLLLLLGK"
@@ -145,7 +145,7 @@ constexpr auto arrowUp = picture<16, 16>(
     "LGGGGGGGGGGGGGGK"
     "KKKKKKKKKKKKKKKK");
 
-constexpr auto arrowDown = picture<16, 16>(
+constexpr auto PICTURE_ARROW_DOWN = picture<16, 16>(
     "LLLLLLLLLLLLLLLK"
     "LWWWWWWWWWWWWWGK"
     "LWLLLLLLLLLLLLGK"
@@ -163,7 +163,7 @@ constexpr auto arrowDown = picture<16, 16>(
     "LGGGGGGGGGGGGGGK"
     "KKKKKKKKKKKKKKKK");
 
-constexpr auto arrowLeft = picture<16, 16>(
+constexpr auto PICTURE_ARROW_LEFT = picture<16, 16>(
     "LLLLLLLLLLLLLLLK"
     "LWWWWWWWWWWWWWGK"
     "LWLLLLLLLLLLLLGK"
@@ -181,7 +181,7 @@ constexpr auto arrowLeft = picture<16, 16>(
     "LGGGGGGGGGGGGGGK"
     "KKKKKKKKKKKKKKKK");
 
-constexpr auto arrowRight = picture<16, 16>(
+constexpr auto PICTURE_ARROW_RIGHT = picture<16, 16>(
     "LLLLLLLLLLLLLLLK"
     "LWWWWWWWWWWWWWGK"
     "LWLLLLLLLLLLLLGK"
@@ -199,7 +199,7 @@ constexpr auto arrowRight = picture<16, 16>(
     "LGGGGGGGGGGGGGGK"
     "KKKKKKKKKKKKKKKK");
 
-constexpr auto smallUp = picture<12, 8>(
+constexpr auto PICTURE_SMALL_UP = picture<12, 8>(
     "WWWWWWWWWWWK"
     "WllllllllllK"
     "WllllKgllllK"
@@ -209,7 +209,7 @@ constexpr auto smallUp = picture<12, 8>(
     "WllllllllllK"
     "gggggggggggK");
 
-constexpr auto smallUpPressed = picture<12, 8>(
+constexpr auto PICTURE_SMALL_UP_PRESSED = picture<12, 8>(
     "KKKKKKKKKKKK"
     "KllllllllllW"
     "KllllllllllW"
@@ -219,7 +219,7 @@ constexpr auto smallUpPressed = picture<12, 8>(
     "KllllllllllW"
     "KWWWWWWWWWWW");
 
-constexpr auto smallDown = picture<12, 8>(
+constexpr auto PICTURE_SMALL_DOWN = picture<12, 8>(
     "WWWWWWWWWWWK"
     "WllllllllllK"
     "WllllllllllK"
@@ -229,7 +229,7 @@ constexpr auto smallDown = picture<12, 8>(
     "WllllllllllK"
     "gggggggggggK");
 
-constexpr auto smallDownPressed = picture<12, 8>(
+constexpr auto PICTURE_SMALL_DOWN_PRESSED = picture<12, 8>(
     "KKKKKKKKKKKK"
     "KllllllllllW"
     "KllllllllllW"
@@ -239,7 +239,7 @@ constexpr auto smallDownPressed = picture<12, 8>(
     "KlllllKllllW"
     "KWWWWWWWWWWW");
 
-constexpr auto checkboxOffDisabled = picture<13, 13>(
+constexpr auto PICTURE_CHECKBOX_OFF_DISABLED = picture<13, 13>(
     "GGGGGGGGGGGGW"
     "GDDDDDDDDDDLW"
     "GDLLLLLLLLLLW"
@@ -254,7 +254,7 @@ constexpr auto checkboxOffDisabled = picture<13, 13>(
     "GLLLLLLLLLLLW"
     "WWWWWWWWWWWWW");
 
-constexpr auto checkboxOnDisabled = picture<13, 13>(
+constexpr auto PICTURE_CHECKBOX_ON_DISABLED = picture<13, 13>(
     "GGGGGGGGGGGGW"
     "GDDDDDDDDDDLW"
     "GDLLLLLLLLLLW"
@@ -269,7 +269,7 @@ constexpr auto checkboxOnDisabled = picture<13, 13>(
     "GLLLLLLLLLLLW"
     "WWWWWWWWWWWWW");
 
-constexpr auto radioOffDisabled = picture<14, 14>(
+constexpr auto PICTURE_RADIO_OFF_DISABLED = picture<14, 14>(
     "LLLLLLLLLLLLLL"
     "LLLLLGGGGLLLLL"
     "LLLGGDDDDGGLLL"
@@ -285,7 +285,7 @@ constexpr auto radioOffDisabled = picture<14, 14>(
     "LLLLLWWWWLLLLL"
     "LLLLLLLLLLLLLL");
 
-constexpr auto radioOnDisabled = picture<14, 14>(
+constexpr auto PICTURE_RADIO_ON_DISABLED = picture<14, 14>(
     "LLLLLLLLLLLLLL"
     "LLLLLGGGGLLLLL"
     "LLLGGDDDDGGLLL"
@@ -301,7 +301,7 @@ constexpr auto radioOnDisabled = picture<14, 14>(
     "LLLLLWWWWLLLLL"
     "LLLLLLLLLLLLLL");
 
-constexpr auto smallUpDisabled = picture<12, 8>(
+constexpr auto PICTURE_SMALL_UP_DISABLED = picture<12, 8>(
     "WWWWWWWWWWWK"
     "WllllllllllK"
     "WllllglllllK"
@@ -311,7 +311,7 @@ constexpr auto smallUpDisabled = picture<12, 8>(
     "WllllllllllK"
     "gggggggggggK");
 
-constexpr auto smallDownDisabled = picture<12, 8>(
+constexpr auto PICTURE_SMALL_DOWN_DISABLED = picture<12, 8>(
     "WWWWWWWWWWWK"
     "WllllllllllK"
     "WllllllllllK"
@@ -321,7 +321,7 @@ constexpr auto smallDownDisabled = picture<12, 8>(
     "WlllllWllllK"
     "gggggggggggK");
 
-constexpr auto downButton = picture<11, 17>(
+constexpr auto PICTURE_DOWN_BUTTON = picture<11, 17>(
     "llllllllllK"
     "lWWWWnWWWgK"
     "lWlllllllgK"
@@ -340,7 +340,7 @@ constexpr auto downButton = picture<11, 17>(
     "lgggggggggK"
     "KKKKKKKKKKK");
 
-constexpr auto downButtonPressed = picture<11, 17>(
+constexpr auto PICTURE_DOWN_BUTTON_PRESSED = picture<11, 17>(
     "ggggggggggg"
     "glllllllllg"
     "glllllllllg"
@@ -359,7 +359,7 @@ constexpr auto downButtonPressed = picture<11, 17>(
     "glllllllllg"
     "ggggggggggg");
 
-constexpr auto downButtonDisabled = picture<11, 17>(
+constexpr auto PICTURE_DOWN_BUTTON_DISABLED = picture<11, 17>(
     "llllllllllK"
     "lWWWWnWWWgK"
     "lWlllllllgK"
@@ -382,14 +382,18 @@ constexpr auto downButtonDisabled = picture<11, 17>(
 } // namespace
 
 // clang-format off
-const StandardBitmap standardBitmaps[BITMAP_COUNT] = {
-    checkboxOff.values,         checkboxOn.values,          radioOff.values,
-    radioOn.values,             arrowUp.values,             arrowDown.values,
-    arrowLeft.values,           arrowRight.values,          smallUp.values,
-    smallUpPressed.values,      smallDown.values,           smallDownPressed.values,
-    checkboxOffDisabled.values, checkboxOnDisabled.values,  radioOffDisabled.values,
-    radioOnDisabled.values,     smallUpDisabled.values,     smallDownDisabled.values,
-    downButton.values,          downButtonPressed.values,   downButtonDisabled.values,
+const StandardBitmap STANDARD_BITMAPS[BITMAP_COUNT] = {
+    PICTURE_CHECKBOX_OFF.values,          PICTURE_CHECKBOX_ON.values,
+    PICTURE_RADIO_OFF.values,             PICTURE_RADIO_ON.values,
+    PICTURE_ARROW_UP.values,              PICTURE_ARROW_DOWN.values,
+    PICTURE_ARROW_LEFT.values,            PICTURE_ARROW_RIGHT.values,
+    PICTURE_SMALL_UP.values,              PICTURE_SMALL_UP_PRESSED.values,
+    PICTURE_SMALL_DOWN.values,            PICTURE_SMALL_DOWN_PRESSED.values,
+    PICTURE_CHECKBOX_OFF_DISABLED.values, PICTURE_CHECKBOX_ON_DISABLED.values,
+    PICTURE_RADIO_OFF_DISABLED.values,    PICTURE_RADIO_ON_DISABLED.values,
+    PICTURE_SMALL_UP_DISABLED.values,     PICTURE_SMALL_DOWN_DISABLED.values,
+    PICTURE_DOWN_BUTTON.values,           PICTURE_DOWN_BUTTON_PRESSED.values,
+    PICTURE_DOWN_BUTTON_DISABLED.values,
 };
 // clang-format on
 

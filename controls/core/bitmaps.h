@@ -29,7 +29,7 @@ constexpr int BITMAP_COUNT = 21;
 using StandardBitmap = const int*;
 
 // The built-in images indexed by bitmap id.
-extern const StandardBitmap standardBitmaps[BITMAP_COUNT];
+extern const StandardBitmap STANDARD_BITMAPS[BITMAP_COUNT];
 
 // An image converted to RGB bytes in the same row order, ready for glDrawPixels.
 struct Bitmap {

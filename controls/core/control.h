@@ -3,6 +3,7 @@
 
 #include "controls/core/control_node.h"
 #include "controls/core/current_window.h"
+#include "controls/core/drawing.h"
 
 #include <cstdint>
 
@@ -43,16 +44,6 @@ using ControlCallback = void (*)(int userId);
 
 // Copies text into a MAX_TEXT field: at most 299 bytes, always NUL-terminated.
 void copyText(char* field, const char* text);
-
-// Width in pixels of text in a GLUT bitmap font, and drawing it at the raster position.
-int bitmapTextWidth(void* font, const char* text);
-void drawBitmapText(void* font, const char* text);
-
-// The rectangle with corners (left, top) and (right, bottom) in the current coordinates: its
-// outline as a line loop, or its inside as a quad. The corners go top-left, top-right,
-// bottom-right, bottom-left.
-void outlineRectangle(int left, int top, int right, int bottom);
-void fillRectangle(int left, int top, int right, int bottom);
 
 // A node in the control tree of one ControlWindow. Owns its children. Coordinates are window
 // pixels, origin top-left, y downwards; a control draws in its own coordinates (origin at its

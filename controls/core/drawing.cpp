@@ -1,7 +1,9 @@
-// controls/core/drawing.cpp - text in GLUT bitmap fonts, captions, the raised frame, the
-// standard images, and drawing one control or a whole subtree into a control window.
-#include "controls/core/control.h"
+// controls/core/drawing.cpp - text in GLUT bitmap fonts, captions, rectangles and the focus
+// frame, the raised frame, the standard images, and drawing one control or a whole subtree
+// into a control window.
+#include "controls/core/drawing.h"
 
+#include "controls/core/control.h"
 #include "controls/core/immediate_drawing.h"
 #include "controls/windows/control_window.h"
 
@@ -80,6 +82,33 @@ void fillRectangle(int left, int top, int right, int bottom) {
     glVertex2i(right, bottom);
     glVertex2i(left, bottom);
     glEnd();
+}
+
+void dottedRectangle(int left, int top, int right, int bottom) {
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x5555);
+    glColor3f(0, 0, 0);
+    outlineRectangle(left, top, right, bottom);
+    glDisable(GL_LINE_STIPPLE);
+}
+
+void drawFocusFrame(const Control& control, int textOffset) {
+    if (control.window == nullptr || control.hidden != 0)
+        return;
+    const CurrentWindow current = control.selectWindow();
+    const int left = textOffset - 3;
+    const int right = textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 4;
+    const int bottom = control.height + 1;
+    if (control.active != 0) {
+        dottedRectangle(left, 0, right, bottom);
+    } else {
+        control.applyBackgroundColour();
+        outlineRectangle(left, 0, right, bottom);
+    }
+}
+
+int labelledBoxWidth(const Control& control, int textOffset) {
+    return textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 6;
 }
 
 void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {

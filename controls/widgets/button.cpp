@@ -74,13 +74,8 @@ void Button::drawFace(int pressed) {
         textY = 14;
     }
     drawName(textX, textY);
-    if (active != 0) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(1, 0x5555);
-        glColor3f(0.0f, 0.0f, 0.0f);
-        outlineRectangle(3, 3, w - 3, h - 3);
-        glDisable(GL_LINE_STIPPLE);
-    }
+    if (active != 0)
+        dottedRectangle(3, 3, w - 3, h - 3);
 }
 
 void Button::showPressed() {

@@ -1,5 +1,4 @@
-// controls/widgets/checkbox.cpp - the check box, its creation, and the focus frame it shares
-// with the radio button.
+// controls/widgets/checkbox.cpp - the check box and its creation.
 #include "controls/widgets/checkbox.h"
 
 #include "controls/core/bitmaps.h"
@@ -8,8 +7,6 @@
 
 #include <cstdio>
 #include <new>
-
-#include <GL/gl.h>
 
 namespace {
 
@@ -78,29 +75,6 @@ void Checkbox::showCheckState() {
     const ImmediateDrawing drawing(*this);
     window->drawBitmap(boxImage(intValue, enabled), 0, 0);
     drawFocusFrame(*this, textOffset);
-}
-
-void drawFocusFrame(const Control& control, int textOffset) {
-    if (control.window == nullptr || control.hidden != 0)
-        return;
-    const CurrentWindow current = control.selectWindow();
-    int textWidth = bitmapTextWidth(control.window->defaultFont, control.name);
-    int x0 = textOffset - 3;
-    int x1 = textOffset + textWidth + 4;
-    int bottom = control.height + 1;
-    if (control.active != 0) {
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(1, 0x5555);
-        glColor3f(0.0f, 0.0f, 0.0f);
-    } else {
-        control.applyBackgroundColour();
-    }
-    outlineRectangle(x0, 0, x1, bottom);
-    glDisable(GL_LINE_STIPPLE);
-}
-
-int labelledBoxWidth(const Control& control, int textOffset) {
-    return textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 6;
 }
 
 Checkbox* ControlWindow::addCheckbox(Control* parent, const char* label, int* variable, int userId,

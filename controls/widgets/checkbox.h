@@ -22,11 +22,3 @@ public:
 
     int32_t textOffset = 18;
 };
-
-// The dotted frame around the label of a check box or radio button while it has the focus;
-// without the focus it is drawn in the background colour, which wipes an earlier frame.
-// Drawn in the control's own coordinates.
-void drawFocusFrame(const Control& control, int textOffset);
-
-// The width of a check box or radio button in its window: text offset, label, 6 pixels.
-int labelledBoxWidth(const Control& control, int textOffset);

@@ -3,7 +3,6 @@
 
 #include "controls/core/bitmaps.h"
 #include "controls/core/immediate_drawing.h"
-#include "controls/widgets/checkbox.h"
 #include "controls/windows/control_window.h"
 
 #include <cstdio>

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Turns a colour byte into the 0-1 range of glClearColor: 1 / 255.
+constexpr float PER_COLOUR_LEVEL = 0.00392156862745098f;
+
 // glutPostRedisplay acts on the current window, which is therefore id only meanwhile.
 void postRedisplayOf(int id) {
     const CurrentWindow current(id);
@@ -32,7 +35,7 @@ void initialiseDrawingState() {
 
 ControlWindow::ControlWindow() {
     for (int id = 0; id < BITMAP_COUNT; ++id)
-        bitmaps[id].loadStandard(standardBitmaps[id]);
+        bitmaps[id].loadStandard(STANDARD_BITMAPS[id]);
     serial = windowManager.windowCounter++;
     defaultFont = GLUT_BITMAP_HELVETICA_12;
 
@@ -90,9 +93,8 @@ void ControlWindow::display() {
         closeWindow();
         return;
     }
-    const float scale = 0.00392156862745098f;
-    glClearColor(backgroundColour[0] * scale, backgroundColour[1] * scale,
-                 backgroundColour[2] * scale, 1);
+    glClearColor(backgroundColour[0] * PER_COLOUR_LEVEL, backgroundColour[1] * PER_COLOUR_LEVEL,
+                 backgroundColour[2] * PER_COLOUR_LEVEL, 1);
     glClear(GL_COLOR_BUFFER_BIT);
 
     const int w = glutGet(GLUT_WINDOW_WIDTH);
