@@ -1,15 +1,25 @@
-// bench/format_bench.cpp - the load time of each format against the native one, on the same
-// cloud: the native file is read once, written as LAS (point format 3), binary PLY, binary PCD
-// and xyz text next to it, and each file is loaded BENCH_RUNS times through the programs'
-// loading code. Prints one line per format: median seconds, MB/s of file, and the ratio to
-// the native load.
+// bench/format_bench.cpp - the load of each format against the native one, on the same cloud:
+// the native file is read once, written as LAS (point format 3), binary PLY, binary PCD and xyz
+// text next to it, and each file is loaded RUNS times, the formats interleaved, each load in a
+// process of its own so that its peak resident memory is its own. A load is timed twice, in two
+// processes: the reader alone on the mapped file (what the format costs), and the programs'
+// whole loading code (reader, colours, box). Prints one line per format with medians: reader
+// seconds, GB/s of file and per core used, the whole load's seconds, peak RSS against the
+// records' own size, and the time per byte against the native reader's.
 //
 //   format-bench NATIVE_FILE SCRATCH_FOLDER [RUNS]
+//   format-bench write NATIVE_FILE SCRATCH_FOLDER   (the files, by a child)
+//   format-bench read|load FILE                     (one load, by a child)
 #include "io/cloud_load.h"
 #include "io/cloud_writer.h"
+#include "io/formats.h"
+#include "io/mapped_file.h"
 #include "io/point_cloud.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -82,41 +93,26 @@ bool writeXyz(const PointCloud& cloud, FILE* out) {
     return !std::ferror(out);
 }
 
-double loadSeconds(const std::string& path, int32_t* count) {
-    const auto start = std::chrono::steady_clock::now();
-    PointCloud cloud;
-    loadCloudOrExit(path.c_str(), cloud);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    *count = cloud.count;
-    releasePoints(cloud.points);
-    return seconds;
-}
+struct Entry {
+    const char* name;
+    std::string path;
+    bool (*write)(const PointCloud&, FILE*);
+};
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: format-bench NATIVE_FILE SCRATCH_FOLDER [RUNS]\n");
-        return 1;
-    }
-    const std::string native = argv[1], folder = argv[2];
-    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    PointCloud cloud;
-    loadCloudOrExit(native.c_str(), cloud);
-
-    struct Entry {
-        const char* name;
-        std::string path;
-        bool (*write)(const PointCloud&, FILE*);
-    } entries[] = {
+std::vector<Entry> entries(const std::string& native, const std::string& folder) {
+    return {
         {"native", native, nullptr},
         {"LAS 1.2 format 3", folder + "/bench.las", writeLas},
         {"PLY binary", folder + "/bench.ply", writeBinaryPly},
         {"PCD binary", folder + "/bench.pcd", writePcd},
         {"xyz text", folder + "/bench.xyz", writeXyz},
     };
-    for (Entry& entry : entries) {
+}
+
+int writeFiles(const std::string& native, const std::string& folder) {
+    PointCloud cloud;
+    loadCloudOrExit(native.c_str(), cloud);
+    for (Entry& entry : entries(native, folder)) {
         if (!entry.write)
             continue;
         struct stat status;
@@ -129,23 +125,142 @@ int main(int argc, char** argv) {
         }
     }
     releasePoints(cloud.points);
+    return 0;
+}
 
-    double nativeSeconds = 0.0;
-    for (const Entry& entry : entries) {
-        std::vector<double> times;
-        int32_t count = 0;
-        for (int run = 0; run < runs; ++run)
-            times.push_back(loadSeconds(entry.path, &count));
-        std::sort(times.begin(), times.end());
-        const double median = times[times.size() / 2];
-        if (!entry.write)
-            nativeSeconds = median;
-        struct stat status;
-        stat(entry.path.c_str(), &status);
-        const double megabytes = static_cast<double>(status.st_size) / 1e6;
-        std::printf("  %-17s %9d points %8.1f MB %7.3f s %7.0f MB/s  %5.2fx the native time\n",
-                    entry.name, static_cast<int>(count), megabytes, median, megabytes / median,
-                    median / nativeSeconds);
+int threadsUsed() {
+    return static_cast<int>(std::max(1u, std::min(2u, std::thread::hardware_concurrency())));
+}
+
+// One load in this process: "seconds count peak-KiB". read: the reader on the mapped file with
+// the threads the loading code gives it; load: the whole loading code.
+int loadOnce(bool readerOnly, const char* path) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    int64_t count = 0;
+    if (readerOnly) {
+        MappedFile file;
+        if (file.open(path) != MappedFile::Opened::Mapped)
+            return 1;
+        const FormatEntry* entry =
+            pickFormat(path, file.data(), std::min<size_t>(file.size(), 4096), true);
+        if (!entry)
+            return 1;
+        ReadRequest request;
+        request.path = path;
+        request.bytes = file.data();
+        request.size = file.size();
+        request.threads = threadsUsed();
+        ReadResult result = entry->read(request);
+        count = result.count;
+        releasePoints(result.points);
+    } else {
+        PointCloud cloud;
+        loadCloudOrExit(path, cloud);
+        count = cloud.count;
+        releasePoints(cloud.points);
     }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.4f %lld %ld\n", seconds, static_cast<long long>(count), usage.ru_maxrss);
+    return 0;
+}
+
+// Runs this program with the arguments in a child and gives back its one line of output.
+bool inChild(const char* self, std::vector<std::string> arguments, std::string& line) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        close(pipeEnds[0]);
+        std::vector<char*> argv{const_cast<char*>(self)};
+        for (std::string& argument : arguments)
+            argv.push_back(&argument[0]);
+        argv.push_back(nullptr);
+        execv("/proc/self/exe", argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    line.clear();
+    char buffer[256];
+    ssize_t got;
+    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+        line.append(buffer, static_cast<size_t>(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "write") == 0)
+        return writeFiles(argv[2], argv[3]);
+    if (argc == 3 && (std::strcmp(argv[1], "read") == 0 || std::strcmp(argv[1], "load") == 0))
+        return loadOnce(argv[1][0] == 'r', argv[2]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: format-bench NATIVE_FILE SCRATCH_FOLDER [RUNS]\n");
+        return 1;
+    }
+    const std::string native = argv[1], folder = argv[2];
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    // This process stays small, so that its children's peaks are their own.
+    std::string line;
+    if (!inChild(argv[0], {"write", native, folder}, line))
+        return 1;
+
+    const std::vector<Entry> list = entries(native, folder);
+    struct Figures {
+        std::vector<double> read, load, peak;
+        long long count = 0;
+    };
+    std::vector<Figures> figures(list.size());
+    for (int run = 0; run < runs; ++run)
+        for (size_t i = 0; i < list.size(); ++i)
+            for (const char* mode : {"read", "load"}) {
+                if (!inChild(argv[0], {mode, list[i].path}, line)) {
+                    std::fprintf(stderr, "format-bench: cannot load %s\n", list[i].path.c_str());
+                    return 1;
+                }
+                double seconds = 0.0;
+                long long count = 0;
+                long peak = 0;
+                std::sscanf(line.c_str(), "%lf %lld %ld", &seconds, &count, &peak);
+                (mode[0] == 'r' ? figures[i].read : figures[i].load).push_back(seconds);
+                if (mode[0] == 'l')
+                    figures[i].peak.push_back(static_cast<double>(peak) / 1024.0);
+                figures[i].count = count;
+            }
+
+    const int threads = threadsUsed();
+    std::printf("  %-17s %9s %8s %8s %6s %9s %8s %9s %9s %8s\n", "format", "points", "file_MB",
+                "read_s", "GB/s", "GB/s/core", "load_s", "peak_MB", "points_MB", "s/B_vs_native");
+    double nativePerByte = 0.0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        struct stat status;
+        stat(list[i].path.c_str(), &status);
+        const double bytes = static_cast<double>(status.st_size);
+        const double read = median(figures[i].read), load = median(figures[i].load);
+        if (i == 0)
+            nativePerByte = read / bytes;
+        const double pointsMegabytes =
+            static_cast<double>(figures[i].count) * sizeof(PointRecord) / (1024.0 * 1024.0);
+        std::printf("  %-17s %9lld %8.1f %8.3f %6.2f %9.2f %8.3f %9.1f %9.1f %8.2fx\n",
+                    list[i].name, figures[i].count, bytes / 1e6, read, bytes / read / 1e9,
+                    bytes / read / 1e9 / threads, load, median(figures[i].peak), pointsMegabytes,
+                    read / bytes / nativePerByte);
+    }
+    std::printf("  (%d runs, medians; %d threads per reader; peak RSS of the whole load, the "
+                "mapped file's pages included)\n",
+                runs, threads);
     return 0;
 }

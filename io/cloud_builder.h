@@ -1,9 +1,12 @@
 // io/cloud_builder.h - points added one at a time by the text readers (and the PLY and PCD
-// readers' slower paths), stored as floats against a shift, non-finite positions dropped.
+// readers' slower paths), stored as floats against a shift, non-finite positions dropped; and
+// what the decoders that fill records in place share.
 #pragma once
 
 #include "io/read_result.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 // Grows the records as points arrive (exactly once when the count is known up front), holds
@@ -39,3 +42,28 @@ private:
     bool started_ = false;
     double shift_[3] = {0.0, 0.0, 0.0};
 };
+
+// --- Records filled in place ---
+
+// Asks for huge pages under records about to be filled: a 5 M point cloud is otherwise 30 000
+// faults of small pages, each zeroed and mapped on its own. Only a hint.
+void adviseHugePages(PointRecord* points, int64_t count);
+
+// The box of the stored positions, gathered while they are decoded so that settling the shift
+// needs no pass of its own.
+struct StoredBox {
+    float low[3] = {INFINITY, INFINITY, INFINITY};
+    float high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    // In settleShift's order of comparison, so that ties of 0 and -0 go the same way.
+    void add(const PointRecord& p) {
+        low[0] = std::min(low[0], p.x), high[0] = std::max(high[0], p.x);
+        low[1] = std::min(low[1], p.y), high[1] = std::max(high[1], p.y);
+        low[2] = std::min(low[2], p.z), high[2] = std::max(high[2], p.z);
+    }
+    void join(const StoredBox& other);
+};
+
+// settleShift for result's records whose box is known: the same shift and the same moved
+// points, the move (if any) split over the threads.
+void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
+                        int threads);

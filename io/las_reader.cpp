@@ -3,10 +3,12 @@
 #include "io/las_reader.h"
 
 #include "io/byte_order.h"
+#include "io/cloud_builder.h"
 #include "io/parallel.h"
 #include "io/shift.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -21,10 +23,6 @@ constexpr size_t kMinimumHeader = 227;
 bool startsWithLasf(const unsigned char* head, size_t size) {
     return size >= 4 && head[0] == 'L' && head[1] == 'A' && head[2] == 'S' && head[3] == 'F';
 }
-
-struct PartLimits {
-    uint16_t colourMax = 0;
-};
 
 } // namespace
 
@@ -125,6 +123,7 @@ ReadResult readLas(const ReadRequest& request) {
         result.status = ReadStatus::CannotAllocate;
         return result;
     }
+    adviseHugePages(result.points, count);
     if (request.headerAccepted)
         request.headerAccepted();
     if (static_cast<uint64_t>(count) < layout.declared)
@@ -148,11 +147,28 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
 
     const size_t stride = layout.recordLength;
     const int rgb = layout.rgbOffset;
-    PartLimits limits[8];
+    // Colours that never exceed 255 are 8-bit values in the 16-bit fields. A 16-bit file shows
+    // a larger value within its first records, so the look ahead is short but for 8-bit files.
+    std::atomic<bool> wide{false};
+    if (rgb >= 0)
+        runInParts(count, threads, [&](int64_t begin, int64_t end, int) {
+            for (int64_t i = begin; i < end; ++i) {
+                const unsigned char* record = records + static_cast<size_t>(i) * stride + rgb;
+                if (std::max({loadLittle<uint16_t>(record), loadLittle<uint16_t>(record + 2),
+                              loadLittle<uint16_t>(record + 4)}) > 255) {
+                    wide.store(true, std::memory_order_relaxed);
+                    return;
+                }
+                if ((i & 4095) == 0 && wide.load(std::memory_order_relaxed))
+                    return;
+            }
+        });
+    const float scale = wide.load() ? 1.0f / 65535.0f : 1.0f / 255.0f;
+    StoredBox boxes[8];
     PointRecord* points = result.points;
-    runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        uint16_t colourMax = 0;
+    const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
         const double sx = layout.scale[0], sy = layout.scale[1], sz = layout.scale[2];
+        StoredBox box;
         for (int64_t i = begin; i < end; ++i) {
             const unsigned char* record = records + static_cast<size_t>(i) * stride;
             PointRecord& p = points[i];
@@ -160,34 +176,20 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
             p.y = static_cast<float>(loadLittle<int32_t>(record + 4) * sy + offset[1]);
             p.z = static_cast<float>(loadLittle<int32_t>(record + 8) * sz + offset[2]);
             if (rgb >= 0) {
-                const uint16_t r = loadLittle<uint16_t>(record + rgb);
-                const uint16_t g = loadLittle<uint16_t>(record + rgb + 2);
-                const uint16_t b = loadLittle<uint16_t>(record + rgb + 4);
-                colourMax = std::max({colourMax, r, g, b});
-                p.r = r, p.g = g, p.b = b;
+                p.r = loadLittle<uint16_t>(record + rgb) * scale;
+                p.g = loadLittle<uint16_t>(record + rgb + 2) * scale;
+                p.b = loadLittle<uint16_t>(record + rgb + 4) * scale;
             } else {
                 p.r = p.g = p.b = loadLittle<uint16_t>(record + 12);
             }
+            box.add(p);
         }
-        limits[part].colourMax = colourMax;
+        boxes[part] = box;
     });
     result.count = count;
-    if (rgb >= 0) {
-        // Colours that never exceed 255 are 8-bit values in the 16-bit fields.
-        uint16_t colourMax = 0;
-        for (const PartLimits& limit : limits)
-            colourMax = std::max(colourMax, limit.colourMax);
-        const float scale = colourMax <= 255 ? 1.0f / 255.0f : 1.0f / 65535.0f;
-        runInParts(count, threads, [&](int64_t begin, int64_t end, int) {
-            for (int64_t i = begin; i < end; ++i) {
-                points[i].r *= scale;
-                points[i].g *= scale;
-                points[i].b *= scale;
-            }
-        });
-        result.colour = ColourKind::Rgb;
-    } else {
-        result.colour = ColourKind::Intensity;
-    }
-    settleShift(result, shift);
+    result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
+    StoredBox box;
+    for (int part = 0; part < parts; ++part)
+        box.join(boxes[part]);
+    settleShiftOverBox(result, shift, box, threads);
 }

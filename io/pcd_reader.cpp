@@ -1,9 +1,11 @@
-// io/pcd_reader.cpp - the PCD header, then the points: row by row for ascii and binary, field
-// by field after LZF for binary_compressed.
+// io/pcd_reader.cpp - the PCD header, then the points: line by line for ascii; for binary
+// (rows) and binary_compressed (columns after LZF) decoded in place, split over the threads.
 #include "io/pcd_reader.h"
 
 #include "io/byte_order.h"
 #include "io/cloud_builder.h"
+#include "io/parallel.h"
+#include "io/shift.h"
 #include "io/text_scan.h"
 
 #include <lzf.h>
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -199,6 +202,174 @@ bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
     return true;
 }
 
+namespace {
+
+// --- Ascii body ---
+
+// Line by line into a builder; a field with COUNT n spans n values, its first is what counts.
+void readAscii(const ReadRequest& request, const PcdLayout& layout, const Fields& fields,
+               ReadResult& result) {
+    const char* p = reinterpret_cast<const char*>(request.bytes + layout.bodyOffset);
+    const char* end = reinterpret_cast<const char*>(request.bytes + request.size);
+    CloudBuilder builder;
+    if (!builder.reserve(static_cast<int64_t>(
+            std::min<uint64_t>(layout.points, static_cast<uint64_t>(end - p) / 6 + 1)))) {
+        result.status = ReadStatus::CannotAllocate;
+        return;
+    }
+    if (request.headerAccepted)
+        request.headerAccepted();
+    std::vector<size_t> first(layout.fields.size());
+    size_t perPoint = 0;
+    for (size_t f = 0; f < layout.fields.size(); ++f) {
+        first[f] = perPoint;
+        perPoint += layout.fields[f].count;
+    }
+    std::vector<double> values(perPoint);
+    uint64_t read = 0;
+    while (read < layout.points && p < end) {
+        bool clean;
+        const char* lineStart = p;
+        const int got = scanLine(p, end, values.data(), static_cast<int>(perPoint), &clean);
+        p = nextLine(p, end);
+        if (got == 0 && clean && skipSeparators(lineStart, end) == p)
+            continue; // a blank line
+        if (got < static_cast<int>(perPoint))
+            break;
+        PointRecord colour{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+        if (fields.colour >= 0) {
+            // A packed colour written as a float keeps its bits through the decimal text.
+            const double value = values[first[fields.colour]];
+            uint32_t word;
+            if (layout.fields[fields.colour].type == 'F') {
+                const float packed = static_cast<float>(value);
+                std::memcpy(&word, &packed, sizeof word);
+            } else {
+                word = value >= 0.0 && value < 4294967296.0 ? static_cast<uint32_t>(value) : 0;
+            }
+            unpack(word, colour);
+        } else if (fields.intensity >= 0) {
+            colour.r = colour.g = colour.b = static_cast<float>(values[first[fields.intensity]]);
+        }
+        if (!builder.add(values[first[fields.position[0]]], values[first[fields.position[1]]],
+                         values[first[fields.position[2]]], colour.r, colour.g, colour.b)) {
+            result.status = ReadStatus::CannotAllocate;
+            return;
+        }
+        ++read;
+    }
+    builder.finish(result);
+    if (read < layout.points)
+        result.message = "point " + std::to_string(read + 1) + " is missing or malformed";
+}
+
+// --- Binary and compressed bodies ---
+
+struct FieldPlaces {
+    std::vector<const unsigned char*> base;
+    std::vector<size_t> step;
+};
+
+// What one part of the points found.
+struct PartFound {
+    int64_t dropped = 0;
+    StoredBox box;
+};
+
+// Decodes points [begin, end) into their own places; a point with a non-finite position is
+// marked by a NaN x, which no kept point can have, for the pass that closes the gaps.
+// FloatXyz: x, y and z are 4-byte floats, loaded without the dispatch of valueOf.
+template <bool FloatXyz>
+PartFound decodePoints(const PcdLayout& layout, const Fields& fields, const FieldPlaces& places,
+                       int64_t begin, int64_t end, const double shift[3], PointRecord* points) {
+    const unsigned char* base[3];
+    size_t step[3];
+    for (int a = 0; a < 3; ++a) {
+        base[a] = places.base[fields.position[a]];
+        step[a] = places.step[fields.position[a]];
+    }
+    const int colourField = fields.colour >= 0 ? fields.colour : fields.intensity;
+    const unsigned char* colourBase = colourField >= 0 ? places.base[colourField] : nullptr;
+    const size_t colourStep = colourField >= 0 ? places.step[colourField] : 0;
+    const PcdField* intensity = fields.intensity >= 0 ? &layout.fields[fields.intensity] : nullptr;
+    PartFound found;
+    for (int64_t i = begin; i < end; ++i) {
+        const size_t at = static_cast<size_t>(i);
+        double xyz[3];
+        for (int a = 0; a < 3; ++a)
+            xyz[a] = FloatXyz ? loadLittle<float>(base[a] + at * step[a])
+                              : valueOf(base[a] + at * step[a], layout.fields[fields.position[a]]);
+        PointRecord& p = points[i];
+        if (fields.colour >= 0) {
+            // The packed word's bits, whatever the field's type says.
+            unpack(loadLittle<uint32_t>(colourBase + at * colourStep), p);
+        } else if (intensity) {
+            p.r = p.g = p.b = static_cast<float>(valueOf(colourBase + at * colourStep, *intensity));
+        } else {
+            p.r = p.g = p.b = 1.0f;
+        }
+        p.x = static_cast<float>(xyz[0] - shift[0]);
+        p.y = static_cast<float>(xyz[1] - shift[1]);
+        p.z = static_cast<float>(xyz[2] - shift[2]);
+        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+            p.x = NAN;
+            ++found.dropped;
+        }
+        found.box.add(p);
+    }
+    return found;
+}
+
+// Fills result.points (allocated for count) from the places, split over the threads: stored
+// against the shift of the first point with a finite position, the others' gaps closed.
+void decodeInPlace(const PcdLayout& layout, const Fields& fields, const FieldPlaces& places,
+                   int64_t count, int threads, ReadResult& result) {
+    bool floatXyz = true;
+    for (int a = 0; a < 3; ++a) {
+        const PcdField& field = layout.fields[fields.position[a]];
+        floatXyz &= field.type == 'F' && field.size == 4;
+    }
+    double shift[3] = {0.0, 0.0, 0.0};
+    for (int64_t i = 0; i < count; ++i) {
+        double xyz[3];
+        for (int a = 0; a < 3; ++a)
+            xyz[a] = valueOf(places.base[fields.position[a]] +
+                                 static_cast<size_t>(i) * places.step[fields.position[a]],
+                             layout.fields[fields.position[a]]);
+        if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) {
+            provisionalShift(xyz, shift);
+            break;
+        }
+    }
+    PartFound inPart[8];
+    PointRecord* points = result.points;
+    const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
+        inPart[part] = floatXyz
+                           ? decodePoints<true>(layout, fields, places, begin, end, shift, points)
+                           : decodePoints<false>(layout, fields, places, begin, end, shift, points);
+    });
+    PartFound found;
+    for (int part = 0; part < parts; ++part) {
+        found.dropped += inPart[part].dropped;
+        found.box.join(inPart[part].box);
+    }
+    int64_t kept = count;
+    if (found.dropped) {
+        kept = 0;
+        for (int64_t i = 0; i < count; ++i)
+            if (!std::isnan(points[i].x))
+                points[kept++] = points[i];
+    }
+    result.count = kept;
+    result.dropped = count - kept;
+    if (found.dropped)
+        settleShift(result, shift);
+    else
+        settleShiftOverBox(result, shift, found.box, threads);
+}
+
+} // namespace
+
 ReadResult readPcd(const ReadRequest& request) {
     ReadResult result;
     PcdLayout layout;
@@ -222,133 +393,67 @@ ReadResult readPcd(const ReadRequest& request) {
 
     const unsigned char* body = request.bytes + layout.bodyOffset;
     const size_t bodySize = request.size - layout.bodyOffset;
-    CloudBuilder builder;
-    const uint64_t room = layout.data == PcdLayout::Data::Ascii
-                              ? bodySize / 6 + 1
-                              : (layout.pointBytes ? bodySize / layout.pointBytes + 1 : 1);
-    if (!builder.reserve(static_cast<int64_t>(std::min<uint64_t>(
-            layout.points, layout.data == PcdLayout::Data::Compressed
-                               ? UINT32_MAX / std::max<size_t>(layout.pointBytes, 1)
-                               : room)))) {
+    if (layout.data == PcdLayout::Data::Ascii) {
+        readAscii(request, layout, fields, result);
+        return result;
+    }
+    // The points of a compressed block are all there once it decompresses.
+    uint64_t count = layout.points;
+    if (layout.data == PcdLayout::Data::Binary) {
+        count = std::min<uint64_t>(count, bodySize / layout.pointBytes);
+    } else if (bodySize < 8) {
+        return refuse("the compressed block is missing");
+    } else if (layout.points > UINT32_MAX / layout.pointBytes ||
+               loadLittle<uint32_t>(body) > bodySize - 8 ||
+               loadLittle<uint32_t>(body + 4) != layout.points * layout.pointBytes) {
+        return refuse("the compressed block's sizes do not match the header");
+    }
+    result.points = allocatePoints(static_cast<int64_t>(count));
+    if (!result.points) {
         result.status = ReadStatus::CannotAllocate;
         return result;
     }
+    adviseHugePages(result.points, static_cast<int64_t>(count));
     if (request.headerAccepted)
         request.headerAccepted();
 
-    // Adds the point whose fields are found through `at`: at(field) gives its first value.
-    auto addPoint = [&](auto at) {
-        double xyz[3];
-        for (int a = 0; a < 3; ++a)
-            xyz[a] = at(fields.position[a]);
-        PointRecord colour{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
-        if (fields.colour >= 0) {
-            const double value = at(fields.colour);
-            uint32_t word;
-            if (layout.fields[fields.colour].type == 'F') {
-                const float packed = static_cast<float>(value);
-                std::memcpy(&word, &packed, sizeof word);
-            } else {
-                word = value >= 0.0 && value < 4294967296.0 ? static_cast<uint32_t>(value) : 0;
-            }
-            unpack(word, colour);
-        } else if (fields.intensity >= 0) {
-            colour.r = colour.g = colour.b = static_cast<float>(at(fields.intensity));
-        }
-        return builder.add(xyz[0], xyz[1], xyz[2], colour.r, colour.g, colour.b);
-    };
-    // A packed colour read as a float value loses nothing: the float keeps its bits.
-    uint64_t read = 0;
-    bool ok = true;
+    // Field f of point i lies at base[f] + i * step[f]: rows for binary, columns (every
+    // point's value of a field, then the next field) after LZF.
+    FieldPlaces places;
+    std::unique_ptr<unsigned char[]> columns;
     if (layout.data == PcdLayout::Data::Binary) {
-        const uint64_t available = layout.pointBytes ? bodySize / layout.pointBytes : 0;
-        const uint64_t count = std::min<uint64_t>(layout.points, available);
-        for (; read < count && ok; ++read) {
-            const unsigned char* point = body + read * layout.pointBytes;
-            ok = addPoint([&](int f) {
-                const PcdField& field = layout.fields[f];
-                if (f == fields.colour && field.type == 'F') {
-                    float packed;
-                    std::memcpy(&packed, point + field.offset, sizeof packed);
-                    return static_cast<double>(packed);
-                }
-                return valueOf(point + field.offset, field);
-            });
+        for (const PcdField& field : layout.fields) {
+            places.base.push_back(body + field.offset);
+            places.step.push_back(layout.pointBytes);
         }
-    } else if (layout.data == PcdLayout::Data::Compressed) {
-        if (bodySize < 8)
-            return refuse("the compressed block is missing");
+    } else {
         const uint32_t compressed = loadLittle<uint32_t>(body);
-        const uint32_t uncompressed = loadLittle<uint32_t>(body + 4);
-        const uint64_t needed = layout.points * layout.pointBytes;
-        if (layout.pointBytes == 0 || layout.points > UINT32_MAX / layout.pointBytes ||
-            compressed > bodySize - 8 || uncompressed != needed)
-            return refuse("the compressed block's sizes do not match the header");
-        unsigned char* columns = new (std::nothrow) unsigned char[needed ? needed : 1];
+        const size_t needed = static_cast<size_t>(layout.points * layout.pointBytes);
+        columns.reset(new (std::nothrow) unsigned char[needed ? needed : 1]);
         if (!columns) {
+            releasePoints(result.points);
+            result.points = nullptr;
             result.status = ReadStatus::CannotAllocate;
             return result;
         }
-        const unsigned got =
-            needed ? lzf_decompress(body + 8, compressed, columns, static_cast<unsigned>(needed))
-                   : 0;
+        const unsigned got = needed ? lzf_decompress(body + 8, compressed, columns.get(),
+                                                     static_cast<unsigned>(needed))
+                                    : 0;
         if (got != needed) {
-            delete[] columns;
+            releasePoints(result.points);
+            result.points = nullptr;
             return refuse("the compressed block does not decompress");
         }
-        // Column-wise: every point's value of a field, then the next field.
-        std::vector<size_t> fieldStart(layout.fields.size());
         size_t at = 0;
-        for (size_t f = 0; f < layout.fields.size(); ++f) {
-            fieldStart[f] = at;
-            at += layout.points * layout.fields[f].size * layout.fields[f].count;
-        }
-        for (; read < layout.points && ok; ++read) {
-            ok = addPoint([&](int f) {
-                const PcdField& field = layout.fields[f];
-                const unsigned char* value =
-                    columns + fieldStart[f] + read * field.size * field.count;
-                if (f == fields.colour && field.type == 'F') {
-                    float packed;
-                    std::memcpy(&packed, value, sizeof packed);
-                    return static_cast<double>(packed);
-                }
-                return valueOf(value, field);
-            });
-        }
-        delete[] columns;
-    } else {
-        const char* p = reinterpret_cast<const char*>(body);
-        const char* end = reinterpret_cast<const char*>(request.bytes + request.size);
-        // Values per point: a field with COUNT n spans n of them; its first is what counts.
-        std::vector<size_t> first(layout.fields.size());
-        size_t perPoint = 0;
-        for (size_t f = 0; f < layout.fields.size(); ++f) {
-            first[f] = perPoint;
-            perPoint += layout.fields[f].count;
-        }
-        std::vector<double> values(perPoint);
-        for (; read < layout.points && ok && p < end;) {
-            bool clean;
-            const char* lineStart = p;
-            const int got = scanLine(p, end, values.data(), static_cast<int>(perPoint), &clean);
-            p = nextLine(p, end);
-            if (got == 0 && clean && skipSeparators(lineStart, end) == p)
-                continue; // a blank line
-            if (got < static_cast<int>(perPoint))
-                break;
-            ok = addPoint([&](int f) { return values[first[f]]; });
-            ++read;
+        for (const PcdField& field : layout.fields) {
+            const size_t step = static_cast<size_t>(field.size) * field.count;
+            places.base.push_back(columns.get() + at);
+            places.step.push_back(step);
+            at += layout.points * step;
         }
     }
-    if (!ok) {
-        result.status = ReadStatus::CannotAllocate;
-        return result;
-    }
-    builder.finish(result);
-    if (read < layout.points)
-        result.message = layout.data == PcdLayout::Data::Ascii
-                             ? "point " + std::to_string(read + 1) + " is missing or malformed"
-                             : "the file ends after " + std::to_string(read) + " points";
+    decodeInPlace(layout, fields, places, static_cast<int64_t>(count), request.threads, result);
+    if (count < layout.points)
+        result.message = "the file ends after " + std::to_string(count) + " points";
     return result;
 }

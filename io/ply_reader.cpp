@@ -211,6 +211,173 @@ size_t fixedSize(const PlyElement& element) {
     return size;
 }
 
+// What one part of the fixed-stride vertices found.
+struct PartFound {
+    int64_t dropped = 0;
+    StoredBox box;
+};
+
+// Decodes vertices [begin, end) of the fixed stride: xyz(record, double[3]) reads a position,
+// rgb(record, float[3]) a colour. Templated on both so that the common layouts compile to a
+// loop without a dispatch per property.
+template <class Xyz, class Rgb>
+PartFound decodeVertices(const unsigned char* body, size_t stride, int64_t begin, int64_t end,
+                         const double shift[3], PointRecord* points, Xyz xyz, Rgb rgb) {
+    PartFound found;
+    for (int64_t i = begin; i < end; ++i) {
+        const unsigned char* record = body + static_cast<size_t>(i) * stride;
+        double position[3];
+        float colour[3];
+        xyz(record, position);
+        rgb(record, colour);
+        PointRecord& point = points[i];
+        point = {static_cast<float>(position[0] - shift[0]),
+                 static_cast<float>(position[1] - shift[1]),
+                 static_cast<float>(position[2] - shift[2]),
+                 colour[0],
+                 colour[1],
+                 colour[2]};
+        found.box.add(point);
+        found.dropped += !std::isfinite(position[0]) || !std::isfinite(position[1]) ||
+                         !std::isfinite(position[2]);
+    }
+    return found;
+}
+
+// The vertices' fields, resolved once: offsets within a record and types.
+struct FixedLayout {
+    size_t position[3], colour[3];
+    PlyType positionType[3], colourType[3];
+    bool coloured;
+
+    bool all(const PlyType types[3], PlyType type) const {
+        return types[0] == type && types[1] == type && types[2] == type;
+    }
+};
+
+// Any fixed layout, each value through valueAt and the colour through colourFrom.
+template <bool Big>
+PartFound decodeGeneral(const FixedLayout& fixed, const VertexFields& fields,
+                        const unsigned char* body, size_t stride, int64_t begin, int64_t end,
+                        const double shift[3], PointRecord* points) {
+    return decodeVertices(
+        body, stride, begin, end, shift, points,
+        [&fixed](const unsigned char* record, double xyz[3]) {
+            for (int a = 0; a < 3; ++a)
+                xyz[a] = valueAt<Big>(record + fixed.position[a], fixed.positionType[a]);
+        },
+        [&fixed, &fields](const unsigned char* record, float rgb[3]) {
+            double values[3] = {0.0, 0.0, 0.0};
+            if (fixed.coloured)
+                for (int c = 0; c < 3; ++c)
+                    values[c] = valueAt<Big>(record + fixed.colour[c], fixed.colourType[c]);
+            PointRecord colourOnly{};
+            colourFrom(fields, values, colourOnly);
+            rgb[0] = colourOnly.r, rgb[1] = colourOnly.g, rgb[2] = colourOnly.b;
+        });
+}
+
+// Picks the loop for the layout: float or double positions with uchar colours or none, as
+// writers most often lay them out, get their own; anything else reads through valueAt.
+template <bool Big>
+PartFound decodeFixed(const FixedLayout& fixed, const VertexFields& fields,
+                      const unsigned char* body, size_t stride, int64_t begin, int64_t end,
+                      const double shift[3], PointRecord* points) {
+    auto load = [](const unsigned char* p, auto zero) {
+        using T = decltype(zero);
+        return Big ? loadBig<T>(p) : loadLittle<T>(p);
+    };
+    auto positions = [&](auto zero) {
+        return [&fixed, load, zero](const unsigned char* record, double xyz[3]) {
+            for (int a = 0; a < 3; ++a)
+                xyz[a] = load(record + fixed.position[a], zero);
+        };
+    };
+    auto bytes = [&fixed, &fields](const unsigned char* record, float rgb[3]) {
+        for (int c = 0; c < 3; ++c)
+            rgb[c] = static_cast<float>(record[fixed.colour[c]]) * fields.colourScale[c];
+    };
+    auto white = [](const unsigned char*, float rgb[3]) { rgb[0] = rgb[1] = rgb[2] = 1.0f; };
+    const bool rgbBytes =
+        fields.kind == VertexFields::Colour::Rgb && fixed.all(fixed.colourType, PlyType::Uint8);
+    const bool plain = fields.kind == VertexFields::Colour::None;
+    for (PlyType type : {PlyType::Float32, PlyType::Float64}) {
+        if (!fixed.all(fixed.positionType, type) || !(rgbBytes || plain))
+            continue;
+        if (type == PlyType::Float32)
+            return rgbBytes ? decodeVertices(body, stride, begin, end, shift, points,
+                                             positions(float()), bytes)
+                            : decodeVertices(body, stride, begin, end, shift, points,
+                                             positions(float()), white);
+        return rgbBytes ? decodeVertices(body, stride, begin, end, shift, points,
+                                         positions(double()), bytes)
+                        : decodeVertices(body, stride, begin, end, shift, points,
+                                         positions(double()), white);
+    }
+    return decodeGeneral<Big>(fixed, fields, body, stride, begin, end, shift, points);
+}
+
+template <bool Big>
+void readFixed(const ReadRequest& request, const PlyElement& vertex, const VertexFields& fields,
+               const unsigned char* p, const unsigned char* end, ReadResult& result) {
+    const size_t stride = fixedSize(vertex);
+    std::vector<size_t> offsets(vertex.properties.size());
+    recordSize<Big>(vertex, p, p + stride, offsets.data());
+    const uint64_t available = stride ? static_cast<uint64_t>(end - p) / stride : 0;
+    const int64_t count = static_cast<int64_t>(std::min<uint64_t>(vertex.count, available));
+    result.points = allocatePoints(count);
+    if (!result.points) {
+        result.status = ReadStatus::CannotAllocate;
+        return;
+    }
+    adviseHugePages(result.points, count);
+    if (request.headerAccepted)
+        request.headerAccepted();
+    FixedLayout fixed;
+    fixed.coloured = fields.kind != VertexFields::Colour::None;
+    for (int i = 0; i < 3; ++i) {
+        fixed.position[i] = offsets[fields.position[i]];
+        fixed.positionType[i] = vertex.properties[fields.position[i]].type;
+        fixed.colour[i] = fixed.coloured ? offsets[fields.colour[i]] : 0;
+        fixed.colourType[i] =
+            fixed.coloured ? vertex.properties[fields.colour[i]].type : PlyType::Uint8;
+    }
+    double shift[3] = {0.0, 0.0, 0.0};
+    if (count > 0) {
+        double first[3];
+        for (int i = 0; i < 3; ++i)
+            first[i] = valueAt<Big>(p + fixed.position[i], fixed.positionType[i]);
+        provisionalShift(first, shift);
+    }
+    PartFound inPart[8];
+    PointRecord* points = result.points;
+    const int parts =
+        runInParts(count, request.threads, [&](int64_t begin, int64_t last, int part) {
+            inPart[part] = decodeFixed<Big>(fixed, fields, p, stride, begin, last, shift, points);
+        });
+    PartFound found;
+    for (int i = 0; i < parts; ++i) {
+        found.dropped += inPart[i].dropped;
+        found.box.join(inPart[i].box);
+    }
+    int64_t kept = count;
+    if (found.dropped) {
+        kept = 0;
+        for (int64_t i = 0; i < count; ++i)
+            if (std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
+                std::isfinite(points[i].z))
+                points[kept++] = points[i];
+    }
+    result.count = kept;
+    result.dropped = count - kept;
+    if (found.dropped)
+        settleShift(result, shift);
+    else
+        settleShiftOverBox(result, shift, found.box, request.threads);
+    if (static_cast<uint64_t>(count) < vertex.count)
+        result.message = "the file ends after " + std::to_string(count) + " vertices";
+}
+
 template <bool Big>
 void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vertexIndex,
                 ReadResult& result) {
@@ -239,71 +406,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
     std::vector<size_t> offsets(vertex.properties.size());
 
     if (!hasLists(vertex)) {
-        const size_t stride = fixedSize(vertex);
-        recordSize<Big>(vertex, p, p + stride, offsets.data());
-        const uint64_t available = stride ? static_cast<uint64_t>(end - p) / stride : 0;
-        const int64_t count = static_cast<int64_t>(std::min<uint64_t>(vertex.count, available));
-        result.points = allocatePoints(count);
-        if (!result.points) {
-            result.status = ReadStatus::CannotAllocate;
-            return;
-        }
-        if (request.headerAccepted)
-            request.headerAccepted();
-        size_t position[3], colour[3];
-        PlyType positionType[3], colourType[3];
-        for (int i = 0; i < 3; ++i) {
-            position[i] = offsets[fields.position[i]];
-            positionType[i] = vertex.properties[fields.position[i]].type;
-            colour[i] = coloured ? offsets[fields.colour[i]] : 0;
-            colourType[i] = coloured ? vertex.properties[fields.colour[i]].type : PlyType::Uint8;
-        }
-        double shift[3] = {0.0, 0.0, 0.0};
-        if (count > 0) {
-            double first[3];
-            for (int i = 0; i < 3; ++i)
-                first[i] = valueAt<Big>(p + position[i], positionType[i]);
-            provisionalShift(first, shift);
-        }
-        int64_t droppedInPart[8] = {};
-        PointRecord* points = result.points;
-        const int parts =
-            runInParts(count, request.threads, [&](int64_t begin, int64_t last, int part) {
-                int64_t dropped = 0;
-                for (int64_t i = begin; i < last; ++i) {
-                    const unsigned char* record = p + static_cast<size_t>(i) * stride;
-                    PointRecord& point = points[i];
-                    double xyz[3], rgb[3] = {0.0, 0.0, 0.0};
-                    for (int a = 0; a < 3; ++a)
-                        xyz[a] = valueAt<Big>(record + position[a], positionType[a]);
-                    if (coloured)
-                        for (int c = 0; c < 3; ++c)
-                            rgb[c] = valueAt<Big>(record + colour[c], colourType[c]);
-                    point.x = static_cast<float>(xyz[0] - shift[0]);
-                    point.y = static_cast<float>(xyz[1] - shift[1]);
-                    point.z = static_cast<float>(xyz[2] - shift[2]);
-                    colourFrom(fields, rgb, point);
-                    dropped +=
-                        !std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2]);
-                }
-                droppedInPart[part] = dropped;
-            });
-        int64_t dropped = 0;
-        for (int i = 0; i < parts; ++i)
-            dropped += droppedInPart[i];
-        int64_t kept = count;
-        if (dropped) {
-            kept = 0;
-            for (int64_t i = 0; i < count; ++i)
-                if (std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
-                    std::isfinite(points[i].z))
-                    points[kept++] = points[i];
-        }
-        result.count = kept;
-        result.dropped = count - kept;
-        settleShift(result, shift);
-        if (static_cast<uint64_t>(count) < vertex.count)
-            result.message = "the file ends after " + std::to_string(count) + " vertices";
+        readFixed<Big>(request, vertex, fields, p, end, result);
         return;
     }
 
