@@ -43,25 +43,33 @@ public:
 
     uint32_t symbol(SymbolModel& m) {
         const uint32_t l = length_ >> 15;
-        const uint32_t target = value_ / l;
-        const uint32_t* cum = m.cum.data();
-        // The largest s with cum[s] <= target; cum[0] is 0.
-        uint32_t lo = 0, hi = m.symbols;
-        while (hi - lo > 1) {
-            const uint32_t mid = (lo + hi) >> 1;
-            if (cum[mid] <= target)
-                lo = mid;
-            else
-                hi = mid;
+        const uint32_t* cum = m.cum;
+        uint32_t s, x, y;
+        if (m.tableSize != 0) {
+            s = m.find(value_ / l);
+            x = cum[s] * l;
+            y = s + 1 < m.symbols ? cum[s + 1] * l : length_;
+        } else {
+            // Few symbols: halving on the products costs less than the division.
+            uint32_t hi = m.symbols;
+            s = x = 0;
+            y = length_;
+            while (hi - s > 1) {
+                const uint32_t mid = (s + hi) >> 1;
+                const uint32_t z = cum[mid] * l;
+                const bool up = z <= value_;
+                s = up ? mid : s;
+                x = up ? z : x;
+                hi = up ? hi : mid;
+                y = up ? y : z;
+            }
         }
-        const uint32_t x = cum[lo] * l;
-        const uint32_t y = lo + 1 < m.symbols ? cum[lo + 1] * l : length_;
         value_ -= x;
         length_ = y - x;
         if (length_ < (1u << 24))
             renormalise();
-        m.count(lo);
-        return lo;
+        m.count(s);
+        return s;
     }
 
     // 1 <= b <= 32 raw bits.
@@ -89,7 +97,19 @@ private:
         ++missing_;
         return 0;
     }
+    // Called with length_ < 2^24: shifts in the one to three bytes that bring it back up, all
+    // at once while four bytes remain, which saves a loop whose count the CPU can't guess.
     void renormalise() {
+        if (end_ - next_ >= 4) {
+            const uint32_t bytes = uint32_t(__builtin_clz(length_ | 1)) >> 3;
+            const uint32_t shift = bytes << 3;
+            const uint32_t ahead = (uint32_t(next_[0]) << 24) | (uint32_t(next_[1]) << 16) |
+                                   (uint32_t(next_[2]) << 8) | uint32_t(next_[3]);
+            value_ = (value_ << shift) | (ahead >> (32 - shift));
+            length_ <<= shift;
+            next_ += bytes;
+            return;
+        }
         do {
             value_ = (value_ << 8) | nextByte();
             length_ <<= 8;

@@ -27,8 +27,22 @@ public:
 };
 
 // A model over 2..2048 symbols: counts and their cumulative distribution on a 15-bit scale.
+// Models of more than kTableMin symbols also keep a lookup table over that scale, so that
+// finding a symbol takes a look-up and a step or two instead of a search of all of them.
+// A fresh model reads the distribution and table every fresh model of its size shares, and
+// makes its own at its first update: chunks start hundreds of models, most used a few times.
 class SymbolModel {
 public:
+    static constexpr uint32_t kTableMin = 16;
+    static constexpr uint32_t kMaxSymbols = 2048;
+
+    SymbolModel() = default;
+    // cum and table may point into the model's own storage.
+    SymbolModel(const SymbolModel&) = delete;
+    SymbolModel& operator=(const SymbolModel&) = delete;
+    SymbolModel(SymbolModel&&) = default;
+    SymbolModel& operator=(SymbolModel&&) = default;
+
     void init(uint32_t symbols);
     // Called once per coded symbol.
     void count(uint32_t symbol) {
@@ -38,12 +52,42 @@ public:
     }
     void update();
 
+    // The largest s with cum[s] <= target (any target: those past the scale give the last).
+    uint32_t find(uint32_t target) const {
+        uint32_t t = target >> tableShift;
+        if (t > tableSize)
+            t = tableSize;
+        uint32_t lo = table[t], hi = table[t + 1] + 1u;
+        while (hi - lo > 2) {
+            const uint32_t mid = (lo + hi) >> 1;
+            if (cum[mid] <= target)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        // One or two candidates left, as most often: cum[hi] > target (the sentinel past the
+        // last symbol included), so one comparison settles it without a branch.
+        return lo + (cum[lo + 1] <= target ? 1u : 0u);
+    }
+
     uint32_t symbols = 0;
     std::vector<uint32_t> counts;
-    std::vector<uint32_t> cum; // cum[s]: scaled sum of the counts below s; cum[0] = 0
+    // cum[s]: scaled sum of the counts below s; cum[0] = 0, and cum[symbols] is a sentinel
+    // above every target.
+    const uint32_t* cum = nullptr;
     uint32_t total = 0;
     uint32_t updateCycle = 0;
     uint32_t symbolsUntilUpdate = 0;
+    // With tableSize != 0, table[j] for j = 0..tableSize + 1 is the largest s with
+    // cum[s] <= j << tableShift, so the symbol of a target lies in [table[j], table[j + 1]]
+    // for j = target >> tableShift.
+    const uint16_t* table = nullptr;
+    uint32_t tableShift = 0;
+    uint32_t tableSize = 0;
+
+private:
+    std::vector<uint32_t> ownCum_;
+    std::vector<uint16_t> ownTable_;
 };
 
 // A family of symbol models made on first use: a chunk may touch a few of hundreds of
