@@ -66,8 +66,7 @@ public:
         }
         value_ -= x;
         length_ = y - x;
-        if (length_ < (1u << 24))
-            renormalise();
+        normalise();
         m.count(s);
         return s;
     }
@@ -96,6 +95,21 @@ private:
             return *next_++;
         ++missing_;
         return 0;
+    }
+    // Shifts in as many bytes as bring length_ to 2^24 or more, none if it is, without a branch
+    // on how many while four bytes remain.
+    void normalise() {
+        if (end_ - next_ >= 4) {
+            const uint32_t bytes = uint32_t(__builtin_clz(length_ | 1)) >> 3;
+            const uint32_t shift = bytes << 3;
+            const uint64_t ahead = (uint64_t(next_[0]) << 24) | (uint64_t(next_[1]) << 16) |
+                                   (uint64_t(next_[2]) << 8) | uint64_t(next_[3]);
+            value_ = uint32_t(((uint64_t(value_) << 32) | ahead) >> (32 - shift));
+            length_ <<= shift;
+            next_ += bytes;
+        } else if (length_ < (1u << 24)) {
+            renormalise();
+        }
     }
     // Called with length_ < 2^24: shifts in the one to three bytes that bring it back up, all
     // at once while four bytes remain, which saves a loop whose count the CPU can't guess.

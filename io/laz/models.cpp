@@ -1,6 +1,7 @@
 // io/laz/models.cpp - initialisation and update rules of the adaptive models.
 #include "io/laz/models.h"
 
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -33,8 +34,7 @@ void distribute(const uint32_t* counts, uint32_t symbols, uint32_t scale, uint32
     // table[j] counts the symbols k >= 1 with cum[k] <= j << shift: each adds one from the
     // first such j on, tallied here and summed below, without a branch on the data.
     const uint32_t round = (1u << shift) - 1;
-    for (uint32_t j = 0; j <= tableSize + 1; ++j)
-        table[j] = 0;
+    std::memset(table, 0, (tableSize + 2) * sizeof *table);
     cum[0] = 0;
     sum = counts[0];
     for (uint32_t k = 1; k < symbols; ++k) {
