@@ -2,8 +2,6 @@
 // recursive enable and disable of a control.
 #include "controls/core/control.h"
 
-#include "controls/windows/control_window.h"
-
 #include <cstdio>
 #include <cstring>
 
@@ -37,7 +35,7 @@ Control::~Control() {
 void Control::setName(const char* newName) {
     copyText(name, newName);
     if (window != nullptr)
-        window->refresh();
+        host()->refresh();
 }
 
 int Control::mouseDown(int, int) {
@@ -76,8 +74,8 @@ void Control::disable() {
     if (window == nullptr)
         return;
     // The focus goes first, so the redraw below already shows the control without it.
-    if (window->activeControl == this)
-        window->clearActiveControl();
+    if (host()->focusedControl() == this)
+        host()->clearActiveControl();
     redraw();
     for (Control* child = firstChildControl(); child != nullptr;
          child = child->nextSiblingControl())

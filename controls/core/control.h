@@ -1,12 +1,14 @@
 // controls/core/control.h - base class of every control of the toolkit.
 #pragma once
 
+#include "controls/core/control_host.h"
 #include "controls/core/control_node.h"
 #include "controls/core/current_window.h"
 #include "controls/core/drawing.h"
 
 #include <cstdint>
 
+// Only named, for the window field: the core uses a control's window as a ControlHost.
 class ControlWindow;
 
 // Text fields of controls and windows are inline arrays of this many bytes.
@@ -125,6 +127,9 @@ public:
     void redraw();
     void drawSubtree();
 
+    // The window as the core sees it; nullptr until the control is attached to one.
+    ControlHost* host() const { return window.host(); }
+
     // --- Tree links as controls ---
     Control* parentControl() const { return static_cast<Control*>(parent); }
     Control* firstChildControl() const { return static_cast<Control*>(firstChild); }
@@ -154,7 +159,7 @@ public:
     float floatArray[MAX_FLOAT_ARRAY] = {};
     char name[MAX_TEXT] = {};
     char text[MAX_TEXT] = {};
-    ControlWindow* window = nullptr;
+    WindowLink<ControlWindow> window;
     void* font = nullptr;
     int32_t liveKind = LIVE_NONE;
     int32_t liveInitialised = 0;

@@ -14,6 +14,11 @@ CurrentWindow::CurrentWindow(CurrentWindow&& other) noexcept : previous_(other.p
     other.previous_ = 0;
 }
 
+void postRedisplayOf(int window) {
+    const CurrentWindow current(window);
+    glutPostRedisplay();
+}
+
 // glutSetWindow returns at once for the window that is current already.
 CurrentWindow::~CurrentWindow() {
     if (previous_ > 0)

@@ -19,3 +19,6 @@ public:
 private:
     int previous_;
 };
+
+// glutPostRedisplay for a window (id > 0) that need not be current: it is current meanwhile.
+void postRedisplayOf(int window);

@@ -3,11 +3,23 @@
 // into a control window.
 #include "controls/core/drawing.h"
 
+#include "controls/core/bitmaps.h"
 #include "controls/core/control.h"
 #include "controls/core/immediate_drawing.h"
-#include "controls/windows/control_window.h"
 
 #include <GL/glut.h>
+
+namespace {
+
+// Selects the front buffer and returns the draw buffer it replaced.
+int useFrontBuffer() {
+    GLint saved = GL_FRONT;
+    glGetIntegerv(GL_DRAW_BUFFER, &saved);
+    glDrawBuffer(GL_FRONT);
+    return saved;
+}
+
+} // namespace
 
 // --- Text ---
 
@@ -27,7 +39,7 @@ void* Control::currentFont() const {
     if (font != nullptr)
         return font;
     if (window != nullptr)
-        return window->defaultFont;
+        return host()->textFont();
     return GLUT_BITMAP_HELVETICA_12;
 }
 
@@ -41,8 +53,7 @@ void Control::drawText(const char* s) const {
 
 void Control::applyBackgroundColour() const {
     if (window != nullptr)
-        glColor3ub(window->backgroundColour[0], window->backgroundColour[1],
-                   window->backgroundColour[2]);
+        glColor3ubv(host()->background());
 }
 
 void Control::drawName(int left, int baseline) const {
@@ -97,7 +108,7 @@ void drawFocusFrame(const Control& control, int textOffset) {
         return;
     const CurrentWindow current = control.selectWindow();
     const int left = textOffset - 3;
-    const int right = textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 4;
+    const int right = textOffset + bitmapTextWidth(control.host()->textFont(), control.name) + 4;
     const int bottom = control.height + 1;
     if (control.active != 0) {
         dottedRectangle(left, 0, right, bottom);
@@ -108,13 +119,13 @@ void drawFocusFrame(const Control& control, int textOffset) {
 }
 
 int labelledBoxWidth(const Control& control, int textOffset) {
-    return textOffset + bitmapTextWidth(control.window->defaultFont, control.name) + 6;
+    return textOffset + bitmapTextWidth(control.host()->textFont(), control.name) + 6;
 }
 
-void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {
+void drawRaisedBox(const unsigned char* background, int left, int top, int w, int h) {
     const int right = left + w;
     const int bottom = top + h;
-    glColor3ub(backgroundColour[0], backgroundColour[1], backgroundColour[2]);
+    glColor3ubv(background);
     outlineRectangle(left + 1, top + 1, right - 1, bottom - 1);
     glColor3f(1, 1, 1);
     glBegin(GL_LINE_STRIP);
@@ -136,8 +147,7 @@ void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {
     glEnd();
 }
 
-void ControlWindow::drawBitmap(int id, int left, int top) {
-    const Bitmap& image = bitmaps[id];
+void drawBitmap(const Bitmap& image, int left, int top) {
     if (image.bytes == nullptr)
         return;
     // The control's origin is the centre of its top-left pixel, so pixel corners lie half a
@@ -154,14 +164,13 @@ void ControlWindow::drawBitmap(int id, int left, int top) {
 // --- Drawing a control ---
 
 CurrentWindow Control::selectWindow() const {
-    CurrentWindow current(window->windowId);
+    CurrentWindow current(host()->glutWindow());
     glDrawBuffer(GL_FRONT);
     return current;
 }
 
 ImmediateDrawing::ImmediateDrawing(const Control& control)
-    : control_(control), window_(control.selectWindow()),
-      savedBuffer_(control.window->useFrontBuffer()) {
+    : window_(control.selectWindow()), savedBuffer_(useFrontBuffer()) {
     // The modelview matrix left by the last display pass puts the control at its window
     // position.
     glMatrixMode(GL_MODELVIEW);
@@ -172,7 +181,9 @@ ImmediateDrawing::ImmediateDrawing(const Control& control)
 // The window goes back last, when window_ is destroyed after this body.
 ImmediateDrawing::~ImmediateDrawing() {
     glPopMatrix();
-    control_.window->restoreDrawBuffer(savedBuffer_);
+    glDrawBuffer(static_cast<GLenum>(savedBuffer_));
+    // Single-buffered drawing may sit in the driver's queue until something flushes it.
+    glFlush();
 }
 
 void Control::redraw() {

@@ -18,7 +18,6 @@ public:
     ~ImmediateDrawing();
 
 private:
-    const Control& control_;
     CurrentWindow window_;
     int savedBuffer_;
 };

@@ -2,8 +2,6 @@
 // variable, the value operations built on it, and the application callback.
 #include "controls/core/control.h"
 
-#include "controls/windows/control_window.h"
-
 namespace {
 
 // floatArraySize is application-set; never copy past either array.
@@ -39,7 +37,7 @@ void Control::syncToLive(int redisplay) {
             break;
     }
     if (redisplay != 0 && window != nullptr)
-        window->postMainRedisplay();
+        host()->postMainRedisplay();
 }
 
 void Control::syncFromLive() {
@@ -68,7 +66,7 @@ void Control::syncFromLive() {
 
 void Control::runCallback() {
     // GLUT never hands out id 0, so only positive ids name a main window.
-    const CurrentWindow current(window != nullptr ? window->mainWindowId : 0);
+    const CurrentWindow current(window != nullptr ? host()->mainWindow() : 0);
     if (callback != nullptr)
         callback(userId);
 }

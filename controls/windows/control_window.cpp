@@ -14,12 +14,6 @@ namespace {
 // Turns a colour byte into the 0-1 range of glClearColor: 1 / 255.
 constexpr float PER_COLOUR_LEVEL = 0.00392156862745098f;
 
-// glutPostRedisplay acts on the current window, which is therefore id only meanwhile.
-void postRedisplayOf(int id) {
-    const CurrentWindow current(id);
-    glutPostRedisplay();
-}
-
 // The GL state every control window draws with: flat 2-D colour into the front buffer.
 void initialiseDrawingState() {
     glDisable(GL_DEPTH_TEST);
@@ -182,28 +176,19 @@ void ControlWindow::setMainWindow(int id) {
     mainWindowId = id;
 }
 
-void ControlWindow::postMainRedisplay() {
-    if (mainWindowId > 0)
-        postRedisplayOf(mainWindowId);
-}
-
-// --- Front-buffer drawing ---
-
-int ControlWindow::useFrontBuffer() {
-    GLint saved = GL_FRONT;
-    glGetIntegerv(GL_DRAW_BUFFER, &saved);
-    glDrawBuffer(GL_FRONT);
-    return saved;
-}
-
-void ControlWindow::restoreDrawBuffer(int saved) {
-    glDrawBuffer(static_cast<GLenum>(saved));
-    flush();
-}
+// --- Drawing shared by the controls ---
 
 // Single-buffered drawing may sit in the driver's queue until something flushes it.
 void ControlWindow::flush() {
     glFlush();
+}
+
+void ControlWindow::drawRaisedBox(int left, int top, int w, int h) {
+    ::drawRaisedBox(backgroundColour, left, top, w, h);
+}
+
+void ControlWindow::drawBitmap(int id, int left, int top) {
+    ::drawBitmap(bitmaps[id], left, top);
 }
 
 // --- Closing ---

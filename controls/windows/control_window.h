@@ -3,6 +3,7 @@
 
 #include "controls/core/bitmaps.h"
 #include "controls/core/control.h"
+#include "controls/core/control_host.h"
 #include "controls/core/control_node.h"
 
 class Panel;
@@ -21,11 +22,12 @@ constexpr int WINDOW_DOCK_RIGHT = 32;
 
 // A single-buffered GLUT window that owns a root Panel and, through it, every control. It
 // keeps itself exactly as large as its packed content and draws into its front buffer.
-// Made and destroyed only by the WindowManager, which owns it.
-class ControlWindow : public ControlNode {
+// Made and destroyed only by the WindowManager, which owns it. Its controls see it as their
+// ControlHost.
+class ControlWindow : public ControlNode, public ControlHost {
 public:
     ControlWindow();
-    ~ControlWindow();
+    ~ControlWindow() override;
     ControlWindow(const ControlWindow&) = delete;
     ControlWindow& operator=(const ControlWindow&) = delete;
 
@@ -45,25 +47,25 @@ public:
     // docked edge (never narrower than packed), and positions the subwindow in its parent.
     void stretchToHost();
     void placeSubwindow();
-    void refresh();
+    void refresh() override;
 
     // --- Main window ---
     void setMainWindow(int id);
-    void postMainRedisplay();
 
     // --- Drawing shared by the controls ---
-    // Drawing outside the display pass (a control changing its look at once) is bracketed,
-    // with this window current, by useFrontBuffer and restoreDrawBuffer (see
-    // ImmediateDrawing). useFrontBuffer selects GL_FRONT and returns the draw buffer it
-    // replaced.
-    // restoreDrawBuffer puts that buffer back and calls glFlush, so single-buffered drawing
-    // reaches the screen before the event loop resumes; call it (or flush()) last.
-    int useFrontBuffer();
-    void restoreDrawBuffer(int saved);
     // glFlush in this window's context; the window must be current.
     void flush();
+    // The primitives of controls/core/drawing.h in this window's background colour, and with
+    // its copy of the standard image id.
     void drawRaisedBox(int x, int y, int w, int h);
     void drawBitmap(int id, int x, int y);
+
+    // --- The fields below as the controls read them ---
+    int glutWindow() const override { return windowId; }
+    int mainWindow() const override { return mainWindowId; }
+    void* textFont() const override { return defaultFont; }
+    const unsigned char* background() const override { return backgroundColour; }
+    Control* focusedControl() const override { return activeControl; }
 
     // --- Closing ---
     // Asks for the window to be closed at its next display.
@@ -92,7 +94,7 @@ public:
     void visibilityEvent(int state);
     Control* findControlAt(int x, int y) const;
     void setActiveControl(Control* control, int cause);
-    void clearActiveControl();
+    void clearActiveControl() override;
     Control* nextControl(Control* from) const;
     Control* previousControl(Control* from) const;
 
