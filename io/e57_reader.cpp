@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -14,7 +15,8 @@ namespace {
 // colour is marked invalid) show grey from their intensity, or white.
 class BuilderSink : public E57PointSink {
 public:
-    BuilderSink(CloudBuilder& builder, size_t fileSize) : builder_(builder), fileSize_(fileSize) {}
+    BuilderSink(CloudBuilder& builder, const ReadRequest& request)
+        : builder_(builder), fileSize_(request.size), progress_(request.progress) {}
     bool failed = false;
 
     // Room for the scan up front, within what the file's size makes believable (a real record
@@ -34,9 +36,22 @@ public:
         failed |= !builder_.add(xyz[0], xyz[1], xyz[2], c[0], c[1], c[2]);
     }
 
+    // The share of the work done stands for the share of the file read: the binary sections
+    // make up nearly all of it.
+    void progress(double done) override {
+        if (!progress_)
+            return;
+        ReadProgress p;
+        p.bytesTotal = int64_t(std::min<size_t>(fileSize_, INT64_MAX));
+        p.bytesRead = std::min(p.bytesTotal, int64_t(done * double(p.bytesTotal)));
+        p.pointsRead = builder_.count();
+        progress_(p);
+    }
+
 private:
     CloudBuilder& builder_;
     size_t fileSize_;
+    const std::function<void(const ReadProgress&)>& progress_;
 };
 
 } // namespace
@@ -48,7 +63,7 @@ bool hasE57Signature(const unsigned char* head, size_t size) {
 ReadResult readE57(const ReadRequest& request) {
     ReadResult result;
     CloudBuilder builder;
-    BuilderSink sink(builder, request.size);
+    BuilderSink sink(builder, request);
     const E57Decoded d = decodeE57(request.bytes, request.size, sink);
     if (!d.readable) {
         result.status = ReadStatus::Refused;

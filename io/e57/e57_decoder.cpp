@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -44,9 +45,14 @@ std::string scanLabel(size_t index, const ScanLayout& scan) {
     return label;
 }
 
+// Records decoded between two reports of progress.
+constexpr uint64_t kProgressRecords = 1 << 14;
+
 // Decodes the records of one scan whose streams are in; returns how many were decoded.
+// decodedSoFar hears now and then how many of the n records it will decode are done.
 uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E57PointSink& sink,
-                       E57Decoded& result) {
+                       E57Decoded& result,
+                       const std::function<void(uint64_t done, uint64_t n)>& decodedSoFar) {
     const FieldRoles& r = scan.roles;
     auto reader = [&](int leaf) {
         return leaf < 0 ? FieldReader()
@@ -88,6 +94,8 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
     const bool greyMeaningful = wantIntensity && intensityHighest > intensityLowest;
 
     for (uint64_t i = 0; i < n; ++i) {
+        if (i % kProgressRecords == 0 && i != 0)
+            decodedSoFar(i, n);
         if (r.invalidState >= 0 && invalidState.value(i) != 0) {
             ++result.invalid;
             continue;
@@ -159,9 +167,19 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
     result.readable = true;
     result.scans = layout.scans.size();
     result.recordCount = layout.recordCount;
+    // Progress counts records: those of the scans behind, plus the share of the current one.
+    const double allRecords = double(layout.recordCount);
+    double behind = 0;
+    auto report = [&](double within) {
+        if (allRecords > 0)
+            sink.progress(std::min(1.0, (behind + within) / allRecords));
+    };
     ClaimedSections claimed;
     for (size_t index = 0; index < layout.scans.size(); ++index) {
         const ScanLayout& scan = layout.scans[index];
+        const double share = double(scan.recordCount);
+        if (index > 0)
+            behind += double(layout.scans[index - 1].recordCount);
         if (!scan.problem.empty()) {
             addNote(result.message, scanLabel(index, scan) + " skipped: " + scan.problem);
             continue;
@@ -187,9 +205,16 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
 
         SectionStreams streams;
         readSectionStreams(file, scan.fileOffset, scan.leaves.size(), wanted, needed, claimed,
-                           streams);
+                           streams, [&](uint64_t walked, uint64_t sectionBytes) {
+                               report(0.5 * share * double(walked) / double(sectionBytes));
+                           });
+        report(0.5 * share);
         sink.beginScan(scan);
-        const uint64_t decoded = decodeRecords(scan, streams, sink, result);
+        const uint64_t decoded =
+            decodeRecords(scan, streams, sink, result, [&](uint64_t done, uint64_t n) {
+                report(0.5 * share * (1 + double(done) / double(n)));
+            });
+        report(share);
         result.recordsRead += decoded;
         result.checksumFailed |= streams.badChecksum;
         if (decoded < scan.recordCount)
@@ -200,5 +225,6 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
                         ", read " + std::to_string(decoded) + " of " +
                         std::to_string(scan.recordCount) + " records");
     }
+    sink.progress(1);
     return result;
 }

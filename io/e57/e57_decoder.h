@@ -17,6 +17,10 @@ public:
     // xyz posed, in double precision. rgb is the 8-bit colour, or nullptr when the point has
     // none; grey is intensity scaled to 0..1, or negative when the point has none either.
     virtual void addPoint(const double xyz[3], const uint8_t* rgb, float grey) = 0;
+    // Now and then, the share of the work done, from 0 up to 1 once the last scan is done.
+    // Each scan's share is its part of all the records, half for reading its section and half
+    // for decoding its records.
+    virtual void progress(double done) { (void)done; }
 };
 
 struct E57Decoded {

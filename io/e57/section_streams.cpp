@@ -35,7 +35,8 @@ void stopOnRead(PagedFile::Read read, PagedFile& file, SectionStreams& s, const 
 
 void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCount,
                         const std::vector<bool>& wanted, const std::vector<uint64_t>& neededBytes,
-                        ClaimedSections& claimed, SectionStreams& s) {
+                        ClaimedSections& claimed, SectionStreams& s,
+                        const std::function<void(uint64_t, uint64_t)>& walked) {
     s = SectionStreams();
     s.bytes.assign(leafCount, std::vector<uint8_t>());
     size_t incomplete = 0;
@@ -126,6 +127,8 @@ void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCoun
             chunk += n;
         }
         position += length;
+        if (walked)
+            walked(position - start, s.sectionBytes);
     }
     if (s.stopped.empty() && incomplete > 0)
         s.stopped = "section ends before its last record";

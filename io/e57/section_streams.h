@@ -5,6 +5,7 @@
 #include "io/e57/paged_file.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ using ClaimedSections = std::map<uint64_t, uint64_t>;
 // Walks the section at physical offset sectionOffset, whose records have leafCount leaves,
 // and collects the streams whose wanted[leaf] is set until each holds neededBytes[leaf]. A
 // section that overlaps one in claimed is not read (otherwise many scans could make the same
-// bytes be decoded over and over); the others are added to it.
-void readSectionStreams(PagedFile& file, uint64_t sectionOffset, size_t leafCount,
-                        const std::vector<bool>& wanted, const std::vector<uint64_t>& neededBytes,
-                        ClaimedSections& claimed, SectionStreams& streams);
+// bytes be decoded over and over); the others are added to it. walked, if given, hears after
+// each packet how many of the section's bytes the walk has passed.
+void readSectionStreams(
+    PagedFile& file, uint64_t sectionOffset, size_t leafCount, const std::vector<bool>& wanted,
+    const std::vector<uint64_t>& neededBytes, ClaimedSections& claimed, SectionStreams& streams,
+    const std::function<void(uint64_t walked, uint64_t sectionBytes)>& walked = nullptr);

@@ -1,13 +1,20 @@
 // tests/e57/e57_reader_test.cpp - E57 through the io library and the programs: scans merged into
-// one cloud, the format line, a damaged page reported in one line, conversion.
+// one cloud, the format line, load progress, a damaged page reported in one line, conversion.
 #include "io/e57_reader.h"
+#include "io/load_progress.h"
 #include "tests/e57/e57_test_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -140,4 +147,88 @@ TEST(E57Programs, BadPageIsOneLineAndTheCloudStillOpens) {
     EXPECT_NE(info.err.find("expected 1000 points, read "), std::string::npos) << info.err;
     EXPECT_NE(info.err.find("fails its checksum"), std::string::npos) << info.err;
     EXPECT_EQ(info.out.rfind("points: ", 0), 0u);
+}
+
+namespace {
+
+// A scan of `records` points whose streams come in packets of 4000 bytes a field.
+TestScan manyPoints(size_t records, float z) {
+    std::vector<float> x(records), y(records, 2.0f), zs(records, z);
+    for (size_t i = 0; i < records; ++i)
+        x[i] = float(i);
+    TestScan scan;
+    scan.recordCount = records;
+    scan.fields = {field("<cartesianX type=\"Float\" precision=\"single\"/>", singles(x)),
+                   field("<cartesianY type=\"Float\" precision=\"single\"/>", singles(y)),
+                   field("<cartesianZ type=\"Float\" precision=\"single\"/>", singles(zs))};
+    scan.packets.assign(records * 4 / 4000, {4000, 4000, 4000});
+    return scan;
+}
+
+} // namespace
+
+// Progress runs through the section walk and the decoding of every scan, never backwards, to
+// the whole file with every point, also when a bad page stops a scan early; and a load shown
+// on a terminal (the test's clock moving 100 ms a call) reads it as a percent of the file.
+TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
+    for (bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "bad page in the first scan" : "intact");
+        TestFile file = writeE57({manyPoints(60000, 1.0f), manyPoints(40000, 2.0f)});
+        if (damaged)
+            file.bytes[size_t(physicalOf(file.dataPackets[30].first + 8))] ^= 1;
+        const int64_t size = int64_t(file.bytes.size());
+
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        FILE* terminal = std::fopen(ptsname(master), "w");
+        ASSERT_NE(terminal, nullptr);
+        LoadProgress::Clock::time_point now{};
+        LoadProgress shown(terminal, [&now] { return now += std::chrono::milliseconds(100); });
+
+        std::vector<ReadProgress> reports;
+        ReadRequest request;
+        request.path = "many.e57";
+        request.bytes = file.bytes.data();
+        request.size = file.bytes.size();
+        request.progress = [&](const ReadProgress& p) {
+            reports.push_back(p);
+            shown.update(p);
+        };
+        shown.start();
+        ReadResult result = readE57(request);
+        shown.finish();
+        std::fclose(terminal);
+        ASSERT_EQ(result.status, ReadStatus::Read) << result.message;
+        // The bad page holds the end of packet 29 too: the first scan keeps 29 packets.
+        EXPECT_EQ(result.count, damaged ? 29000 + 40000 : 100000);
+
+        ASSERT_GE(reports.size(), 20u);
+        bool walking = false, decoding = false;
+        for (size_t i = 0; i < reports.size(); ++i) {
+            const ReadProgress& p = reports[i];
+            EXPECT_EQ(p.bytesTotal, size);
+            walking |= p.pointsRead == 0 && p.bytesRead > 0;
+            decoding |= p.pointsRead > 0 && p.pointsRead < result.count && p.bytesRead < size;
+            if (i > 0) {
+                EXPECT_GE(p.bytesRead, reports[i - 1].bytesRead) << i;
+                EXPECT_GE(p.pointsRead, reports[i - 1].pointsRead) << i;
+            }
+        }
+        EXPECT_TRUE(walking);
+        EXPECT_TRUE(decoding);
+        EXPECT_EQ(reports.back().bytesRead, size);
+        EXPECT_EQ(reports.back().pointsRead, result.count);
+        releasePoints(result.points);
+
+        std::string line;
+        char buffer[4096];
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
+            line.append(buffer, size_t(got));
+        close(master);
+        EXPECT_NE(line.find("%, "), std::string::npos) << line;
+        EXPECT_EQ(line.rfind("\rLoading points: ", 0), 0u) << line;
+    }
 }
