@@ -1,17 +1,22 @@
-// io/text_columns_reader.cpp - the separator and columns from the first lines, then one scan
-// per line.
+// io/text_columns_reader.cpp - the separator and columns from the first lines, then the lines
+// in blocks over the threads, each record scanned straight into its place.
 #include "io/text_columns_reader.h"
 
 #include "io/cloud_builder.h"
+#include "io/parallel.h"
+#include "io/shift.h"
 #include "io/text_scan.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include <pthread.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -33,13 +38,6 @@ bool isComment(const char* p, const char* end) {
 bool isBlankLine(const char* p, const char* end) {
     p = skipSeparators(p, end);
     return p == end || isLineEnd(*p);
-}
-
-// The start of the first line from p that is neither blank nor a comment.
-const char* skipToRecord(const char* p, const char* end) {
-    while (p < end && (isBlankLine(p, end) || isComment(p, end)))
-        p = nextLine(p, end);
-    return p;
 }
 
 char separatorOf(const char* p, const char* end) {
@@ -107,142 +105,320 @@ bool byNames(const char* p, const char* end, char separator, Columns& columns) {
     return true;
 }
 
-// What one run over records found: the largest colour value, and where it stopped early.
-struct RecordsRead {
+// --- Records ---
+
+enum class Line { Record, Skipped, Bad };
+
+// The line at p: a record (its first `needed` values read), a blank or comment line, or a line
+// that is neither. p moves to the next line, except from a bad line, where it stays.
+inline Line readLine(const char*& p, const char* end, const Columns& columns, char separator,
+                     double* values) {
+    // Blank and comment lines are told by blanks alone, not the separator.
+    const char* q = skipSeparators(p, end);
+    if (q == end || isLineEnd(*q) || *q == '#' || (*q == '/' && q + 1 < end && q[1] == '/')) {
+        p = nextLine(q, end);
+        return Line::Skipped;
+    }
+    if (columns.needed > kMostColumns)
+        return Line::Bad;
+    for (int got = 0; got < columns.needed; ++got) {
+        q = skipSeparators(q, end, separator);
+        if (q == end || isLineEnd(*q) || !scanNumber(q, end, values[got], separator))
+            return Line::Bad;
+    }
+    // Columns past the ones needed are not read.
+    p = nextLine(q, end);
+    return Line::Record;
+}
+
+// What one block of lines gave: its records are stored from its first slot on, in order.
+struct BlockRead {
+    int64_t kept = 0;
+    int64_t dropped = 0; // records with a non-finite position, not stored
     float colourMax = 0.0f;
-    bool stopped = false; // at a line that is not a record
-    int64_t badLine = 0;  // counted from the run's first line
-    bool outOfMemory = false;
+    const char* bad = nullptr; // the first line that is not a record; null when none
+    StoredBox box;
 };
 
-// Reads the records of [p, end), at most `most`, into the builder, colours raw.
-RecordsRead readRecords(const char* p, const char* end, const Columns& columns, char separator,
-                        int64_t most, CloudBuilder& builder) {
-    RecordsRead read;
+// Stores one record's values into the block; false once the block holds `most` records.
+inline bool storeRecord(const double* values, const Columns& columns, const double shift[3],
+                        bool divide, int64_t most, PointRecord* out, BlockRead& read) {
+    float r = 1.0f, g = 1.0f, b = 1.0f;
+    if (columns.rgb[0] >= 0) {
+        r = static_cast<float>(values[columns.rgb[0]]);
+        g = static_cast<float>(values[columns.rgb[1]]);
+        b = static_cast<float>(values[columns.rgb[2]]);
+        read.colourMax = std::max({read.colourMax, r, g, b});
+        if (divide)
+            r /= 255.0f, g /= 255.0f, b /= 255.0f;
+    } else if (columns.intensity >= 0) {
+        r = g = b = static_cast<float>(values[columns.intensity]);
+    }
+    const double x = values[columns.x], y = values[columns.y], z = values[columns.z];
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+        ++read.dropped;
+    } else {
+        PointRecord& point = out[read.kept++];
+        point = {static_cast<float>(x - shift[0]),
+                 static_cast<float>(y - shift[1]),
+                 static_cast<float>(z - shift[2]),
+                 r,
+                 g,
+                 b};
+        read.box.add(point);
+    }
+    return read.kept + read.dropped < most;
+}
+
+// Bits of the 64 bytes at p: blanks within a line as the columns have them (space, tab, \v, \f
+// and the separator), and line ends.
+struct Masks {
+    uint64_t blank = 0, lineEnd = 0;
+};
+
+inline Masks masksOf(const char* p, char separator) {
+    Masks masks;
+#if defined(__SSE2__)
+    for (int part = 0; part < 4; ++part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+        auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+        const __m128i blank =
+            _mm_or_si128(_mm_or_si128(is(' '), is('\t')),
+                         _mm_or_si128(_mm_or_si128(is('\v'), is('\f')), is(separator)));
+        const __m128i lineEnd = _mm_or_si128(is('\n'), is('\r'));
+        masks.blank |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(blank))) << (16 * part);
+        masks.lineEnd |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(lineEnd))) << (16 * part);
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+        const char c = p[i];
+        masks.blank |= uint64_t(c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == separator)
+                       << i;
+        masks.lineEnd |= uint64_t(isLineEnd(c)) << i;
+    }
+#endif
+    return masks;
+}
+
+// Reads the records of [p, end), at most `most` of them (dropped ones included), into out:
+// float(file - shift), colours divided by 255 when divide is set, else raw. p is a line start.
+//
+// The starts of the numbers come from masks of blanks and line ends, 64 bytes at a time, as in
+// the native reader: so a number's scan does not wait for the one before it to end, and the
+// processor works on several at once. A number that scans ends where its run of non-blanks
+// ends, so the runs are exactly what scanning a line number by number would find. Lines that
+// are not plain records (blank, comment, short, bad) are judged by the line-by-line rules, and
+// the last bytes, where a whole mask cannot be loaded, are read line by line.
+BlockRead readBlock(const char* p, const char* end, const Columns& columns, char separator,
+                    int64_t most, const double shift[3], bool divide, PointRecord* out) {
+    BlockRead read;
+    if (most <= 0)
+        return read;
     double values[kMostColumns];
-    int64_t line = 0;
-    while (p < end && builder.count() + builder.dropped() < most) {
-        if (isBlankLine(p, end) || isComment(p, end)) {
-            p = nextLine(p, end);
-            ++line;
+    const int needed = columns.needed <= kMostColumns ? columns.needed : kMostColumns + 1;
+    const char* line = p;
+    int got = 0;         // numbers of this line read so far
+    bool rest = false;   // the rest of the line is not read: a comment, or columns not needed
+    uint64_t before = 1; // the byte before the window is a blank or a line end
+    const char* window = p;
+    for (; end - window >= 64; window += 64) {
+        const Masks masks = masksOf(window, separator);
+        const uint64_t gaps = masks.blank | masks.lineEnd;
+        uint64_t events = (~gaps & ((gaps << 1) | before)) | masks.lineEnd;
+        before = gaps >> 63;
+        while (events) {
+            const int bit = __builtin_ctzll(events);
+            events &= events - 1;
+            const char* at = window + bit;
+            if ((masks.lineEnd >> bit) & 1) {
+                // The line [line, at) ends here; "\r\n" gives an empty line, which is blank.
+                if (got >= needed) {
+                    if (!storeRecord(values, columns, shift, divide, most, out, read))
+                        return read;
+                } else if (!rest && !isBlankLine(line, end)) {
+                    read.bad = line;
+                    return read;
+                }
+                line = at + 1, got = 0, rest = false;
+                continue;
+            }
+            if (rest)
+                continue;
+            if (got == 0 && (*at == '#' || *at == '/') && isComment(line, end)) {
+                rest = true;
+                continue;
+            }
+            const char* q = at;
+            if (got >= kMostColumns || !scanNumber(q, end, values[got], separator)) {
+                read.bad = line;
+                return read;
+            }
+            rest = ++got == needed;
+        }
+    }
+    // The line the windows stopped in, and any after it, line by line.
+    p = line;
+    while (p < end) {
+        const Line kind = readLine(p, end, columns, separator, values);
+        if (kind == Line::Skipped)
             continue;
+        if (kind == Line::Bad) {
+            read.bad = p;
+            break;
         }
-        bool clean;
-        const int got = scanLine(p, end, values, kMostColumns, &clean, separator);
-        if (got < columns.needed) {
-            read.stopped = true;
-            read.badLine = line;
-            return read;
-        }
-        float r = 1.0f, g = 1.0f, b = 1.0f;
-        if (columns.rgb[0] >= 0) {
-            r = static_cast<float>(values[columns.rgb[0]]);
-            g = static_cast<float>(values[columns.rgb[1]]);
-            b = static_cast<float>(values[columns.rgb[2]]);
-            read.colourMax = std::max({read.colourMax, r, g, b});
-        } else if (columns.intensity >= 0) {
-            r = g = b = static_cast<float>(values[columns.intensity]);
-        }
-        if (!builder.add(values[columns.x], values[columns.y], values[columns.z], r, g, b)) {
-            read.outOfMemory = true;
-            return read;
-        }
-        p = nextLine(p, end);
-        ++line;
+        if (!storeRecord(values, columns, shift, divide, most, out, read))
+            break;
     }
     return read;
 }
 
-// Files at least this large are read in two halves, split at a line end, on two threads.
-constexpr size_t kSplitBytes = size_t(8) << 20;
-
-struct HalfRun {
-    const char* begin;
-    const char* end;
-    const Columns* columns;
-    char separator;
-    CloudBuilder* builder;
-    RecordsRead read;
-};
-
-void* readHalf(void* argument) {
-    HalfRun* half = static_cast<HalfRun*>(argument);
-    half->read = readRecords(half->begin, half->end, *half->columns, half->separator, INT64_MAX,
-                             *half->builder);
-    return nullptr;
+// Line ends in [p, end): "\n", "\r\n" and a lone "\r" each count once.
+int64_t lineEndsIn(const char* p, const char* end) {
+    int64_t ends = 0;
+#if defined(__SSE2__)
+    // Byte counters that subtract the compares' -1s, summed before any can wrap.
+    const __m128i newline = _mm_set1_epi8('\n'), carriage = _mm_set1_epi8('\r');
+    while (end - p > 16) {
+        __m128i counts = _mm_setzero_si128();
+        for (int i = 0; i < 255 && end - p > 16; ++i, p += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i lf = _mm_cmpeq_epi8(bytes, newline);
+            const __m128i lone =
+                _mm_andnot_si128(_mm_cmpeq_epi8(after, newline), _mm_cmpeq_epi8(bytes, carriage));
+            counts = _mm_sub_epi8(counts, _mm_or_si128(lf, lone));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        ends += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+    }
+#endif
+    for (; p < end; ++p)
+        ends += *p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'));
+    return ends;
 }
 
-int64_t linesIn(const char* p, const char* end) {
-    return std::count(p, end, '\n');
+// Lines from p up to the line at `at`, counted as nextLine steps over them.
+int64_t linesBefore(const char* p, const char* at) {
+    int64_t lines = 0;
+    for (; p < at; p = nextLine(p, at))
+        ++lines;
+    return lines;
 }
 
-// Reads every record from p on into result, the colour scale decided once for the file and a
-// stop at the first line that is not a record. firstLine numbers p's line in messages.
+// The start of the first line at or after offset `at` of [p, end); a block boundary.
+const char* lineStartFrom(const char* p, const char* end, int64_t at) {
+    return at == 0 ? p : at >= end - p ? end : nextLine(p + at - 1, end);
+}
+
+// Records looked at before the blocks start, for the shift and the colour scale.
+constexpr int kLookAhead = 64;
+
+// Reads every record from p on into result, at most `most` (dropped ones included): blocks of
+// lines over the threads, each storing its records in place from its first slot. The slots are
+// counted from the blocks' line ends first, so the records are allocated once, exactly for a
+// file without blank lines. A stop at the first line that is not a record; the colour scale
+// decided once for the file; firstLine numbers p's line in messages.
 void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                     const Columns& columns, char separator, int64_t most, int64_t firstLine,
                     ReadResult& result) {
-    CloudBuilder first, second;
-    // Both halves store against the shift of the file's first point.
-    RecordsRead head = readRecords(p, end, columns, separator, 1, first);
-    const char* rest = p;
-    if (first.count() + first.dropped() == 1)
-        rest = nextLine(skipToRecord(p, end), end);
-    // The halves can be joined only when both store against the first point's shift.
-    const bool split = request.threads >= 2 && most == INT64_MAX && first.count() == 1 &&
-                       static_cast<size_t>(end - rest) >= kSplitBytes;
-    if (split)
-        second.useShiftOf(first);
-    RecordsRead a, b;
-    if (head.stopped) {
-        // The first record is already bad: nothing more is read.
-    } else if (!split) {
-        a = readRecords(rest, end, columns, separator, most, first);
-    } else {
-        const char* middle = nextLine(rest + (end - rest) / 2, end);
-        HalfRun later{middle, end, &columns, separator, &second, {}};
-        pthread_t thread;
-        const bool threaded = pthread_create(&thread, nullptr, readHalf, &later) == 0;
-        a = readRecords(rest, middle, columns, separator, INT64_MAX, first);
-        if (threaded)
-            pthread_join(thread, nullptr);
-        else
-            readHalf(&later);
-        b = later.read;
-        if (!a.stopped && !a.outOfMemory && !first.append(second))
-            a.outOfMemory = true;
-        if (!a.stopped && b.stopped) {
-            a.stopped = true;
-            a.badLine = linesIn(rest, middle) + b.badLine;
-        }
-        a.colourMax = std::max(a.colourMax, b.colourMax);
-        a.outOfMemory |= b.outOfMemory;
-    }
-    if (a.outOfMemory || head.outOfMemory) {
-        result.status = ReadStatus::CannotAllocate;
-        return;
-    }
-    if (head.stopped) {
-        a = head;
-    } else if (a.stopped) {
-        a.badLine += linesIn(p, rest);
-    }
-    a.colourMax = std::max(a.colourMax, head.colourMax);
-    if (a.stopped)
-        result.message =
-            "line " + std::to_string(firstLine + a.badLine) + " is not a complete record";
-    // 0..255 integers or 0..1 fractions: one decision for the whole file.
-    if (columns.rgb[0] >= 0 && a.colourMax > 1.0f) {
-        PointRecord* points = first.points();
-        for (int64_t i = 0; i < first.count(); ++i) {
-            points[i].r /= 255.0f;
-            points[i].g /= 255.0f;
-            points[i].b /= 255.0f;
-        }
-    }
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
-    first.finish(result);
+    // The shift is the first finite position's, as if the records were added one by one; a
+    // colour above 1 among the first records settles the scale before any is stored.
+    double shift[3] = {0.0, 0.0, 0.0};
+    bool divide = false;
+    {
+        double values[kMostColumns];
+        bool shiftFound = false;
+        const char* q = p;
+        for (int64_t records = 0; q < end && records < most;) {
+            const Line line = readLine(q, end, columns, separator, values);
+            if (line == Line::Bad)
+                break;
+            if (line == Line::Skipped)
+                continue;
+            ++records;
+            const double xyz[3] = {values[columns.x], values[columns.y], values[columns.z]};
+            if (!shiftFound && std::isfinite(xyz[0]) && std::isfinite(xyz[1]) &&
+                std::isfinite(xyz[2])) {
+                provisionalShift(xyz, shift);
+                shiftFound = true;
+            }
+            for (int c = 0; c < 3 && columns.rgb[0] >= 0; ++c)
+                divide |= static_cast<float>(values[columns.rgb[c]]) > 1.0f;
+            if (shiftFound && (records >= kLookAhead || divide))
+                break;
+        }
+    }
+
+    const int64_t bytes = end - p;
+    const char* from[8] = {};
+    const char* to[8] = {};
+    int64_t slots[8] = {};
+    runInParts(bytes, request.threads, [&](int64_t begin, int64_t last, int part) {
+        from[part] = lineStartFrom(p, end, begin);
+        to[part] = lineStartFrom(p, end, last);
+        // A block ends at a line start, so only the file's last line may lack its end.
+        slots[part] =
+            from[part] < to[part] ? lineEndsIn(from[part], to[part]) + !isLineEnd(to[part][-1]) : 0;
+    });
+    int64_t first[9] = {};
+    for (int part = 0; part < 8; ++part)
+        first[part + 1] = first[part] + slots[part];
+    PointRecord* points = allocatePoints(std::max<int64_t>(first[8], 1));
+    if (!points) {
+        result.status = ReadStatus::CannotAllocate;
+        return;
+    }
+    adviseHugePages(points, first[8]);
+    BlockRead blocks[8];
+    const int parts = runInParts(bytes, request.threads, [&](int64_t, int64_t, int part) {
+        blocks[part] = readBlock(from[part], to[part], columns, separator,
+                                 std::min(most, slots[part]), shift, divide, points + first[part]);
+    });
+
+    // The blocks joined in order, each moved down over the slots left free before it; reading
+    // ends at the first bad line or at the most-th record, and what follows is dropped.
+    int64_t kept = 0, dropped = 0;
+    float colourMax = 0.0f;
+    const char* bad = nullptr;
+    StoredBox box;
+    for (int part = 0; part < parts; ++part) {
+        BlockRead& block = blocks[part];
+        if (dropped + kept + block.kept + block.dropped > most)
+            block = readBlock(from[part], to[part], columns, separator, most - kept - dropped,
+                              shift, divide, points + first[part]);
+        if (kept != first[part] && block.kept)
+            std::memmove(points + kept, points + first[part],
+                         sizeof(PointRecord) * static_cast<size_t>(block.kept));
+        kept += block.kept;
+        dropped += block.dropped;
+        colourMax = std::max(colourMax, block.colourMax);
+        box.join(block.box);
+        if (kept + dropped >= most)
+            break;
+        if (block.bad) {
+            bad = block.bad;
+            break;
+        }
+    }
+    if (bad)
+        result.message =
+            "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
+    // 0..255 integers or 0..1 fractions: one decision for the whole file.
+    if (columns.rgb[0] >= 0 && !divide && colourMax > 1.0f)
+        runInParts(kept, request.threads, [points](int64_t begin, int64_t last, int) {
+            for (int64_t i = begin; i < last; ++i) {
+                points[i].r /= 255.0f;
+                points[i].g /= 255.0f;
+                points[i].b /= 255.0f;
+            }
+        });
+    result.points = points;
+    result.count = kept;
+    result.dropped = dropped;
+    settleShiftOverBox(result, shift, box, request.threads);
 }
 
 const char* textOf(const ReadRequest& request) {
