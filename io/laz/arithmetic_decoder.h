@@ -6,8 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
+// Forced inline for the coder's steps: the items decode through a local copy of their stream's
+// decoder, which then lives in registers only if no call takes its address.
+#define LAZ_INLINE __attribute__((always_inline)) inline
+
 // A range decoder over [begin, end). It never reads outside that span: bytes past the end
 // read as 0 and are counted, so a caller can tell a stream that was cut short or is corrupt.
+// It is a few words: an item copies it into a local for a point's fields and back, so that
+// the stores into the models (which may alias a member) don't force it out to memory.
 class ArithmeticDecoder {
 public:
     ArithmeticDecoder() = default;
@@ -24,7 +30,7 @@ public:
             value_ = (value_ << 8) | nextByte();
     }
 
-    uint32_t bit(BitModel& m) {
+    LAZ_INLINE uint32_t bit(BitModel& m) {
         const uint32_t x = m.bit0Prob * (length_ >> 13);
         uint32_t b;
         if (value_ < x) {
@@ -41,7 +47,7 @@ public:
         return b;
     }
 
-    uint32_t symbol(SymbolModel& m) {
+    LAZ_INLINE uint32_t symbol(SymbolModel& m) {
         const uint32_t l = length_ >> 15;
         const uint32_t* cum = m.cum;
         uint32_t s, x, y;
@@ -72,14 +78,14 @@ public:
     }
 
     // 1 <= b <= 32 raw bits.
-    uint32_t bits(uint32_t b) {
+    LAZ_INLINE uint32_t bits(uint32_t b) {
         if (b > 19) {
             const uint32_t lo = shortBits(16);
             return (shortBits(b - 16) << 16) | lo;
         }
         return shortBits(b);
     }
-    uint32_t readInt() {
+    LAZ_INLINE uint32_t readInt() {
         const uint32_t lo = shortBits(16);
         return (shortBits(16) << 16) | lo;
     }
@@ -90,7 +96,7 @@ public:
     size_t missing() const { return missing_; }
 
 private:
-    uint32_t nextByte() {
+    LAZ_INLINE uint32_t nextByte() {
         if (next_ < end_)
             return *next_++;
         ++missing_;
@@ -98,7 +104,7 @@ private:
     }
     // Shifts in as many bytes as bring length_ to 2^24 or more, none if it is, without a branch
     // on how many while four bytes remain.
-    void normalise() {
+    LAZ_INLINE void normalise() {
         if (end_ - next_ >= 4) {
             const uint32_t bytes = uint32_t(__builtin_clz(length_ | 1)) >> 3;
             const uint32_t shift = bytes << 3;
@@ -113,7 +119,7 @@ private:
     }
     // Called with length_ < 2^24: shifts in the one to three bytes that bring it back up, all
     // at once while four bytes remain, which saves a loop whose count the CPU can't guess.
-    void renormalise() {
+    LAZ_INLINE void renormalise() {
         if (end_ - next_ >= 4) {
             const uint32_t bytes = uint32_t(__builtin_clz(length_ | 1)) >> 3;
             const uint32_t shift = bytes << 3;
@@ -129,7 +135,7 @@ private:
             length_ <<= 8;
         } while (length_ < (1u << 24));
     }
-    uint32_t shortBits(uint32_t b) {
+    LAZ_INLINE uint32_t shortBits(uint32_t b) {
         length_ >>= b;
         const uint32_t v = value_ / length_;
         value_ -= v * length_;

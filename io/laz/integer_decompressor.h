@@ -17,7 +17,7 @@ public:
     void reset();
 
     // pred + corrector, wrapped to `bits` bits (a 32-bit result is the signed wrap).
-    int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context) {
+    LAZ_INLINE int32_t decompress(ArithmeticDecoder& dec, int32_t pred, uint32_t context) {
         if (context >= contexts_)
             context = contexts_ - 1; // callers compute contexts in range; this keeps a slip safe
         k_ = dec.symbol(classModel(context));
@@ -27,21 +27,21 @@ public:
     uint32_t k() const { return k_; }
 
 private:
-    SymbolModel& classModel(uint32_t context) {
+    LAZ_INLINE SymbolModel& classModel(uint32_t context) {
         if (!classReady_[context]) {
             classes_[context].init(bits_ + 1);
             classReady_[context] = 1;
         }
         return classes_[context];
     }
-    SymbolModel& correctorModel(uint32_t k) {
+    LAZ_INLINE SymbolModel& correctorModel(uint32_t k) {
         if (!correctorReady_[k]) {
             correctors_[k].init(1u << (k < 8 ? k : 8));
             correctorReady_[k] = 1;
         }
         return correctors_[k];
     }
-    int32_t corrector(ArithmeticDecoder& dec) {
+    LAZ_INLINE int32_t corrector(ArithmeticDecoder& dec) {
         const uint32_t k = k_;
         if (k == 0)
             return int32_t(dec.bit(zeroClass_));

@@ -48,7 +48,8 @@ void Point10Item::init(const uint8_t* first) {
     std::memset(lastZ_, 0, sizeof lastZ_);
 }
 
-void Point10Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
+void Point10Item::decode(ArithmeticDecoder& stream, uint8_t* out) {
+    ArithmeticDecoder dec = stream;
     const uint32_t changed = dec.symbol(changed_);
     if (changed & 32)
         bitByte_ = uint8_t(dec.symbol(bitByteModels_[bitByte_]));
@@ -82,6 +83,7 @@ void Point10Item::decode(ArithmeticDecoder& dec, uint8_t* out) {
     const uint32_t kk = (dxIc_.k() + dyIc_.k()) / 2;
     z_ = zIc_.decompress(dec, lastZ_[l], single + contextZ(kk));
     lastZ_[l] = z_;
+    stream = dec;
 
     storeLittle(out, x_);
     storeLittle(out + 4, y_);

@@ -11,7 +11,8 @@ uint32_t clamp255(int32_t v) {
 
 // Green and blue are predicted from red's change (blue from the mean of red's and green's);
 // the halving truncates toward zero, as the encoder's does.
-void decodeRgb(ArithmeticDecoder& dec, SymbolModel& used, SymbolModel* m, uint16_t* rgb) {
+void decodeRgb(ArithmeticDecoder& stream, SymbolModel& used, SymbolModel* m, uint16_t* rgb) {
+    ArithmeticDecoder dec = stream;
     const uint32_t u = dec.symbol(used);
     const uint32_t lastLo[3] = {uint32_t(rgb[0] & 0xFF), uint32_t(rgb[1] & 0xFF),
                                 uint32_t(rgb[2] & 0xFF)};
@@ -20,6 +21,7 @@ void decodeRgb(ArithmeticDecoder& dec, SymbolModel& used, SymbolModel* m, uint16
     const uint32_t rLo = (u & 1) ? ((lastLo[0] + dec.symbol(m[0])) & 0xFF) : lastLo[0];
     const uint32_t rHi = (u & 2) ? ((lastHi[0] + dec.symbol(m[1])) & 0xFF) : lastHi[0];
     if (!(u & 64)) {
+        stream = dec;
         rgb[0] = rgb[1] = rgb[2] = uint16_t((rHi << 8) | rLo);
         return;
     }
@@ -39,6 +41,7 @@ void decodeRgb(ArithmeticDecoder& dec, SymbolModel& used, SymbolModel* m, uint16
                      clamp255((dh + int32_t(gHi) - int32_t(lastHi[1])) / 2 + int32_t(lastHi[2]))) &
                     0xFF)
                  : lastHi[2];
+    stream = dec;
     rgb[0] = uint16_t((rHi << 8) | rLo);
     rgb[1] = uint16_t((gHi << 8) | gLo);
     rgb[2] = uint16_t((bHi << 8) | bLo);
