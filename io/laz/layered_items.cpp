@@ -166,7 +166,8 @@ bool Point14Item::decodeTime(ArithmeticDecoder& dec, Point14Context& c) {
 }
 
 uint32_t Point14Item::decode(ArithmeticDecoder* const* layers, uint8_t* out, bool& valid) {
-    ArithmeticDecoder& xy = *layers[kLayerXY];
+    // A local copy stays in registers (see ArithmeticDecoder); stored back once XY is done.
+    ArithmeticDecoder xy = *layers[kLayerXY];
     Point14Context* c = &contexts_[current_];
     Point14Record* last = &c->last;
 
@@ -224,6 +225,7 @@ uint32_t Point14Item::decode(ArithmeticDecoder* const* layers, uint8_t* out, boo
     const int32_t dy = c->dyIc.decompress(xy, c->medianY[i].get(), single + contextY(c->dxIc.k()));
     last->y = int32_t(uint32_t(last->y) + uint32_t(dy));
     c->medianY[i].add(dy);
+    *layers[kLayerXY] = xy;
 
     if (ArithmeticDecoder* zl = layers[kLayerZ]) {
         const uint32_t kk = (c->dxIc.k() + c->dyIc.k()) / 2;
