@@ -41,8 +41,7 @@ public:
             value_ -= x;
             length_ -= x;
         }
-        if (length_ < (1u << 24))
-            renormalise();
+        normalise();
         m.count(b);
         return b;
     }
@@ -139,8 +138,7 @@ private:
         length_ >>= b;
         const uint32_t v = value_ / length_;
         value_ -= v * length_;
-        if (length_ < (1u << 24))
-            renormalise();
+        normalise();
         return v;
     }
 
