@@ -52,7 +52,9 @@ public:
     }
     void update();
 
-    // The largest s with cum[s] <= target (any target: those past the scale give the last).
+    // For a model with a table: the largest s with cum[s] <= target, for any target below the
+    // sentinel (those past the scale give the last symbol). The decoder's targets are below
+    // 2^23, as length >> 15 is at least 2^9, whatever the stream holds.
     uint32_t find(uint32_t target) const {
         uint32_t t = target >> tableShift;
         if (t > tableSize)

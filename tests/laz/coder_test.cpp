@@ -106,6 +106,42 @@ TEST(ArithmeticCoder, StreamCutShortReadsZerosAndCountsThem) {
     EXPECT_EQ(dec.consumed() - dec.missing(), bytes.size());
 }
 
+// The lookup table against a plain search of the distribution, for every target on the scale
+// and past it (a corrupt stream's), fresh and after updates that skew and halve the counts,
+// at sizes on both sides of where models start keeping a table; a model reset to fresh reads
+// the shared fresh distribution again.
+TEST(SymbolModels, LookupFindsTheSymbolOfEveryTarget) {
+    for (uint32_t n : {2u, 16u, 17u, 33u, 100u, 256u, 516u, 2048u}) {
+        SCOPED_TRACE(n);
+        SymbolModel m;
+        m.init(n);
+        std::mt19937 random(n);
+        for (int round = 0; round < 6; ++round) {
+            for (uint32_t target = 0; target <= (1u << 15) + 300; ++target) {
+                uint32_t want = 0;
+                while (want + 1 < n && m.cum[want + 1] <= target)
+                    ++want;
+                if (m.tableSize != 0) {
+                    ASSERT_EQ(m.find(target), want) << "round " << round << " target " << target;
+                }
+            }
+            EXPECT_EQ(m.cum[0], 0u);
+            if (m.tableSize != 0) {
+                EXPECT_EQ(m.find(1u << 23), n - 1);
+                EXPECT_EQ(m.find(0xFFFFFFFEu), n - 1);
+            }
+            // Mostly the low symbols, enough of them for several updates and a halving.
+            for (int i = 0; i < 20000; ++i)
+                m.count(random() % 8 ? random() % (n < 5 ? n : 5) : random() % n);
+        }
+        SymbolModel fresh;
+        fresh.init(n);
+        m.init(n);
+        for (uint32_t s = 0; s < n; ++s)
+            ASSERT_EQ(m.cum[s], fresh.cum[s]) << s;
+    }
+}
+
 // Predictions and values at the edges: correctors of every size class, the most negative
 // 32-bit corrector, and sums that wrap in 32 and in 16 bits.
 TEST(IntegerCoder, ValuesRoundTripAcrossSizeClassesAndWraps) {
