@@ -132,10 +132,19 @@ int threadsUsed() {
     return static_cast<int>(std::max(1u, std::min(2u, std::thread::hardware_concurrency())));
 }
 
-// One load in this process: "seconds count peak-KiB". read: the reader on the mapped file with
-// the threads the loading code gives it; load: the whole loading code.
+// Processor seconds of every thread of this process so far.
+double processorSeconds() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// One load in this process: "seconds processor-seconds count peak-KiB". read: the reader on the
+// mapped file with the threads the loading code gives it; load: the whole loading code.
 int loadOnce(bool readerOnly, const char* path) {
     using Clock = std::chrono::steady_clock;
+    const double processorStart = processorSeconds();
     const Clock::time_point start = Clock::now();
     int64_t count = 0;
     if (readerOnly) {
@@ -161,9 +170,11 @@ int loadOnce(bool readerOnly, const char* path) {
         releasePoints(cloud.points);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double processor = processorSeconds() - processorStart;
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.4f %lld %ld\n", seconds, static_cast<long long>(count), usage.ru_maxrss);
+    std::printf("%.4f %.4f %lld %ld\n", seconds, processor, static_cast<long long>(count),
+                usage.ru_maxrss);
     return 0;
 }
 
@@ -220,7 +231,7 @@ int main(int argc, char** argv) {
 
     const std::vector<Entry> list = entries(native, folder);
     struct Figures {
-        std::vector<double> read, load, peak;
+        std::vector<double> read, processor, load, peak;
         long long count = 0;
     };
     std::vector<Figures> figures(list.size());
@@ -231,36 +242,44 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "format-bench: cannot load %s\n", list[i].path.c_str());
                     return 1;
                 }
-                double seconds = 0.0;
+                double seconds = 0.0, processor = 0.0;
                 long long count = 0;
                 long peak = 0;
-                std::sscanf(line.c_str(), "%lf %lld %ld", &seconds, &count, &peak);
+                std::sscanf(line.c_str(), "%lf %lf %lld %ld", &seconds, &processor, &count, &peak);
                 (mode[0] == 'r' ? figures[i].read : figures[i].load).push_back(seconds);
+                if (mode[0] == 'r')
+                    figures[i].processor.push_back(processor);
                 if (mode[0] == 'l')
                     figures[i].peak.push_back(static_cast<double>(peak) / 1024.0);
                 figures[i].count = count;
             }
 
     const int threads = threadsUsed();
-    std::printf("  %-17s %9s %8s %8s %6s %9s %8s %9s %9s %8s\n", "format", "points", "file_MB",
-                "read_s", "GB/s", "GB/s/core", "load_s", "peak_MB", "points_MB", "s/B_vs_native");
-    double nativePerByte = 0.0;
+    std::printf("  %-17s %8s %8s %7s %7s %5s %9s %7s %8s %9s %8s %8s\n", "format", "points",
+                "file_MB", "read_s", "cpu_s", "GB/s", "GB/s/core", "load_s", "peak_MB", "points_MB",
+                "s/B_nat", "cpu/B_nat");
+    double nativePerByte = 0.0, nativeProcessorPerByte = 0.0;
     for (size_t i = 0; i < list.size(); ++i) {
         struct stat status;
         stat(list[i].path.c_str(), &status);
         const double bytes = static_cast<double>(status.st_size);
         const double read = median(figures[i].read), load = median(figures[i].load);
-        if (i == 0)
+        const double processor = median(figures[i].processor);
+        if (i == 0) {
             nativePerByte = read / bytes;
+            nativeProcessorPerByte = processor / bytes;
+        }
         const double pointsMegabytes =
             static_cast<double>(figures[i].count) * sizeof(PointRecord) / (1024.0 * 1024.0);
-        std::printf("  %-17s %9lld %8.1f %8.3f %6.2f %9.2f %8.3f %9.1f %9.1f %8.2fx\n",
-                    list[i].name, figures[i].count, bytes / 1e6, read, bytes / read / 1e9,
-                    bytes / read / 1e9 / threads, load, median(figures[i].peak), pointsMegabytes,
-                    read / bytes / nativePerByte);
+        std::printf("  %-17s %8lld %8.1f %7.3f %7.3f %5.2f %9.2f %7.3f %8.1f %9.1f %7.2fx %7.2fx\n",
+                    list[i].name, figures[i].count, bytes / 1e6, read, processor,
+                    bytes / read / 1e9, bytes / processor / 1e9, load, median(figures[i].peak),
+                    pointsMegabytes, read / bytes / nativePerByte,
+                    processor / bytes / nativeProcessorPerByte);
     }
-    std::printf("  (%d runs, medians; %d threads per reader; peak RSS of the whole load, the "
-                "mapped file's pages included)\n",
+    std::printf("  (%d runs, medians; read: the reader alone, %d threads, its wall and processor "
+                "seconds; GB/s of file per wall second and per processor second; load: the whole "
+                "loading code; peak RSS of the whole load, the mapped file's pages included)\n",
                 runs, threads);
     return 0;
 }
