@@ -51,12 +51,8 @@ ReadResult readLaz(const ReadRequest& request) {
 
     unsigned char* buffer = records.get();
     const LazDecodeResult decoded =
-        decodeLazFile(request.bytes, request.size, info, LazFields::Viewer,
-                      static_cast<unsigned>(std::max(request.threads, 1)),
-                      [&](uint64_t first, const uint8_t* from, uint64_t count) {
-                          if (first <= total && count <= total - first)
-                              std::memcpy(buffer + first * stride, from, count * stride);
-                      });
+        decodeLazFileInto(request.bytes, request.size, info, LazFields::Viewer,
+                          static_cast<unsigned>(std::max(request.threads, 1)), buffer);
 
     // Chunks are in file order, so moving each whole one down keeps the points in order.
     uint64_t kept = 0;

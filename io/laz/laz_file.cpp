@@ -3,6 +3,7 @@
 
 #include "io/byte_order.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -16,12 +17,22 @@ namespace {
 constexpr uint64_t kBatch = 4096;
 constexpr uint64_t kPointsPerByte = 4096;
 
+// Where the records go: batches handed to a sink, or, when records is set, straight into it
+// for every chunk that lies within its count (the sink gets the others).
+struct RecordTarget {
+    const LazRecordSink& sink;
+    uint8_t* records = nullptr;
+    uint64_t count = 0;
+};
+
 // One thread's work: its own models and buffer, chunks taken in turn from `next`.
 class ChunkWorker {
 public:
     ChunkWorker(const uint8_t* data, size_t size, const LazFileInfo& info, LazFields fields,
-                const LazRecordSink& sink)
-        : data_(data), size_(size), sink_(sink), decoder_(info.layout, fields),
+                const RecordTarget& target)
+        : data_(data), size_(size), sink_(target.sink), records_(target.records),
+          recordCount_(target.count), recordLength_(info.recordLength),
+          decoder_(info.layout, fields),
           buffer_(new (std::nothrow) uint8_t[kBatch * info.recordLength]) {}
 
     bool ready() const { return buffer_ != nullptr; }
@@ -37,6 +48,13 @@ public:
             return false;
         if (!decoder_.start(data_ + chunk.offset, data_ + limit, chunk.points))
             return false;
+        if (records_ && chunk.firstPoint <= recordCount_ &&
+            chunk.points <= recordCount_ - chunk.firstPoint) {
+            if (!decoder_.read(records_ + chunk.firstPoint * recordLength_, chunk.points))
+                return false;
+            consumed = decoder_.consumed();
+            return true;
+        }
         for (uint64_t done = 0; done < chunk.points;) {
             const uint64_t n = chunk.points - done < kBatch ? chunk.points - done : kBatch;
             if (!decoder_.read(buffer_.get(), n))
@@ -52,6 +70,9 @@ private:
     const uint8_t* data_;
     size_t size_;
     const LazRecordSink& sink_;
+    uint8_t* records_;
+    uint64_t recordCount_;
+    uint64_t recordLength_;
     ChunkDecoder decoder_;
     std::unique_ptr<uint8_t[]> buffer_;
 };
@@ -113,8 +134,10 @@ std::string LazDecodeResult::message() const {
     return text;
 }
 
-LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInfo& info,
-                              LazFields fields, unsigned threads, const LazRecordSink& sink) {
+namespace {
+
+LazDecodeResult decodeChunks(const uint8_t* data, size_t size, const LazFileInfo& info,
+                             LazFields fields, unsigned threads, const RecordTarget& target) {
     LazDecodeResult result;
     result.expected = info.pointCount;
     result.chunks = readChunkTable(data, size, info.pointData, info.pointCount, info.layout);
@@ -155,7 +178,7 @@ LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInf
                     chunks[i + 1].offset = chunks[i].offset + bytes;
             }
         } else {
-            ChunkWorker worker(data, size, info, fields, sink);
+            ChunkWorker worker(data, size, info, fields, target);
             for (size_t i = 0; i < chunks.size() && worker.ready(); ++i) {
                 uint64_t consumed = 0;
                 if (!worker.run(chunks[i], size, consumed)) {
@@ -175,7 +198,7 @@ LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInf
     std::atomic<size_t> next{0};
     std::atomic<uint64_t> decoded{0};
     auto work = [&]() {
-        ChunkWorker worker(data, size, info, fields, sink);
+        ChunkWorker worker(data, size, info, fields, target);
         if (!worker.ready())
             return;
         for (size_t i = next++; i < known; i = next++) {
@@ -205,4 +228,21 @@ LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInf
             result.problem = "its chunks hold fewer points than its header says";
     }
     return result;
+}
+
+} // namespace
+
+LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInfo& info,
+                              LazFields fields, unsigned threads, const LazRecordSink& sink) {
+    return decodeChunks(data, size, info, fields, threads, RecordTarget{sink});
+}
+
+LazDecodeResult decodeLazFileInto(const uint8_t* data, size_t size, const LazFileInfo& info,
+                                  LazFields fields, unsigned threads, uint8_t* records) {
+    const uint64_t total = info.pointCount, stride = info.recordLength;
+    const LazRecordSink within = [&](uint64_t first, const uint8_t* from, uint64_t count) {
+        if (first < total)
+            std::memcpy(records + first * stride, from, std::min(count, total - first) * stride);
+    };
+    return decodeChunks(data, size, info, fields, threads, RecordTarget{within, records, total});
 }

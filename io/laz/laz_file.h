@@ -49,3 +49,8 @@ struct LazDecodeResult {
 // must be dropped by the caller.
 LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInfo& info,
                               LazFields fields, unsigned threads, const LazRecordSink& sink);
+// The same, but decoding straight into records: info.pointCount records of info.recordLength
+// bytes, point i at i * recordLength. Of a chunk that reaches past that count, only the points
+// within it are kept.
+LazDecodeResult decodeLazFileInto(const uint8_t* data, size_t size, const LazFileInfo& info,
+                                  LazFields fields, unsigned threads, uint8_t* records);
