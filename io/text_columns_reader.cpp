@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/mman.h>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -310,6 +312,27 @@ const char* lineStartFrom(const char* p, const char* end, int64_t at) {
     return at == 0 ? p : at >= end - p ? end : nextLine(p + at - 1, end);
 }
 
+// Gives back the whole pages within [begin, end) of the records: what they held is not needed,
+// and a page touched again reads as zeros.
+void releasePages(const PointRecord* begin, const PointRecord* end) {
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
+    const uintptr_t last = reinterpret_cast<uintptr_t>(end) & ~(kPage - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
+// Moves count records from `from` down to `to`, a piece at a time, giving back the pages of
+// each piece once moved, so that a block moved over free slots is never resident twice.
+void moveDown(PointRecord* to, PointRecord* from, int64_t count) {
+    constexpr int64_t kPiece = 1 << 16;
+    for (int64_t done = 0; done < count; done += kPiece) {
+        const int64_t n = std::min(kPiece, count - done);
+        std::memmove(to + done, from + done, sizeof(PointRecord) * static_cast<size_t>(n));
+        releasePages(std::max(from, to + done + n), from + done + n);
+    }
+}
+
 // Records looked at before the blocks start, for the shift and the colour scale.
 constexpr int kLookAhead = 64;
 
@@ -390,8 +413,7 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
             block = readBlock(from[part], to[part], columns, separator, most - kept - dropped,
                               shift, divide, points + first[part]);
         if (kept != first[part] && block.kept)
-            std::memmove(points + kept, points + first[part],
-                         sizeof(PointRecord) * static_cast<size_t>(block.kept));
+            moveDown(points + kept, points + first[part], block.kept);
         kept += block.kept;
         dropped += block.dropped;
         colourMax = std::max(colourMax, block.colourMax);
@@ -415,6 +437,8 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                 points[i].b /= 255.0f;
             }
         });
+    // Slots left over (blank lines, holes) give their pages back.
+    releasePages(points + kept, points + first[8]);
     result.points = points;
     result.count = kept;
     result.dropped = dropped;

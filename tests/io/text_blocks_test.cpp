@@ -77,6 +77,11 @@ TEST(ColumnTextBlocks, LineEndsSeparatorsAndSkippedLinesOnBothSidesOfTheSplit) {
         {"comma.csv", "x,y,z,r,g,b\n" + text("\n", ",", none)},
         {"semicolon.csv", text("\r\n", ";", none)},
         {"skipped.xyz", text("\n", " ", skipped)},
+        // The second block's records move down over the many slots the first one left free.
+        {"comments.xyz", text("\n", " ",
+                              [](int i) -> std::string {
+                                  return i < kLines / 2 ? "# a comment as long as a record\n" : "";
+                              })},
         {"unended.xyz", text("\n", " ", none).substr(0, text("\n", " ", none).size() - 1)},
     };
     for (const auto& c : cases) {
