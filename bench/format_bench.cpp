@@ -1,11 +1,11 @@
 // bench/format_bench.cpp - the load of each format against the native one, on the same cloud:
-// the native file is read once, written as LAS (point format 3), binary PLY, binary PCD and xyz
-// text next to it, and each file is loaded RUNS times, the formats interleaved, each load in a
-// process of its own so that its peak resident memory is its own. A load is timed twice, in two
-// processes: the reader alone on the mapped file (what the format costs), and the programs'
-// whole loading code (reader, colours, box). Prints one line per format with medians: reader
-// seconds, GB/s of file and per core used, the whole load's seconds, peak RSS against the
-// records' own size, and the time per byte against the native reader's.
+// the native file is read once, written as LAS (point format 3), binary PLY, binary PCD, xyz
+// text, ascii PLY and ascii PCD next to it, and each file is loaded RUNS times, the formats
+// interleaved, each load in a process of its own so that its peak resident memory is its own. A
+// load is timed twice, in two processes: the reader alone on the mapped file (what the format
+// costs), and the programs' whole loading code (reader, colours, box). Prints one line per format
+// with medians: reader seconds, GB/s of file and per core used, the whole load's seconds, peak RSS
+// against the records' own size, and the time per byte against the native reader's.
 //
 //   format-bench NATIVE_FILE SCRATCH_FOLDER [RUNS]
 //   format-bench write NATIVE_FILE SCRATCH_FOLDER   (the files, by a child)
@@ -93,6 +93,27 @@ bool writeXyz(const PointCloud& cloud, FILE* out) {
     return !std::ferror(out);
 }
 
+bool writeAsciiPly(const PointCloud& cloud, FILE* out) {
+    std::fprintf(out,
+                 "ply\nformat ascii 1.0\nelement vertex %d\nproperty float x\nproperty float y\n"
+                 "property float z\nproperty uchar red\nproperty uchar green\n"
+                 "property uchar blue\nend_header\n",
+                 static_cast<int>(cloud.count));
+    return writeXyz(cloud, out);
+}
+
+bool writeAsciiPcd(const PointCloud& cloud, FILE* out) {
+    std::fprintf(out,
+                 "# .PCD v0.7\nVERSION 0.7\nFIELDS x y z rgb\nSIZE 4 4 4 4\nTYPE F F F U\n"
+                 "COUNT 1 1 1 1\nWIDTH %d\nHEIGHT 1\nPOINTS %d\nDATA ascii\n",
+                 static_cast<int>(cloud.count), static_cast<int>(cloud.count));
+    for (int32_t i = 0; i < cloud.count; ++i) {
+        const PointRecord& p = cloud.points[i];
+        std::fprintf(out, "%.4f %.4f %.4f %u\n", p.x, p.y, p.z, packed(p));
+    }
+    return !std::ferror(out);
+}
+
 struct Entry {
     const char* name;
     std::string path;
@@ -106,6 +127,8 @@ std::vector<Entry> entries(const std::string& native, const std::string& folder)
         {"PLY binary", folder + "/bench.ply", writeBinaryPly},
         {"PCD binary", folder + "/bench.pcd", writePcd},
         {"xyz text", folder + "/bench.xyz", writeXyz},
+        {"PLY ascii", folder + "/bench-ascii.ply", writeAsciiPly},
+        {"PCD ascii", folder + "/bench-ascii.pcd", writeAsciiPcd},
     };
 }
 
