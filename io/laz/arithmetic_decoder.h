@@ -116,19 +116,8 @@ private:
             renormalise();
         }
     }
-    // Called with length_ < 2^24: shifts in the one to three bytes that bring it back up, all
-    // at once while four bytes remain, which saves a loop whose count the CPU can't guess.
+    // The last bytes of a stream, one at a time: those past its end read as 0.
     LAZ_INLINE void renormalise() {
-        if (end_ - next_ >= 4) {
-            const uint32_t bytes = uint32_t(__builtin_clz(length_ | 1)) >> 3;
-            const uint32_t shift = bytes << 3;
-            const uint32_t ahead = (uint32_t(next_[0]) << 24) | (uint32_t(next_[1]) << 16) |
-                                   (uint32_t(next_[2]) << 8) | uint32_t(next_[3]);
-            value_ = (value_ << shift) | (ahead >> (32 - shift));
-            length_ <<= shift;
-            next_ += bytes;
-            return;
-        }
         do {
             value_ = (value_ << 8) | nextByte();
             length_ <<= 8;
