@@ -32,10 +32,15 @@ Control::~Control() {
     }
 }
 
+ControlHost* Control::host() const {
+    // Built at first use, so it is ready for controls made by static constructors.
+    static ControlHost detached;
+    return window != nullptr ? window.host() : &detached;
+}
+
 void Control::setName(const char* newName) {
     copyText(name, newName);
-    if (window != nullptr)
-        host()->refresh();
+    host()->refresh();
 }
 
 int Control::mouseDown(int, int) {

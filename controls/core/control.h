@@ -127,8 +127,9 @@ public:
     void redraw();
     void drawSubtree();
 
-    // The window as the core sees it; nullptr until the control is attached to one.
-    ControlHost* host() const { return window.host(); }
+    // The window as the core sees it; until the control is attached to one, a bare
+    // ControlHost (no GLUT windows, the default font, nothing to refresh). Never nullptr.
+    ControlHost* host() const;
 
     // --- Tree links as controls ---
     Control* parentControl() const { return static_cast<Control*>(parent); }

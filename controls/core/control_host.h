@@ -6,9 +6,10 @@
 class Control;
 
 // The window of a control as the toolkit's core sees it: which GLUT windows to use, its font
-// and colour, its focus, and the changes it must hear of. By itself it answers as a bare GLUT
-// window with the toolkit's defaults, which keeps no layout and no focus; ControlWindow
-// overrides every answer, so the core never needs the window classes.
+// and colour, its focus, and the changes it must hear of. ControlWindow overrides every
+// answer, so the core never needs the window classes. By itself it is what a control sees
+// before it is attached: no GLUT windows, the toolkit's default font and colour, no layout
+// and no focus.
 class ControlHost {
 public:
     virtual ~ControlHost() = default;

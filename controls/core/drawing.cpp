@@ -36,11 +36,7 @@ void drawBitmapText(void* font, const char* text) {
 }
 
 void* Control::currentFont() const {
-    if (font != nullptr)
-        return font;
-    if (window != nullptr)
-        return host()->textFont();
-    return GLUT_BITMAP_HELVETICA_12;
+    return font != nullptr ? font : host()->textFont();
 }
 
 int Control::textWidth(const char* s) const {

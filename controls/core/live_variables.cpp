@@ -36,7 +36,7 @@ void Control::syncToLive(int redisplay) {
         default:
             break;
     }
-    if (redisplay != 0 && window != nullptr)
+    if (redisplay != 0)
         host()->postMainRedisplay();
 }
 
@@ -66,7 +66,7 @@ void Control::syncFromLive() {
 
 void Control::runCallback() {
     // GLUT never hands out id 0, so only positive ids name a main window.
-    const CurrentWindow current(window != nullptr ? host()->mainWindow() : 0);
+    const CurrentWindow current(host()->mainWindow());
     if (callback != nullptr)
         callback(userId);
 }

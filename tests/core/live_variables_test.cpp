@@ -113,3 +113,29 @@ TEST_F(LiveVariable, CallbackRunsInMainWindowAndRestoresThePrevious) {
     control->runCallback();
     EXPECT_EQ(callbackWindow, window->windowId);
 }
+
+// Before it is attached a control has no window to refresh or redisplay: it still writes its
+// variable, and its callback runs in whichever window is current.
+TEST_F(LiveVariable, DetachedControlWritesItsVariableAndCallsBackWhereItIsCalled) {
+    Bound detached;
+    int value = 3;
+    detached.liveKind = LIVE_INT;
+    detached.bindVariable(&value);
+    detached.syncFromLive();
+    const int before = mainRedisplays();
+    detached.setIntValue(5);
+    detached.setName("detached");
+    EXPECT_EQ(value, 5);
+    EXPECT_EQ(mainRedisplays(), before);
+
+    detached.callback = [](int id) {
+        callbackUserId = id;
+        callbackWindow = glutGetWindow();
+    };
+    detached.userId = 7;
+    glutSetWindow(window->windowId);
+    detached.runCallback();
+    EXPECT_EQ(callbackUserId, 7);
+    EXPECT_EQ(callbackWindow, window->windowId);
+    EXPECT_EQ(glutGetWindow(), window->windowId);
+}
