@@ -117,7 +117,7 @@ void report() {
     std::exit(0);
 }
 
-void presented(const FrameRecord& frame) {
+void onPresented(const FrameRecord& frame) {
     switch (run.phase) {
         case Phase::FirstFrame:
             run.firstFrame = since(started);
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     glutInit(&glutArgc, glutArgv);
     run.window = createGraphicsWindow();
     run.xWindow = static_cast<unsigned long>(glXGetCurrentDrawable());
-    frameScheduler.presented = presented;
+    frameScheduler.presented = onPresented;
     buildControlPanel(run.window);
     glutSetWindow(run.window);
     glutTimerFunc(5, watchDrag, 0);
