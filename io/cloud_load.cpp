@@ -22,7 +22,7 @@ CloudLoad::~CloudLoad() {
         pthread_join(thread_, nullptr);
 }
 
-void CloudLoad::begin(const char* path, bool threaded) {
+void CloudLoad::begin(const char* path, Place place) {
     path_ = path;
     progress_.start();
     const MappedFile::Opened opened = file_.open(path);
@@ -39,8 +39,10 @@ void CloudLoad::begin(const char* path, bool threaded) {
         finished_.store(true, std::memory_order_release);
         return;
     }
-    threaded_ = threaded && pthread_create(&thread_, nullptr, runOnWorker, this) == 0;
+    everyCore_ = place != Place::WorkerOneCore;
+    threaded_ = place != Place::Here && pthread_create(&thread_, nullptr, runOnWorker, this) == 0;
     if (!threaded_) {
+        everyCore_ = true;
         read();
         return;
     }
@@ -59,9 +61,11 @@ void CloudLoad::read() {
     request.path = path_.c_str();
     request.bytes = file_.data();
     request.size = file_.size();
-    // A worker leaves the other core to the caller, which builds the window meanwhile.
+    // A worker on one core leaves the other to the caller, which works meanwhile.
     request.threads =
-        threaded_ ? 1 : std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+        everyCore_
+            ? static_cast<int>(std::max(1u, std::min(2u, std::thread::hardware_concurrency())))
+            : 1;
     request.headerAccepted = [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         accepted_ = true;
@@ -70,6 +74,9 @@ void CloudLoad::read() {
     request.recordsFinal = [this](const PointRecord* records, int64_t ready) {
         records_.store(records, std::memory_order_release);
         ready_.store(ready, std::memory_order_release);
+        // finish may be summing the box of the final records meanwhile.
+        std::lock_guard<std::mutex> lock(mutex_);
+        changed_.notify_all();
     };
     request.progress = [this](const ReadProgress& read) { progress_.update(read); };
     ReadResult result = entry_->read(request);
@@ -105,8 +112,35 @@ void CloudLoad::exitIfRefused() const {
     std::exit(1);
 }
 
+bool CloudLoad::waitForRecords(int64_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return finished() || recordsReady() >= count; });
+    return recordsReady() >= count ||
+           (result_.status == ReadStatus::Read && result_.count >= count);
+}
+
 void CloudLoad::finish(PointCloud& cloud) {
+    // While a worker reads, the box of the records it has made final is summed here, so that
+    // little of it is left once the read ends.
+    BoundsSum bounds;
+    const PointRecord* summed = nullptr;
+    int64_t summedTo = 0;
     if (!joined_) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!finished()) {
+            const PointRecord* records = this->records();
+            const int64_t ready = recordsReady();
+            if (records == nullptr || ready <= summedTo || (summed && records != summed)) {
+                changed_.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            bounds.add(records, summedTo, ready);
+            summed = records;
+            summedTo = ready;
+            lock.lock();
+        }
+        lock.unlock();
         pthread_join(thread_, nullptr);
         joined_ = true;
     }
@@ -133,7 +167,13 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
     result_.points = nullptr;
-    cloud.computeBounds();
+    // Records the reader moved or dropped after calling them final are summed afresh.
+    if (summed != cloud.points || summedTo > cloud.count) {
+        bounds = BoundsSum();
+        summedTo = 0;
+    }
+    bounds.add(cloud.points, summedTo, cloud.count);
+    bounds.applyTo(cloud);
 }
 
 void loadCloudOrExit(const char* path, PointCloud& cloud) {

@@ -27,10 +27,19 @@ public:
     CloudLoad(const CloudLoad&) = delete;
     CloudLoad& operator=(const CloudLoad&) = delete;
 
-    // Maps the file, picks its reader and runs it: on a worker thread when threaded (the
-    // reader then uses one core, the caller the other), else right here with every core.
-    // Returns once the reader has accepted the header or has finished.
-    void begin(const char* path, bool threaded);
+    // Where begin runs the reader, and on how many cores.
+    enum class Place {
+        Here,            // on the caller's thread, with every core
+        WorkerOneCore,   // on a worker with one core, the caller working on the other
+        WorkerEveryCore, // on a worker with every core, the caller mostly waiting meanwhile
+    };
+    // Maps the file, picks its reader and runs it where place says. Returns once the reader
+    // has accepted the header or has finished.
+    void begin(const char* path, Place place);
+    // threaded: WorkerOneCore, else Here.
+    void begin(const char* path, bool threaded) {
+        begin(path, threaded ? Place::WorkerOneCore : Place::Here);
+    }
     // After begin: whether the file cannot be read at all, and the result that says why.
     bool refused() const { return finished() && result_.status != ReadStatus::Read; }
     const ReadResult& result() const { return result_; }
@@ -42,6 +51,9 @@ public:
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     const PointRecord* records() const { return records_.load(std::memory_order_acquire); }
     int64_t recordsReady() const { return ready_.load(std::memory_order_acquire); }
+    // Waits until the read has made count records final or has ended; whether the cloud has
+    // at least count records.
+    bool waitForRecords(int64_t count);
     // Waits for the read, reports a read cut short on standard error, colours the points and
     // hands them to cloud with the box and centroid computed. Once; after a refusal it exits.
     void finish(PointCloud& cloud);
@@ -58,6 +70,7 @@ private:
     LoadProgress progress_;
     pthread_t thread_{};
     bool threaded_ = false;
+    bool everyCore_ = false;
     bool joined_ = true;
 
     std::mutex mutex_;

@@ -6,40 +6,45 @@
 #include <limits>
 
 void PointCloud::computeBounds() {
+    BoundsSum bounds;
+    bounds.add(points, 0, count);
+    bounds.applyTo(*this);
+}
+
+void BoundsSum::add(const PointRecord* points, int64_t from, int64_t to) {
     // Bounds start empty rather than at a fixed range so that the box is exactly that of the
     // points wherever they lie; the sums are doubles because float sums stop moving on large
     // clouds. A NaN or infinite position would make the box and the camera matrices NaN and
     // blank the whole view, so such points are left out of both.
-    const float inf = std::numeric_limits<float>::infinity();
-    float low[3] = {inf, inf, inf};
-    float high[3] = {-inf, -inf, -inf};
-    double sum[3] = {0.0, 0.0, 0.0};
-    int64_t used = 0;
-    for (int32_t i = 0; i < count; ++i) {
+    for (int64_t i = from; i < to; ++i) {
         const float position[3] = {points[i].x, points[i].y, points[i].z};
         if (!std::isfinite(position[0]) || !std::isfinite(position[1]) ||
             !std::isfinite(position[2]))
             continue;
         for (int axis = 0; axis < 3; ++axis) {
-            sum[axis] += position[axis];
-            low[axis] = std::min(low[axis], position[axis]);
-            high[axis] = std::max(high[axis], position[axis]);
+            sum_[axis] += position[axis];
+            low_[axis] = std::min(low_[axis], position[axis]);
+            high_[axis] = std::max(high_[axis], position[axis]);
         }
-        ++used;
+        ++used_;
     }
-    if (used == 0) {
-        std::fill(low, low + 3, 0.0f);
-        std::fill(high, high + 3, 0.0f);
-    }
+}
 
-    nearCorner[0] = low[0];
-    nearCorner[1] = low[1];
-    nearCorner[2] = high[2];
-    farCorner[0] = high[0];
-    farCorner[1] = high[1];
-    farCorner[2] = low[2];
+void BoundsSum::applyTo(PointCloud& cloud) const {
+    float low[3], high[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = used_ ? low_[axis] : 0.0f;
+        high[axis] = used_ ? high_[axis] : 0.0f;
+    }
+    cloud.nearCorner[0] = low[0];
+    cloud.nearCorner[1] = low[1];
+    cloud.nearCorner[2] = high[2];
+    cloud.farCorner[0] = high[0];
+    cloud.farCorner[1] = high[1];
+    cloud.farCorner[2] = low[2];
     for (int axis = 0; axis < 3; ++axis)
-        centroid[axis] = used ? static_cast<float>(sum[axis] / static_cast<double>(used)) : 0.0f;
+        cloud.centroid[axis] =
+            used_ ? static_cast<float>(sum_[axis] / static_cast<double>(used_)) : 0.0f;
 }
 
 void PointCloud::computeViewDistance(float fieldOfViewX) {

@@ -6,6 +6,7 @@
 #include "io/read_result.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // The viewer's horizontal field of view (degrees), which frames the whole cloud.
@@ -40,4 +41,20 @@ struct PointCloud {
     // horizontal field of view (degrees) with a 10 % margin. A cloud without x extent is
     // framed by the larger of its y and z extents, or by 1.0 when it is a single position.
     void computeViewDistance(float fieldOfViewX);
+};
+
+// computeBounds over runs of records taken in record order, so that records can be taken as a
+// read makes them final: the box and the sums come out the same as from one pass.
+class BoundsSum {
+public:
+    void add(const PointRecord* points, int64_t from, int64_t to);
+    // The box and centroid of what was added, into cloud.
+    void applyTo(PointCloud& cloud) const;
+
+private:
+    static constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    float low_[3] = {kInfinity, kInfinity, kInfinity};
+    float high_[3] = {-kInfinity, -kInfinity, -kInfinity};
+    double sum_[3] = {0.0, 0.0, 0.0};
+    int64_t used_ = 0;
 };

@@ -31,6 +31,11 @@ void DrawBudget::recordPass(int kind, int64_t points, double pointSeconds) {
     timed_[kind] = true;
 }
 
+void DrawBudget::assume(int kind, double perPoint) {
+    if (kind >= 0 && kind < kKinds && !timed_[kind] && perPoint > 0.0)
+        perPoint_[kind] = perPoint;
+}
+
 int64_t DrawBudget::pointsFor(int kind, double frameSeconds) const {
     if (kind < 0 || kind >= kKinds)
         return minimumPoints;

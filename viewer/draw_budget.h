@@ -14,6 +14,8 @@ public:
     void record(int kind, int64_t points, double pointSeconds, double frameSeconds);
     // One pass of points alone, as a whole frame is drawn in several.
     void recordPass(int kind, int64_t points, double seconds);
+    // The cost of a point of a kind not timed yet, from a measurement beside the frames.
+    void assume(int kind, double perPoint);
     // The points a frame of the path can draw in frameSeconds; never below minimumPoints.
     int64_t pointsFor(int kind, double frameSeconds) const;
     double secondsPerPoint(int kind) const { return perPoint_[kind]; }

@@ -32,6 +32,12 @@ int64_t FrameScheduler::frameBudget(bool sampled) const {
     return budget.pointsFor(kindOf(renderer.largeFramePath(), sampled), frameSeconds);
 }
 
+void FrameScheduler::prepare() {
+    const double perPoint = renderer.measure();
+    if (perPoint > 0.0)
+        budget.assume(kindOf(PointPath::Software, false), perPoint);
+}
+
 void FrameScheduler::display(const FrameContent& content) {
     const double started = now();
     ++generation_;
@@ -39,7 +45,9 @@ void FrameScheduler::display(const FrameContent& content) {
     content_ = content;
     window_ = glutGetWindow();
     const int64_t count = content.points.count;
-    if (count <= frameBudget(false)) {
+    const double allowed =
+        last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
+    if (count <= budget.pointsFor(kindOf(renderer.largeFramePath(), false), allowed)) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();

@@ -29,9 +29,14 @@ struct FrameRecord {
 // a mouse button is held, whole: in passes of one frame budget each, run from GLUT timers so that
 // the events in between are handled, and put on screen when the last pass is done. Any new frame
 // (a press, a motion, a redisplay) gives up a whole frame in progress. The budget follows the
-// measured cost of the frames drawn so far.
+// measured cost of the frames drawn so far. The first frame may take a few frames' time: it is
+// drawn whole at once when the budget says the cloud fits in that, since nothing was on screen
+// before it and a subset shown first would put the whole cloud off by its passes.
 class FrameScheduler {
 public:
+    // In a new window, whose context is current, before its first frame: gives the budget its
+    // first cost of a point from the renderer's measure.
+    void prepare();
     // The GLUT display callback's work: one frame of content in the current window, swapped.
     void display(const FrameContent& content);
     // From the graphics window's mouse callback. The release of the last held button brings
@@ -51,6 +56,8 @@ public:
     DrawBudget budget;
     // Seconds a frame may take: a drag at 60 frames a second where the renderer allows.
     double frameSeconds = 1.0 / 60.0;
+    // The first frame's time, in frameSeconds.
+    static constexpr double kFirstFrameFrames = 6.0;
     // Called after each swap, for measurements; null in the viewer.
     void (*presented)(const FrameRecord& frame) = nullptr;
 

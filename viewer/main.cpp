@@ -49,15 +49,14 @@ int main(int argc, char** argv) {
     screenshotPath = options.screenshotPath;
 
     // Load failures are reported here, before GLUT needs a display, so a missing file gets our
-    // message even without one; the body is parsed while the window is created and its list
-    // compiled.
+    // message even without one; the body is parsed while the windows open.
     pointSet.beginLoad(options.pointFile);
 
     // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
-    int graphicsWindow = createGraphicsWindow();
+    int graphicsWindow = openGraphicsWindow();
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
         showAxis = 1;
@@ -65,6 +64,10 @@ int main(int argc, char** argv) {
     } else {
         buildControlPanel(graphicsWindow);
     }
+    // The first frame is drawn from the main loop, once the points are there.
+    glutSetWindow(graphicsWindow);
+    warmUpGraphicsWindow();
+    pointSet.finishLoad();
     glutMainLoop();
     return 0;
 }

@@ -38,6 +38,7 @@ public:
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
 
+    int threads() const { return threads_; }
     int width() const { return width_; }
     int height() const { return height_; }
     const uint32_t* pixels() const { return pixels_.data(); }

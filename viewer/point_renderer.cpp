@@ -5,7 +5,10 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 namespace {
 
@@ -25,6 +28,25 @@ bool rasterCanDraw(float pointSize) {
            !glIsEnabled(GL_LIGHTING) && !glIsEnabled(GL_FOG) && !glIsEnabled(GL_SCISSOR_TEST);
 }
 
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Points spread over the view volume with varied colours, as records lie in a frame.
+std::vector<PointRecord> madeUpPoints(int count) {
+    std::vector<PointRecord> points(static_cast<size_t>(count));
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return float(state >> 8) / float(1u << 24);
+    };
+    for (PointRecord& p : points)
+        p = {next() * 1.9f - 0.95f, next() * 1.9f - 0.95f, next() - 0.5f, next(), next(), next()};
+    return points;
+}
+
 } // namespace
 
 PointSource recordSource(const PointRecord* records, int64_t count) {
@@ -41,6 +63,35 @@ PointSource recordSource(const PointRecord* records, int64_t count) {
 void PointRenderer::chooseForCurrentContext() {
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     largePath_ = namesSoftwareRasteriser(renderer) ? PointPath::Software : PointPath::Gl;
+}
+
+void PointRenderer::warmUp(float pointSize, int64_t cloudPoints) {
+    const PointSource empty;
+    begin(empty, pointSize, cloudPoints);
+    if (framePath_ == PointPath::Software)
+        finish();
+}
+
+double PointRenderer::measure() const {
+    if (largePath_ != PointPath::Software)
+        return 0.0;
+    // One thread's time per point, shared by the raster's threads in a frame.
+    constexpr int kPoints = 65536;
+    const std::vector<PointRecord> points = madeUpPoints(kPoints);
+    RasterView view{};
+    for (int i = 0; i < 4; ++i)
+        view.modelview[i * 5] = view.projection[i * 5] = 1.0f;
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    view.viewport[2] = std::max(1, int(viewport[2]));
+    view.viewport[3] = std::max(1, int(viewport[3]));
+    PointRaster timed(1);
+    timed.begin(view);
+    const PointSource source = recordSource(points.data(), kPoints);
+    const double started = threadSeconds();
+    timed.addRange(source, 0, kPoints);
+    const double seconds = threadSeconds() - started;
+    return seconds / double(kPoints) / double(raster_.threads());
 }
 
 void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints) {

@@ -25,6 +25,17 @@ class PointRenderer {
 public:
     // Picks the path for large frames from GL_RENDERER of the current context.
     void chooseForCurrentContext();
+    // The seconds a point of a large frame costs the software path, timed on made-up points in
+    // processor time, so that other work meanwhile (the read of the points) does not count;
+    // 0 when large frames take the GL path. Draws nothing.
+    double measure() const;
+    // When a frame of cloudPoints points of pointSize would take the software path: its first
+    // steps ahead of that frame, which then does not pay for them: the raster's buffers at the
+    // viewport's size, and one glDrawPixels of the empty raster as finish draws it (a software
+    // GL builds its code for that state on first use), which leaves the buffer as it was.
+    // Nothing otherwise: Mesa's first points in a window may differ by a step of colour from
+    // later ones, and a small cloud's first frame must stay what it was.
+    void warmUp(float pointSize, int64_t cloudPoints);
     // Forces the path of large frames, whatever the renderer.
     void setLargeFramePath(PointPath path) { largePath_ = path; }
     PointPath largeFramePath() const { return largePath_; }

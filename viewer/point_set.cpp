@@ -21,10 +21,9 @@ void PointSet::beginLoad(const char* path) {
         std::printf("Not Enough memory to allocate the point the structure\n");
         std::exit(1);
     }
-    // The body is read here on every core: opening the windows takes a few milliseconds and the
-    // points are drawn from their records as read, so parsing on one core beside them would
-    // only delay the first picture.
-    pending->begin(path, false);
+    // The body is read on every core by a worker: the caller meanwhile mostly waits on the X
+    // server as it opens the windows, then sums the box of the records read so far.
+    pending->begin(path, CloudLoad::Place::WorkerEveryCore);
     pending->exitIfRefused();
 }
 

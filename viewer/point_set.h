@@ -17,9 +17,10 @@ struct PointSet : PointCloud {
     // can't be read, prints the message and ends the process with status 1.
     void load(const char* path);
     // load in two halves, so that a file that can't be read is reported before any window
-    // exists. beginLoad opens the file, picks its reader and reads it on every core (failures
-    // end the process as in load); finishLoad hands the records over and computes the box and
-    // centroid, and does nothing when no load is pending.
+    // exists and the windows open while it is read. beginLoad opens the file, picks its reader
+    // and lets it check the header (failures end the process as in load), the body following
+    // on a worker thread with every core; finishLoad waits for it, computing the box and
+    // centroid of the records as they become final, and does nothing when no load is pending.
     void beginLoad(const char* path);
     void finishLoad();
     // Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.

@@ -1,13 +1,14 @@
 // viewer/scene.cpp - graphics window creation, reshape and display.
 #include "viewer/scene.h"
 
+#include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/keys.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-int createGraphicsWindow() {
+int openGraphicsWindow() {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(400, 400);
@@ -27,8 +28,22 @@ int createGraphicsWindow() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     frameScheduler.renderer.chooseForCurrentContext();
+    frameScheduler.prepare();
+    return window;
+}
+
+int createGraphicsWindow() {
+    const int window = openGraphicsWindow();
     pointSet.finishLoad();
     return window;
+}
+
+void warmUpGraphicsWindow() {
+    const bool large = pointSet.pending ? pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
+                                        : pointSet.count >= kSoftwareFrameMinimum;
+    if (large)
+        frameScheduler.renderer.warmUp(static_cast<float>(displaySettings.pointSize),
+                                       kSoftwareFrameMinimum);
 }
 
 void displayScene() {

@@ -1,6 +1,8 @@
 // tests/reader/start_up_test.cpp - the viewer's overlapped start-up (windows opened while the body
-// is parsed) against the plain load, and the progress line on a terminal.
+// is parsed) against the plain load, the places a load runs, and the progress line on a terminal.
+#include "io/cloud_load.h"
 #include "io/load_progress.h"
+#include "io/point_cloud.h"
 #include "tests/support/gl_test_support.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/point_set.h"
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -183,4 +186,78 @@ TEST(LoadProgressLine, ShownOnATerminalAfterHalfASecondThenErased) {
     EXPECT_EQ(shown.substr(erase), "\r" + std::string(erase - 1, ' ') + "\r");
     EXPECT_EQ(std::ftell(plain), 0L);
     std::fclose(plain);
+}
+
+// Wherever the reader runs, the cloud is the same: the records, and the box and centroid
+// summed as the records become final equal one pass over them. waitForRecords says whether
+// the cloud has that many records, early for the first ones.
+TEST(CloudLoadPlaces, EveryPlaceGivesTheSameCloud) {
+    // Large enough for the reader to split the body between two threads.
+    const int count = 400000;
+    const std::string text = cloudText(count);
+    char path[] = "/tmp/pointillist-places-XXXXXX";
+    const int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(write(file, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(file);
+    PointCloud reference;
+    loadCloudOrExit(path, reference);
+    ASSERT_EQ(reference.count, count);
+    PointCloud onePass = reference;
+    onePass.computeBounds();
+
+    for (CloudLoad::Place place : {CloudLoad::Place::Here, CloudLoad::Place::WorkerOneCore,
+                                   CloudLoad::Place::WorkerEveryCore}) {
+        SCOPED_TRACE(static_cast<int>(place));
+        CloudLoad load;
+        load.begin(path, place);
+        ASSERT_FALSE(load.refused());
+        EXPECT_TRUE(load.waitForRecords(1));
+        PointCloud cloud;
+        load.finish(cloud);
+        EXPECT_TRUE(load.waitForRecords(count));
+        EXPECT_FALSE(load.waitForRecords(count + 1));
+        ASSERT_EQ(cloud.count, count);
+        EXPECT_EQ(0, std::memcmp(cloud.points, reference.points,
+                                 sizeof(PointRecord) * static_cast<size_t>(count)));
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_EQ(cloud.nearCorner[axis], onePass.nearCorner[axis]);
+            EXPECT_EQ(cloud.farCorner[axis], onePass.farCorner[axis]);
+            EXPECT_EQ(cloud.centroid[axis], onePass.centroid[axis]);
+        }
+        releasePoints(cloud.points);
+    }
+    unlink(path);
+    releasePoints(reference.points);
+}
+
+// Runs added one after another give the box and centroid of one pass, non-finite positions
+// left out of both; nothing added gives zeros.
+TEST(CloudLoadPlaces, BoundsSummedInRunsEqualOnePass) {
+    std::vector<PointRecord> points;
+    for (int i = 0; i < 1000; ++i)
+        points.push_back({1000.1f + float(i % 7) * 0.3f, -0.1f * float(i), float(i % 13), 1, 1, 1});
+    points[10].x = std::nanf("");
+    points[500].z = INFINITY;
+    PointCloud whole;
+    whole.points = points.data();
+    whole.count = static_cast<int32_t>(points.size());
+    whole.computeBounds();
+    PointCloud runs = whole;
+    BoundsSum sum;
+    for (const auto& [from, to] :
+         {std::pair<int64_t, int64_t>{0, 1}, {1, 11}, {11, 11}, {11, 1000}})
+        sum.add(points.data(), from, to);
+    sum.applyTo(runs);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(runs.nearCorner[axis], whole.nearCorner[axis]);
+        EXPECT_EQ(runs.farCorner[axis], whole.farCorner[axis]);
+        EXPECT_EQ(runs.centroid[axis], whole.centroid[axis]);
+    }
+    EXPECT_EQ(whole.nearCorner[0], 1000.1f);
+    EXPECT_EQ(whole.nearCorner[2], 12.0f);
+    PointCloud none;
+    BoundsSum().applyTo(none);
+    for (int axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(none.nearCorner[axis] + none.farCorner[axis] + none.centroid[axis], 0.0f);
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -145,6 +146,32 @@ TEST_F(FrameScheduling, DragShowsSpreadSubsetAndReleaseTheWholeCloud) {
         EXPECT_TRUE(released == allPointsImage());
         EXPECT_FALSE(released == atRest) << "the drag moved the cloud";
         TearDown();
+    }
+}
+
+// The first frame may take a few frames' time: a cloud the budget puts within that is drawn
+// whole at once, pixel for pixel as one draw of every point, with no subset before it; one
+// beyond it shows the subset first, as every later frame does.
+TEST_F(FrameScheduling, FirstFrameWithinAFewFramesIsWholeAtOnce) {
+    openBlock(PointPath::Software);
+    ASSERT_TRUE(waitForWholeFrame());
+    // The block's 400000 points at an assumed 1e-8 s are 4 ms, with 2 ms besides: beyond one
+    // frame of 3 ms, within six of them, and beyond six of 0.5 ms.
+    for (const auto& [seconds, whole] : {std::pair<double, bool>{0.003, true}, {0.0005, false}}) {
+        SCOPED_TRACE(seconds);
+        frameScheduler = FrameScheduler{};
+        frameScheduler.renderer.setLargeFramePath(PointPath::Software);
+        for (int kind = 0; kind < DrawBudget::kKinds; ++kind)
+            frameScheduler.budget.assume(kind, 1e-8);
+        frameScheduler.frameSeconds = seconds;
+        redraw();
+        EXPECT_EQ(frameScheduler.lastFrame().serial, 1);
+        EXPECT_EQ(frameScheduler.lastFrame().full, whole);
+        EXPECT_EQ(frameScheduler.wholeFramePending(), !whole);
+        if (whole) {
+            EXPECT_TRUE(frontImage() == allPointsImage());
+        }
+        ASSERT_TRUE(waitForWholeFrame());
     }
 }
 

@@ -140,6 +140,27 @@ TEST_F(RasterAgainstGl, LaterPointsCoverEarlierOnesAcrossThreads) {
     EXPECT_GT(litPixels(byGl), 20000);
 }
 
+// The warm-up of the software path leaves the buffer as it was, and the measure of its cost
+// is there for the software path alone.
+TEST_F(RasterAgainstGl, WarmUpLeavesTheBufferAndMeasureIsForTheSoftwarePath) {
+    setView(400, 400);
+    const Image before = draw(PointSource{}, PointPath::Gl);
+    renderer.setLargeFramePath(PointPath::Software);
+    renderer.warmUp(1.0f, kSoftwareFrameMinimum);
+    renderer.warmUp(1.0f, kSoftwareFrameMinimum - 1);
+    renderer.warmUp(2.0f, kSoftwareFrameMinimum);
+    Image after(400 * 400 * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 400, 400, GL_RGBA, GL_UNSIGNED_BYTE, after.data());
+    EXPECT_EQ(differingPixels(before, after), 0);
+    EXPECT_GT(litPixels(after), 100) << "the red line";
+    const double perPoint = renderer.measure();
+    EXPECT_GT(perPoint, 0.0);
+    EXPECT_LT(perPoint, 1e-5);
+    renderer.setLargeFramePath(PointPath::Gl);
+    EXPECT_EQ(renderer.measure(), 0.0);
+}
+
 TEST_F(RasterAgainstGl, LargePointsAndBlendingStayWithGl) {
     std::vector<PointRecord> points = scatteredCloud(1000, 3);
     const PointSource source = recordSource(points.data(), int64_t(points.size()));
