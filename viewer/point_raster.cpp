@@ -83,9 +83,11 @@ void PointRaster::begin(const RasterView& view) {
     offset_[0] = static_cast<float>(origin_[0]) + scale_[0];
     offset_[1] = static_cast<float>(origin_[1]) + scale_[1];
     pixels_.assign(size_t(width_) * size_t(height_), 0u);
+    // Each pass leaves the layers empty: only a new size needs them cleared.
     layers_.resize(size_t(threads_ - 1));
     for (std::vector<uint32_t>& layer : layers_)
-        layer.assign(pixels_.size(), 0u);
+        if (layer.size() != pixels_.size())
+            layer.assign(pixels_.size(), 0u);
 }
 
 template <typename Pick>
