@@ -1,15 +1,9 @@
 // io/text_scan.h - numbers and lines of the text formats, straight from the mapped bytes.
 #pragma once
 
-#include "io/native/number_parsing.h"
-
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // Within one line: spaces, tabs and the separator given (',' or ';'), but never a line end.
 inline const char* skipSeparators(const char* p, const char* end, char separator = ' ') {
@@ -48,39 +42,11 @@ inline bool scanShortDecimal(const char*& p, const char* end, double& value, cha
     q += q < end && (*q == '-' || *q == '+');
     uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    // Where the number ends comes from masks of the next 16 bytes, so that the next number's
-    // scan need not wait for this one's digits; their value is then taken eight at a time as
-    // the native reader takes them. Longer runs of digits go byte by byte.
-#if defined(__SSE2__)
-    if (end - q >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        const __m128i offset = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-        const unsigned digitBits = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset)));
-        const int whole = __builtin_ctz(~digitBits);
-        int after = 0;
-        if (whole < 8 && q[whole] == '.')
-            after = __builtin_ctz(~(digitBits >> (whole + 1)));
-        if (whole < 8 && after < 8 && whole + after > 0) {
-            mantissa = native::digitsValue(native::load8(q), whole);
-            if (q[whole] == '.') {
-                mantissa = mantissa * native::kIntegerPowersOfTen[after] +
-                           native::digitsValue(native::load8(q + whole + 1), after);
-                fraction = after;
-                q += 1;
-            }
-            q += whole + after;
-            digits = whole + after;
-        }
-    }
-#endif
-    if (digits == 0) {
-        for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits)
+    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+    if (q < end && *q == '.') {
+        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, ++fraction)
             mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
-        if (q < end && *q == '.') {
-            for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, ++fraction)
-                mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
-        }
     }
     if (digits == 0 || digits > 15 || !endsNumber(q, end, separator))
         return false;
