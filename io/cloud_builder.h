@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 // Grows the records as points arrive (exactly once when the count is known up front), holds
 // them as float(file - provisional shift) with the shift taken from the first point, and hands
@@ -67,3 +68,31 @@ struct StoredBox {
 // points, the move (if any) split over the threads.
 void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
                         int threads);
+
+// --- Records of one line each, read in blocks ---
+
+// What one block of lines gave; its records are stored from its first slot on, in order.
+struct LineBlock {
+    int64_t kept = 0;
+    int64_t dropped = 0; // records with a non-finite position, not stored
+    float colourMax = 0.0f;
+    const char* bad = nullptr; // the first line that is not a record; null when none
+    StoredBox box;
+};
+
+// Reads the records of the lines [from, to), from a line start, at most `most` of them
+// (dropped ones included), into out.
+using LineBlockReader =
+    std::function<LineBlock(const char* from, const char* to, int64_t most, PointRecord* out)>;
+
+// Reads the lines of [p, end) in blocks over the threads, each block by `read` into slots of its
+// own, counted from the blocks' line ends first so that the records are allocated once (exactly
+// when every line is a record). The blocks are joined in order; reading ends at the first bad
+// line or at the most-th record, and what follows is left out. With everyLineARecord, blocks
+// wholly past the most-th line are not read at all. Fills result's points, count and dropped;
+// joined gets the colour maximum, the box and where a bad line stopped the read. accepted (may
+// be empty) runs once the records are allocated. False, with result's status CannotAllocate,
+// when they cannot be had.
+bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
+                    bool everyLineARecord, const std::function<void()>& accepted,
+                    const LineBlockReader& read, ReadResult& result, LineBlock& joined);

@@ -206,40 +206,50 @@ namespace {
 
 // --- Ascii body ---
 
-// Line by line into a builder; a field with COUNT n spans n values, its first is what counts.
-void readAscii(const ReadRequest& request, const PcdLayout& layout, const Fields& fields,
-               ReadResult& result) {
-    const char* p = reinterpret_cast<const char*>(request.bytes + layout.bodyOffset);
-    const char* end = reinterpret_cast<const char*>(request.bytes + request.size);
-    CloudBuilder builder;
-    if (!builder.reserve(static_cast<int64_t>(
-            std::min<uint64_t>(layout.points, static_cast<uint64_t>(end - p) / 6 + 1)))) {
-        result.status = ReadStatus::CannotAllocate;
-        return;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
-    std::vector<size_t> first(layout.fields.size());
+// The ascii lines' layout: a field with COUNT n spans n values, its first is what counts.
+struct AsciiLayout {
+    const PcdLayout* layout;
+    const Fields* fields;
+    std::vector<size_t> first; // of each field, among a line's values
     size_t perPoint = 0;
-    for (size_t f = 0; f < layout.fields.size(); ++f) {
-        first[f] = perPoint;
-        perPoint += layout.fields[f].count;
+};
+
+enum class AsciiLine { Point, Blank, Bad };
+
+// The line at p (which moves to the next line): a point's values, a blank line, or neither.
+AsciiLine readAsciiLine(const char*& p, const char* end, const AsciiLayout& ascii, double* values) {
+    bool clean;
+    const char* lineStart = p;
+    const int got = scanLine(p, end, values, static_cast<int>(ascii.perPoint), &clean);
+    p = nextLine(p, end);
+    if (got == 0 && clean && skipSeparators(lineStart, end) == p)
+        return AsciiLine::Blank;
+    if (got < static_cast<int>(ascii.perPoint)) {
+        p = lineStart;
+        return AsciiLine::Bad;
     }
-    std::vector<double> values(perPoint);
-    uint64_t read = 0;
-    while (read < layout.points && p < end) {
-        bool clean;
-        const char* lineStart = p;
-        const int got = scanLine(p, end, values.data(), static_cast<int>(perPoint), &clean);
-        p = nextLine(p, end);
-        if (got == 0 && clean && skipSeparators(lineStart, end) == p)
-            continue; // a blank line
-        if (got < static_cast<int>(perPoint))
+    return AsciiLine::Point;
+}
+
+// The points of the lines [p, end), at most `most`, into out against the shift.
+LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const AsciiLayout& ascii,
+                         const double shift[3], PointRecord* out) {
+    const Fields& fields = *ascii.fields;
+    const PcdLayout& layout = *ascii.layout;
+    LineBlock read;
+    std::vector<double> values(ascii.perPoint);
+    while (read.kept + read.dropped < most && p < end) {
+        const AsciiLine line = readAsciiLine(p, end, ascii, values.data());
+        if (line == AsciiLine::Blank)
+            continue;
+        if (line == AsciiLine::Bad) {
+            read.bad = p;
             break;
-        PointRecord colour{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+        }
+        PointRecord point{0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f};
         if (fields.colour >= 0) {
             // A packed colour written as a float keeps its bits through the decimal text.
-            const double value = values[first[fields.colour]];
+            const double value = values[ascii.first[fields.colour]];
             uint32_t word;
             if (layout.fields[fields.colour].type == 'F') {
                 const float packed = static_cast<float>(value);
@@ -247,20 +257,65 @@ void readAscii(const ReadRequest& request, const PcdLayout& layout, const Fields
             } else {
                 word = value >= 0.0 && value < 4294967296.0 ? static_cast<uint32_t>(value) : 0;
             }
-            unpack(word, colour);
+            unpack(word, point);
         } else if (fields.intensity >= 0) {
-            colour.r = colour.g = colour.b = static_cast<float>(values[first[fields.intensity]]);
+            point.r = point.g = point.b = static_cast<float>(values[ascii.first[fields.intensity]]);
         }
-        if (!builder.add(values[first[fields.position[0]]], values[first[fields.position[1]]],
-                         values[first[fields.position[2]]], colour.r, colour.g, colour.b)) {
-            result.status = ReadStatus::CannotAllocate;
-            return;
+        double xyz[3];
+        for (int a = 0; a < 3; ++a)
+            xyz[a] = values[ascii.first[fields.position[a]]];
+        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+            ++read.dropped;
+            continue;
         }
-        ++read;
+        point.x = static_cast<float>(xyz[0] - shift[0]);
+        point.y = static_cast<float>(xyz[1] - shift[1]);
+        point.z = static_cast<float>(xyz[2] - shift[2]);
+        out[read.kept++] = point;
+        read.box.add(point);
     }
-    builder.finish(result);
-    if (read < layout.points)
+    return read;
+}
+
+// Line by line, in blocks over the threads; blank lines are passed over.
+void readAscii(const ReadRequest& request, const PcdLayout& layout, const Fields& fields,
+               ReadResult& result) {
+    const char* p = reinterpret_cast<const char*>(request.bytes + layout.bodyOffset);
+    const char* end = reinterpret_cast<const char*>(request.bytes + request.size);
+    AsciiLayout ascii{&layout, &fields, std::vector<size_t>(layout.fields.size()), 0};
+    for (size_t f = 0; f < layout.fields.size(); ++f) {
+        ascii.first[f] = ascii.perPoint;
+        ascii.perPoint += layout.fields[f].count;
+    }
+    const int64_t most = static_cast<int64_t>(std::min<uint64_t>(layout.points, INT64_MAX));
+    // The shift is the first finite position's, as if the points were added one by one.
+    double shift[3] = {0.0, 0.0, 0.0};
+    std::vector<double> values(ascii.perPoint);
+    for (const char* q = p; q < end;) {
+        const AsciiLine line = readAsciiLine(q, end, ascii, values.data());
+        if (line == AsciiLine::Bad)
+            break;
+        double xyz[3];
+        for (int a = 0; a < 3 && line == AsciiLine::Point; ++a)
+            xyz[a] = values[ascii.first[fields.position[a]]];
+        if (line == AsciiLine::Point && std::isfinite(xyz[0]) && std::isfinite(xyz[1]) &&
+            std::isfinite(xyz[2])) {
+            provisionalShift(xyz, shift);
+            break;
+        }
+    }
+    LineBlock joined;
+    if (!readLineBlocks(
+            p, end, most, request.threads, false, request.headerAccepted,
+            [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
+                return readAsciiBlock(from, to, limit, ascii, shift, out);
+            },
+            result, joined))
+        return;
+    const int64_t read = result.count + result.dropped;
+    if (read < most)
         result.message = "point " + std::to_string(read + 1) + " is missing or malformed";
+    settleShiftOverBox(result, shift, joined.box, request.threads);
 }
 
 // --- Binary and compressed bodies ---

@@ -447,8 +447,66 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
 
 // --- Ascii body ---
 
-// One record per line. A list the line does not hold is taken as empty, so that files whose
-// header declares a list that the lines lack still read their vertices.
+// Reads the vertex on the line at p into values (one per property, 0 for a list); false, p
+// unmoved, when the line does not hold it. A list the line does not hold is taken as empty, so
+// that files whose header declares a list that the lines lack still read their vertices.
+bool readAsciiVertex(const char*& p, const char* end, const PlyElement& vertex, double* values) {
+    const char* q = p;
+    for (size_t i = 0; i < vertex.properties.size(); ++i) {
+        q = skipSeparators(q, end);
+        const bool lineEnded = q == end || isLineEnd(*q);
+        if (vertex.properties[i].isList) {
+            double items = 0.0;
+            // A line holds fewer numbers than it has bytes.
+            if (!lineEnded && (!scanNumber(q, end, items) || !(items >= 0) ||
+                               items > static_cast<double>(end - q)))
+                return false;
+            for (int64_t k = 0; k < static_cast<int64_t>(items); ++k) {
+                q = skipSeparators(q, end);
+                double ignored;
+                if (!scanNumber(q, end, ignored))
+                    return false;
+            }
+            values[i] = 0.0;
+        } else if (lineEnded || !scanNumber(q, end, values[i])) {
+            return false;
+        }
+    }
+    p = nextLine(q, end);
+    return true;
+}
+
+// The vertices of the lines [p, end), at most `most`, into out against the shift.
+LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const PlyElement& vertex,
+                         const VertexFields& fields, const double shift[3], PointRecord* out) {
+    LineBlock read;
+    std::vector<double> values(vertex.properties.size());
+    while (read.kept + read.dropped < most && p < end) {
+        if (!readAsciiVertex(p, end, vertex, values.data())) {
+            read.bad = p;
+            break;
+        }
+        double rgb[3] = {0.0, 0.0, 0.0};
+        for (int c = 0; c < 3 && fields.kind != VertexFields::Colour::None; ++c)
+            rgb[c] = values[fields.colour[c]];
+        PointRecord point{};
+        colourFrom(fields, rgb, point);
+        const double xyz[3] = {values[fields.position[0]], values[fields.position[1]],
+                               values[fields.position[2]]};
+        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+            ++read.dropped;
+            continue;
+        }
+        point.x = static_cast<float>(xyz[0] - shift[0]);
+        point.y = static_cast<float>(xyz[1] - shift[1]);
+        point.z = static_cast<float>(xyz[2] - shift[2]);
+        out[read.kept++] = point;
+        read.box.add(point);
+    }
+    return read;
+}
+
+// One vertex per line, in blocks of lines over the threads.
 void readAscii(const ReadRequest& request, const PlyLayout& layout, size_t vertexIndex,
                ReadResult& result) {
     const char* p = reinterpret_cast<const char*>(request.bytes) + layout.bodyOffset;
@@ -458,54 +516,32 @@ void readAscii(const ReadRequest& request, const PlyLayout& layout, size_t verte
             p = nextLine(p, end);
     const PlyElement& vertex = layout.elements[vertexIndex];
     const VertexFields fields = findFields(vertex);
-    CloudBuilder builder;
-    if (!builder.reserve(static_cast<int64_t>(
-            std::min<uint64_t>(vertex.count, static_cast<uint64_t>(end - p) / 6 + 1)))) {
-        result.status = ReadStatus::CannotAllocate;
-        return;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
+    const int64_t most = static_cast<int64_t>(std::min<uint64_t>(vertex.count, INT64_MAX));
+    // The shift is the first finite position's, as if the vertices were added one by one.
+    double shift[3] = {0.0, 0.0, 0.0};
     std::vector<double> values(vertex.properties.size());
-    uint64_t read = 0;
-    for (; read < vertex.count && p < end; ++read) {
-        bool complete = true;
-        for (size_t i = 0; i < vertex.properties.size() && complete; ++i) {
-            p = skipSeparators(p, end);
-            const bool lineEnded = p == end || isLineEnd(*p);
-            if (vertex.properties[i].isList) {
-                double items = 0.0;
-                // A line holds fewer numbers than it has bytes.
-                if (!lineEnded && (!scanNumber(p, end, items) || !(items >= 0) ||
-                                   items > static_cast<double>(end - p)))
-                    complete = false;
-                for (int64_t k = 0; complete && k < static_cast<int64_t>(items); ++k) {
-                    p = skipSeparators(p, end);
-                    double ignored;
-                    complete = scanNumber(p, end, ignored);
-                }
-                values[i] = 0.0;
-            } else {
-                complete = !lineEnded && scanNumber(p, end, values[i]);
-            }
-        }
-        if (!complete)
+    const char* q = p;
+    for (int64_t i = 0; i < most && q < end && readAsciiVertex(q, end, vertex, values.data());
+         ++i) {
+        const double xyz[3] = {values[fields.position[0]], values[fields.position[1]],
+                               values[fields.position[2]]};
+        if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) {
+            provisionalShift(xyz, shift);
             break;
-        double rgb[3] = {0.0, 0.0, 0.0};
-        for (int c = 0; c < 3 && fields.kind != VertexFields::Colour::None; ++c)
-            rgb[c] = values[fields.colour[c]];
-        PointRecord colourOnly{};
-        colourFrom(fields, rgb, colourOnly);
-        if (!builder.add(values[fields.position[0]], values[fields.position[1]],
-                         values[fields.position[2]], colourOnly.r, colourOnly.g, colourOnly.b)) {
-            result.status = ReadStatus::CannotAllocate;
-            return;
         }
-        p = nextLine(p, end);
     }
-    builder.finish(result);
-    if (read < vertex.count)
+    LineBlock joined;
+    if (!readLineBlocks(
+            p, end, most, request.threads, true, request.headerAccepted,
+            [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
+                return readAsciiBlock(from, to, limit, vertex, fields, shift, out);
+            },
+            result, joined))
+        return;
+    const int64_t read = result.count + result.dropped;
+    if (read < most)
         result.message = "vertex " + std::to_string(read + 1) + " is missing or malformed";
+    settleShiftOverBox(result, shift, joined.box, request.threads);
 }
 
 } // namespace

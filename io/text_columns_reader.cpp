@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/mman.h>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -133,18 +131,9 @@ inline Line readLine(const char*& p, const char* end, const Columns& columns, ch
     return Line::Record;
 }
 
-// What one block of lines gave: its records are stored from its first slot on, in order.
-struct BlockRead {
-    int64_t kept = 0;
-    int64_t dropped = 0; // records with a non-finite position, not stored
-    float colourMax = 0.0f;
-    const char* bad = nullptr; // the first line that is not a record; null when none
-    StoredBox box;
-};
-
 // Stores one record's values into the block; false once the block holds `most` records.
 inline bool storeRecord(const double* values, const Columns& columns, const double shift[3],
-                        bool divide, int64_t most, PointRecord* out, BlockRead& read) {
+                        bool divide, int64_t most, PointRecord* out, LineBlock& read) {
     float r = 1.0f, g = 1.0f, b = 1.0f;
     if (columns.rgb[0] >= 0) {
         r = static_cast<float>(values[columns.rgb[0]]);
@@ -211,9 +200,9 @@ inline Masks masksOf(const char* p, char separator) {
 // ends, so the runs are exactly what scanning a line number by number would find. Lines that
 // are not plain records (blank, comment, short, bad) are judged by the line-by-line rules, and
 // the last bytes, where a whole mask cannot be loaded, are read line by line.
-BlockRead readBlock(const char* p, const char* end, const Columns& columns, char separator,
+LineBlock readBlock(const char* p, const char* end, const Columns& columns, char separator,
                     int64_t most, const double shift[3], bool divide, PointRecord* out) {
-    BlockRead read;
+    LineBlock read;
     if (most <= 0)
         return read;
     double values[kMostColumns];
@@ -274,31 +263,6 @@ BlockRead readBlock(const char* p, const char* end, const Columns& columns, char
     return read;
 }
 
-// Line ends in [p, end): "\n", "\r\n" and a lone "\r" each count once.
-int64_t lineEndsIn(const char* p, const char* end) {
-    int64_t ends = 0;
-#if defined(__SSE2__)
-    // Byte counters that subtract the compares' -1s, summed before any can wrap.
-    const __m128i newline = _mm_set1_epi8('\n'), carriage = _mm_set1_epi8('\r');
-    while (end - p > 16) {
-        __m128i counts = _mm_setzero_si128();
-        for (int i = 0; i < 255 && end - p > 16; ++i, p += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-            const __m128i lf = _mm_cmpeq_epi8(bytes, newline);
-            const __m128i lone =
-                _mm_andnot_si128(_mm_cmpeq_epi8(after, newline), _mm_cmpeq_epi8(bytes, carriage));
-            counts = _mm_sub_epi8(counts, _mm_or_si128(lf, lone));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        ends += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
-    }
-#endif
-    for (; p < end; ++p)
-        ends += *p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n'));
-    return ends;
-}
-
 // Lines from p up to the line at `at`, counted as nextLine steps over them.
 int64_t linesBefore(const char* p, const char* at) {
     int64_t lines = 0;
@@ -307,39 +271,11 @@ int64_t linesBefore(const char* p, const char* at) {
     return lines;
 }
 
-// The start of the first line at or after offset `at` of [p, end); a block boundary.
-const char* lineStartFrom(const char* p, const char* end, int64_t at) {
-    return at == 0 ? p : at >= end - p ? end : nextLine(p + at - 1, end);
-}
-
-// Gives back the whole pages within [begin, end) of the records: what they held is not needed,
-// and a page touched again reads as zeros.
-void releasePages(const PointRecord* begin, const PointRecord* end) {
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) & ~(kPage - 1);
-    const uintptr_t last = reinterpret_cast<uintptr_t>(end) & ~(kPage - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-// Moves count records from `from` down to `to`, a piece at a time, giving back the pages of
-// each piece once moved, so that a block moved over free slots is never resident twice.
-void moveDown(PointRecord* to, PointRecord* from, int64_t count) {
-    constexpr int64_t kPiece = 1 << 16;
-    for (int64_t done = 0; done < count; done += kPiece) {
-        const int64_t n = std::min(kPiece, count - done);
-        std::memmove(to + done, from + done, sizeof(PointRecord) * static_cast<size_t>(n));
-        releasePages(std::max(from, to + done + n), from + done + n);
-    }
-}
-
 // Records looked at before the blocks start, for the shift and the colour scale.
 constexpr int kLookAhead = 64;
 
-// Reads every record from p on into result, at most `most` (dropped ones included): blocks of
-// lines over the threads, each storing its records in place from its first slot. The slots are
-// counted from the blocks' line ends first, so the records are allocated once, exactly for a
-// file without blank lines. A stop at the first line that is not a record; the colour scale
+// Reads every record from p on into result, at most `most` (dropped ones included), in blocks
+// of lines over the threads: a stop at the first line that is not a record; the colour scale
 // decided once for the file; firstLine numbers p's line in messages.
 void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                     const Columns& columns, char separator, int64_t most, int64_t firstLine,
@@ -375,61 +311,23 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
         }
     }
 
-    const int64_t bytes = end - p;
-    const char* from[8] = {};
-    const char* to[8] = {};
-    int64_t slots[8] = {};
-    runInParts(bytes, request.threads, [&](int64_t begin, int64_t last, int part) {
-        from[part] = lineStartFrom(p, end, begin);
-        to[part] = lineStartFrom(p, end, last);
-        // A block ends at a line start, so only the file's last line may lack its end.
-        slots[part] =
-            from[part] < to[part] ? lineEndsIn(from[part], to[part]) + !isLineEnd(to[part][-1]) : 0;
-    });
-    int64_t first[9] = {};
-    for (int part = 0; part < 8; ++part)
-        first[part + 1] = first[part] + slots[part];
-    PointRecord* points = allocatePoints(std::max<int64_t>(first[8], 1));
-    if (!points) {
-        result.status = ReadStatus::CannotAllocate;
+    LineBlock joined;
+    const bool allocated = readLineBlocks(
+        p, end, most, request.threads, false, request.headerAccepted,
+        [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
+            return readBlock(from, to, columns, separator, limit, shift, divide, out);
+        },
+        result, joined);
+    if (!allocated)
         return;
-    }
-    adviseHugePages(points, first[8]);
-    BlockRead blocks[8];
-    const int parts = runInParts(bytes, request.threads, [&](int64_t, int64_t, int part) {
-        blocks[part] = readBlock(from[part], to[part], columns, separator,
-                                 std::min(most, slots[part]), shift, divide, points + first[part]);
-    });
-
-    // The blocks joined in order, each moved down over the slots left free before it; reading
-    // ends at the first bad line or at the most-th record, and what follows is dropped.
-    int64_t kept = 0, dropped = 0;
-    float colourMax = 0.0f;
-    const char* bad = nullptr;
-    StoredBox box;
-    for (int part = 0; part < parts; ++part) {
-        BlockRead& block = blocks[part];
-        if (dropped + kept + block.kept + block.dropped > most)
-            block = readBlock(from[part], to[part], columns, separator, most - kept - dropped,
-                              shift, divide, points + first[part]);
-        if (kept != first[part] && block.kept)
-            moveDown(points + kept, points + first[part], block.kept);
-        kept += block.kept;
-        dropped += block.dropped;
-        colourMax = std::max(colourMax, block.colourMax);
-        box.join(block.box);
-        if (kept + dropped >= most)
-            break;
-        if (block.bad) {
-            bad = block.bad;
-            break;
-        }
-    }
+    const char* bad = joined.bad;
+    PointRecord* points = result.points;
+    const int64_t kept = result.count;
     if (bad)
         result.message =
             "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
-    if (columns.rgb[0] >= 0 && !divide && colourMax > 1.0f)
+    if (columns.rgb[0] >= 0 && !divide && joined.colourMax > 1.0f)
         runInParts(kept, request.threads, [points](int64_t begin, int64_t last, int) {
             for (int64_t i = begin; i < last; ++i) {
                 points[i].r /= 255.0f;
@@ -437,12 +335,7 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                 points[i].b /= 255.0f;
             }
         });
-    // Slots left over (blank lines, holes) give their pages back.
-    releasePages(points + kept, points + first[8]);
-    result.points = points;
-    result.count = kept;
-    result.dropped = dropped;
-    settleShiftOverBox(result, shift, box, request.threads);
+    settleShiftOverBox(result, shift, joined.box, request.threads);
 }
 
 const char* textOf(const ReadRequest& request) {
@@ -504,8 +397,6 @@ ReadResult readColumnText(const ReadRequest& request) {
                          " holds neither three numbers nor x y z names";
         return result;
     }
-    if (request.headerAccepted)
-        request.headerAccepted();
     readAllRecords(request, p, end, columns, separator, INT64_MAX, line, result);
     return result;
 }
@@ -537,8 +428,6 @@ ReadResult readPts(const ReadRequest& request) {
     Columns columns = byCount(count >= 7 ? 7 : count >= 4 ? 4 : 3);
     if (count == 6) // x y z r g b without intensity
         columns = byCount(6);
-    if (request.headerAccepted)
-        request.headerAccepted();
     readAllRecords(request, p, end, columns, ' ', result.expected, 2, result);
     return result;
 }

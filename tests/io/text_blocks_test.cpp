@@ -201,3 +201,59 @@ TEST(ColumnTextBlocks, APtsCountEndsTheReadWhereverItFalls) {
                       : "");
     }
 }
+
+// Ascii PLY and PCD bodies read in blocks as well: one vertex or point per line, the count from
+// the header, faces after the vertices, holes, and a malformed line named by its point.
+TEST(AsciiBodyBlocks, PlyAndPcdLinesOnBothSidesOfTheSplit) {
+    auto body = [](int badAt, int holeAt) {
+        std::string lines;
+        for (int i = 0; i < kLines; ++i) {
+            char line[128];
+            std::snprintf(line, sizeof line, "%.2f %.3f %.3f %d\n", expected(i, 0), expected(i, 1),
+                          expected(i, 2), (i % 256) << 16);
+            lines += i == badAt ? "1 2\n" : i == holeAt ? "nan nan nan 0\n" : line;
+        }
+        return lines;
+    };
+    const std::string ply = "ply\nformat ascii 1.0\nelement vertex " + std::to_string(kLines) +
+                            "\nproperty float x\nproperty float y\nproperty float z\n"
+                            "property int red\nelement face 2\n"
+                            "property list uchar int vertex_indices\nend_header\n";
+    const std::string pcd = "# .PCD v0.7\nFIELDS x y z rgb\nSIZE 4 4 4 4\nTYPE F F F U\n"
+                            "COUNT 1 1 1 1\nPOINTS " +
+                            std::to_string(kLines) + "\nDATA ascii\n";
+    const std::string faces = "3 0 1 2\n3 2 1 0\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        int count;
+        int holeAt; // -1 for none
+        const char* message;
+    } cases[] = {
+        {"whole.ply", ply + body(-1, -1) + faces, kLines, -1, ""},
+        {"holes.ply", ply + body(-1, kLines / 2), kLines - 1, kLines / 2, ""},
+        {"bad.ply", ply + body(kLines / 2 + 5, 3), kLines / 2 + 4, 3, "vertex 20006 is missing"},
+        {"whole.pcd", pcd + body(-1, -1) + "9 9 9 0\n", kLines, -1, ""},
+        {"holes.pcd", pcd + body(-1, kLines - 2), kLines - 1, kLines - 2, ""},
+        {"bad.pcd", pcd + body(kLines / 2 + 5, -1), kLines / 2 + 5, -1, "point 20006 is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.bytes), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        ASSERT_EQ(loaded.cloud.count, c.count);
+        EXPECT_EQ(loaded.cloud.dropped, c.holeAt >= 0 ? 1 : 0);
+        EXPECT_EQ(loaded.result.message.rfind(c.message, 0), 0u) << loaded.result.message;
+        // Records in file order, the hole left out; PCD's packed colour read back.
+        const bool pcdFile = std::string(c.name).find(".pcd") != std::string::npos;
+        for (int i = 0; i < c.count; i += 97) {
+            const int record = c.holeAt >= 0 && i >= c.holeAt ? i + 1 : i;
+            ASSERT_EQ(loaded.file(i, 0), expected(record, 0)) << i;
+            ASSERT_EQ(loaded.file(i, 1), expected(record, 1)) << i;
+            if (pcdFile)
+                ASSERT_FLOAT_EQ(loaded.cloud.points[i].r,
+                                static_cast<float>(record % 256) / 255.0f);
+        }
+    }
+}
