@@ -10,13 +10,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -161,95 +156,13 @@ inline bool storeRecord(const double* values, const Columns& columns, const doub
     return read.kept + read.dropped < most;
 }
 
-// Bits of the 64 bytes at p: blanks within a line as the columns have them (space, tab, \v, \f
-// and the separator), and line ends.
-struct Masks {
-    uint64_t blank = 0, lineEnd = 0;
-};
-
-inline Masks masksOf(const char* p, char separator) {
-    Masks masks;
-#if defined(__SSE2__)
-    for (int part = 0; part < 4; ++part) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
-        auto is = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-        const __m128i blank =
-            _mm_or_si128(_mm_or_si128(is(' '), is('\t')),
-                         _mm_or_si128(_mm_or_si128(is('\v'), is('\f')), is(separator)));
-        const __m128i lineEnd = _mm_or_si128(is('\n'), is('\r'));
-        masks.blank |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(blank))) << (16 * part);
-        masks.lineEnd |= uint64_t(static_cast<uint16_t>(_mm_movemask_epi8(lineEnd))) << (16 * part);
-    }
-#else
-    for (int i = 0; i < 64; ++i) {
-        const char c = p[i];
-        masks.blank |= uint64_t(c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == separator)
-                       << i;
-        masks.lineEnd |= uint64_t(isLineEnd(c)) << i;
-    }
-#endif
-    return masks;
-}
-
 // Reads the records of [p, end), at most `most` of them (dropped ones included), into out:
 // float(file - shift), colours divided by 255 when divide is set, else raw. p is a line start.
-//
-// The starts of the numbers come from masks of blanks and line ends, 64 bytes at a time, as in
-// the native reader: so a number's scan does not wait for the one before it to end, and the
-// processor works on several at once. A number that scans ends where its run of non-blanks
-// ends, so the runs are exactly what scanning a line number by number would find. Lines that
-// are not plain records (blank, comment, short, bad) are judged by the line-by-line rules, and
-// the last bytes, where a whole mask cannot be loaded, are read line by line.
 LineBlock readBlock(const char* p, const char* end, const Columns& columns, char separator,
                     int64_t most, const double shift[3], bool divide, PointRecord* out) {
     LineBlock read;
-    if (most <= 0)
-        return read;
     double values[kMostColumns];
-    const int needed = columns.needed <= kMostColumns ? columns.needed : kMostColumns + 1;
-    const char* line = p;
-    int got = 0;         // numbers of this line read so far
-    bool rest = false;   // the rest of the line is not read: a comment, or columns not needed
-    uint64_t before = 1; // the byte before the window is a blank or a line end
-    const char* window = p;
-    for (; end - window >= 64; window += 64) {
-        const Masks masks = masksOf(window, separator);
-        const uint64_t gaps = masks.blank | masks.lineEnd;
-        uint64_t events = (~gaps & ((gaps << 1) | before)) | masks.lineEnd;
-        before = gaps >> 63;
-        while (events) {
-            const int bit = __builtin_ctzll(events);
-            events &= events - 1;
-            const char* at = window + bit;
-            if ((masks.lineEnd >> bit) & 1) {
-                // The line [line, at) ends here; "\r\n" gives an empty line, which is blank.
-                if (got >= needed) {
-                    if (!storeRecord(values, columns, shift, divide, most, out, read))
-                        return read;
-                } else if (!rest && !isBlankLine(line, end)) {
-                    read.bad = line;
-                    return read;
-                }
-                line = at + 1, got = 0, rest = false;
-                continue;
-            }
-            if (rest)
-                continue;
-            if (got == 0 && (*at == '#' || *at == '/') && isComment(line, end)) {
-                rest = true;
-                continue;
-            }
-            const char* q = at;
-            if (got >= kMostColumns || !scanNumber(q, end, values[got], separator)) {
-                read.bad = line;
-                return read;
-            }
-            rest = ++got == needed;
-        }
-    }
-    // The line the windows stopped in, and any after it, line by line.
-    p = line;
-    while (p < end) {
+    while (p < end && read.kept + read.dropped < most) {
         const Line kind = readLine(p, end, columns, separator, values);
         if (kind == Line::Skipped)
             continue;
