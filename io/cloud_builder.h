@@ -1,6 +1,6 @@
-// io/cloud_builder.h - points added one at a time by the text readers (and the PLY and PCD
-// readers' slower paths), stored as floats against a shift, non-finite positions dropped; and
-// what the decoders that fill records in place share.
+// io/cloud_builder.h - points added one at a time (OBJ, E57, PLY vertices with lists), stored as
+// floats against a shift, non-finite positions dropped; and what the readers that fill records
+// in place share: huge pages, the box gathered while decoding, text read in blocks of lines.
 #pragma once
 
 #include "io/read_result.h"
