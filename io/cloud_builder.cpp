@@ -77,15 +77,6 @@ void CloudBuilder::finish(ReadResult& result) {
     settleShift(result, shift_);
 }
 
-void adviseHugePages(PointRecord* points, int64_t count) {
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(points);
-    const uintptr_t end = start + static_cast<uintptr_t>(count) * sizeof(PointRecord);
-    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1), last = end & ~(kHuge - 1);
-    if (count > 0 && last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
 void StoredBox::join(const StoredBox& other) {
     for (int axis = 0; axis < 3; ++axis) {
         low[axis] = std::min(low[axis], other.low[axis]);
@@ -208,7 +199,6 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         result.status = ReadStatus::CannotAllocate;
         return false;
     }
-    adviseHugePages(points, total);
     if (accepted)
         accepted();
     LineBlock blocks[8];

@@ -1,6 +1,6 @@
 // io/cloud_builder.h - points added one at a time (OBJ, E57, PLY vertices with lists), stored as
 // floats against a shift, non-finite positions dropped; and what the readers that fill records
-// in place share: huge pages, the box gathered while decoding, text read in blocks of lines.
+// in place share: the box gathered while decoding, text read in blocks of lines.
 #pragma once
 
 #include "io/read_result.h"
@@ -45,10 +45,6 @@ private:
 };
 
 // --- Records filled in place ---
-
-// Asks for huge pages under records about to be filled: a 5 M point cloud is otherwise 30 000
-// faults of small pages, each zeroed and mapped on its own. Only a hint.
-void adviseHugePages(PointRecord* points, int64_t count);
 
 // The box of the stored positions, gathered while they are decoded so that settling the shift
 // needs no pass of its own.

@@ -123,7 +123,6 @@ ReadResult readLas(const ReadRequest& request) {
         result.status = ReadStatus::CannotAllocate;
         return result;
     }
-    adviseHugePages(result.points, count);
     if (request.headerAccepted)
         request.headerAccepted();
     if (static_cast<uint64_t>(count) < layout.declared)

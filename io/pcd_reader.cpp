@@ -468,7 +468,6 @@ ReadResult readPcd(const ReadRequest& request) {
         result.status = ReadStatus::CannotAllocate;
         return result;
     }
-    adviseHugePages(result.points, static_cast<int64_t>(count));
     if (request.headerAccepted)
         request.headerAccepted();
 

@@ -330,7 +330,6 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
         result.status = ReadStatus::CannotAllocate;
         return;
     }
-    adviseHugePages(result.points, count);
     if (request.headerAccepted)
         request.headerAccepted();
     FixedLayout fixed;
