@@ -77,6 +77,18 @@ void CloudBuilder::finish(ReadResult& result) {
     settleShift(result, shift_);
 }
 
+void prefaultRecords(PointRecord* points, int64_t count) {
+#if defined(MADV_POPULATE_WRITE)
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t first = reinterpret_cast<uintptr_t>(points) & ~(kPage - 1);
+    const uintptr_t last = reinterpret_cast<uintptr_t>(points + count);
+    if (count > 0)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    (void)points, (void)count;
+#endif
+}
+
 void StoredBox::join(const StoredBox& other) {
     for (int axis = 0; axis < 3; ++axis) {
         low[axis] = std::min(low[axis], other.low[axis]);
@@ -203,12 +215,11 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         accepted();
     LineBlock blocks[8];
     const int parts = runInParts(bytes, threads, [&](int64_t, int64_t, int part) {
-        if (!everyLineARecord)
-            blocks[part] =
-                read(from[part], to[part], std::min(most, slots[part]), points + first[part]);
-        else if (first[part] < most)
-            blocks[part] = read(from[part], to[part], std::min(most - first[part], slots[part]),
-                                points + first[part]);
+        if (everyLineARecord && first[part] >= most)
+            return;
+        const int64_t limit = std::min(everyLineARecord ? most - first[part] : most, slots[part]);
+        prefaultRecords(points + first[part], limit);
+        blocks[part] = read(from[part], to[part], limit, points + first[part]);
     });
 
     // The blocks joined in order, each moved down over the slots left free before it; reading

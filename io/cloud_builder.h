@@ -46,6 +46,11 @@ private:
 
 // --- Records filled in place ---
 
+// Maps the pages under records [0, count) before they are written, in one call rather than a
+// fault per page; each thread does it for its own part, so the zeroing is split too. A hint:
+// nothing happens where the kernel cannot do it.
+void prefaultRecords(PointRecord* points, int64_t count);
+
 // The box of the stored positions, gathered while they are decoded so that settling the shift
 // needs no pass of its own.
 struct StoredBox {

@@ -166,6 +166,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
     StoredBox boxes[8];
     PointRecord* points = result.points;
     const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
+        prefaultRecords(points + begin, end - begin);
         const double sx = layout.scale[0], sy = layout.scale[1], sz = layout.scale[2];
         StoredBox box;
         for (int64_t i = begin; i < end; ++i) {

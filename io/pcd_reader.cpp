@@ -399,6 +399,7 @@ void decodeInPlace(const PcdLayout& layout, const Fields& fields, const FieldPla
     PartFound inPart[8];
     PointRecord* points = result.points;
     const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
+        prefaultRecords(points + begin, end - begin);
         inPart[part] = floatXyz
                            ? decodePoints<true>(layout, fields, places, begin, end, shift, points)
                            : decodePoints<false>(layout, fields, places, begin, end, shift, points);

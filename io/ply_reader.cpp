@@ -352,6 +352,7 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
     PointRecord* points = result.points;
     const int parts =
         runInParts(count, request.threads, [&](int64_t begin, int64_t last, int part) {
+            prefaultRecords(points + begin, last - begin);
             inPart[part] = decodeFixed<Big>(fixed, fields, p, stride, begin, last, shift, points);
         });
     PartFound found;
