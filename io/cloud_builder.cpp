@@ -89,48 +89,6 @@ void prefaultRecords(PointRecord* points, int64_t count) {
 #endif
 }
 
-void StoredBox::join(const StoredBox& other) {
-    for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = std::min(low[axis], other.low[axis]);
-        high[axis] = std::max(high[axis], other.high[axis]);
-    }
-}
-
-// settleShift's decisions, taken from the box instead of a pass over the records.
-void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
-                        int threads) {
-    const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
-    result.shifted = false;
-    if (result.count == 0)
-        return;
-    double low[3], high[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = box.low[axis] + provisional[axis];
-        high[axis] = box.high[axis] + provisional[axis];
-    }
-    double shift[3];
-    const bool needed = chooseShift(low, high, shift);
-    if (!needed)
-        std::fill(shift, shift + 3, 0.0);
-    if (!needed && !wasShifted)
-        return;
-    const double move[3] = {provisional[0] - shift[0], provisional[1] - shift[1],
-                            provisional[2] - shift[2]};
-    if (move[0] != 0.0 || move[1] != 0.0 || move[2] != 0.0) {
-        PointRecord* points = result.points;
-        runInParts(result.count, threads, [&](int64_t begin, int64_t end, int) {
-            for (int64_t i = begin; i < end; ++i) {
-                PointRecord& p = points[i];
-                p.x = static_cast<float>(p.x + move[0]);
-                p.y = static_cast<float>(p.y + move[1]);
-                p.z = static_cast<float>(p.z + move[2]);
-            }
-        });
-    }
-    result.shifted = needed;
-    std::copy(shift, shift + 3, result.shift);
-}
-
 namespace {
 
 // Line ends in [p, end): "\n", "\r\n" and a lone "\r" each count once.

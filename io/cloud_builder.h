@@ -4,6 +4,7 @@
 #pragma once
 
 #include "io/read_result.h"
+#include "io/shift.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,25 +52,6 @@ private:
 // nothing happens where the kernel cannot do it.
 void prefaultRecords(PointRecord* points, int64_t count);
 
-// The box of the stored positions, gathered while they are decoded so that settling the shift
-// needs no pass of its own.
-struct StoredBox {
-    float low[3] = {INFINITY, INFINITY, INFINITY};
-    float high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    // In settleShift's order of comparison, so that ties of 0 and -0 go the same way.
-    void add(const PointRecord& p) {
-        low[0] = std::min(low[0], p.x), high[0] = std::max(high[0], p.x);
-        low[1] = std::min(low[1], p.y), high[1] = std::max(high[1], p.y);
-        low[2] = std::min(low[2], p.z), high[2] = std::max(high[2], p.z);
-    }
-    void join(const StoredBox& other);
-};
-
-// settleShift for result's records whose box is known: the same shift and the same moved
-// points, the move (if any) split over the threads.
-void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
-                        int threads);
-
 // --- Records of one line each, read in blocks ---
 
 // What one block of lines gave; its records are stored from its first slot on, in order.
@@ -79,6 +61,20 @@ struct LineBlock {
     float colourMax = 0.0f;
     const char* bad = nullptr; // the first line that is not a record; null when none
     StoredBox box;
+
+    // Stores point at file position xyz, against the shift, in out's next slot; a position with
+    // a non-finite coordinate is counted as dropped instead.
+    void keep(const double xyz[3], const double shift[3], PointRecord point, PointRecord* out) {
+        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+            ++dropped;
+            return;
+        }
+        point.x = static_cast<float>(xyz[0] - shift[0]);
+        point.y = static_cast<float>(xyz[1] - shift[1]);
+        point.z = static_cast<float>(xyz[2] - shift[2]);
+        out[kept++] = point;
+        box.add(point);
+    }
 };
 
 // Reads the records of the lines [from, to), from a line start, at most `most` of them

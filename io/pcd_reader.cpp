@@ -264,15 +264,7 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Asc
         double xyz[3];
         for (int a = 0; a < 3; ++a)
             xyz[a] = values[ascii.first[fields.position[a]]];
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
-            ++read.dropped;
-            continue;
-        }
-        point.x = static_cast<float>(xyz[0] - shift[0]);
-        point.y = static_cast<float>(xyz[1] - shift[1]);
-        point.z = static_cast<float>(xyz[2] - shift[2]);
-        out[read.kept++] = point;
-        read.box.add(point);
+        read.keep(xyz, shift, point, out);
     }
     return read;
 }

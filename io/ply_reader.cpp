@@ -493,15 +493,7 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Ply
         colourFrom(fields, rgb, point);
         const double xyz[3] = {values[fields.position[0]], values[fields.position[1]],
                                values[fields.position[2]]};
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
-            ++read.dropped;
-            continue;
-        }
-        point.x = static_cast<float>(xyz[0] - shift[0]);
-        point.y = static_cast<float>(xyz[1] - shift[1]);
-        point.z = static_cast<float>(xyz[2] - shift[2]);
-        out[read.kept++] = point;
-        read.box.add(point);
+        read.keep(xyz, shift, point, out);
     }
     return read;
 }

@@ -1,6 +1,8 @@
 // io/shift.cpp - choosing and applying the global shift.
 #include "io/shift.h"
 
+#include "io/parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -27,24 +29,23 @@ void provisionalShift(const double near[3], double shift[3]) {
                           : 0.0;
 }
 
-void settleShift(ReadResult& result, const double provisional[3]) {
-    const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
-    if (result.count == 0) {
-        result.shifted = false;
-        return;
-    }
-    const double inf = std::numeric_limits<double>::infinity();
-    double low[3] = {inf, inf, inf}, high[3] = {-inf, -inf, -inf};
-    float lowF[3] = {INFINITY, INFINITY, INFINITY}, highF[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (int64_t i = 0; i < result.count; ++i) {
-        const PointRecord& p = result.points[i];
-        lowF[0] = std::min(lowF[0], p.x), highF[0] = std::max(highF[0], p.x);
-        lowF[1] = std::min(lowF[1], p.y), highF[1] = std::max(highF[1], p.y);
-        lowF[2] = std::min(lowF[2], p.z), highF[2] = std::max(highF[2], p.z);
-    }
+void StoredBox::join(const StoredBox& other) {
     for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = lowF[axis] + provisional[axis];
-        high[axis] = highF[axis] + provisional[axis];
+        low[axis] = std::min(low[axis], other.low[axis]);
+        high[axis] = std::max(high[axis], other.high[axis]);
+    }
+}
+
+void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
+                        int threads) {
+    const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
+    result.shifted = false;
+    if (result.count == 0)
+        return;
+    double low[3], high[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = box.low[axis] + provisional[axis];
+        high[axis] = box.high[axis] + provisional[axis];
     }
     double shift[3];
     const bool needed = chooseShift(low, high, shift);
@@ -55,13 +56,23 @@ void settleShift(ReadResult& result, const double provisional[3]) {
     const double move[3] = {provisional[0] - shift[0], provisional[1] - shift[1],
                             provisional[2] - shift[2]};
     if (move[0] != 0.0 || move[1] != 0.0 || move[2] != 0.0) {
-        for (int64_t i = 0; i < result.count; ++i) {
-            PointRecord& p = result.points[i];
-            p.x = static_cast<float>(p.x + move[0]);
-            p.y = static_cast<float>(p.y + move[1]);
-            p.z = static_cast<float>(p.z + move[2]);
-        }
+        PointRecord* points = result.points;
+        runInParts(result.count, threads, [&](int64_t begin, int64_t end, int) {
+            for (int64_t i = begin; i < end; ++i) {
+                PointRecord& p = points[i];
+                p.x = static_cast<float>(p.x + move[0]);
+                p.y = static_cast<float>(p.y + move[1]);
+                p.z = static_cast<float>(p.z + move[2]);
+            }
+        });
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);
+}
+
+void settleShift(ReadResult& result, const double provisional[3]) {
+    StoredBox box;
+    for (int64_t i = 0; i < result.count; ++i)
+        box.add(result.points[i]);
+    settleShiftOverBox(result, provisional, box, 1);
 }

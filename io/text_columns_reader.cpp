@@ -140,19 +140,8 @@ inline bool storeRecord(const double* values, const Columns& columns, const doub
     } else if (columns.intensity >= 0) {
         r = g = b = static_cast<float>(values[columns.intensity]);
     }
-    const double x = values[columns.x], y = values[columns.y], z = values[columns.z];
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
-        ++read.dropped;
-    } else {
-        PointRecord& point = out[read.kept++];
-        point = {static_cast<float>(x - shift[0]),
-                 static_cast<float>(y - shift[1]),
-                 static_cast<float>(z - shift[2]),
-                 r,
-                 g,
-                 b};
-        read.box.add(point);
-    }
+    const double xyz[3] = {values[columns.x], values[columns.y], values[columns.z]};
+    read.keep(xyz, shift, PointRecord{0.0f, 0.0f, 0.0f, r, g, b}, out);
     return read.kept + read.dropped < most;
 }
 

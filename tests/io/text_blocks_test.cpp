@@ -251,9 +251,10 @@ TEST(AsciiBodyBlocks, PlyAndPcdLinesOnBothSidesOfTheSplit) {
             const int record = c.holeAt >= 0 && i >= c.holeAt ? i + 1 : i;
             ASSERT_EQ(loaded.file(i, 0), expected(record, 0)) << i;
             ASSERT_EQ(loaded.file(i, 1), expected(record, 1)) << i;
-            if (pcdFile)
+            if (pcdFile) {
                 ASSERT_FLOAT_EQ(loaded.cloud.points[i].r,
                                 static_cast<float>(record % 256) / 255.0f);
+            }
         }
     }
 }
