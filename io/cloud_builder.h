@@ -52,6 +52,19 @@ private:
 // nothing happens where the kernel cannot do it.
 void prefaultRecords(PointRecord* points, int64_t count);
 
+// What one part of the records decoded in place found. A dropped record is left in its slot
+// with a non-finite position.
+struct PartFound {
+    int64_t dropped = 0;
+    StoredBox box;
+};
+
+// Decodes records [0, count) into result.points, which has room for them, by decode(begin, end)
+// in parts over the threads, each part's pages mapped first; then takes the dropped records out,
+// the others kept in order, and settles the shift.
+void decodeInParts(ReadResult& result, int64_t count, int threads, const double shift[3],
+                   const std::function<PartFound(int64_t begin, int64_t end)>& decode);
+
 // --- Records of one line each, read in blocks ---
 
 // What one block of lines gave; its records are stored from its first slot on, in order.

@@ -9,7 +9,7 @@ namespace {
 
 // Below this many items a second thread costs more than it saves.
 constexpr int64_t kMinimumPart = 1 << 18;
-constexpr int kMaximumParts = 8;
+constexpr int kMaximumParts = kMostParts;
 
 struct Part {
     const std::function<void(int64_t, int64_t, int)>* work;

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <functional>
 
+// The most parts runInParts splits a range into.
+constexpr int kMostParts = 8;
+
 // Runs work(begin, end, part) over [0, count) in `threads` consecutive parts, the last on the
 // calling thread; fewer parts when threads cannot be had or the range is small. Returns the
 // number of parts used.

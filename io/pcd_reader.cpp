@@ -317,12 +317,6 @@ struct FieldPlaces {
     std::vector<size_t> step;
 };
 
-// What one part of the points found.
-struct PartFound {
-    int64_t dropped = 0;
-    StoredBox box;
-};
-
 // Decodes points [begin, end) into their own places; a point with a non-finite position is
 // marked by a NaN x, which no kept point can have, for the pass that closes the gaps.
 // FloatXyz: x, y and z are 4-byte floats, loaded without the dispatch of valueOf.
@@ -388,32 +382,11 @@ void decodeInPlace(const PcdLayout& layout, const Fields& fields, const FieldPla
             break;
         }
     }
-    PartFound inPart[8];
-    PointRecord* points = result.points;
-    const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        prefaultRecords(points + begin, end - begin);
-        inPart[part] = floatXyz
-                           ? decodePoints<true>(layout, fields, places, begin, end, shift, points)
-                           : decodePoints<false>(layout, fields, places, begin, end, shift, points);
+    decodeInParts(result, count, threads, shift, [&](int64_t begin, int64_t end) {
+        return floatXyz
+                   ? decodePoints<true>(layout, fields, places, begin, end, shift, result.points)
+                   : decodePoints<false>(layout, fields, places, begin, end, shift, result.points);
     });
-    PartFound found;
-    for (int part = 0; part < parts; ++part) {
-        found.dropped += inPart[part].dropped;
-        found.box.join(inPart[part].box);
-    }
-    int64_t kept = count;
-    if (found.dropped) {
-        kept = 0;
-        for (int64_t i = 0; i < count; ++i)
-            if (!std::isnan(points[i].x))
-                points[kept++] = points[i];
-    }
-    result.count = kept;
-    result.dropped = count - kept;
-    if (found.dropped)
-        settleShift(result, shift);
-    else
-        settleShiftOverBox(result, shift, found.box, threads);
 }
 
 } // namespace

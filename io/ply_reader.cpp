@@ -211,12 +211,6 @@ size_t fixedSize(const PlyElement& element) {
     return size;
 }
 
-// What one part of the fixed-stride vertices found.
-struct PartFound {
-    int64_t dropped = 0;
-    StoredBox box;
-};
-
 // Decodes vertices [begin, end) of the fixed stride: xyz(record, double[3]) reads a position,
 // rgb(record, float[3]) a colour. Templated on both so that the common layouts compile to a
 // loop without a dispatch per property.
@@ -348,32 +342,9 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
             first[i] = valueAt<Big>(p + fixed.position[i], fixed.positionType[i]);
         provisionalShift(first, shift);
     }
-    PartFound inPart[8];
-    PointRecord* points = result.points;
-    const int parts =
-        runInParts(count, request.threads, [&](int64_t begin, int64_t last, int part) {
-            prefaultRecords(points + begin, last - begin);
-            inPart[part] = decodeFixed<Big>(fixed, fields, p, stride, begin, last, shift, points);
-        });
-    PartFound found;
-    for (int i = 0; i < parts; ++i) {
-        found.dropped += inPart[i].dropped;
-        found.box.join(inPart[i].box);
-    }
-    int64_t kept = count;
-    if (found.dropped) {
-        kept = 0;
-        for (int64_t i = 0; i < count; ++i)
-            if (std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
-                std::isfinite(points[i].z))
-                points[kept++] = points[i];
-    }
-    result.count = kept;
-    result.dropped = count - kept;
-    if (found.dropped)
-        settleShift(result, shift);
-    else
-        settleShiftOverBox(result, shift, found.box, request.threads);
+    decodeInParts(result, count, request.threads, shift, [&](int64_t begin, int64_t end) {
+        return decodeFixed<Big>(fixed, fields, p, stride, begin, end, shift, result.points);
+    });
     if (static_cast<uint64_t>(count) < vertex.count)
         result.message = "the file ends after " + std::to_string(count) + " vertices";
 }
