@@ -16,15 +16,19 @@ namespace {
 class BuilderSink : public E57PointSink {
 public:
     BuilderSink(CloudBuilder& builder, const ReadRequest& request)
-        : builder_(builder), fileSize_(request.size), progress_(request.progress) {}
+        : builder_(builder), fileSize_(request.size), headerAccepted_(request.headerAccepted),
+          progress_(request.progress) {}
     bool failed = false;
 
-    // Room for the scan up front, within what the file's size makes believable (a real record
-    // takes a dozen bytes or more); a file that packs tighter grows the storage as it goes.
-    void beginScan(const ScanLayout& scan) override {
-        const uint64_t likely = std::min<uint64_t>(scan.recordCount, fileSize_ / 12 + 1024);
-        builder_.reserve(builder_.count() + int64_t(likely));
+    // Room for the records up front, within what the file's size makes believable (a real
+    // record takes a dozen bytes or more); a file that packs tighter grows the storage as it
+    // goes. With the room had, the file opens whatever its body holds, so the window may open
+    // while the scans are decoded.
+    void accepted(uint64_t recordCount) override {
+        if (reserveLikely(recordCount) && headerAccepted_)
+            headerAccepted_();
     }
+    void beginScan(const ScanLayout& scan) override { reserveLikely(scan.recordCount); }
 
     void addPoint(const double xyz[3], const uint8_t* rgb, float grey) override {
         float c[3] = {1.0f, 1.0f, 1.0f};
@@ -49,8 +53,14 @@ public:
     }
 
 private:
+    bool reserveLikely(uint64_t records) {
+        const uint64_t likely = std::min<uint64_t>(records, fileSize_ / 12 + 1024);
+        return builder_.reserve(builder_.count() + int64_t(likely));
+    }
+
     CloudBuilder& builder_;
     size_t fileSize_;
+    const std::function<void()>& headerAccepted_;
     const std::function<void(const ReadProgress&)>& progress_;
 };
 

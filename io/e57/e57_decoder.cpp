@@ -167,6 +167,7 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
     result.readable = true;
     result.scans = layout.scans.size();
     result.recordCount = layout.recordCount;
+    sink.accepted(layout.recordCount);
     // Progress counts records: those of the scans behind, plus the share of the current one.
     const double allRecords = double(layout.recordCount);
     double behind = 0;

@@ -12,6 +12,9 @@
 class E57PointSink {
 public:
     virtual ~E57PointSink() = default;
+    // Once the file's layout is read and it will open: before any record is read, with the
+    // records its scans declare.
+    virtual void accepted(uint64_t recordCount) { (void)recordCount; }
     // Before the points of a scan that can be decoded.
     virtual void beginScan(const ScanLayout& scan) { (void)scan; }
     // xyz posed, in double precision. rgb is the 8-bit colour, or nullptr when the point has

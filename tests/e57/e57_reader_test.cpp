@@ -196,11 +196,15 @@ TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
             reports.push_back(p);
             shown.update(p);
         };
+        // Accepted once, before any record is read, so that the window can open meanwhile.
+        std::vector<size_t> acceptedAfter;
+        request.headerAccepted = [&] { acceptedAfter.push_back(reports.size()); };
         shown.start();
         ReadResult result = readE57(request);
         shown.finish();
         std::fclose(terminal);
         ASSERT_EQ(result.status, ReadStatus::Read) << result.message;
+        EXPECT_EQ(acceptedAfter, std::vector<size_t>{0});
         // The bad page holds the end of packet 29 too: the first scan keeps 29 packets.
         EXPECT_EQ(result.count, damaged ? 29000 + 40000 : 100000);
 
@@ -230,5 +234,13 @@ TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
         close(master);
         EXPECT_NE(line.find("%, "), std::string::npos) << line;
         EXPECT_EQ(line.rfind("\rLoading points: ", 0), 0u) << line;
+
+        // A file refused as a whole is never accepted.
+        request.size = 2048;
+        request.progress = nullptr;
+        acceptedAfter.clear();
+        result = readE57(request);
+        EXPECT_EQ(result.status, ReadStatus::Refused);
+        EXPECT_TRUE(acceptedAfter.empty());
     }
 }
