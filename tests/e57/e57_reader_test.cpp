@@ -3,11 +3,9 @@
 #include "io/e57_reader.h"
 #include "io/load_progress.h"
 #include "tests/e57/e57_test_writer.h"
+#include "tests/support/pseudo_terminal.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -178,14 +176,11 @@ TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
             file.bytes[size_t(physicalOf(file.dataPackets[30].first + 8))] ^= 1;
         const int64_t size = int64_t(file.bytes.size());
 
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master, 0);
-        ASSERT_EQ(grantpt(master), 0);
-        ASSERT_EQ(unlockpt(master), 0);
-        FILE* terminal = std::fopen(ptsname(master), "w");
-        ASSERT_NE(terminal, nullptr);
+        PseudoTerminal terminal;
+        ASSERT_NE(terminal.stream, nullptr);
         LoadProgress::Clock::time_point now{};
-        LoadProgress shown(terminal, [&now] { return now += std::chrono::milliseconds(100); });
+        LoadProgress shown(terminal.stream,
+                           [&now] { return now += std::chrono::milliseconds(100); });
 
         std::vector<ReadProgress> reports;
         ReadRequest request;
@@ -202,7 +197,7 @@ TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
         shown.start();
         ReadResult result = readE57(request);
         shown.finish();
-        std::fclose(terminal);
+        const std::string line = terminal.closeAndRead();
         ASSERT_EQ(result.status, ReadStatus::Read) << result.message;
         EXPECT_EQ(acceptedAfter, std::vector<size_t>{0});
         // The bad page holds the end of packet 29 too: the first scan keeps 29 packets.
@@ -226,12 +221,6 @@ TEST(E57Reader, ProgressGrowsThroughEveryScanToTheWholeFile) {
         EXPECT_EQ(reports.back().pointsRead, result.count);
         releasePoints(result.points);
 
-        std::string line;
-        char buffer[4096];
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-            line.append(buffer, size_t(got));
-        close(master);
         EXPECT_NE(line.find("%, "), std::string::npos) << line;
         EXPECT_EQ(line.rfind("\rLoading points: ", 0), 0u) << line;
 

@@ -4,6 +4,7 @@
 #include "io/load_progress.h"
 #include "io/point_cloud.h"
 #include "tests/support/gl_test_support.h"
+#include "tests/support/pseudo_terminal.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
@@ -143,18 +144,14 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
 // Quiet for the first half second and where the stream is no terminal; on a terminal one line,
 // rewritten in place, never a line feed, erased at the end. Time is the test's own clock.
 TEST(LoadProgressLine, ShownOnATerminalAfterHalfASecondThenErased) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    FILE* terminal = std::fopen(ptsname(master), "w");
-    ASSERT_NE(terminal, nullptr);
+    PseudoTerminal terminal;
+    ASSERT_NE(terminal.stream, nullptr);
     FILE* plain = std::tmpfile();
     ASSERT_NE(plain, nullptr);
 
     LoadProgress::Clock::time_point now{};
     const LoadProgress::Now clock = [&now] { return now; };
-    LoadProgress onTerminal(terminal, clock), onFile(plain, clock);
+    LoadProgress onTerminal(terminal.stream, clock), onFile(plain, clock);
     onTerminal.start();
     onFile.start();
     ReadProgress progress;
@@ -170,14 +167,7 @@ TEST(LoadProgressLine, ShownOnATerminalAfterHalfASecondThenErased) {
     onFile.update(progress);
     onTerminal.finish();
     onFile.finish();
-    std::fclose(terminal);
-
-    std::string shown;
-    char buffer[512];
-    fcntl(master, F_SETFL, O_NONBLOCK);
-    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, static_cast<size_t>(got));
-    close(master);
+    const std::string shown = terminal.closeAndRead();
     EXPECT_EQ(shown.rfind("\rLoading points:  50%, 5.0 million points/s", 0), 0u) << shown;
     EXPECT_NE(shown.find(" million points/s\r"), std::string::npos) << shown;
     EXPECT_EQ(shown.find('\n'), std::string::npos);
