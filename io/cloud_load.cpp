@@ -178,6 +178,6 @@ void CloudLoad::finish(PointCloud& cloud) {
 
 void loadCloudOrExit(const char* path, PointCloud& cloud) {
     CloudLoad load;
-    load.begin(path, false);
+    load.begin(path, CloudLoad::Place::Here);
     load.finish(cloud);
 }

@@ -36,10 +36,6 @@ public:
     // Maps the file, picks its reader and runs it where place says. Returns once the reader
     // has accepted the header or has finished.
     void begin(const char* path, Place place);
-    // threaded: WorkerOneCore, else Here.
-    void begin(const char* path, bool threaded) {
-        begin(path, threaded ? Place::WorkerOneCore : Place::Here);
-    }
     // After begin: whether the file cannot be read at all, and the result that says why.
     bool refused() const { return finished() && result_.status != ReadStatus::Read; }
     const ReadResult& result() const { return result_; }

@@ -15,7 +15,7 @@ double LoadedCloud::file(int32_t index, int axis) const {
 
 void loadFile(const std::string& path, LoadedCloud& loaded) {
     CloudLoad load;
-    load.begin(path.c_str(), false);
+    load.begin(path.c_str(), CloudLoad::Place::Here);
     loaded.result = load.result();
     loaded.result.points = nullptr;
     if (!load.refused())
