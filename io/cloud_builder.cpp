@@ -178,9 +178,9 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
                     bool everyLineARecord, const std::function<void()>& accepted,
                     const LineBlockReader& read, ReadResult& result, LineBlock& joined) {
     const int64_t bytes = end - p;
-    const char* from[8] = {};
-    const char* to[8] = {};
-    int64_t slots[8] = {};
+    const char* from[kMostParts] = {};
+    const char* to[kMostParts] = {};
+    int64_t slots[kMostParts] = {};
     runInParts(bytes, threads, [&](int64_t begin, int64_t last, int part) {
         from[part] = lineStartFrom(p, end, begin);
         to[part] = lineStartFrom(p, end, last);
@@ -188,12 +188,12 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         slots[part] =
             from[part] < to[part] ? lineEndsIn(from[part], to[part]) + !isLineEnd(to[part][-1]) : 0;
     });
-    int64_t first[9] = {};
-    for (int part = 0; part < 8; ++part)
+    int64_t first[kMostParts + 1] = {};
+    for (int part = 0; part < kMostParts; ++part)
         first[part + 1] = first[part] + slots[part];
     // When every line is a record, block k's first record is line first[k], so no block goes
     // past the most-th record.
-    const int64_t total = everyLineARecord ? std::min(first[8], most) : first[8];
+    const int64_t total = everyLineARecord ? std::min(first[kMostParts], most) : first[kMostParts];
     PointRecord* points = allocatePoints(std::max<int64_t>(total, 1));
     if (!points) {
         result.status = ReadStatus::CannotAllocate;
@@ -201,7 +201,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     }
     if (accepted)
         accepted();
-    LineBlock blocks[8];
+    LineBlock blocks[kMostParts];
     const int parts = runInParts(bytes, threads, [&](int64_t, int64_t, int part) {
         if (everyLineARecord && first[part] >= most)
             return;

@@ -163,12 +163,12 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
             }
         });
     const float scale = wide.load() ? 1.0f / 65535.0f : 1.0f / 255.0f;
-    StoredBox boxes[8];
     PointRecord* points = result.points;
-    const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        prefaultRecords(points + begin, end - begin);
+    result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
+    // Integer positions are never dropped.
+    decodeInParts(result, count, threads, shift, [&](int64_t begin, int64_t end) {
         const double sx = layout.scale[0], sy = layout.scale[1], sz = layout.scale[2];
-        StoredBox box;
+        PartFound found;
         for (int64_t i = begin; i < end; ++i) {
             const unsigned char* record = records + static_cast<size_t>(i) * stride;
             PointRecord& p = points[i];
@@ -182,14 +182,8 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
             } else {
                 p.r = p.g = p.b = loadLittle<uint16_t>(record + 12);
             }
-            box.add(p);
+            found.box.add(p);
         }
-        boxes[part] = box;
+        return found;
     });
-    result.count = count;
-    result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
-    StoredBox box;
-    for (int part = 0; part < parts; ++part)
-        box.join(boxes[part]);
-    settleShiftOverBox(result, shift, box, threads);
 }
