@@ -71,11 +71,30 @@ void ArithmeticEncoder::done() {
 }
 
 IntegerCompressor::IntegerCompressor(uint32_t bits, uint32_t contexts)
-    : bits_(bits), classes_(contexts), correctors_(bits + 1) {
-    for (SymbolModel& m : classes_)
-        m.init(bits + 1);
-    for (uint32_t k = 1; k <= bits; ++k)
+    : bits_(bits), classes_(contexts), correctors_(bits + 1), classReady_(contexts, 0),
+      correctorReady_(bits + 1, 0) {}
+
+void IntegerCompressor::reset() {
+    classReady_.assign(classReady_.size(), 0);
+    correctorReady_.assign(correctorReady_.size(), 0);
+    zeroClass_.init();
+    k_ = 0;
+}
+
+SymbolModel& IntegerCompressor::classModel(uint32_t context) {
+    if (!classReady_[context]) {
+        classes_[context].init(bits_ + 1);
+        classReady_[context] = 1;
+    }
+    return classes_[context];
+}
+
+SymbolModel& IntegerCompressor::correctorModel(uint32_t k) {
+    if (!correctorReady_[k]) {
         correctors_[k].init(1u << (k < 8 ? k : 8));
+        correctorReady_[k] = 1;
+    }
+    return correctors_[k];
 }
 
 void IntegerCompressor::compress(ArithmeticEncoder& enc, int32_t pred, int32_t real,
@@ -100,14 +119,14 @@ void IntegerCompressor::compress(ArithmeticEncoder& enc, int32_t pred, int32_t r
         v = corr > 0 ? uint32_t(corr - 1) : uint32_t(corr + ((int64_t(1) << k) - 1));
     }
     k_ = k;
-    enc.symbol(classes_[context], k);
+    enc.symbol(classModel(context), k);
     if (k == 0) {
         enc.bit(zeroClass_, uint32_t(corr));
     } else if (k < 32) {
         if (k <= 8) {
-            enc.symbol(correctors_[k], v);
+            enc.symbol(correctorModel(k), v);
         } else {
-            enc.symbol(correctors_[k], v >> (k - 8));
+            enc.symbol(correctorModel(k), v >> (k - 8));
             enc.bits(k - 8, v & ((1u << (k - 8)) - 1));
         }
     }

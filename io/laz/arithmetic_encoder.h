@@ -1,5 +1,5 @@
-// io/laz/arithmetic_encoder.h - the writing side of the coder, for tests and benchmarks that
-// need compressed files nobody else has made (the program itself only decodes).
+// io/laz/arithmetic_encoder.h - the writing side of the coder: the chunk encoders' streams, and
+// files for tests and benchmarks that nobody else has made.
 #pragma once
 
 #include "io/laz/models.h"
@@ -12,6 +12,12 @@
 class ArithmeticEncoder {
 public:
     ArithmeticEncoder() = default;
+    // Starts an empty stream again, keeping the storage of the last one.
+    void reset() {
+        out_.clear();
+        base_ = 0;
+        length_ = 0xFFFFFFFFu;
+    }
     void bit(BitModel& m, uint32_t bit);
     void symbol(SymbolModel& m, uint32_t symbol);
     void bits(uint32_t b, uint32_t value); // 1 <= b <= 32
@@ -30,17 +36,26 @@ private:
     uint32_t length_ = 0xFFFFFFFFu;
 };
 
-// The inverse of IntegerDecompressor, with models of its own made in the same way.
+// The inverse of IntegerDecompressor, with models of its own made in the same way: on first
+// use, so that reset() for every chunk costs little.
 class IntegerCompressor {
 public:
     IntegerCompressor(uint32_t bits, uint32_t contexts);
+    void reset();
+    // Codes real as its corrector from pred; context < contexts.
     void compress(ArithmeticEncoder& enc, int32_t pred, int32_t real, uint32_t context);
+    // The size class of the last corrector, as the decompressor's k().
     uint32_t k() const { return k_; }
 
 private:
+    SymbolModel& classModel(uint32_t context);
+    SymbolModel& correctorModel(uint32_t k);
+
     uint32_t bits_;
     std::vector<SymbolModel> classes_;
     std::vector<SymbolModel> correctors_;
+    std::vector<uint8_t> classReady_;
+    std::vector<uint8_t> correctorReady_;
     BitModel zeroClass_;
     uint32_t k_ = 0;
 };

@@ -19,19 +19,28 @@ template <typename T> void append(std::vector<uint8_t>& out, T v) {
 } // namespace
 
 std::vector<uint8_t> encodeChunkTable(const std::vector<LazChunkBytes>& chunks, bool variable) {
+    std::vector<LazChunk> sizes(chunks.size());
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        sizes[i].points = chunks[i].points;
+        sizes[i].bytes = chunks[i].bytes.size();
+    }
+    return encodeChunkTable(sizes, variable);
+}
+
+std::vector<uint8_t> encodeChunkTable(const std::vector<LazChunk>& chunks, bool variable) {
     std::vector<uint8_t> out;
     append(out, uint32_t(0));
     append(out, uint32_t(chunks.size()));
     ArithmeticEncoder enc;
     IntegerCompressor ic(32, 2);
     uint32_t lastPoints = 0, lastBytes = 0;
-    for (const LazChunkBytes& chunk : chunks) {
+    for (const LazChunk& chunk : chunks) {
         if (variable) {
-            ic.compress(enc, int32_t(lastPoints), int32_t(chunk.points), 0);
-            lastPoints = chunk.points;
+            ic.compress(enc, int32_t(lastPoints), int32_t(uint32_t(chunk.points)), 0);
+            lastPoints = uint32_t(chunk.points);
         }
-        ic.compress(enc, int32_t(lastBytes), int32_t(chunk.bytes.size()), 1);
-        lastBytes = uint32_t(chunk.bytes.size());
+        ic.compress(enc, int32_t(lastBytes), int32_t(uint32_t(chunk.bytes)), 1);
+        lastBytes = uint32_t(chunk.bytes);
     }
     enc.done();
     out.insert(out.end(), enc.bytes().begin(), enc.bytes().end());

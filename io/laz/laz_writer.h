@@ -1,5 +1,8 @@
-// io/laz/laz_writer.h - assembling compressed files from chunks, for tests and benchmarks.
+// io/laz/laz_writer.h - chunk tables, and compressed files assembled from given chunks for tests
+// and benchmarks.
 #pragma once
+
+#include "io/laz/chunk_table.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,6 +20,8 @@ enum class LazTableMode {
 
 // The compressed chunk table of these chunks (with their point counts when variable).
 std::vector<uint8_t> encodeChunkTable(const std::vector<LazChunkBytes>& chunks, bool variable);
+// The same from the chunks' point counts and byte lengths alone, which must fit in 32 bits.
+std::vector<uint8_t> encodeChunkTable(const std::vector<LazChunk>& chunks, bool variable);
 
 // A file from `prefix` (the header and VLRs of a compressed file, up to its offset to point
 // data), with its point counts set to `points`, followed by the chunks and the table.
