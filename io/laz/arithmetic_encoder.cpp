@@ -62,10 +62,14 @@ void ArithmeticEncoder::bits(uint32_t b, uint32_t value) {
 
 void ArithmeticEncoder::done() {
     // Any value in [base, base + length) decodes the same; the decoder has read four bytes
-    // ahead, so four bytes of one such value end the stream exactly where its reads stop.
-    add(length_ >> 1);
+    // ahead, so four bytes of one such value end the stream exactly where its reads stop. The
+    // value taken has one significant byte when the interval is wide enough, else two, and
+    // zeros after them: the streams of real files end that way.
+    const bool wide = length_ > (1u << 25);
+    add(wide ? 1u << 24 : 1u << 23);
+    const int significant = wide ? 1 : 2;
     for (int i = 0; i < 4; ++i) {
-        out_.push_back(uint8_t(base_ >> 24));
+        out_.push_back(i < significant ? uint8_t(base_ >> 24) : 0);
         base_ <<= 8;
     }
 }

@@ -3,8 +3,8 @@
 
 #include "io/byte_order.h"
 
-bool layeredLazLayout(int pointFormat, uint32_t recordLength, uint32_t chunkSize,
-                      LazLayout& layout, uint16_t version) {
+bool layeredLazLayout(int pointFormat, uint32_t recordLength, uint32_t chunkSize, LazLayout& layout,
+                      uint16_t version) {
     if (pointFormat < 6 || pointFormat > 8 || (version != 3 && version != 4))
         return false;
     LazLayout made;

@@ -16,8 +16,8 @@ constexpr uint32_t kLazDefaultChunkSize = 50000;
 // `version` (3, which every reader knows, or 4). chunkSize is the points per chunk, or 0 for
 // chunks whose counts vary and are kept in the chunk table (as octree files have, one chunk per
 // node). False for another format or version, or records too short or too long.
-bool layeredLazLayout(int pointFormat, uint32_t recordLength, uint32_t chunkSize,
-                      LazLayout& layout, uint16_t version = 3);
+bool layeredLazLayout(int pointFormat, uint32_t recordLength, uint32_t chunkSize, LazLayout& layout,
+                      uint16_t version = 3);
 
 // The point format a layered layout's items make (6, 7 or 8); 0 for any other layout.
 int layeredPointFormat(const LazLayout& layout);

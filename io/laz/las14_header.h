@@ -14,12 +14,12 @@ struct Las14Header {
     uint16_t fileSourceId = 0;
     uint16_t globalEncoding = 0x10; // bit 4: a WKT coordinate system, asked for by formats 6-10
     uint8_t projectId[16] = {};
-    std::string systemId = "OTHER";     // 32 bytes
+    std::string systemId = "OTHER";       // 32 bytes
     std::string software = "Pointillist"; // 32 bytes
     uint16_t creationDay = 0, creationYear = 0;
     uint32_t pointData = 375; // offset to point data
     uint32_t vlrCount = 0;
-    uint8_t pointFormat = 6;  // the format byte as stored: 0x80 marks compressed records
+    uint8_t pointFormat = 6; // the format byte as stored: 0x80 marks compressed records
     uint16_t recordLength = 30;
     double scale[3] = {0.001, 0.001, 0.001};
     double offset[3] = {};
@@ -39,7 +39,7 @@ std::vector<uint8_t> encodeLas14Header(const Las14Header& header);
 // A variable-length record: 54 bytes of head and a payload of at most 65,535 bytes; as an
 // extended one (after the point data), 60 bytes of head and any payload.
 struct LasVlr {
-    std::string userId;      // 16 bytes
+    std::string userId; // 16 bytes
     uint16_t recordId = 0;
     std::string description; // 32 bytes
     std::vector<uint8_t> payload;

@@ -2,8 +2,8 @@
 // once the counts are known.
 #include "io/laz/laz_file_writer.h"
 
-#include "io/laz/compression_record.h"
 #include "io/laz/chunk_decoder.h"
+#include "io/laz/compression_record.h"
 #include "io/laz/laz_writer.h"
 
 #include "io/byte_order.h"

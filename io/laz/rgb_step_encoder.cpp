@@ -41,14 +41,12 @@ void encodeRgb(ArithmeticEncoder& enc, SymbolModel& used, SymbolModel* m, uint16
         if (u & 4)
             enc.symbol(m[2], byteDiff(lo[1], clamp255(dl + lastLo[1])));
         if (u & 16)
-            enc.symbol(m[4],
-                       byteDiff(lo[2], clamp255((dl + lo[1] - lastLo[1]) / 2 + lastLo[2])));
+            enc.symbol(m[4], byteDiff(lo[2], clamp255((dl + lo[1] - lastLo[1]) / 2 + lastLo[2])));
         const int32_t dh = hi[0] - lastHi[0];
         if (u & 8)
             enc.symbol(m[3], byteDiff(hi[1], clamp255(dh + lastHi[1])));
         if (u & 32)
-            enc.symbol(m[5],
-                       byteDiff(hi[2], clamp255((dh + hi[1] - lastHi[1]) / 2 + lastHi[2])));
+            enc.symbol(m[5], byteDiff(hi[2], clamp255((dh + hi[1] - lastHi[1]) / 2 + lastHi[2])));
     }
     rgb[0] = now[0];
     rgb[1] = now[1];

@@ -136,8 +136,8 @@ struct Variant {
     uint16_t version;
 };
 
-const Variant kVariants[] = {{6, 0, 3}, {7, 0, 3}, {8, 0, 3}, {6, 3, 3}, {8, 4, 3},
-                             {6, 0, 4}, {7, 2, 4}, {8, 0, 4}};
+const Variant kVariants[] = {{6, 0, 3}, {7, 0, 3}, {8, 0, 3}, {6, 3, 3},
+                             {8, 4, 3}, {6, 0, 4}, {7, 2, 4}, {8, 0, 4}};
 
 } // namespace
 
@@ -191,7 +191,8 @@ TEST(LazChunkEncoder, GpsTimesOfEveryKindRoundTrip) {
                         bits += uint64_t(1) << 40;
                     break;
                 case 1: // four interleaved sequences far apart, and a fifth now and then
-                    bits = (uint64_t(i % 4) << 50) + i * 100 + (i % 97 == 0 ? uint64_t(1) << 60 : 0);
+                    bits =
+                        (uint64_t(i % 4) << 50) + i * 100 + (i % 97 == 0 ? uint64_t(1) << 60 : 0);
                     break;
                 case 2: // the edges
                     std::memcpy(&bits, &edges[random() % 8], 8);
@@ -249,11 +250,11 @@ TEST(LazChunkEncoder, FieldsThatHoldLeaveTheirLayersEmpty) {
     std::vector<uint8_t> records = scanRecords(3, 1000, length);
     for (uint32_t i = 1; i < 1000; ++i) {
         uint8_t* p = &records[i * length];
-        std::memcpy(p + 8, &records[8], 4); // z
+        std::memcpy(p + 8, &records[8], 4);                     // z
         p[15] = uint8_t((p[15] & 0x30) | (records[15] & 0xCF)); // flags; channels still change
         p[16] = records[16];
-        std::memcpy(p + 20, &records[20], 10);      // source and time
-        std::memcpy(p + 36, &records[36], 2);       // NIR
+        std::memcpy(p + 20, &records[20], 10); // source and time
+        std::memcpy(p + 36, &records[36], 2);  // NIR
         p[38] = records[38];
     }
     const std::vector<uint8_t> chunk = LazChunkEncoder(layout).encode(records.data(), 1000);
@@ -267,9 +268,8 @@ TEST(LazChunkEncoder, FieldsThatHoldLeaveTheirLayersEmpty) {
 
     // A point alone: its raw record, its count, and an XY layer with nothing in it.
     const std::vector<uint8_t> one = LazChunkEncoder(layout).encode(records.data() + length, 1);
-    ASSERT_TRUE(decodesTo(layout, one,
-                          std::vector<uint8_t>(records.begin() + length,
-                                               records.begin() + 2 * length)));
+    ASSERT_TRUE(decodesTo(
+        layout, one, std::vector<uint8_t>(records.begin() + length, records.begin() + 2 * length)));
     EXPECT_EQ(u32At(one, length), 1u);
     EXPECT_EQ(u32At(one, counts), 4u);
     EXPECT_EQ(one.size(), counts + 4 * 13 + 4);
