@@ -26,7 +26,7 @@ class HttpServed : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(server.start(error, ranges)) << error;
+        ASSERT_TRUE(server.start(error, serverOptions)) << error;
         ASSERT_TRUE(server.put("cloud.copc.laz", file));
         client = HttpClient::create(options, error);
         ASSERT_TRUE(client) << error;
@@ -39,7 +39,7 @@ protected:
         return source;
     }
 
-    bool ranges = true;
+    StaticHttpServer::Options serverOptions;
     HttpOptions options = testOptions();
     const std::vector<uint8_t> file = testBytes(1000003);
     StaticHttpServer server;
@@ -49,7 +49,7 @@ protected:
 class HttpServedWithoutRanges : public HttpServed {
 protected:
     void SetUp() override {
-        ranges = false;
+        serverOptions.rangeRequests = false;
         HttpServed::SetUp();
     }
 };
@@ -95,6 +95,7 @@ TEST_F(HttpServed, AccessLogShowsExactlyTheRangesAsked) {
         ASSERT_TRUE(source->read(offset, length, bytes, error)) << error;
     // Served from the bytes of the opening request: no request of its own.
     ASSERT_TRUE(source->read(100, 500, bytes, error)) << error;
+    EXPECT_GT(client->stats().bytesPerSecond, 0); // all of it within the last two seconds
     server.stop();
 
     const std::vector<AccessLogEntry> log = server.accessLog();
@@ -260,6 +261,32 @@ TEST_F(HttpServedWithoutRanges, OpeningSaysSoWithoutTakingTheWholeFile) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(small->read(1000, 10, bytes, error)) << error;
     EXPECT_EQ(bytes, slice(testBytes(5000), 1000, 10));
+}
+
+class HttpServedSecurely : public HttpServed {
+protected:
+    void SetUp() override {
+        serverOptions.tls = true;
+        HttpServed::SetUp();
+    }
+};
+
+TEST_F(HttpServedSecurely, RangesComeOverHttpsFromATrustedServer) {
+    std::string error;
+    std::shared_ptr<HttpClient> untrusting = client;
+    options.caFile = server.caFile();
+    client = HttpClient::create(options, error);
+    ASSERT_TRUE(client) << error;
+    std::unique_ptr<HttpSource> source = open();
+    ASSERT_TRUE(source);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(source->read(400000, 70000, bytes, error)) << error;
+    EXPECT_EQ(bytes, slice(file, 400000, 70000));
+
+    // The certificate is signed by itself: without it the connection is refused.
+    const std::string url = server.url("cloud.copc.laz");
+    EXPECT_FALSE(openHttp(untrusting, url, error));
+    EXPECT_EQ(error.rfind(url + ": secure connection failed: ", 0), 0u) << error;
 }
 
 TEST(HttpUnreachable, NothingListeningIsConnectionRefused) {

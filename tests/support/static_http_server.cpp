@@ -3,6 +3,7 @@
 #include "tests/support/static_http_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -85,7 +86,7 @@ StaticHttpServer::~StaticHttpServer() {
     }
 }
 
-bool StaticHttpServer::start(std::string& error, bool rangeRequests) {
+bool StaticHttpServer::start(std::string& error, const Options& options) {
     const std::string lighttpd = POINTILLIST_LIGHTTPD;
     if (lighttpd.empty()) {
         error = "lighttpd was not found when the build was configured: run scripts/install-deps";
@@ -99,6 +100,9 @@ bool StaticHttpServer::start(std::string& error, bool rangeRequests) {
     }
     folder_ = pattern;
     std::filesystem::create_directory(folder_ + "/www");
+    tls_ = options.tls;
+    if (tls_ && !makeCertificate(error))
+        return false;
 
     // Another process may take the port between the pick and lighttpd's bind: pick again.
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -110,13 +114,19 @@ bool StaticHttpServer::start(std::string& error, bool rangeRequests) {
                << "server.errorlog = \"" << folder_ << "/error.log\"\n"
                << "server.pid-file = \"" << folder_ << "/lighttpd.pid\"\n"
                << "server.upload-dirs = ( \"" << folder_ << "\" )\n"
-               << "server.modules = ( \"mod_accesslog\" )\n"
+               << "server.modules = ( \"mod_accesslog\"" << (tls_ ? ", \"mod_openssl\"" : "")
+               << " )\n"
                << "accesslog.filename = \"" << folder_ << "/access.log\"\n"
                << "accesslog.format = \"%{remote}p %m %U %>s %b \\\"%{Range}i\\\"\"\n"
                // Files written by a test while the server runs are seen as they are now.
                << "server.stat-cache-engine = \"disable\"\n"
                << "server.max-keep-alive-requests = 100000\n"
-               << "server.range-requests = \"" << (rangeRequests ? "enable" : "disable") << "\"\n";
+               << "server.range-requests = \"" << (options.rangeRequests ? "enable" : "disable")
+               << "\"\n";
+        if (tls_)
+            config << "ssl.engine = \"enable\"\n"
+                   << "ssl.pemfile = \"" << folder_ << "/cert.pem\"\n"
+                   << "ssl.privkey = \"" << folder_ << "/key.pem\"\n";
         config.close();
         bool portTaken = false;
         if (launch(error, portTaken))
@@ -125,6 +135,52 @@ bool StaticHttpServer::start(std::string& error, bool rangeRequests) {
             return false;
     }
     return false;
+}
+
+// A fresh key and a certificate for 127.0.0.1 signed by itself, good for two days.
+bool StaticHttpServer::makeCertificate(std::string& error) {
+    const std::string openssl = POINTILLIST_OPENSSL;
+    if (openssl.empty()) {
+        error = "openssl was not found when the build was configured: run scripts/install-deps";
+        return false;
+    }
+    const std::string key = folder_ + "/key.pem", cert = folder_ + "/cert.pem";
+    const char* argv[] = {openssl.c_str(),
+                          "req",
+                          "-x509",
+                          "-newkey",
+                          "ec",
+                          "-pkeyopt",
+                          "ec_paramgen_curve:prime256v1",
+                          "-nodes",
+                          "-days",
+                          "2",
+                          "-subj",
+                          "/CN=127.0.0.1",
+                          "-addext",
+                          "subjectAltName=IP:127.0.0.1",
+                          "-keyout",
+                          key.c_str(),
+                          "-out",
+                          cert.c_str(),
+                          nullptr};
+    // Its chatter goes to a log, shown only when it fails.
+    const std::string log = folder_ + "/openssl.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    int status = 0;
+    const bool spawned = posix_spawn(&pid, openssl.c_str(), &actions, nullptr,
+                                     const_cast<char**>(argv), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!spawned || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        error = "openssl could not make a certificate: " + readFile(log);
+        return false;
+    }
+    return true;
 }
 
 bool StaticHttpServer::launch(std::string& error, bool& portTaken) {
@@ -184,7 +240,8 @@ bool StaticHttpServer::put(const std::string& path, const std::vector<uint8_t>& 
 }
 
 std::string StaticHttpServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + "/" +
+           path;
 }
 
 std::vector<AccessLogEntry> StaticHttpServer::accessLog(size_t count, int limitMs) const {

@@ -29,9 +29,13 @@ public:
     StaticHttpServer(const StaticHttpServer&) = delete;
     StaticHttpServer& operator=(const StaticHttpServer&) = delete;
 
-    // False with the reason when lighttpd is missing or does not come up. Without
-    // rangeRequests the server answers every GET with the whole file.
-    bool start(std::string& error, bool rangeRequests = true);
+    struct Options {
+        bool rangeRequests = true; // false: every GET is answered with the whole file
+        bool tls = false;          // https, with a certificate made for 127.0.0.1 (caFile())
+    };
+    // False with the reason when lighttpd is missing or does not come up.
+    bool start(std::string& error, const Options& options);
+    bool start(std::string& error) { return start(error, Options()); }
     // Stops the server (writing out its log); the folder stays until destruction.
     void stop();
 
@@ -39,6 +43,8 @@ public:
     bool put(const std::string& path, const std::vector<uint8_t>& bytes);
     std::string url(const std::string& path) const;
     int port() const { return port_; }
+    // The certificate of a tls server, for the client to trust.
+    std::string caFile() const { return folder_ + "/cert.pem"; }
 
     // The requests logged so far. lighttpd writes its log out about once a second and when it
     // stops: this polls until `count` lines are in or limitMs has passed.
@@ -46,10 +52,12 @@ public:
 
 private:
     bool launch(std::string& error, bool& portTaken);
+    bool makeCertificate(std::string& error);
 
     std::string folder_;
     int port_ = 0;
     pid_t pid_ = -1;
+    bool tls_ = false;
 };
 
 // A port of 127.0.0.1 on which nothing listens right now (the kernel's pick, released).
