@@ -55,6 +55,8 @@ std::string noProxyList() {
 
 } // namespace
 
+// --- One transfer and libcurl's callbacks ---
+
 // One request's journey through its attempts. Once submitted, only the transfer thread touches
 // it until complete() hands the request back.
 struct HttpClient::Transfer {
@@ -155,6 +157,8 @@ std::once_flag curlSetUp;
 CURLcode curlSetUpResult = CURLE_OK;
 
 } // namespace
+
+// --- The client, and requests from any thread ---
 
 HttpClient::HttpClient(const HttpOptions& options) : options_(options), noProxy_(noProxyList()) {}
 

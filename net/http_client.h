@@ -68,6 +68,7 @@ public:
     HttpStats stats() const;
     const HttpOptions& options() const { return options_; }
 
+    // One request in the transfer thread's hands; public only for libcurl's callbacks.
     struct Transfer;
 
 private:
