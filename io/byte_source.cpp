@@ -15,8 +15,8 @@ namespace {
 bool outside(int64_t offset, int64_t length, int64_t size, std::string& error) {
     if (offset >= 0 && length >= 0 && offset <= size && length <= size - offset)
         return false;
-    error = "bytes " + std::to_string(offset) + " to " + std::to_string(offset + length) +
-            " lie beyond its " + std::to_string(size) + " bytes";
+    error = std::to_string(length) + " bytes at " + std::to_string(offset) + " lie beyond its " +
+            std::to_string(size) + " bytes";
     return true;
 }
 

@@ -97,8 +97,7 @@ std::unique_ptr<CopcFile> CopcFile::open(std::unique_ptr<ByteSource> source, std
     const uint32_t records = loadLittle<uint32_t>(head.data() + 100);
     const uint64_t recordsEnd = std::min(
         {las.dataOffset, fileSize, kHeaderBytes + uint64_t(records) * (kVlrHeaderBytes + 65535)});
-    if (recordsEnd > head.size() &&
-        !file->source_->read(0, int64_t(recordsEnd), head, error))
+    if (recordsEnd > head.size() && !file->source_->read(0, int64_t(recordsEnd), head, error))
         return nullptr;
     std::string found = "it has no compression record";
     uint64_t at = kHeaderBytes;

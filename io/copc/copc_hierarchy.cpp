@@ -34,8 +34,8 @@ void CopcHierarchy::readPage(const CopcKey& key, const Page& page) {
     if (page.size == 0 || page.size % kEntryBytes != 0)
         problem = name + " is not a whole number of 32-byte entries";
     else if (page.offset > fileSize || page.size > fileSize - page.offset)
-        problem = name + " reaches past the end of the file (" + std::to_string(fileSize) +
-                  " bytes)";
+        problem =
+            name + " reaches past the end of the file (" + std::to_string(fileSize) + " bytes)";
     std::vector<uint8_t> bytes;
     std::string error;
     if (problem.empty() && !source_.read(int64_t(page.offset), int64_t(page.size), bytes, error))
@@ -91,8 +91,8 @@ void CopcHierarchy::addEntry(const CopcKey& page, const uint8_t* entry) {
         return;
     }
     if (points > 0 && (offset > fileSize || uint64_t(bytes) > fileSize - offset)) {
-        damage_.push_back(name + " " + place(uint64_t(bytes), offset) +
-                          " lies outside the file (" + std::to_string(fileSize) + " bytes)");
+        damage_.push_back(name + " " + place(uint64_t(bytes), offset) + " lies outside the file (" +
+                          std::to_string(fileSize) + " bytes)");
         return;
     }
     if (uint64_t(points) / kMostPointsPerByte > uint64_t(bytes)) {

@@ -24,11 +24,11 @@ struct CopcNode {
 // What the pages read so far hold.
 struct CopcHierarchySummary {
     size_t pagesRead = 0;
-    size_t pagesLost = 0;     // pages that could not be used (their nodes are lost with them)
-    size_t pagesPending = 0;  // pages named but not read yet
-    size_t nodes = 0;         // nodes with points
-    int depth = -1;           // the deepest level with points; -1 when no node has any
-    uint64_t points = 0;      // the sum of their counts
+    size_t pagesLost = 0;    // pages that could not be used (their nodes are lost with them)
+    size_t pagesPending = 0; // pages named but not read yet
+    size_t nodes = 0;        // nodes with points
+    int depth = -1;          // the deepest level with points; -1 when no node has any
+    uint64_t points = 0;     // the sum of their counts
 };
 
 // The pages of the index, each read the first time a walk needs a node it may hold. Entries are

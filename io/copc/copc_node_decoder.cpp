@@ -47,8 +47,8 @@ const uint8_t* CopcNodeDecoder::decodeRecords(const CopcNode& node, std::string&
         records_.reset(new (std::nothrow) uint8_t[need]);
         recordsRoom_ = records_ ? need : 0;
         if (!records_) {
-            error = "node " + node.key.text() + " has more points (" +
-                    std::to_string(node.points) + ") than there is memory for";
+            error = "node " + node.key.text() + " has more points (" + std::to_string(node.points) +
+                    ") than there is memory for";
             return nullptr;
         }
     }

@@ -29,8 +29,8 @@ public:
     // reason when the node cannot be decoded or there is no room for its records.
     const uint8_t* decodeRecords(const CopcNode& node, std::string& error);
     // The node's records turned into node.points points by converter.
-    bool decodePoints(const CopcNode& node, const CopcPointConverter& converter, PointRecord* points,
-                      std::string& error);
+    bool decodePoints(const CopcNode& node, const CopcPointConverter& converter,
+                      PointRecord* points, std::string& error);
 
 private:
     const CopcFile& file_;
