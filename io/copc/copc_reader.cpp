@@ -45,6 +45,10 @@ ReadResult readCopc(const ReadRequest& request) {
     nodes.erase(std::remove_if(nodes.begin(), nodes.end(),
                                [](const CopcNode& node) { return node.points == 0; }),
                 nodes.end());
+    // In file order the points come out as plain LAZ reading gives them, so the cloud looks
+    // the same either way, even where points overlap on screen.
+    std::sort(nodes.begin(), nodes.end(),
+              [](const CopcNode& a, const CopcNode& b) { return a.offset < b.offset; });
 
     const LasLayout& layout = file->las();
     ReadResult result;
@@ -87,7 +91,7 @@ ReadResult readCopc(const ReadRequest& request) {
     for (std::thread& t : helpers)
         t.join();
 
-    // Nodes are in key order, so moving each whole one down keeps that order.
+    // Moving each whole node down keeps the file order.
     std::vector<std::string> damage = index.takeDamage();
     uint64_t kept = 0;
     for (size_t i = 0; i < nodes.size(); ++i) {
