@@ -1,6 +1,8 @@
 // io/formats.cpp - the format table and the pick of a reader: signature, extension, resemblance.
 #include "io/formats.h"
 
+#include "io/copc/copc_file.h"
+#include "io/copc/copc_reader.h"
 #include "io/e57_reader.h"
 #include "io/las_reader.h"
 #include "io/laz_reader.h"
@@ -16,11 +18,12 @@
 namespace {
 
 // Signatures first, in this order; the native format's "#" comes after formats whose headers
-// may also start with a comment line.
+// may also start with a comment line, and an octree file, a LAZ file too, before LAZ.
 // clang-format off
 const FormatEntry kFormats[] = {
     {Format::Ply, "PLY", ".ply", hasPlySignature, nullptr, readPly},
     {Format::Las, "LAS", ".las", hasLasSignature, nullptr, readLas},
+    {Format::Copc, "LAZ", "", hasCopcSignature, nullptr, readCopc},
     {Format::Laz, "LAZ", ".laz", hasLazSignature, nullptr, readLaz},
     {Format::E57, "E57", ".e57", hasE57Signature, nullptr, readE57},
     {Format::Pcd, "PCD", ".pcd", hasPcdSignature, nullptr, readPcd},

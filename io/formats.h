@@ -10,6 +10,7 @@ enum class Format {
     Ply,        // ascii and binary
     Las,        // uncompressed LAS 1.0 to 1.4
     Laz,        // compressed LAS
+    Copc,       // compressed LAS 1.4 laid out as an octree of chunks, with its index
     Pcd,        // ascii, binary, binary_compressed
     E57,        // scans: checksummed pages, an XML description, compressed vectors
     Pts,        // a count line, then x y z intensity [r g b]

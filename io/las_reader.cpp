@@ -4,6 +4,7 @@
 
 #include "io/byte_order.h"
 #include "io/cloud_builder.h"
+#include "io/las_record.h"
 #include "io/parallel.h"
 #include "io/shift.h"
 
@@ -140,9 +141,6 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
         centre[axis] = (layout.low[axis] + layout.high[axis]) * 0.5;
     double shift[3];
     provisionalShift(centre, shift);
-    double offset[3];
-    for (int axis = 0; axis < 3; ++axis)
-        offset[axis] = layout.offset[axis] - shift[axis];
 
     const size_t stride = layout.recordLength;
     const int rgb = layout.rgbOffset;
@@ -162,26 +160,15 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
                     return;
             }
         });
-    const float scale = wide.load() ? 1.0f / 65535.0f : 1.0f / 255.0f;
+    const LasPointConversion conversion(layout, shift, wide.load());
     PointRecord* points = result.points;
     result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
     // Integer positions are never dropped.
     decodeInParts(result, count, threads, shift, [&](int64_t begin, int64_t end) {
-        const double sx = layout.scale[0], sy = layout.scale[1], sz = layout.scale[2];
         PartFound found;
         for (int64_t i = begin; i < end; ++i) {
-            const unsigned char* record = records + static_cast<size_t>(i) * stride;
             PointRecord& p = points[i];
-            p.x = static_cast<float>(loadLittle<int32_t>(record) * sx + offset[0]);
-            p.y = static_cast<float>(loadLittle<int32_t>(record + 4) * sy + offset[1]);
-            p.z = static_cast<float>(loadLittle<int32_t>(record + 8) * sz + offset[2]);
-            if (rgb >= 0) {
-                p.r = loadLittle<uint16_t>(record + rgb) * scale;
-                p.g = loadLittle<uint16_t>(record + rgb + 2) * scale;
-                p.b = loadLittle<uint16_t>(record + rgb + 4) * scale;
-            } else {
-                p.r = p.g = p.b = loadLittle<uint16_t>(record + 12);
-            }
+            conversion.convert(records + static_cast<size_t>(i) * stride, p);
             found.box.add(p);
         }
         return found;

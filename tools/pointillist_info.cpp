@@ -1,14 +1,120 @@
 // tools/pointillist_info.cpp - loads a point file with the viewer's readers and prints what the
-// viewer derives from it, without opening a window.
+// viewer derives from it, without opening a window; or, with --quick, what a LAS, LAZ or
+// octree file's header and index say without decoding any point.
+#include "io/byte_source.h"
 #include "io/cloud_load.h"
+#include "io/copc/copc_file.h"
+#include "io/formats.h"
+#include "io/las_reader.h"
 #include "io/point_cloud.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage = "usage: pointillist-info [--quick] POINT_FILE\n";
+
+const char* kHelp =
+    "Loads a point file with the viewer's readers and prints its number of points, box,\n"
+    "centroid and view distance; for formats other than the native one also its format,\n"
+    "colour source, dropped points and shift. An octree (COPC) file adds the line\n"
+    "  copc: depth D, N nodes, spacing S\n"
+    "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
+    "hold points, and S the root's nominal distance between points.\n"
+    "\n"
+    "  --quick  print what the header says, without decoding any point: the number of points,\n"
+    "           the header's box and the format; for an octree file also its copc line, from\n"
+    "           the index alone. LAS, LAZ and octree files only.\n";
+
+bool finishOutput() {
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+// The index's line, with every page read. Damage goes to standard error when report is set
+// (a whole load has named it already otherwise).
+void printCopcLine(CopcFile& file, const char* path, bool report) {
+    CopcHierarchy& index = file.hierarchy();
+    index.loadAll();
+    const CopcHierarchySummary summary = index.summary();
+    std::printf("copc: depth %d, %zu nodes, spacing %g\n", std::max(summary.depth, 0),
+                summary.nodes, file.info().spacing);
+    if (!report)
+        return;
+    for (const std::string& line : index.takeDamage())
+        std::fprintf(stderr, "%s: %s\n", path, line.c_str());
+    if (summary.points != file.las().declared)
+        std::fprintf(stderr, "%s: the index holds %llu points, the header says %llu\n", path,
+                     static_cast<unsigned long long>(summary.points),
+                     static_cast<unsigned long long>(file.las().declared));
+}
+
+std::unique_ptr<CopcFile> openCopc(const char* path, std::string& error) {
+    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    return source ? CopcFile::open(std::move(source), error) : nullptr;
+}
+
+int quickInfo(const char* path) {
+    std::string error;
+    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    std::vector<uint8_t> head;
+    const int64_t headSize = source ? std::min<int64_t>(source->size(), 4096) : 0;
+    if (!source || !source->read(0, headSize, head, error)) {
+        std::printf("ERROR: unable to open file %s!\n", path);
+        return 1;
+    }
+    const bool lasFamily =
+        hasLasSignature(head.data(), head.size()) || hasLazSignature(head.data(), head.size());
+    if (!lasFamily) {
+        const FormatEntry* entry = pickFormat(path, head.data(), head.size(), true);
+        std::fprintf(stderr, "%s: --quick reads only LAS and LAZ headers, not %s\n", path,
+                     entry ? (std::string(entry->name) + " files").c_str() : "unknown formats");
+        return 1;
+    }
+    const char* family = hasLazSignature(head.data(), head.size()) ? "LAZ" : "LAS";
+    LasLayout layout;
+    std::unique_ptr<CopcFile> copc;
+    if (hasCopcSignature(head.data(), head.size())) {
+        copc = CopcFile::open(std::move(source), error);
+        if (copc)
+            layout = copc->las();
+        else
+            std::fprintf(stderr, "%s: the octree index cannot be used: %s\n", path, error.c_str());
+    }
+    if (!copc && !parseLasHeader(head.data(), head.size(), layout, error)) {
+        std::fprintf(stderr, "%s: %s file, %s\n", path, family, error.c_str());
+        return 1;
+    }
+    std::printf("points: %llu\n", static_cast<unsigned long long>(layout.declared));
+    std::printf("min: %.15g %.15g %.15g\n", layout.low[0], layout.low[1], layout.low[2]);
+    std::printf("max: %.15g %.15g %.15g\n", layout.high[0], layout.high[1], layout.high[2]);
+    std::printf("format: %s\n", lasFormatLine(family, layout).c_str());
+    if (copc)
+        printCopcLine(*copc, path, true);
+    return finishOutput() ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: pointillist-info POINT_FILE\n");
+        std::fputs(kUsage, stderr);
         return 1;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::printf("%s\n%s", kUsage, kHelp);
+        return finishOutput() ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "--quick") == 0) {
+        if (argc != 3) {
+            std::fputs(kUsage, stderr);
+            return 1;
+        }
+        return quickInfo(argv[2]);
     }
     // Load failures print the viewer's messages and end with its status.
     PointCloud set;
@@ -35,5 +141,15 @@ int main(int argc, char** argv) {
             std::printf("shift: %.17g %.17g %.17g\n", s[0], s[1], s[2]);
     }
     releasePoints(set.points);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    // An octree file read whole has named its damage already; a file whose index could not be
+    // used was read as plain LAZ, and says so.
+    if (set.format == Format::Copc) {
+        std::string error;
+        if (std::unique_ptr<CopcFile> file = openCopc(argv[1], error))
+            printCopcLine(*file, argv[1], false);
+        else
+            std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
+                         argv[1], error.c_str());
+    }
+    return finishOutput() ? 0 : 1;
 }
