@@ -38,6 +38,7 @@ double since(Clock::time_point from, Clock::time_point to) {
 
 void firstFrame() {
     if (perPointList) {
+        viewOf(viewState, pointSet).load();
         glClear(GL_COLOR_BUFFER_BIT);
         glCallList(perPointList);
         glutSwapBuffers();

@@ -50,8 +50,8 @@ PointSource pointsToDraw() {
 } // namespace
 
 FrameContent frameContent() {
-    applyProjection();
     FrameContent content;
+    content.view = viewOf(viewState, pointSet);
     content.points = pointsToDraw();
     content.pointSize = static_cast<float>(displaySettings.pointSize);
     content.drawUnder = drawUnderPoints;
@@ -62,9 +62,10 @@ FrameContent frameContent() {
 void drawCompleteFrame() {
     frameScheduler.cancel();
     const FrameContent content = frameContent();
+    content.view.load();
     content.drawUnder();
     PointRenderer& renderer = frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.points.count);
+    renderer.begin(content.points, content.pointSize, content.points.count, content.view);
     renderer.addRange(0, content.points.count);
     renderer.finish();
     content.drawOver();

@@ -47,11 +47,12 @@ void FrameScheduler::display(const FrameContent& content) {
     const int64_t count = content.points.count;
     const double allowed =
         last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
+    content.view.load();
     if (count <= budget.pointsFor(kindOf(renderer.largeFramePath(), false), allowed)) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, count);
+        renderer.begin(content.points, content.pointSize, count, content.view);
         renderer.addRange(0, count);
         renderer.finish();
         present(true, count, now() - pointsStarted, started);
@@ -62,7 +63,7 @@ void FrameScheduler::display(const FrameContent& content) {
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count);
+    renderer.begin(content.points, content.pointSize, count, content.view);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -127,9 +128,10 @@ void FrameScheduler::stepWholeFrame() {
     const FrameContent& content = content_;
     const int64_t count = content.points.count;
     if (drawn_ == 0) {
+        content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, count);
+        renderer.begin(content.points, content.pointSize, count, content.view);
     }
     const int64_t pass = std::min(count - drawn_, frameBudget(false));
     const double passStarted = now();

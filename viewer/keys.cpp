@@ -49,13 +49,13 @@ void graphicsKey(unsigned char key, int, int) {
             displaySettings.background = nextBackground(displaySettings.background);
             break;
         case '[':
-            changeSpeed(-1);
+            changeSpeed(viewState, -1);
             break;
         case ']':
-            changeSpeed(1);
+            changeSpeed(viewState, 1);
             break;
         case 'f':
-            frameCloud();
+            frameCloud(viewState, pointSet);
             break;
         case '1':
         case '2':
@@ -63,11 +63,11 @@ void graphicsKey(unsigned char key, int, int) {
         case '4':
         case '5':
         case '6':
-            showStandardView(static_cast<StandardView>(key - '1'));
+            showStandardView(viewState, pointSet, static_cast<StandardView>(key - '1'));
             break;
         case '0':
         case 'r':
-            resetView();
+            resetView(viewState, pointSet);
             break;
         case 's':
             // Drawn, saved and shown at once: no redisplay needed.

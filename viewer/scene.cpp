@@ -6,7 +6,6 @@
 #include "viewer/keys.h"
 
 #include <GL/freeglut.h>
-#include <GL/glu.h>
 
 int openGraphicsWindow() {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
@@ -51,12 +50,5 @@ void displayScene() {
 }
 
 void reshapeScene(int width, int height) {
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    pointSet.computeViewDistance(cameraSettings.fieldOfViewX);
-    const SceneOffset offset = sceneOffset(pointSet);
-    glTranslatef(offset.x, offset.y, offset.z);
-    clearNavigation();
-    applyProjection();
+    reshapeView(viewState, pointSet, width, height);
 }

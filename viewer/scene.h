@@ -21,5 +21,5 @@ void warmUpGraphicsWindow();
 // them or, for a large cloud, a subset first (see FrameScheduler), then swapped.
 void displayScene();
 // GLUT reshape callback: viewport, view distance and the initial camera, which discards any
-// navigation, and the projection.
+// navigation.
 void reshapeScene(int width, int height);

@@ -82,10 +82,10 @@ TEST_F(Display, CloudsOfAnySizeStayInView) {
         redraw();
         EXPECT_EQ(pixelsNot(BLACK), 8);
         // Close up the front face has left the window; the back face is nearer than 0.1.
-        zoomAt(200, 200, 3);
+        zoomAt(viewState, pointSet, 200, 200, 3);
         redraw();
         EXPECT_EQ(pixelsNot(BLACK), 4) << "close up";
-        zoomAt(200, 200, -40);
+        zoomAt(viewState, pointSet, 200, 200, -40);
         redraw();
         EXPECT_GE(pixelsNot(BLACK), 1) << "far away";
         TearDown();

@@ -69,6 +69,21 @@ std::string readAndRemove(const std::string& path) {
     return text.str();
 }
 
+// Back to the state before anything was loaded, for the next test.
+void resetViewerState() {
+    releasePoints(pointSet.points);
+    pointSet = PointSet{};
+    frameScheduler = FrameScheduler{};
+    viewState = ViewState{};
+    showAxis = 0;
+    displaySettings = DisplaySettings{};
+    pointColours.release();
+}
+
+void loadPoints(const std::string& file) {
+    pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+}
+
 } // namespace
 
 std::string dataPath(const std::string& name) {
@@ -109,19 +124,29 @@ void mouseClick(int x, int y) {
     mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
 }
 
+View currentView() {
+    return viewOf(viewState, pointSet);
+}
+
 WindowPoint project(double x, double y, double z) {
-    GLdouble modelview[16], projection[16], depth = 0.0;
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const View view = currentView();
     WindowPoint p{};
-    gluProject(x, y, z, modelview, projection, viewport, &p.x, &p.y, &depth);
+    double depth = 0.0;
+    gluProject(x, y, z, view.modelview, view.projection, view.viewport, &p.x, &p.y, &depth);
     return p;
 }
 
+void CameraTest::load(const std::string& file) {
+    loadPoints(file);
+    reshapeView(viewState, pointSet, 400, 400);
+}
+
+void CameraTest::TearDown() {
+    resetViewerState();
+}
+
 void GraphicsWindowTest::open(const std::string& file) {
-    pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+    loadPoints(file);
     openWindow();
 }
 
@@ -149,13 +174,7 @@ void GraphicsWindowTest::TearDown() {
     if (window)
         glutDestroyWindow(window);
     glutMainLoopEvent();
-    releasePoints(pointSet.points);
-    pointSet = PointSet{};
-    frameScheduler = FrameScheduler{};
-    viewState = ViewState{};
-    showAxis = 0;
-    displaySettings = DisplaySettings{};
-    pointColours.release();
+    resetViewerState();
 }
 
 void GraphicsWindowTest::resize(int width, int height) {
