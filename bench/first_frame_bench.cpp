@@ -72,8 +72,8 @@ int straightforwardStart(const char* path) {
     glutInitWindowSize(400, 400);
     const int window = glutCreateWindow("Pointillist");
     glutReshapeFunc(reshapeScene);
-    glutMouseFunc(mouseButton);
-    glutMotionFunc(mouseMotion);
+    glutMouseFunc(graphicsMouse);
+    glutMotionFunc(graphicsMotion);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     windowed = Clock::now();

@@ -1,12 +1,8 @@
-// viewer/camera.cpp - navigation: the drag state, the wheel, the pivot, framing and the view
-// computed from them.
+// viewer/camera.cpp - the view from the state, the moves, the pivot and framing.
 #include "viewer/camera.h"
 
-#include "viewer/frame_scheduler.h"
 #include "viewer/matrices.h"
 #include "viewer/picking.h"
-
-#include <GL/freeglut.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,19 +17,6 @@ constexpr double TRANSLATE_PER_PIXEL = 0.5;
 constexpr double DEGREES_PER_PIXEL = 0.1;
 constexpr double ZOOM_PER_NOTCH = 0.1;
 constexpr int MAX_SPEED_STEPS = 30;
-// A second press counts as a double-click within this time and distance of a click.
-constexpr int DOUBLE_CLICK_MS = 400;
-constexpr int DOUBLE_CLICK_PIXELS = 4;
-
-// The last left press, and whether it became a drag: only a click starts a double-click.
-struct ClickState {
-    int x = 0, y = 0;
-    int pressTime = 0;
-    bool pressed = false;
-    bool dragged = false;
-    bool clicked = false; // the last left press was released as a click
-};
-ClickState click;
 
 float accumulate(float value, float delta, double scale) {
     return static_cast<float>(static_cast<double>(delta) * scale + value);
@@ -109,48 +92,7 @@ View viewOf(const ViewState& state, const PointSet& set) {
     return view;
 }
 
-// --- Drags ---
-
-void mouseButton(int button, int state, int x, int y) {
-    frameScheduler.buttonChanged(button, state);
-    viewState.lastMouseX = x;
-    viewState.lastMouseY = y;
-    viewState.dragMode = DRAG_XY;
-    if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN) {
-        const int pressTime = glutGet(GLUT_ELAPSED_TIME);
-        const bool twice = click.clicked && pressTime - click.pressTime <= DOUBLE_CLICK_MS &&
-                           std::abs(x - click.x) <= DOUBLE_CLICK_PIXELS &&
-                           std::abs(y - click.y) <= DOUBLE_CLICK_PIXELS;
-        click = ClickState{x, y, pressTime, true, false, false};
-        // A third press starts afresh rather than making a second double-click.
-        if (twice) {
-            click.pressed = false;
-            pickPivot(viewState, pointSet, x, y);
-        }
-        glutPostRedisplay();
-    } else if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) {
-        click.clicked = click.pressed && !click.dragged;
-        click.pressed = false;
-    } else if (button == GLUT_RIGHT_BUTTON && state == GLUT_DOWN) {
-        viewState.dragMode = DRAG_Z;
-        click.clicked = click.pressed = false;
-    }
-}
-
-void mouseMotion(int x, int y) {
-    if (std::abs(x - click.x) > DOUBLE_CLICK_PIXELS || std::abs(y - click.y) > DOUBLE_CLICK_PIXELS)
-        click.dragged = true;
-    const int dx = x - viewState.lastMouseX;
-    const int dy = y - viewState.lastMouseY;
-    // Window y grows downwards, so dy is passed as is to move the cloud with the pointer.
-    if (viewState.dragMode == DRAG_Z)
-        updateCamera(viewState, 0.0f, 0.0f, static_cast<float>(-dy));
-    else
-        updateCamera(viewState, static_cast<float>(-dx), static_cast<float>(dy), 0.0f);
-    viewState.lastMouseX = x;
-    viewState.lastMouseY = y;
-    glutPostRedisplay();
-}
+// --- Moves ---
 
 void updateCamera(ViewState& state, float a, float b, float c) {
     float* eye = state.eyeOffset;
@@ -199,12 +141,7 @@ double translateSpeed(const ViewState& state) {
     return std::ldexp(TRANSLATE_PER_PIXEL, state.speedStep);
 }
 
-// --- Wheel and pivot ---
-
-void mouseWheel(int, int direction, int x, int y) {
-    zoomAt(viewState, pointSet, x, y, direction > 0 ? 1 : -1);
-    glutPostRedisplay();
-}
+// --- Zoom and pivot ---
 
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
     if (state.width <= 0 || state.height <= 0)

@@ -1,5 +1,5 @@
-// viewer/camera.h - the projection, where the camera starts, mouse navigation in the graphics
-// window and the viewer's control callback.
+// viewer/camera.h - the view state, the view computed from it, and the moves and framing that
+// change it; the viewer's control callback.
 #pragma once
 
 #include "viewer/point_set.h"
@@ -26,8 +26,6 @@ struct SceneOffset {
 };
 SceneOffset sceneOffset(const PointSet& set);
 
-constexpr int32_t DRAG_XY = 3;
-constexpr int32_t DRAG_Z = 2;
 constexpr int32_t MODE_TRANSLATE = 0;
 constexpr int32_t MODE_ROTATE = 1;
 
@@ -38,17 +36,13 @@ constexpr int32_t ID_NAVIGATION_MODE = 1;
 constexpr int32_t ID_RESET_VIEW = 3;
 constexpr int32_t ID_SHOW_AXIS = 13;
 
-// The navigation state. navigationMode: any non-zero value rotates. dragMode: any value but
-// DRAG_Z acts in x and y. The last mouse position is in GLUT window coordinates. eyeOffset is
-// the eye's position in scene units (it always looks along -z); rotation holds degrees
+// What the view is computed from. navigationMode: any non-zero value rotates. eyeOffset is the
+// eye's position in scene units (it always looks along -z); rotation holds degrees
 // about x, y and z through the pivot, never wrapped. The pivot is the centroid until a
 // double-click picks a point of the cloud. Translate-mode drags and the wheel go 2^speedStep
 // times their start speed. width and height are the graphics window's, the viewport's size.
 struct ViewState {
     int32_t navigationMode = MODE_TRANSLATE;
-    int32_t dragMode = 0;
-    int32_t lastMouseX = 0;
-    int32_t lastMouseY = 0;
     float eyeOffset[3] = {};
     float rotation[3] = {};
     float pivot[3] = {};
@@ -66,16 +60,6 @@ extern ViewState viewState;
 // when that reaches beyond it; the viewport the whole window.
 View viewOf(const ViewState& state, const PointSet& set);
 
-// GLUT mouse callback of the graphics window: every press and release records the position and
-// returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. The frame
-// scheduler hears of every press and release first. A left press soon after a left click
-// (press and release without a drag) at the same place is a double-click, which picks the
-// pivot under the pointer.
-void mouseButton(int button, int state, int x, int y);
-// GLUT wheel callback: each notch forward zooms in towards the pointer, backward out.
-void mouseWheel(int wheel, int direction, int x, int y);
-// GLUT motion callback: moves the camera by the pointer's movement since the last event.
-void mouseMotion(int x, int y);
 // The callback of the viewer's controls; only ID_RESET_VIEW has work to do.
 void controlCallback(int32_t userId);
 

@@ -4,6 +4,7 @@
 #include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/keys.h"
+#include "viewer/navigation.h"
 
 #include <GL/freeglut.h>
 
@@ -14,11 +15,11 @@ int openGraphicsWindow() {
     const int window = glutCreateWindow("Pointillist");
     glutDisplayFunc(displayScene);
     glutReshapeFunc(reshapeScene);
-    glutMouseFunc(mouseButton);
-    glutMotionFunc(mouseMotion);
+    glutMouseFunc(graphicsMouse);
+    glutMotionFunc(graphicsMotion);
     // With a wheel callback freeglut no longer reports the wheel as buttons 3 and 4, which
     // would end a right drag's DRAG_Z.
-    glutMouseWheelFunc(mouseWheel);
+    glutMouseWheelFunc(graphicsWheel);
     glutKeyboardFunc(graphicsKey);
 
     // The new window's context is current: the path of large frames depends on its renderer.
@@ -51,4 +52,17 @@ void displayScene() {
 
 void reshapeScene(int width, int height) {
     reshapeView(viewState, pointSet, width, height);
+}
+
+void graphicsMouse(int button, int state, int x, int y) {
+    frameScheduler.buttonChanged(button, state);
+    mouseButton(pointerState, viewState, pointSet, button, state, x, y);
+}
+
+void graphicsMotion(int x, int y) {
+    mouseMotion(pointerState, viewState, x, y);
+}
+
+void graphicsWheel(int, int direction, int x, int y) {
+    mouseWheel(viewState, pointSet, direction, x, y);
 }

@@ -23,3 +23,9 @@ void displayScene();
 // GLUT reshape callback: viewport, view distance and the initial camera, which discards any
 // navigation.
 void reshapeScene(int width, int height);
+// GLUT mouse callback: the frame scheduler hears of every press and release first (see
+// FrameScheduler::buttonChanged), then navigation (mouseButton).
+void graphicsMouse(int button, int state, int x, int y);
+// GLUT motion and wheel callbacks: navigation's mouseMotion and mouseWheel.
+void graphicsMotion(int x, int y);
+void graphicsWheel(int wheel, int direction, int x, int y);

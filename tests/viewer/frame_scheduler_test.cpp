@@ -109,8 +109,8 @@ TEST_F(FrameScheduling, DragShowsSpreadSubsetAndReleaseTheWholeCloud) {
         ASSERT_TRUE(waitForWholeFrame()) << "the whole cloud at start-up";
         const Image atRest = frontImage();
 
-        mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
-        mouseMotion(202, 200);
+        graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
+        graphicsMotion(202, 200);
         const int64_t serial = frameScheduler.lastFrame().serial;
         ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
         const FrameRecord& dragged = frameScheduler.lastFrame();
@@ -140,7 +140,7 @@ TEST_F(FrameScheduling, DragShowsSpreadSubsetAndReleaseTheWholeCloud) {
             glutMainLoopEvent();
         EXPECT_FALSE(frameScheduler.lastFrame().full);
 
-        mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 202, 200);
+        graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 202, 200);
         ASSERT_TRUE(waitForWholeFrame()) << "the whole cloud after the release";
         const Image released = frontImage();
         EXPECT_TRUE(released == allPointsImage());
@@ -183,15 +183,15 @@ TEST_F(FrameScheduling, PressDuringAWholeFrameGivesItUp) {
     redraw();
     ASSERT_TRUE(frameScheduler.wholeFramePending());
     const int64_t serial = frameScheduler.lastFrame().serial;
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 200, 200);
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 200, 200);
     EXPECT_FALSE(frameScheduler.wholeFramePending());
-    mouseMotion(200, 204);
+    graphicsMotion(200, 204);
     ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
     EXPECT_FALSE(frameScheduler.lastFrame().full);
     for (int i = 0; i < 20; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(frameScheduler.lastFrame().serial, serial + 1);
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, 200, 204);
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_UP, 200, 204);
     EXPECT_TRUE(waitForWholeFrame());
 }
 
@@ -201,14 +201,14 @@ TEST_F(FrameScheduling, SmallCloudDrawsTheSamePixelsWhileDragging) {
     open("render_corners.txt");
     redraw();
     const Image atRest = frontImage();
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
-    mouseMotion(100, 100);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+    graphicsMotion(100, 100);
     const int64_t serial = frameScheduler.lastFrame().serial;
     ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
     EXPECT_TRUE(frameScheduler.lastFrame().full);
     EXPECT_TRUE(frontImage() == atRest);
     const int before = displays;
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 100, 100);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 100, 100);
     for (int i = 0; i < 10; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(displays, before) << "the release asks for nothing more";

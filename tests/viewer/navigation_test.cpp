@@ -4,6 +4,7 @@
 
 #include "viewer/camera.h"
 #include "viewer/point_set.h"
+#include "viewer/scene.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -144,8 +145,8 @@ TEST_F(Navigation, DoubleClickTurnsAboutThePointUnderThePointer) {
     mouseClick(3, 3);
     mouseClick(3, 3);
     mouseDrag(GLUT_LEFT_BUTTON, {{x, y}, {x + 30, y}, {x, y}});
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
     EXPECT_EQ(viewState.pivot[1], 10.0f);
 
     controlCallback(ID_RESET_VIEW);

@@ -113,15 +113,15 @@ bool pumpUntil(const std::function<bool()>& done) {
 }
 
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {
-    mouseButton(button, GLUT_DOWN, path.front().first, path.front().second);
+    graphicsMouse(button, GLUT_DOWN, path.front().first, path.front().second);
     for (size_t i = 1; i < path.size(); ++i)
-        mouseMotion(path[i].first, path[i].second);
-    mouseButton(button, GLUT_UP, path.back().first, path.back().second);
+        graphicsMotion(path[i].first, path[i].second);
+    graphicsMouse(button, GLUT_UP, path.back().first, path.back().second);
 }
 
 void mouseClick(int x, int y) {
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
 }
 
 View currentView() {
