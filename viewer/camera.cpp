@@ -110,13 +110,6 @@ void updateCamera(ViewState& state, float a, float b, float c) {
     }
 }
 
-void controlCallback(int32_t userId) {
-    // The radio group and the check box have already written their live variables and asked
-    // for a redisplay by the time they call back.
-    if (userId == ID_RESET_VIEW)
-        resetView(viewState, pointSet);
-}
-
 void reshapeView(ViewState& state, PointSet& set, int width, int height) {
     state.width = width;
     state.height = height;

@@ -1,5 +1,5 @@
 // viewer/camera.h - the view state, the view computed from it, and the moves and framing that
-// change it; the viewer's control callback.
+// change it.
 #pragma once
 
 #include "viewer/point_set.h"
@@ -29,13 +29,6 @@ SceneOffset sceneOffset(const PointSet& set);
 constexpr int32_t MODE_TRANSLATE = 0;
 constexpr int32_t MODE_ROTATE = 1;
 
-// User ids of the viewer's controls. ID_QUIT is also the exit status: the Quit button's
-// callback is exit itself, which receives the button's user id, so it must stay 0.
-constexpr int32_t ID_QUIT = 0;
-constexpr int32_t ID_NAVIGATION_MODE = 1;
-constexpr int32_t ID_RESET_VIEW = 3;
-constexpr int32_t ID_SHOW_AXIS = 13;
-
 // What the view is computed from. navigationMode: any non-zero value rotates. eyeOffset is the
 // eye's position in scene units (it always looks along -z); rotation holds degrees
 // about x, y and z through the pivot, never wrapped. The pivot is the centroid until a
@@ -59,9 +52,6 @@ extern ViewState viewState;
 // the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere
 // when that reaches beyond it; the viewport the whole window.
 View viewOf(const ViewState& state, const PointSet& set);
-
-// The callback of the viewer's controls; only ID_RESET_VIEW has work to do.
-void controlCallback(int32_t userId);
 
 // The functions below change the state alone; the caller redisplays.
 

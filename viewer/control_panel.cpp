@@ -9,7 +9,7 @@
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
 #include "viewer/camera.h"
-#include "viewer/scene.h"
+#include "viewer/frame.h"
 
 #include <cstdio>
 #include <stdlib.h>
@@ -27,6 +27,13 @@ template <typename T> T* require(T* created, const char* what) {
 }
 
 } // namespace
+
+void controlCallback(int32_t userId) {
+    // The radio group and the check box have already written their live variables and asked
+    // for a redisplay by the time they call back.
+    if (userId == ID_RESET_VIEW)
+        resetView(viewState, pointSet);
+}
 
 void buildControlPanel(int mainWindowId) {
     ControlWindow* window =

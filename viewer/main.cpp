@@ -1,6 +1,7 @@
 // viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
 // run GLUT.
 #include "viewer/control_panel.h"
+#include "viewer/frame.h"
 #include "viewer/options.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"

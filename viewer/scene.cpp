@@ -1,10 +1,13 @@
 // viewer/scene.cpp - graphics window creation, reshape and display.
 #include "viewer/scene.h"
 
+#include "viewer/camera.h"
 #include "viewer/display_settings.h"
+#include "viewer/frame.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/keys.h"
 #include "viewer/navigation.h"
+#include "viewer/point_set.h"
 
 #include <GL/freeglut.h>
 

@@ -1,9 +1,5 @@
-// viewer/scene.h - the graphics window: its creation, reshape and each frame.
+// viewer/scene.h - the graphics window: its creation and its GLUT callbacks.
 #pragma once
-
-#include "viewer/camera.h"
-#include "viewer/frame.h"
-#include "viewer/point_set.h"
 
 // Opens the 400 x 400 double-buffered graphics window titled "Pointillist" at (0, 0) and
 // registers its display, reshape, mouse, motion, wheel and keyboard handlers; the points are

@@ -3,6 +3,7 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "viewer/camera.h"
+#include "viewer/control_panel.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 

@@ -2,6 +2,7 @@
 // colours, later points over earlier ones, and the axes from the centroid.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "viewer/frame.h"
 #include "viewer/point_set.h"
 #include "viewer/scene.h"
 

@@ -4,6 +4,7 @@
 #include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
 #include "viewer/display_settings.h"
+#include "viewer/frame.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/point_colours.h"
 #include "viewer/point_set.h"
