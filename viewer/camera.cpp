@@ -9,8 +9,6 @@
 
 const CameraSettings cameraSettings = {0.1f, 10000.0f, kFramingFieldOfViewX, 60.0f};
 
-ViewState viewState;
-
 namespace {
 
 constexpr double TRANSLATE_PER_PIXEL = 0.5;

@@ -45,8 +45,6 @@ struct ViewState {
     int32_t height = 0;
 };
 
-extern ViewState viewState;
-
 // The view of the set from the state: the modelview rebuilt from the offset, the eye, the pivot
 // and the turn; the projection the fixed planes, except that the near plane comes closer when
 // the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere

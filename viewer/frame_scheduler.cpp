@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <chrono>
 
-FrameScheduler frameScheduler;
-
 namespace {
+
+// GLUT's timers carry an int alone: the scheduler whose whole frame they continue.
+FrameScheduler* continuing = nullptr;
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -108,12 +109,15 @@ void FrameScheduler::startWholeFrame() {
     pending_ = true;
     drawn_ = 0;
     started_ = now();
+    continuing = this;
     // A zero timer runs after the events already queued have been handled.
     glutTimerFunc(0, continueWholeFrame, generation_);
 }
 
 void FrameScheduler::continueWholeFrame(int generation) {
-    FrameScheduler& self = frameScheduler;
+    if (continuing == nullptr)
+        return;
+    FrameScheduler& self = *continuing;
     if (generation != self.generation_ || !self.pending_ || self.buttonHeld())
         return;
     // Timers run with whichever window GLUT last had current.

@@ -79,5 +79,3 @@ private:
     int64_t drawn_ = 0; // of the whole frame in progress
     double started_ = 0.0;
 };
-
-extern FrameScheduler frameScheduler;

@@ -1,9 +1,8 @@
 // viewer/keys.cpp - what each key of the graphics window does.
 #include "viewer/keys.h"
 
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
 #include "viewer/screenshot.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
@@ -16,8 +15,8 @@ namespace {
 constexpr unsigned char ESCAPE = 27;
 
 void changePointSize(int by) {
-    displaySettings.pointSize =
-        std::clamp(displaySettings.pointSize + by, MIN_POINT_SIZE, MAX_POINT_SIZE);
+    viewer.displaySettings.pointSize =
+        std::clamp(viewer.displaySettings.pointSize + by, MIN_POINT_SIZE, MAX_POINT_SIZE);
 }
 
 void screenshot() {
@@ -43,19 +42,19 @@ void graphicsKey(unsigned char key, int, int) {
             changePointSize(-1);
             break;
         case 'c':
-            displaySettings.colourMode = nextColourMode(displaySettings.colourMode);
+            viewer.displaySettings.colourMode = nextColourMode(viewer.displaySettings.colourMode);
             break;
         case 'b':
-            displaySettings.background = nextBackground(displaySettings.background);
+            viewer.displaySettings.background = nextBackground(viewer.displaySettings.background);
             break;
         case '[':
-            changeSpeed(viewState, -1);
+            changeSpeed(viewer.viewState, -1);
             break;
         case ']':
-            changeSpeed(viewState, 1);
+            changeSpeed(viewer.viewState, 1);
             break;
         case 'f':
-            frameCloud(viewState, pointSet);
+            frameCloud(viewer.viewState, viewer.pointSet);
             break;
         case '1':
         case '2':
@@ -63,22 +62,23 @@ void graphicsKey(unsigned char key, int, int) {
         case '4':
         case '5':
         case '6':
-            showStandardView(viewState, pointSet, static_cast<StandardView>(key - '1'));
+            showStandardView(viewer.viewState, viewer.pointSet,
+                             static_cast<StandardView>(key - '1'));
             break;
         case '0':
         case 'r':
-            resetView(viewState, pointSet);
+            resetView(viewer.viewState, viewer.pointSet);
             break;
         case 's':
             // Drawn, saved and shown at once: no redisplay needed.
             screenshot();
             return;
         case 'i':
-            displaySettings.showStatus = !displaySettings.showStatus;
+            viewer.displaySettings.showStatus = !viewer.displaySettings.showStatus;
             break;
         case 'h':
         case '?':
-            displaySettings.showHelp = !displaySettings.showHelp;
+            viewer.displaySettings.showHelp = !viewer.displaySettings.showHelp;
             break;
         case 'q':
         case ESCAPE:

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 
-PointerState pointerState;
-
 namespace {
 
 // A second press counts as a double-click within this time and distance of a click.

@@ -32,5 +32,3 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, in
 void mouseMotion(PointerState& pointer, ViewState& view, int x, int y);
 // Each notch forward zooms in towards the pointer, backward out.
 void mouseWheel(ViewState& view, const PointSet& set, int direction, int x, int y);
-
-extern PointerState pointerState;

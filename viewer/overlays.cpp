@@ -2,9 +2,7 @@
 #include "viewer/overlays.h"
 
 #include "controls/core/control.h"
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
-#include "viewer/point_set.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -45,13 +43,13 @@ const char* const helpLines[][2] = {
 
 // Text and box colours that stand out on the background.
 void textColour() {
-    if (displaySettings.background == Background::White)
+    if (viewer.displaySettings.background == Background::White)
         glColor3f(0.0f, 0.0f, 0.0f);
     else
         glColor3f(1.0f, 1.0f, 1.0f);
 }
 void boxColour() {
-    if (displaySettings.background == Background::White)
+    if (viewer.displaySettings.background == Background::White)
         glColor3f(0.85f, 0.85f, 0.85f);
     else
         glColor3f(0.12f, 0.12f, 0.12f);
@@ -91,28 +89,30 @@ void drawStatus(int width, int height) {
 
 std::string statusText() {
     char line[256];
-    const int length = std::snprintf(line, sizeof line, "%d points  size %d  colours %s",
-                                     static_cast<int>(pointSet.count), displaySettings.pointSize,
-                                     colourModeName(displaySettings.colourMode));
-    if (viewState.pivotPicked && length > 0 && static_cast<size_t>(length) < sizeof line) {
+    const int length =
+        std::snprintf(line, sizeof line, "%d points  size %d  colours %s",
+                      static_cast<int>(viewer.pointSet.count), viewer.displaySettings.pointSize,
+                      colourModeName(viewer.displaySettings.colourMode));
+    if (viewer.viewState.pivotPicked && length > 0 && static_cast<size_t>(length) < sizeof line) {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;
         for (int axis = 0; axis < 3; ++axis)
-            extent = std::max(extent, std::abs(static_cast<double>(pointSet.farCorner[axis]) -
-                                               pointSet.nearCorner[axis]));
+            extent =
+                std::max(extent, std::abs(static_cast<double>(viewer.pointSet.farCorner[axis]) -
+                                          viewer.pointSet.nearCorner[axis]));
         const int decimals =
             extent > 0.0 ? std::clamp(6 - static_cast<int>(std::floor(std::log10(extent))), 0, 12)
                          : 6;
         std::snprintf(line + length, sizeof line - length, "  pivot %.*f %.*f %.*f", decimals,
-                      viewState.pivot[0] + pointSet.shift[0], decimals,
-                      viewState.pivot[1] + pointSet.shift[1], decimals,
-                      viewState.pivot[2] + pointSet.shift[2]);
+                      viewer.viewState.pivot[0] + viewer.pointSet.shift[0], decimals,
+                      viewer.viewState.pivot[1] + viewer.pointSet.shift[1], decimals,
+                      viewer.viewState.pivot[2] + viewer.pointSet.shift[2]);
     }
     return line;
 }
 
 void drawOverlays(int width, int height) {
-    if (!displaySettings.showHelp && !displaySettings.showStatus)
+    if (!viewer.displaySettings.showHelp && !viewer.displaySettings.showStatus)
         return;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -121,9 +121,9 @@ void drawOverlays(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    if (displaySettings.showHelp)
+    if (viewer.displaySettings.showHelp)
         drawHelp();
-    if (displaySettings.showStatus)
+    if (viewer.displaySettings.showStatus)
         drawStatus(width, height);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);

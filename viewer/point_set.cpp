@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <new>
 
-PointSet pointSet;
-
 void PointSet::load(const char* path) {
     pending.reset();
     loadCloudOrExit(path, *this);

@@ -26,5 +26,3 @@ struct PointSet : PointCloud {
     // Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.
     void drawAxes() const;
 };
-
-extern PointSet pointSet;

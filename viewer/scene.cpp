@@ -1,13 +1,9 @@
 // viewer/scene.cpp - graphics window creation, reshape and display.
 #include "viewer/scene.h"
 
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
 #include "viewer/frame.h"
-#include "viewer/frame_scheduler.h"
 #include "viewer/keys.h"
-#include "viewer/navigation.h"
-#include "viewer/point_set.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
@@ -30,42 +26,43 @@ int openGraphicsWindow() {
     // end of the read at once.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    frameScheduler.renderer.chooseForCurrentContext();
-    frameScheduler.prepare();
+    viewer.frameScheduler.renderer.chooseForCurrentContext();
+    viewer.frameScheduler.prepare();
     return window;
 }
 
 int createGraphicsWindow() {
     const int window = openGraphicsWindow();
-    pointSet.finishLoad();
+    viewer.pointSet.finishLoad();
     return window;
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = pointSet.pending ? pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
-                                        : pointSet.count >= kSoftwareFrameMinimum;
+    const bool large = viewer.pointSet.pending
+                           ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
+                           : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)
-        frameScheduler.renderer.warmUp(static_cast<float>(displaySettings.pointSize),
-                                       kSoftwareFrameMinimum);
+        viewer.frameScheduler.renderer.warmUp(static_cast<float>(viewer.displaySettings.pointSize),
+                                              kSoftwareFrameMinimum);
 }
 
 void displayScene() {
-    frameScheduler.display(frameContent());
+    viewer.frameScheduler.display(frameContent());
 }
 
 void reshapeScene(int width, int height) {
-    reshapeView(viewState, pointSet, width, height);
+    reshapeView(viewer.viewState, viewer.pointSet, width, height);
 }
 
 void graphicsMouse(int button, int state, int x, int y) {
-    frameScheduler.buttonChanged(button, state);
-    mouseButton(pointerState, viewState, pointSet, button, state, x, y);
+    viewer.frameScheduler.buttonChanged(button, state);
+    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y);
 }
 
 void graphicsMotion(int x, int y) {
-    mouseMotion(pointerState, viewState, x, y);
+    mouseMotion(viewer.pointer, viewer.viewState, x, y);
 }
 
 void graphicsWheel(int, int direction, int x, int y) {
-    mouseWheel(viewState, pointSet, direction, x, y);
+    mouseWheel(viewer.viewState, viewer.pointSet, direction, x, y);
 }

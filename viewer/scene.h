@@ -3,14 +3,14 @@
 
 // Opens the 400 x 400 double-buffered graphics window titled "Pointillist" at (0, 0) and
 // registers its display, reshape, mouse, motion, wheel and keyboard handlers; the points are
-// not needed yet, so that pointSet's pending load may go on meanwhile. GLUT must be
+// not needed yet, so that viewer.pointSet's pending load may go on meanwhile. GLUT must be
 // initialised. Returns the GLUT window id.
 int openGraphicsWindow();
-// openGraphicsWindow, then finishes pointSet's pending load.
+// openGraphicsWindow, then finishes viewer.pointSet's pending load.
 int createGraphicsWindow();
-// With the graphics window current, while pointSet's load goes on: waits until the read shows
-// whether the cloud is large enough for the software path (or has ended), and if so takes that
-// path's first steps now rather than in the first frame (see PointRenderer::warmUp).
+// With the graphics window current, while viewer.pointSet's load goes on: waits until the read
+// shows whether the cloud is large enough for the software path (or has ended), and if so takes
+// that path's first steps now rather than in the first frame (see PointRenderer::warmUp).
 void warmUpGraphicsWindow();
 
 // GLUT display callback of the graphics window. One frame of frameContent(): the points all of

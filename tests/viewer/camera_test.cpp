@@ -4,8 +4,8 @@
 
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ class CameraView : public GraphicsWindowTest {
 protected:
     void SetUp() override {
         open("camera_cube.txt");
-        front = pointSet.viewDistance;
+        front = viewer.pointSet.viewDistance;
         centre = front + 10.0;
     }
 
@@ -87,7 +87,7 @@ TEST_F(CameraView, DragsMoveOrTurnByModeAndButton) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        viewState.navigationMode = c.mode;
+        viewer.viewState.navigationMode = c.mode;
         controlCallback(ID_RESET_VIEW);
         mouseDrag(c.button, c.path);
         for (size_t i = 0; i < c.points.size(); ++i)
@@ -108,7 +108,7 @@ TEST_F(CameraView, RightClickDuringLeftDragReturnsToXY) {
 
 TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {20, 0}});
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     controlCallback(ID_NAVIGATION_MODE);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {450, 0}, {900, 0}});
     controlCallback(ID_SHOW_AXIS);
@@ -121,14 +121,14 @@ TEST_F(CameraView, ReshapeRestoresInitialViewAndStretchesWideWindows) {
     // The cloud's x extent fills the width with a 10 % margin.
     EXPECT_NEAR(project(10, 0, 10).x - project(-10, 0, 10).x, 400 / 1.1, 1e-3);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 30}});
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 300}});
     resize(300, 300);
     expectInitialView(300, 300);
     resize(800, 400); // aspect 1.0 stays: twice as wide is twice as stretched
     expectInitialView(800, 400);
     // The navigation state was cleared too, not only the matrix: a new drag starts from zero.
-    viewState.navigationMode = MODE_TRANSLATE;
+    viewer.viewState.navigationMode = MODE_TRANSLATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {2, 0}});
     expectSeenAt({0, 0, 10}, {1, 0, -front}, 800, 400);
 }
@@ -149,7 +149,7 @@ TEST_F(CameraView, LeftPressRedrawsRightPressDoesNot) {
 // box's centre (5, 5, 5).
 TEST_F(CameraPivot, HalfTurnsAboutTheCentroid) {
     open("camera_lopsided.txt");
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     const struct {
         int button;
         Path path;

@@ -4,8 +4,8 @@
 
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -86,14 +86,14 @@ TEST_F(CameraNavigation, WheelZoomsTowardsThePointerAtEveryScale) {
                                                underPointer(x, y, {0, 0, -10 * scale})};
             const std::vector<WindowPoint> start = projectAll(onLine);
             const std::vector<WindowPoint> corners = projectAll(cubePoints);
-            zoomAt(viewState, pointSet, x, y, 1);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, 1);
             expectSamePlaces(projectAll(onLine), start, 0.02);
             const double after =
                 project(wide[0], 0, wide[2]).x - project(wideOpposite[0], 0, wideOpposite[2]).x;
             EXPECT_GT(after, before * 1.05);
             growth.push_back(after / before);
-            zoomAt(viewState, pointSet, x, y, 2);
-            zoomAt(viewState, pointSet, x, y, -3);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, 2);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, -3);
             expectSamePlaces(projectAll(onLine), start, 0.02);
         }
         TearDown();
@@ -105,17 +105,17 @@ TEST_F(CameraNavigation, WheelZoomsTowardsThePointerAtEveryScale) {
 TEST_F(Navigation, SlowerAndFasterChangeDragsAndWheelTogether) {
     open("camera_cube.txt");
     const WindowPoint centre = project(0, 0, 10);
-    changeSpeed(viewState, -2);
+    changeSpeed(viewer.viewState, -2);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 0}}); // a quarter of 0.5 units a pixel: 5 units
     const WindowPoint moved = project(0, 0, 10);
     EXPECT_NEAR(moved.x - centre.x, project(5, 0, 10).x - project(0, 0, 10).x + 0.0, 1e-3);
     controlCallback(ID_RESET_VIEW);
     const double start = eyeDepth({0, 0, 0});
-    zoomAt(viewState, pointSet, 200, 200, 1);
+    zoomAt(viewer.viewState, viewer.pointSet, 200, 200, 1);
     EXPECT_NEAR(eyeDepth({0, 0, 0}), start * (1 - 0.025), 1e-3);
-    changeSpeed(viewState, 3);
+    changeSpeed(viewer.viewState, 3);
     controlCallback(ID_RESET_VIEW);
-    zoomAt(viewState, pointSet, 200, 200, 1);
+    zoomAt(viewer.viewState, viewer.pointSet, 200, 200, 1);
     EXPECT_NEAR(eyeDepth({0, 0, 0}), start * (1 - 0.2), 1e-3);
 }
 
@@ -123,16 +123,16 @@ TEST_F(Navigation, SlowerAndFasterChangeDragsAndWheelTogether) {
 // pixel while the rest turn about it; Reset View goes back to the centroid.
 TEST_F(Navigation, DoubleClickTurnsAboutThePointUnderThePointer) {
     open("camera_cube.txt");
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {150, 0}, {300, 100}});
     const std::vector<WindowPoint> before = projectAll(cubePoints);
     // Two pixels off the point: still picked.
     const auto [x, y] = pointerAt(before[2], 2, -1);
     mouseClick(x, y);
-    EXPECT_FALSE(viewState.pivotPicked) << "one click is not a double-click";
+    EXPECT_FALSE(viewer.viewState.pivotPicked) << "one click is not a double-click";
     mouseClick(x, y);
-    ASSERT_TRUE(viewState.pivotPicked);
-    EXPECT_EQ(std::vector<float>(viewState.pivot, viewState.pivot + 3),
+    ASSERT_TRUE(viewer.viewState.pivotPicked);
+    EXPECT_EQ(std::vector<float>(viewer.viewState.pivot, viewer.viewState.pivot + 3),
               (std::vector<float>{0, 10, 0}));
     expectSamePlaces(projectAll(cubePoints), before, 0.01);
 
@@ -148,11 +148,11 @@ TEST_F(Navigation, DoubleClickTurnsAboutThePointUnderThePointer) {
     mouseDrag(GLUT_LEFT_BUTTON, {{x, y}, {x + 30, y}, {x, y}});
     graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
     graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
-    EXPECT_EQ(viewState.pivot[1], 10.0f);
+    EXPECT_EQ(viewer.viewState.pivot[1], 10.0f);
 
     controlCallback(ID_RESET_VIEW);
-    EXPECT_FALSE(viewState.pivotPicked);
-    EXPECT_EQ(viewState.pivot[1], pointSet.centroid[1]);
+    EXPECT_FALSE(viewer.viewState.pivotPicked);
+    EXPECT_EQ(viewer.viewState.pivot[1], viewer.pointSet.centroid[1]);
     const WindowPoint centroid = project(0, 0, 0);
     EXPECT_NEAR(centroid.x, 200, 1e-3);
     EXPECT_NEAR(centroid.y, 200, 1e-3);
@@ -163,17 +163,18 @@ TEST_F(Navigation, FrameBringsTheCloudBackKeepingTheTurn) {
     const std::vector<WindowPoint> start = projectAll(cubePoints);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {500, 300}});
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, -900}});
-    frameCloud(viewState, pointSet);
+    frameCloud(viewer.viewState, viewer.pointSet);
     expectSamePlaces(projectAll(cubePoints), start, 0.01);
 
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {250, 300}});
-    const std::vector<float> turn(viewState.rotation, viewState.rotation + 3);
+    const std::vector<float> turn(viewer.viewState.rotation, viewer.viewState.rotation + 3);
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 100}});
-    viewState.navigationMode = MODE_TRANSLATE;
+    viewer.viewState.navigationMode = MODE_TRANSLATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {900, 0}});
-    frameCloud(viewState, pointSet);
-    EXPECT_EQ(std::vector<float>(viewState.rotation, viewState.rotation + 3)[0], turn[0]);
+    frameCloud(viewer.viewState, viewer.pointSet);
+    EXPECT_EQ(std::vector<float>(viewer.viewState.rotation, viewer.viewState.rotation + 3)[0],
+              turn[0]);
     for (const WindowPoint& p : projectAll(cubePoints)) {
         EXPECT_GT(p.x, 0);
         EXPECT_LT(p.x, 400);
@@ -199,7 +200,7 @@ TEST_F(CameraNavigation, StandardViewsLookAlongTheAxes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.view));
-        showStandardView(viewState, pointSet, c.view);
+        showStandardView(viewer.viewState, viewer.pointSet, c.view);
         for (const Point& other : cubePoints) {
             if (other != c.facing) {
                 EXPECT_LT(eyeDepth(c.facing), eyeDepth(other) - 1e-3);

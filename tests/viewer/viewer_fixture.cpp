@@ -3,12 +3,8 @@
 
 #include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
-#include "viewer/display_settings.h"
-#include "viewer/frame.h"
-#include "viewer/frame_scheduler.h"
-#include "viewer/point_colours.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -70,19 +66,8 @@ std::string readAndRemove(const std::string& path) {
     return text.str();
 }
 
-// Back to the state before anything was loaded, for the next test.
-void resetViewerState() {
-    releasePoints(pointSet.points);
-    pointSet = PointSet{};
-    frameScheduler = FrameScheduler{};
-    viewState = ViewState{};
-    showAxis = 0;
-    displaySettings = DisplaySettings{};
-    pointColours.release();
-}
-
 void loadPoints(const std::string& file) {
-    pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+    viewer.pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
 }
 
 } // namespace
@@ -126,7 +111,7 @@ void mouseClick(int x, int y) {
 }
 
 View currentView() {
-    return viewOf(viewState, pointSet);
+    return viewOf(viewer.viewState, viewer.pointSet);
 }
 
 WindowPoint project(double x, double y, double z) {
@@ -139,11 +124,11 @@ WindowPoint project(double x, double y, double z) {
 
 void CameraTest::load(const std::string& file) {
     loadPoints(file);
-    reshapeView(viewState, pointSet, 400, 400);
+    reshapeView(viewer.viewState, viewer.pointSet, 400, 400);
 }
 
 void CameraTest::TearDown() {
-    resetViewerState();
+    resetViewer();
 }
 
 void GraphicsWindowTest::open(const std::string& file) {
@@ -171,11 +156,11 @@ void GraphicsWindowTest::openWindow() {
 }
 
 void GraphicsWindowTest::TearDown() {
-    frameScheduler.cancel();
+    viewer.frameScheduler.cancel();
     if (window)
         glutDestroyWindow(window);
     glutMainLoopEvent();
-    resetViewerState();
+    resetViewer();
 }
 
 void GraphicsWindowTest::resize(int width, int height) {
