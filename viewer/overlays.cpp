@@ -2,6 +2,7 @@
 #include "viewer/overlays.h"
 
 #include "controls/core/control.h"
+#include "viewer/key_table.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,26 +23,24 @@ constexpr int MARGIN = 6;
 constexpr int KEY_COLUMN = 78;
 
 // clang-format off
-const char* const helpLines[][2] = {
-    {"Mouse", nullptr},
+const char* const mouseLines[][2] = {
     {"left drag", "move (TRANSLATE) or turn (ROTATE)"},
     {"right drag", "move nearer / turn about z"},
     {"wheel", "zoom towards the pointer"},
     {"double-click", "turn about the point there"},
-    {"Keys", nullptr},
-    {"+  -", "point size"},
-    {"c", "colours: file, height, grey"},
-    {"b", "background: black, white, grey"},
-    {"[  ]", "slower / faster moves and zoom"},
-    {"f", "frame the whole cloud"},
-    {"1 - 6", "front back left right top bottom"},
-    {"0  r", "reset the view"},
-    {"s", "save a screenshot (PNG)"},
-    {"i", "status line"},
-    {"h  ?", "this help"},
-    {"q  Esc", "quit"},
 };
 // clang-format on
+
+// The help's lines, a heading where the second is null: the mouse, then the key table.
+std::vector<std::pair<const char*, const char*>> helpLines() {
+    std::vector<std::pair<const char*, const char*>> lines = {{"Mouse", nullptr}};
+    for (const auto& line : mouseLines)
+        lines.emplace_back(line[0], line[1]);
+    lines.emplace_back("Keys", nullptr);
+    for (int i = 0; i < keyBindingCount; ++i)
+        lines.emplace_back(keyBindings[i].name, keyBindings[i].help);
+    return lines;
+}
 
 // Text and box colours that stand out on the background.
 void textColour() {
@@ -62,19 +63,21 @@ void text(int x, int baseline, const char* s) {
 }
 
 void drawHelp() {
-    const int count = static_cast<int>(sizeof helpLines / sizeof helpLines[0]);
+    const std::vector<std::pair<const char*, const char*>> lines = helpLines();
+    const int count = static_cast<int>(lines.size());
     int width = 0;
-    for (const auto& line : helpLines)
-        width = std::max(width, line[1] ? KEY_COLUMN + bitmapTextWidth(FONT, line[1])
-                                        : bitmapTextWidth(FONT, line[0]));
+    for (const auto& [name, what] : lines)
+        width = std::max(width, what ? KEY_COLUMN + bitmapTextWidth(FONT, what)
+                                     : bitmapTextWidth(FONT, name));
     boxColour();
     fillRectangle(MARGIN, MARGIN, MARGIN * 3 + width, MARGIN * 3 + count * LINE_HEIGHT);
     textColour();
     for (int i = 0; i < count; ++i) {
         const int baseline = MARGIN * 2 + (i + 1) * LINE_HEIGHT - 4;
-        text(MARGIN * 2, baseline, helpLines[i][0]);
-        if (helpLines[i][1])
-            text(MARGIN * 2 + KEY_COLUMN, baseline, helpLines[i][1]);
+        const auto& [name, what] = lines[size_t(i)];
+        text(MARGIN * 2, baseline, name);
+        if (what)
+            text(MARGIN * 2 + KEY_COLUMN, baseline, what);
     }
 }
 
