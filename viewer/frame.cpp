@@ -10,6 +10,27 @@
 
 namespace {
 
+// Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.
+void drawAxes(const PointSet& set) {
+    const double length = static_cast<double>(set.viewDistance) * 0.15;
+    float ends[3][3];
+    for (int axis = 0; axis < 3; ++axis)
+        for (int i = 0; i < 3; ++i)
+            ends[axis][i] = static_cast<float>(set.centroid[i] + (i == axis ? length : 0.0));
+
+    glBegin(GL_LINES);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[0]);
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[1]);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[2]);
+    glEnd();
+}
+
 void drawUnderPoints() {
     float background[3];
     backgroundColour(viewer.displaySettings.background, background);
@@ -17,7 +38,7 @@ void drawUnderPoints() {
     // Without a depth buffer later drawing covers earlier: the points cover the axes.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (viewer.showAxis)
-        viewer.pointSet.drawAxes();
+        drawAxes(viewer.pointSet);
 }
 
 void drawOverPoints() {

@@ -1,4 +1,4 @@
-// viewer/scene.cpp - graphics window creation, reshape and display.
+// viewer/scene.cpp - the graphics window: its creation and its GLUT callbacks.
 #include "viewer/scene.h"
 
 #include "viewer/frame.h"
