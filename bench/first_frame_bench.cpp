@@ -13,8 +13,8 @@
 #include "io/native/scanf_reader.h"
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
@@ -38,6 +38,7 @@ double since(Clock::time_point from, Clock::time_point to) {
 
 void firstFrame() {
     if (perPointList) {
+        viewOf(viewer.viewState, viewer.pointSet).load();
         glClear(GL_COLOR_BUFFER_BIT);
         glCallList(perPointList);
         glutSwapBuffers();
@@ -51,7 +52,7 @@ void firstFrame() {
     if (windowed != Clock::time_point())
         std::printf(" (load %.3f s, window %.3f s, compile %.3f s)", since(started, loaded),
                     since(loaded, windowed), since(windowed, compiled));
-    std::printf(", %d points\n", static_cast<int>(pointSet.count));
+    std::printf(", %d points\n", static_cast<int>(viewer.pointSet.count));
     std::exit(0);
 }
 
@@ -61,9 +62,9 @@ int straightforwardStart(const char* path) {
         std::fprintf(stderr, "first-frame-bench: cannot read %s\n", path);
         std::exit(1);
     }
-    pointSet.points = read.points;
-    pointSet.count = read.count;
-    pointSet.computeBounds();
+    viewer.pointSet.points = read.points;
+    viewer.pointSet.count = read.count;
+    viewer.pointSet.computeBounds();
     loaded = Clock::now();
 
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
@@ -71,8 +72,8 @@ int straightforwardStart(const char* path) {
     glutInitWindowSize(400, 400);
     const int window = glutCreateWindow("Pointillist");
     glutReshapeFunc(reshapeScene);
-    glutMouseFunc(mouseButton);
-    glutMotionFunc(mouseMotion);
+    glutMouseFunc(graphicsMouse);
+    glutMotionFunc(graphicsMotion);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     windowed = Clock::now();
@@ -80,9 +81,9 @@ int straightforwardStart(const char* path) {
     perPointList = glGenLists(1);
     glNewList(perPointList, GL_COMPILE);
     glBegin(GL_POINTS);
-    for (int32_t i = 0; i < pointSet.count; ++i) {
-        glColor3fv(&pointSet.points[i].r);
-        glVertex3fv(&pointSet.points[i].x);
+    for (int32_t i = 0; i < viewer.pointSet.count; ++i) {
+        glColor3fv(&viewer.pointSet.points[i].r);
+        glVertex3fv(&viewer.pointSet.points[i].x);
     }
     glEnd();
     glEndList();
@@ -97,13 +98,13 @@ void initGlut(char* program) {
 }
 
 int fastStart(const char* path, char* program) {
-    pointSet.beginLoad(path);
+    viewer.pointSet.beginLoad(path);
     initGlut(program);
     const int window = openGraphicsWindow();
     buildControlPanel(window);
     glutSetWindow(window);
     warmUpGraphicsWindow();
-    pointSet.finishLoad();
+    viewer.pointSet.finishLoad();
     compiled = Clock::now();
     return window;
 }

@@ -12,9 +12,8 @@
 // the median points a drag frame drew, the seconds from the release to the whole frame, the path of
 // large frames and the peak resident memory (MB).
 #include "viewer/control_panel.h"
-#include "viewer/frame_scheduler.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
@@ -107,12 +106,13 @@ void report() {
                 "rest_ms=%.1f drag_fps=%.1f "
                 "drag_median_ms=%.1f drag_worst_ms=%.1f drag_points=%.0f release_to_whole_s=%.3f "
                 "path=%s peak_mb=%.0f\n",
-                static_cast<int>(pointSet.count), run.windowsOpen, run.loaded, run.firstFrame,
-                run.firstWhole, median(run.rest) * 1000.0,
+                static_cast<int>(viewer.pointSet.count), run.windowsOpen, run.loaded,
+                run.firstFrame, run.firstWhole, median(run.rest) * 1000.0,
                 span > 0 ? (intervals.size()) / span : 0.0, median(intervals),
                 intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
                 median(run.dragPoints), since(run.releasedAt),
-                frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software" : "gl",
+                viewer.frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software"
+                                                                                       : "gl",
                 usage.ru_maxrss / 1024.0);
     std::fflush(stdout);
     std::exit(0);
@@ -141,7 +141,7 @@ void onPresented(const FrameRecord& frame) {
                 startDrag();
             break;
         case Phase::Drag:
-            if (frameScheduler.buttonHeld()) {
+            if (viewer.frameScheduler.buttonHeld()) {
                 run.dragTimes.push_back(since(started));
                 run.dragPoints.push_back(static_cast<double>(frame.points));
             }
@@ -162,7 +162,8 @@ void watchDrag(int) {
             run.releasedAt = Clock::now();
             run.phase = Phase::AfterRelease;
             // Small clouds are whole in every frame: the last drag frame was whole already.
-            if (frameScheduler.lastFrame().full && !frameScheduler.wholeFramePending())
+            if (viewer.frameScheduler.lastFrame().full &&
+                !viewer.frameScheduler.wholeFramePending())
                 report();
         }
     }
@@ -176,18 +177,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: frame-rate-bench POINT_FILE\n");
         return 1;
     }
-    pointSet.beginLoad(argv[1]);
+    viewer.pointSet.beginLoad(argv[1]);
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     run.window = openGraphicsWindow();
     run.xWindow = static_cast<unsigned long>(glXGetCurrentDrawable());
-    frameScheduler.presented = onPresented;
+    viewer.frameScheduler.presented = onPresented;
     buildControlPanel(run.window);
     run.windowsOpen = since(started);
     glutSetWindow(run.window);
     warmUpGraphicsWindow();
-    pointSet.finishLoad();
+    viewer.pointSet.finishLoad();
     run.loaded = since(started);
     glutTimerFunc(5, watchDrag, 0);
     glutMainLoop();

@@ -1,13 +1,14 @@
-// viewer/camera.h - the projection, where the camera starts, mouse navigation in the graphics
-// window and the viewer's control callback.
+// viewer/camera.h - the view state, the view computed from it, and the moves and framing that
+// change it.
 #pragma once
 
 #include "viewer/point_set.h"
+#include "viewer/view.h"
 
 #include <cstdint>
 
 // The fixed projection. fieldOfViewX only frames the cloud (computeViewDistance);
-// fieldOfViewY goes to gluPerspective, whose aspect ratio is always 1.0.
+// fieldOfViewY goes to the perspective, whose aspect ratio is always 1.0.
 struct CameraSettings {
     float nearPlane;
     float farPlane;
@@ -25,83 +26,55 @@ struct SceneOffset {
 };
 SceneOffset sceneOffset(const PointSet& set);
 
-constexpr int32_t DRAG_XY = 3;
-constexpr int32_t DRAG_Z = 2;
 constexpr int32_t MODE_TRANSLATE = 0;
 constexpr int32_t MODE_ROTATE = 1;
 
-// User ids of the viewer's controls. ID_QUIT is also the exit status: the Quit button's
-// callback is exit itself, which receives the button's user id, so it must stay 0.
-constexpr int32_t ID_QUIT = 0;
-constexpr int32_t ID_NAVIGATION_MODE = 1;
-constexpr int32_t ID_RESET_VIEW = 3;
-constexpr int32_t ID_SHOW_AXIS = 13;
-
-// The navigation state. navigationMode: any non-zero value rotates. dragMode: any value but
-// DRAG_Z acts in x and y. The last mouse position is in GLUT window coordinates. eyeOffset is
-// the eye's position in scene units (it always looks along -z); rotation holds degrees
+// What the view is computed from. navigationMode: any non-zero value rotates. eyeOffset is the
+// eye's position in scene units (it always looks along -z); rotation holds degrees
 // about x, y and z through the pivot, never wrapped. The pivot is the centroid until a
 // double-click picks a point of the cloud. Translate-mode drags and the wheel go 2^speedStep
-// times their start speed.
+// times their start speed. width and height are the graphics window's, the viewport's size.
 struct ViewState {
     int32_t navigationMode = MODE_TRANSLATE;
-    int32_t dragMode = 0;
-    int32_t lastMouseX = 0;
-    int32_t lastMouseY = 0;
     float eyeOffset[3] = {};
     float rotation[3] = {};
     float pivot[3] = {};
     bool pivotPicked = false;
     int32_t speedStep = 0;
+    int32_t width = 0;
+    int32_t height = 0;
 };
 
-extern ViewState viewState;
+// The view of the set from the state: the modelview rebuilt from the offset, the eye, the pivot
+// and the turn; the projection the fixed planes, except that the near plane comes closer when
+// the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere
+// when that reaches beyond it; the viewport the whole window.
+View viewOf(const ViewState& state, const PointSet& set);
 
-// GLUT mouse callback of the graphics window: every press and release records the position and
-// returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. The frame
-// scheduler hears of every press and release first. A left press soon after a left click
-// (press and release without a drag) at the same place is a double-click, which picks the
-// pivot under the pointer.
-void mouseButton(int button, int state, int x, int y);
-// GLUT wheel callback: each notch forward zooms in towards the pointer, backward out.
-void mouseWheel(int wheel, int direction, int x, int y);
-// GLUT motion callback: moves the camera by the pointer's movement since the last event.
-void mouseMotion(int x, int y);
+// The functions below change the state alone; the caller redisplays.
+
 // Adds a (horizontal), b (vertical) and c (depth) pixel deltas to the eye offset or to the
-// rotation, by navigationMode, and rebuilds the modelview matrix from the state.
-void updateCamera(float a, float b, float c);
-// The callback of the viewer's controls; only ID_RESET_VIEW has work to do.
-void controlCallback(int32_t userId);
-// Back to the initial view with the current viewDistance, turning about the centroid again;
-// the caller redisplays.
-void resetView();
-// Zeroes eyeOffset and rotation and returns the pivot to the centroid without touching the
-// matrix.
-void clearNavigation();
-
-// The functions below act on the graphics window's matrices and viewport, so its context is
-// current; they rebuild the modelview matrix and leave the redisplay to the caller.
-
+// rotation, by navigationMode.
+void updateCamera(ViewState& state, float a, float b, float c);
+// A new window size: the viewport, the set's view distance for it and the initial view.
+void reshapeView(ViewState& state, PointSet& set, int width, int height);
+// Back to the initial view with the current viewDistance, turning about the centroid again.
+void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
-void zoomAt(int x, int y, int notches);
+void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
 // Makes the point of the cloud nearest to the pointer on screen, within PICK_RADIUS pixels, the
 // pivot; returns false and keeps the pivot when there is none.
 constexpr double PICK_RADIUS = 5.0;
-bool pickPivot(int x, int y);
+bool pickPivot(ViewState& state, const PointSet& set, int x, int y);
 // Turns about p (scene coordinates) from now on; the picture does not move.
-void setPivot(const float p[3]);
+void setPivot(ViewState& state, const PointSet& set, const float p[3]);
 // Moves the eye so that the whole cloud is in view as at the start, keeping the rotation.
-void frameCloud();
+void frameCloud(ViewState& state, const PointSet& set);
 // Looks at the cloud along an axis, z up except from above and below, and frames it.
 enum class StandardView { Front, Back, Left, Right, Top, Bottom };
-void showStandardView(StandardView view);
+void showStandardView(ViewState& state, const PointSet& set, StandardView view);
 // Halves (-1) or doubles (+1) the speed of translate drags and of the wheel.
-void changeSpeed(int steps);
+void changeSpeed(ViewState& state, int steps);
 // Units a translate drag moves per pixel, now.
-double translateSpeed();
-
-// Loads the projection for the current camera: the fixed planes, except that the near plane
-// comes closer when the cloud's bounding sphere reaches nearer than it, and the far plane goes
-// out past the sphere when that reaches beyond it. Called for every frame.
-void applyProjection();
+double translateSpeed(const ViewState& state);

@@ -8,8 +8,7 @@
 #include "controls/widgets/radio_group.h"
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
-#include "viewer/camera.h"
-#include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <cstdio>
 #include <stdlib.h>
@@ -28,12 +27,19 @@ template <typename T> T* require(T* created, const char* what) {
 
 } // namespace
 
+void controlCallback(int32_t userId) {
+    // The radio group and the check box have already written their live variables and asked
+    // for a redisplay by the time they call back.
+    if (userId == ID_RESET_VIEW)
+        resetView(viewer.viewState, viewer.pointSet);
+}
+
 void buildControlPanel(int mainWindowId) {
     ControlWindow* window =
         require(windowManager.createWindow("Pointillist Controls", 0, -1, -1), "control window");
     Panel* camera = require(window->addPanel("Camera", BORDER_ETCHED), "\"Camera\" panel");
 
-    RadioGroup* mode = require(window->addRadioGroup(camera, &viewState.navigationMode,
+    RadioGroup* mode = require(window->addRadioGroup(camera, &viewer.viewState.navigationMode,
                                                      ID_NAVIGATION_MODE, controlCallback),
                                "navigation mode radio group");
     require(window->addRadioButton(mode, "TRANSLATE"), "\"TRANSLATE\" radio button");
@@ -41,9 +47,10 @@ void buildControlPanel(int mainWindowId) {
     mode->setIntValue(MODE_TRANSLATE);
     window->addSeparator(camera);
 
-    showAxis = 1;
-    require(window->addCheckbox(camera, "show axis", &showAxis, ID_SHOW_AXIS, controlCallback),
-            "\"show axis\" check box");
+    viewer.showAxis = 1;
+    require(
+        window->addCheckbox(camera, "show axis", &viewer.showAxis, ID_SHOW_AXIS, controlCallback),
+        "\"show axis\" check box");
     require(window->addLabel(camera, "X: Red"), "\"X: Red\" label");
     require(window->addLabel(camera, "Y: Green"), "\"Y: Green\" label");
     require(window->addLabel(camera, "Z: Blue"), "\"Z: Blue\" label");

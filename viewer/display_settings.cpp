@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-DisplaySettings displaySettings;
-
 namespace {
 
 const char* const colourModeNames[] = {"file", "height", "grey"};

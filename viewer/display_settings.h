@@ -20,8 +20,6 @@ struct DisplaySettings {
     bool showStatus = false;
 };
 
-extern DisplaySettings displaySettings;
-
 // The names the command line takes and the status line shows.
 const char* colourModeName(ColourMode mode);
 const char* backgroundName(Background background);

@@ -1,28 +1,44 @@
 // viewer/frame.cpp - composing a frame: background, axes, points, overlays.
 #include "viewer/frame.h"
 
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
 #include "viewer/overlays.h"
-#include "viewer/point_colours.h"
-#include "viewer/point_set.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
 #include <cstdio>
 
-int32_t showAxis = 0;
-
 namespace {
+
+// Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.
+void drawAxes(const PointSet& set) {
+    const double length = static_cast<double>(set.viewDistance) * 0.15;
+    float ends[3][3];
+    for (int axis = 0; axis < 3; ++axis)
+        for (int i = 0; i < 3; ++i)
+            ends[axis][i] = static_cast<float>(set.centroid[i] + (i == axis ? length : 0.0));
+
+    glBegin(GL_LINES);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[0]);
+    glColor3f(0.0f, 1.0f, 0.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[1]);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glVertex3fv(set.centroid);
+    glVertex3fv(ends[2]);
+    glEnd();
+}
 
 void drawUnderPoints() {
     float background[3];
-    backgroundColour(displaySettings.background, background);
+    backgroundColour(viewer.displaySettings.background, background);
     glClearColor(background[0], background[1], background[2], 0.0f);
     // Without a depth buffer later drawing covers earlier: the points cover the axes.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (showAxis)
-        pointSet.drawAxes();
+    if (viewer.showAxis)
+        drawAxes(viewer.pointSet);
 }
 
 void drawOverPoints() {
@@ -31,14 +47,15 @@ void drawOverPoints() {
 
 // The file's colours are in the records; the others come from their own array.
 PointSource pointsToDraw() {
-    PointSource source = recordSource(pointSet.points, pointSet.count);
-    if (displaySettings.colourMode == ColourMode::File)
+    PointSource source = recordSource(viewer.pointSet.points, viewer.pointSet.count);
+    if (viewer.displaySettings.colourMode == ColourMode::File)
         return source;
-    const unsigned char* colours = pointColours.colours(pointSet, displaySettings.colourMode);
+    const unsigned char* colours =
+        viewer.pointColours.colours(viewer.pointSet, viewer.displaySettings.colourMode);
     if (colours == nullptr) {
         std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
-                     colourModeName(displaySettings.colourMode));
-        displaySettings.colourMode = ColourMode::File;
+                     colourModeName(viewer.displaySettings.colourMode));
+        viewer.displaySettings.colourMode = ColourMode::File;
         return source;
     }
     source.colours = colours;
@@ -50,21 +67,22 @@ PointSource pointsToDraw() {
 } // namespace
 
 FrameContent frameContent() {
-    applyProjection();
     FrameContent content;
+    content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw();
-    content.pointSize = static_cast<float>(displaySettings.pointSize);
+    content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     content.drawUnder = drawUnderPoints;
     content.drawOver = drawOverPoints;
     return content;
 }
 
 void drawCompleteFrame() {
-    frameScheduler.cancel();
+    viewer.frameScheduler.cancel();
     const FrameContent content = frameContent();
+    content.view.load();
     content.drawUnder();
-    PointRenderer& renderer = frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.points.count);
+    PointRenderer& renderer = viewer.frameScheduler.renderer;
+    renderer.begin(content.points, content.pointSize, content.points.count, content.view);
     renderer.addRange(0, content.points.count);
     renderer.finish();
     content.drawOver();

@@ -3,14 +3,9 @@
 
 #include "viewer/frame_scheduler.h"
 
-#include <cstdint>
-
-// Non-zero to draw the three axes at the centroid.
-extern int32_t showAxis;
-
 // The next frame of the graphics window, which is current: the background and the axes when
-// showAxis is set under the points, the points in the chosen size and colours, the overlays
-// over them. Loads the projection for the current camera first.
+// viewer.showAxis is set under the points, the points in the chosen size and colours, the overlays
+// over them, all through the camera's view.
 FrameContent frameContent();
 
 // The same frame with every point, drawn into the back buffer at once rather than through

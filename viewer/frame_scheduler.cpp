@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <chrono>
 
-FrameScheduler frameScheduler;
-
 namespace {
+
+// GLUT's timers carry an int alone: the scheduler whose whole frame they continue.
+FrameScheduler* continuing = nullptr;
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -47,11 +48,12 @@ void FrameScheduler::display(const FrameContent& content) {
     const int64_t count = content.points.count;
     const double allowed =
         last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
+    content.view.load();
     if (count <= budget.pointsFor(kindOf(renderer.largeFramePath(), false), allowed)) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, count);
+        renderer.begin(content.points, content.pointSize, count, content.view);
         renderer.addRange(0, count);
         renderer.finish();
         present(true, count, now() - pointsStarted, started);
@@ -62,7 +64,7 @@ void FrameScheduler::display(const FrameContent& content) {
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count);
+    renderer.begin(content.points, content.pointSize, count, content.view);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -107,12 +109,15 @@ void FrameScheduler::startWholeFrame() {
     pending_ = true;
     drawn_ = 0;
     started_ = now();
+    continuing = this;
     // A zero timer runs after the events already queued have been handled.
     glutTimerFunc(0, continueWholeFrame, generation_);
 }
 
 void FrameScheduler::continueWholeFrame(int generation) {
-    FrameScheduler& self = frameScheduler;
+    if (continuing == nullptr)
+        return;
+    FrameScheduler& self = *continuing;
     if (generation != self.generation_ || !self.pending_ || self.buttonHeld())
         return;
     // Timers run with whichever window GLUT last had current.
@@ -127,9 +132,10 @@ void FrameScheduler::stepWholeFrame() {
     const FrameContent& content = content_;
     const int64_t count = content.points.count;
     if (drawn_ == 0) {
+        content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, count);
+        renderer.begin(content.points, content.pointSize, count, content.view);
     }
     const int64_t pass = std::min(count - drawn_, frameBudget(false));
     const double passStarted = now();

@@ -8,10 +8,12 @@
 
 #include <cstdint>
 
-// What a frame shows: the points, and what goes under them (the clear, the axes) and over them.
+// What a frame shows: the points, the view they are seen through, and what goes under them (the
+// clear, the axes) and over them. The view is loaded into GL before anything is drawn.
 struct FrameContent {
     PointSource points;
     float pointSize = 1.0f;
+    View view;
     void (*drawUnder)() = nullptr;
     void (*drawOver)() = nullptr;
 };
@@ -77,5 +79,3 @@ private:
     int64_t drawn_ = 0; // of the whole frame in progress
     double started_ = 0.0;
 };
-
-extern FrameScheduler frameScheduler;

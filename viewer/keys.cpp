@@ -1,9 +1,9 @@
-// viewer/keys.cpp - what each key of the graphics window does.
+// viewer/keys.cpp - the actions of the key table.
 #include "viewer/keys.h"
 
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
+#include "viewer/key_table.h"
 #include "viewer/screenshot.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
@@ -12,13 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-constexpr unsigned char ESCAPE = 27;
-
-void changePointSize(int by) {
-    displaySettings.pointSize =
-        std::clamp(displaySettings.pointSize + by, MIN_POINT_SIZE, MAX_POINT_SIZE);
-}
 
 void screenshot() {
     std::string error;
@@ -34,58 +27,47 @@ void screenshot() {
 } // namespace
 
 void graphicsKey(unsigned char key, int, int) {
-    switch (key) {
-        case '+':
-        case '=': // + without shift on most keyboards
-            changePointSize(1);
+    const KeyBinding* binding = keyBinding(key);
+    if (binding == nullptr)
+        return;
+    DisplaySettings& settings = viewer.displaySettings;
+    ViewState& view = viewer.viewState;
+    switch (binding->action) {
+        case KeyAction::PointSize:
+            settings.pointSize = std::clamp(settings.pointSize + (key == '-' ? -1 : 1),
+                                            MIN_POINT_SIZE, MAX_POINT_SIZE);
             break;
-        case '-':
-            changePointSize(-1);
+        case KeyAction::Colours:
+            settings.colourMode = nextColourMode(settings.colourMode);
             break;
-        case 'c':
-            displaySettings.colourMode = nextColourMode(displaySettings.colourMode);
+        case KeyAction::Background:
+            settings.background = nextBackground(settings.background);
             break;
-        case 'b':
-            displaySettings.background = nextBackground(displaySettings.background);
+        case KeyAction::Speed:
+            changeSpeed(view, key == '[' ? -1 : 1);
             break;
-        case '[':
-            changeSpeed(-1);
+        case KeyAction::Frame:
+            frameCloud(view, viewer.pointSet);
             break;
-        case ']':
-            changeSpeed(1);
+        case KeyAction::StandardView:
+            showStandardView(view, viewer.pointSet, static_cast<StandardView>(key - '1'));
             break;
-        case 'f':
-            frameCloud();
+        case KeyAction::ResetView:
+            resetView(view, viewer.pointSet);
             break;
-        case '1':
-        case '2':
-        case '3':
-        case '4':
-        case '5':
-        case '6':
-            showStandardView(static_cast<StandardView>(key - '1'));
-            break;
-        case '0':
-        case 'r':
-            resetView();
-            break;
-        case 's':
+        case KeyAction::Screenshot:
             // Drawn, saved and shown at once: no redisplay needed.
             screenshot();
             return;
-        case 'i':
-            displaySettings.showStatus = !displaySettings.showStatus;
+        case KeyAction::Status:
+            settings.showStatus = !settings.showStatus;
             break;
-        case 'h':
-        case '?':
-            displaySettings.showHelp = !displaySettings.showHelp;
+        case KeyAction::Help:
+            settings.showHelp = !settings.showHelp;
             break;
-        case 'q':
-        case ESCAPE:
+        case KeyAction::Quit:
             // As the Quit button does.
             std::exit(0);
-        default:
-            return;
     }
     glutPostRedisplay();
 }

@@ -2,9 +2,9 @@
 // run GLUT.
 #include "viewer/control_panel.h"
 #include "viewer/options.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
 #include "viewer/screenshot.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 
@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
         case ViewerOptions::Run:
             break;
     }
-    displaySettings = options.settings;
+    viewer.displaySettings = options.settings;
     screenshotPath = options.screenshotPath;
 
     // Load failures are reported here, before GLUT needs a display, so a missing file gets our
     // message even without one; the body is parsed while the windows open.
-    pointSet.beginLoad(options.pointFile);
+    viewer.pointSet.beginLoad(options.pointFile);
 
     // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     int graphicsWindow = openGraphicsWindow();
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
-        showAxis = 1;
+        viewer.showAxis = 1;
         glutDisplayFunc(saveFirstFrameAndExit);
     } else {
         buildControlPanel(graphicsWindow);
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     // The first frame is drawn from the main loop, once the points are there.
     glutSetWindow(graphicsWindow);
     warmUpGraphicsWindow();
-    pointSet.finishLoad();
+    viewer.pointSet.finishLoad();
     glutMainLoop();
     return 0;
 }

@@ -2,9 +2,8 @@
 #include "viewer/overlays.h"
 
 #include "controls/core/control.h"
-#include "viewer/camera.h"
-#include "viewer/display_settings.h"
-#include "viewer/point_set.h"
+#include "viewer/key_table.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -12,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -22,36 +23,34 @@ constexpr int MARGIN = 6;
 constexpr int KEY_COLUMN = 78;
 
 // clang-format off
-const char* const helpLines[][2] = {
-    {"Mouse", nullptr},
+const char* const mouseLines[][2] = {
     {"left drag", "move (TRANSLATE) or turn (ROTATE)"},
     {"right drag", "move nearer / turn about z"},
     {"wheel", "zoom towards the pointer"},
     {"double-click", "turn about the point there"},
-    {"Keys", nullptr},
-    {"+  -", "point size"},
-    {"c", "colours: file, height, grey"},
-    {"b", "background: black, white, grey"},
-    {"[  ]", "slower / faster moves and zoom"},
-    {"f", "frame the whole cloud"},
-    {"1 - 6", "front back left right top bottom"},
-    {"0  r", "reset the view"},
-    {"s", "save a screenshot (PNG)"},
-    {"i", "status line"},
-    {"h  ?", "this help"},
-    {"q  Esc", "quit"},
 };
 // clang-format on
 
+// The help's lines, a heading where the second is null: the mouse, then the key table.
+std::vector<std::pair<const char*, const char*>> helpLines() {
+    std::vector<std::pair<const char*, const char*>> lines = {{"Mouse", nullptr}};
+    for (const auto& line : mouseLines)
+        lines.emplace_back(line[0], line[1]);
+    lines.emplace_back("Keys", nullptr);
+    for (int i = 0; i < keyBindingCount; ++i)
+        lines.emplace_back(keyBindings[i].name, keyBindings[i].help);
+    return lines;
+}
+
 // Text and box colours that stand out on the background.
 void textColour() {
-    if (displaySettings.background == Background::White)
+    if (viewer.displaySettings.background == Background::White)
         glColor3f(0.0f, 0.0f, 0.0f);
     else
         glColor3f(1.0f, 1.0f, 1.0f);
 }
 void boxColour() {
-    if (displaySettings.background == Background::White)
+    if (viewer.displaySettings.background == Background::White)
         glColor3f(0.85f, 0.85f, 0.85f);
     else
         glColor3f(0.12f, 0.12f, 0.12f);
@@ -64,19 +63,21 @@ void text(int x, int baseline, const char* s) {
 }
 
 void drawHelp() {
-    const int count = static_cast<int>(sizeof helpLines / sizeof helpLines[0]);
+    const std::vector<std::pair<const char*, const char*>> lines = helpLines();
+    const int count = static_cast<int>(lines.size());
     int width = 0;
-    for (const auto& line : helpLines)
-        width = std::max(width, line[1] ? KEY_COLUMN + bitmapTextWidth(FONT, line[1])
-                                        : bitmapTextWidth(FONT, line[0]));
+    for (const auto& [name, what] : lines)
+        width = std::max(width, what ? KEY_COLUMN + bitmapTextWidth(FONT, what)
+                                     : bitmapTextWidth(FONT, name));
     boxColour();
     fillRectangle(MARGIN, MARGIN, MARGIN * 3 + width, MARGIN * 3 + count * LINE_HEIGHT);
     textColour();
     for (int i = 0; i < count; ++i) {
         const int baseline = MARGIN * 2 + (i + 1) * LINE_HEIGHT - 4;
-        text(MARGIN * 2, baseline, helpLines[i][0]);
-        if (helpLines[i][1])
-            text(MARGIN * 2 + KEY_COLUMN, baseline, helpLines[i][1]);
+        const auto& [name, what] = lines[size_t(i)];
+        text(MARGIN * 2, baseline, name);
+        if (what)
+            text(MARGIN * 2 + KEY_COLUMN, baseline, what);
     }
 }
 
@@ -91,28 +92,30 @@ void drawStatus(int width, int height) {
 
 std::string statusText() {
     char line[256];
-    const int length = std::snprintf(line, sizeof line, "%d points  size %d  colours %s",
-                                     static_cast<int>(pointSet.count), displaySettings.pointSize,
-                                     colourModeName(displaySettings.colourMode));
-    if (viewState.pivotPicked && length > 0 && static_cast<size_t>(length) < sizeof line) {
+    const int length =
+        std::snprintf(line, sizeof line, "%d points  size %d  colours %s",
+                      static_cast<int>(viewer.pointSet.count), viewer.displaySettings.pointSize,
+                      colourModeName(viewer.displaySettings.colourMode));
+    if (viewer.viewState.pivotPicked && length > 0 && static_cast<size_t>(length) < sizeof line) {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;
         for (int axis = 0; axis < 3; ++axis)
-            extent = std::max(extent, std::abs(static_cast<double>(pointSet.farCorner[axis]) -
-                                               pointSet.nearCorner[axis]));
+            extent =
+                std::max(extent, std::abs(static_cast<double>(viewer.pointSet.farCorner[axis]) -
+                                          viewer.pointSet.nearCorner[axis]));
         const int decimals =
             extent > 0.0 ? std::clamp(6 - static_cast<int>(std::floor(std::log10(extent))), 0, 12)
                          : 6;
         std::snprintf(line + length, sizeof line - length, "  pivot %.*f %.*f %.*f", decimals,
-                      viewState.pivot[0] + pointSet.shift[0], decimals,
-                      viewState.pivot[1] + pointSet.shift[1], decimals,
-                      viewState.pivot[2] + pointSet.shift[2]);
+                      viewer.viewState.pivot[0] + viewer.pointSet.shift[0], decimals,
+                      viewer.viewState.pivot[1] + viewer.pointSet.shift[1], decimals,
+                      viewer.viewState.pivot[2] + viewer.pointSet.shift[2]);
     }
     return line;
 }
 
 void drawOverlays(int width, int height) {
-    if (!displaySettings.showHelp && !displaySettings.showStatus)
+    if (!viewer.displaySettings.showHelp && !viewer.displaySettings.showStatus)
         return;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -121,9 +124,9 @@ void drawOverlays(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    if (displaySettings.showHelp)
+    if (viewer.displaySettings.showHelp)
         drawHelp();
-    if (displaySettings.showStatus)
+    if (viewer.displaySettings.showStatus)
         drawStatus(width, height);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);

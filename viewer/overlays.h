@@ -8,7 +8,7 @@
 // a double-click has picked one, the pivot in file coordinates.
 std::string statusText();
 
-// Draws the overlays that displaySettings turns on, in the toolkit's bitmap font, over
+// Draws the overlays that viewer.displaySettings turns on, in the toolkit's bitmap font, over
 // whatever the frame holds so far, in a window of the given size. The matrices are left as
 // they were.
 void drawOverlays(int width, int height);

@@ -1,26 +1,11 @@
 // viewer/picking.cpp - projecting every point to find the one under the pointer.
 #include "viewer/picking.h"
 
-namespace {
-
-// The projection of the modelview: clip = projection * modelview * (p, 1), one matrix for the
-// whole loop.
-void multiply(const double a[16], const double b[16], double product[16]) {
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; row < 4; ++row) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += a[k * 4 + row] * b[column * 4 + k];
-            product[column * 4 + row] = sum;
-        }
-}
-
-} // namespace
-
-int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const ViewTransform& view,
-                             double x, double y, double radius) {
+int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
+                             double y, double radius) {
+    // clip = projection x modelview x (p, 1): one matrix for the whole loop.
     double m[16];
-    multiply(view.projection, view.modelview, m);
+    view.combined(m);
     const double halfWidth = view.viewport[2] * 0.5, halfHeight = view.viewport[3] * 0.5;
     const double centreX = view.viewport[0] + halfWidth, centreY = view.viewport[1] + halfHeight;
     int64_t best = -1;

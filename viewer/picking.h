@@ -2,19 +2,13 @@
 #pragma once
 
 #include "io/point_records.h"
+#include "viewer/view.h"
 
 #include <cstdint>
-
-// The view a cloud is seen through: OpenGL's column-major matrices and its viewport.
-struct ViewTransform {
-    double modelview[16];
-    double projection[16];
-    int viewport[4];
-};
 
 // The index of the point whose projection lies nearest to (x, y) (window pixels, origin at the
 // bottom left, as gluProject gives them), if within radius pixels; -1 when none is. Points
 // outside the view volume (behind the eye, clipped by a plane) or not finite are never picked;
 // of points equally near on screen the one nearest to the eye wins.
-int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const ViewTransform& view,
-                             double x, double y, double radius);
+int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
+                             double y, double radius);

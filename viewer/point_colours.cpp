@@ -5,8 +5,6 @@
 #include <cmath>
 #include <new>
 
-PointColours pointColours;
-
 namespace {
 
 unsigned char toByte(double value) {
@@ -29,9 +27,9 @@ const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode)
     if (mode == ColourMode::File)
         return nullptr;
     if (rgb_ != nullptr && mode_ == mode && points_ == set.points && count_ == set.count)
-        return rgb_;
+        return rgb_.get();
     release();
-    rgb_ = new (std::nothrow) unsigned char[static_cast<size_t>(set.count) * 3 + 3];
+    rgb_.reset(new (std::nothrow) unsigned char[static_cast<size_t>(set.count) * 3 + 3]);
     if (rgb_ == nullptr)
         return nullptr;
     mode_ = mode;
@@ -42,7 +40,7 @@ const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode)
     const double height = static_cast<double>(set.nearCorner[2]) - bottom;
     for (int64_t i = 0; i < set.count; ++i) {
         const PointRecord& p = set.points[i];
-        unsigned char* out = rgb_ + i * 3;
+        unsigned char* out = rgb_.get() + i * 3;
         if (mode == ColourMode::Height) {
             heightColour(height > 0.0 ? (p.z - bottom) / height : 0.5, out);
         } else {
@@ -51,12 +49,11 @@ const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode)
             out[0] = out[1] = out[2] = toByte(grey);
         }
     }
-    return rgb_;
+    return rgb_.get();
 }
 
 void PointColours::release() {
-    delete[] rgb_;
-    rgb_ = nullptr;
+    rgb_.reset();
     points_ = nullptr;
     count_ = 0;
 }

@@ -5,6 +5,7 @@
 #include "viewer/point_set.h"
 
 #include <cstdint>
+#include <memory>
 
 // The height ramp along z from the box's bottom (0) to its top (1): blue, cyan, green, yellow,
 // red. A cloud without height is green.
@@ -15,21 +16,14 @@ void heightColour(double t, unsigned char rgb[3]);
 // points themselves.
 class PointColours {
 public:
-    PointColours() = default;
-    ~PointColours() { release(); }
-    PointColours(const PointColours&) = delete;
-    PointColours& operator=(const PointColours&) = delete;
-
     // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
     // the records, and when the array cannot be allocated.
     const unsigned char* colours(const PointSet& set, ColourMode mode);
     void release();
 
 private:
-    unsigned char* rgb_ = nullptr;
+    std::unique_ptr<unsigned char[]> rgb_;
     ColourMode mode_ = ColourMode::File;
     const PointRecord* points_ = nullptr;
     int64_t count_ = 0;
 };
-
-extern PointColours pointColours;

@@ -63,10 +63,14 @@ PointRaster::PointRaster(int threads) {
     threads_ = std::clamp(threads_, 1, 8);
 }
 
-void PointRaster::begin(const RasterView& view) {
-    // The product in the order GL forms it, in float, so that clip coordinates round alike.
-    const float* a = view.projection;
-    const float* b = view.modelview;
+void PointRaster::begin(const View& view) {
+    // GL keeps the matrices it is given in float and forms their product in float, in this
+    // order: clip coordinates round alike only so.
+    float a[16], b[16];
+    for (int i = 0; i < 16; ++i) {
+        a[i] = static_cast<float>(view.projection[i]);
+        b[i] = static_cast<float>(view.modelview[i]);
+    }
     for (int column = 0; column < 4; ++column)
         for (int row = 0; row < 4; ++row)
             transform_[column * 4 + row] = a[row] * b[column * 4] + a[4 + row] * b[column * 4 + 1] +

@@ -2,6 +2,8 @@
 // pixel as the software GL rasteriser draws them.
 #pragma once
 
+#include "viewer/view.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -17,13 +19,6 @@ struct PointSource {
     int64_t count = 0;
 };
 
-// The column-major modelview and projection matrices and the viewport of one frame.
-struct RasterView {
-    float modelview[16];
-    float projection[16];
-    int viewport[4];
-};
-
 // An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),
 // so that it can go over what is under it with an alpha test. Points added in several passes
 // land as if drawn in one: a later point covers an earlier one on the same pixel. Each pass is
@@ -34,7 +29,7 @@ class PointRaster {
 public:
     explicit PointRaster(int threads = 0); // 0: one per core
     // Starts an empty frame with the view's matrices and size.
-    void begin(const RasterView& view);
+    void begin(const View& view);
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
 

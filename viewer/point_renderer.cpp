@@ -47,6 +47,15 @@ std::vector<PointRecord> madeUpPoints(int count) {
     return points;
 }
 
+// Identity matrices over the context's viewport: for a raster that draws no real frame.
+View contextView() {
+    View view;
+    for (int i = 0; i < 16; i += 5)
+        view.modelview[i] = view.projection[i] = 1.0;
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    return view;
+}
+
 } // namespace
 
 PointSource recordSource(const PointRecord* records, int64_t count) {
@@ -67,7 +76,7 @@ void PointRenderer::chooseForCurrentContext() {
 
 void PointRenderer::warmUp(float pointSize, int64_t cloudPoints) {
     const PointSource empty;
-    begin(empty, pointSize, cloudPoints);
+    begin(empty, pointSize, cloudPoints, contextView());
     if (framePath_ == PointPath::Software)
         finish();
 }
@@ -78,13 +87,10 @@ double PointRenderer::measure() const {
     // One thread's time per point, shared by the raster's threads in a frame.
     constexpr int kPoints = 65536;
     const std::vector<PointRecord> points = madeUpPoints(kPoints);
-    RasterView view{};
-    for (int i = 0; i < 4; ++i)
-        view.modelview[i * 5] = view.projection[i * 5] = 1.0f;
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    view.viewport[2] = std::max(1, int(viewport[2]));
-    view.viewport[3] = std::max(1, int(viewport[3]));
+    View view = contextView();
+    view.viewport[0] = view.viewport[1] = 0;
+    view.viewport[2] = std::max(1, view.viewport[2]);
+    view.viewport[3] = std::max(1, view.viewport[3]);
     PointRaster timed(1);
     timed.begin(view);
     const PointSource source = recordSource(points.data(), kPoints);
@@ -94,7 +100,8 @@ double PointRenderer::measure() const {
     return seconds / double(kPoints) / double(raster_.threads());
 }
 
-void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints) {
+void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints,
+                          const View& view) {
     source_ = source;
     framePath_ = largePath_ == PointPath::Software && cloudPoints >= kSoftwareFrameMinimum &&
                          rasterCanDraw(pointSize)
@@ -104,10 +111,8 @@ void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cl
         glPointSize(pointSize);
         return;
     }
-    RasterView view;
-    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    origin_[0] = view.viewport[0];
+    origin_[1] = view.viewport[1];
     raster_.begin(view);
 }
 
@@ -155,8 +160,6 @@ void PointRenderer::finish() {
         glFinish();
         return;
     }
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_PIXEL_MODE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     // Empty pixels have alpha 0 and leave the buffer as it is.
@@ -168,7 +171,7 @@ void PointRenderer::finish() {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    glWindowPos2i(viewport[0], viewport[1]);
+    glWindowPos2i(origin_[0], origin_[1]);
     glDrawPixels(raster_.width(), raster_.height(), GL_RGBA, GL_UNSIGNED_BYTE, raster_.pixels());
     glPopClientAttrib();
     glPopAttrib();

@@ -1,5 +1,5 @@
-// viewer/point_renderer.h - draws a frame's points under the current GL matrices and viewport,
-// through GL or through the CPU raster.
+// viewer/point_renderer.h - draws a frame's points through the frame's view, by GL or by the
+// CPU raster.
 #pragma once
 
 #include "viewer/point_raster.h"
@@ -41,8 +41,9 @@ public:
     PointPath largeFramePath() const { return largePath_; }
 
     // Starts a frame of points of size pointSize from source, a cloud of cloudPoints: every
-    // frame of a cloud takes the same path, whether it draws all of it or a sample.
-    void begin(const PointSource& source, float pointSize, int64_t cloudPoints);
+    // frame of a cloud takes the same path, whether it draws all of it or a sample. view is the
+    // one loaded into GL, which the GL path draws through and the software path projects by.
+    void begin(const PointSource& source, float pointSize, int64_t cloudPoints, const View& view);
     void addRange(int64_t first, int64_t count);
     void addIndices(const uint32_t* indices, int64_t count);
     // Completes the frame's points in the current buffer; for the GL path, after glFinish, so
@@ -57,6 +58,7 @@ private:
     PointPath largePath_ = PointPath::Gl;
     PointPath framePath_ = PointPath::Gl;
     PointSource source_;
+    int origin_[2] = {}; // the viewport's corner, where the raster goes
     PointRaster raster_;
 };
 

@@ -1,4 +1,4 @@
-// viewer/point_set.h - the loaded points and what the viewer draws of them.
+// viewer/point_set.h - the viewer's cloud and its load.
 #pragma once
 
 #include "io/cloud_load.h"
@@ -23,8 +23,4 @@ struct PointSet : PointCloud {
     // centroid of the records as they become final, and does nothing when no load is pending.
     void beginLoad(const char* path);
     void finishLoad();
-    // Red, green and blue lines from the centroid along x, y and z, 0.15 viewDistance long.
-    void drawAxes() const;
 };
-
-extern PointSet pointSet;

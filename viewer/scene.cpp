@@ -1,12 +1,11 @@
-// viewer/scene.cpp - graphics window creation, reshape and display.
+// viewer/scene.cpp - the graphics window: its creation and its GLUT callbacks.
 #include "viewer/scene.h"
 
-#include "viewer/display_settings.h"
-#include "viewer/frame_scheduler.h"
+#include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
-#include <GL/glu.h>
 
 int openGraphicsWindow() {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
@@ -15,11 +14,11 @@ int openGraphicsWindow() {
     const int window = glutCreateWindow("Pointillist");
     glutDisplayFunc(displayScene);
     glutReshapeFunc(reshapeScene);
-    glutMouseFunc(mouseButton);
-    glutMotionFunc(mouseMotion);
+    glutMouseFunc(graphicsMouse);
+    glutMotionFunc(graphicsMotion);
     // With a wheel callback freeglut no longer reports the wheel as buttons 3 and 4, which
     // would end a right drag's DRAG_Z.
-    glutMouseWheelFunc(mouseWheel);
+    glutMouseWheelFunc(graphicsWheel);
     glutKeyboardFunc(graphicsKey);
 
     // The new window's context is current: the path of large frames depends on its renderer.
@@ -27,36 +26,43 @@ int openGraphicsWindow() {
     // end of the read at once.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    frameScheduler.renderer.chooseForCurrentContext();
-    frameScheduler.prepare();
+    viewer.frameScheduler.renderer.chooseForCurrentContext();
+    viewer.frameScheduler.prepare();
     return window;
 }
 
 int createGraphicsWindow() {
     const int window = openGraphicsWindow();
-    pointSet.finishLoad();
+    viewer.pointSet.finishLoad();
     return window;
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = pointSet.pending ? pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
-                                        : pointSet.count >= kSoftwareFrameMinimum;
+    const bool large = viewer.pointSet.pending
+                           ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
+                           : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)
-        frameScheduler.renderer.warmUp(static_cast<float>(displaySettings.pointSize),
-                                       kSoftwareFrameMinimum);
+        viewer.frameScheduler.renderer.warmUp(static_cast<float>(viewer.displaySettings.pointSize),
+                                              kSoftwareFrameMinimum);
 }
 
 void displayScene() {
-    frameScheduler.display(frameContent());
+    viewer.frameScheduler.display(frameContent());
 }
 
 void reshapeScene(int width, int height) {
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    pointSet.computeViewDistance(cameraSettings.fieldOfViewX);
-    const SceneOffset offset = sceneOffset(pointSet);
-    glTranslatef(offset.x, offset.y, offset.z);
-    clearNavigation();
-    applyProjection();
+    reshapeView(viewer.viewState, viewer.pointSet, width, height);
+}
+
+void graphicsMouse(int button, int state, int x, int y) {
+    viewer.frameScheduler.buttonChanged(button, state);
+    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y);
+}
+
+void graphicsMotion(int x, int y) {
+    mouseMotion(viewer.pointer, viewer.viewState, x, y);
+}
+
+void graphicsWheel(int, int direction, int x, int y) {
+    mouseWheel(viewer.viewState, viewer.pointSet, direction, x, y);
 }

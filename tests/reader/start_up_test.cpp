@@ -5,9 +5,8 @@
 #include "io/point_cloud.h"
 #include "tests/support/gl_test_support.h"
 #include "tests/support/pseudo_terminal.h"
-#include "viewer/frame_scheduler.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <gtest/gtest.h>
 
@@ -62,9 +61,9 @@ std::vector<unsigned char> drawList(GLuint list) {
 std::vector<unsigned char> drawWholeFrame() {
     displayScene();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (frameScheduler.wholeFramePending() && std::chrono::steady_clock::now() < deadline)
+    while (viewer.frameScheduler.wholeFramePending() && std::chrono::steady_clock::now() < deadline)
         glutMainLoopEvent();
-    EXPECT_TRUE(frameScheduler.lastFrame().full);
+    EXPECT_TRUE(viewer.frameScheduler.lastFrame().full);
     return backBuffer();
 }
 
@@ -98,25 +97,25 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
         close(ends[1]);
     });
     ASSERT_TRUE(initGlutHoldingServer("start_up_test"));
-    pointSet.beginLoad(("/proc/self/fd/" + std::to_string(ends[0])).c_str());
+    viewer.pointSet.beginLoad(("/proc/self/fd/" + std::to_string(ends[0])).c_str());
     const int window = createGraphicsWindow();
     writer.join();
     close(ends[0]);
 
-    EXPECT_EQ(pointSet.count, reference.count);
-    EXPECT_EQ(0, std::memcmp(pointSet.points, reference.points,
+    EXPECT_EQ(viewer.pointSet.count, reference.count);
+    EXPECT_EQ(0, std::memcmp(viewer.pointSet.points, reference.points,
                              sizeof(PointRecord) * static_cast<size_t>(reference.count)));
     for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_EQ(pointSet.nearCorner[axis], reference.nearCorner[axis]);
-        EXPECT_EQ(pointSet.farCorner[axis], reference.farCorner[axis]);
-        EXPECT_EQ(pointSet.centroid[axis], reference.centroid[axis]);
+        EXPECT_EQ(viewer.pointSet.nearCorner[axis], reference.nearCorner[axis]);
+        EXPECT_EQ(viewer.pointSet.farCorner[axis], reference.farCorner[axis]);
+        EXPECT_EQ(viewer.pointSet.centroid[axis], reference.centroid[axis]);
     }
 
     // Mesa's first draw in a new window may differ from later draws by a step of colour here
     // and there: both are compared after one. Mesa's own GL_POINTS, since the step it takes
     // depends on how it batches the points, which the CPU raster cannot follow.
     reshapeScene(400, 400);
-    frameScheduler.renderer.setLargeFramePath(PointPath::Gl);
+    viewer.frameScheduler.renderer.setLargeFramePath(PointPath::Gl);
     drawWholeFrame();
     const std::vector<unsigned char> fromArrays = drawWholeFrame();
     const GLuint perPoint = glGenLists(1);
@@ -134,11 +133,11 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
         lit += value != 0;
     EXPECT_GT(lit, 10000u);
     EXPECT_TRUE(fromArrays == fromPoints);
-    frameScheduler.cancel();
+    viewer.frameScheduler.cancel();
     glutDestroyWindow(window);
     releasePoints(reference.points);
-    releasePoints(pointSet.points);
-    pointSet = PointSet();
+    releasePoints(viewer.pointSet.points);
+    viewer.pointSet = PointSet();
 }
 
 // Quiet for the first half second and where the stream is no terminal; on a terminal one line,

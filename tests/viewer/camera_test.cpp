@@ -3,7 +3,9 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "viewer/camera.h"
-#include "viewer/point_set.h"
+#include "viewer/control_panel.h"
+#include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -17,22 +19,13 @@ namespace {
 using Path = std::vector<std::pair<int, int>>;
 using Point = std::vector<double>;
 
-// Presses at the first position, moves through the rest and releases at the last, through the
-// handlers GLUT calls.
-void drag(int button, const Path& path) {
-    mouseButton(button, GLUT_DOWN, path.front().first, path.front().second);
-    for (size_t i = 1; i < path.size(); ++i)
-        mouseMotion(path[i].first, path[i].second);
-    mouseButton(button, GLUT_UP, path.back().first, path.back().second);
-}
-
 // The cube cloud has points at ±10 on each axis: centroid and box centre at the origin, front
 // face at z = 10. The eye starts viewDistance in front of that face, looking along -z.
 class CameraView : public GraphicsWindowTest {
 protected:
     void SetUp() override {
         open("camera_cube.txt");
-        front = pointSet.viewDistance;
+        front = viewer.pointSet.viewDistance;
         centre = front + 10.0;
     }
 
@@ -94,30 +87,30 @@ TEST_F(CameraView, DragsMoveOrTurnByModeAndButton) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        viewState.navigationMode = c.mode;
+        viewer.viewState.navigationMode = c.mode;
         controlCallback(ID_RESET_VIEW);
-        drag(c.button, c.path);
+        mouseDrag(c.button, c.path);
         for (size_t i = 0; i < c.points.size(); ++i)
             expectSeenAt(c.points[i], c.seenAt[i]);
     }
 }
 
 TEST_F(CameraView, RightClickDuringLeftDragReturnsToXY) {
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
-    mouseMotion(100, 120); // the cloud follows down by 10 units
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 100, 120);
-    mouseMotion(100, 130); // the eye comes 5 units closer
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, 100, 130);
-    mouseMotion(120, 130); // the left button alone again: right by 10 units
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 120, 130);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+    graphicsMotion(100, 120); // the cloud follows down by 10 units
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 100, 120);
+    graphicsMotion(100, 130); // the eye comes 5 units closer
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_UP, 100, 130);
+    graphicsMotion(120, 130); // the left button alone again: right by 10 units
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 120, 130);
     expectSeenAt({0, 0, 10}, {10, -10, 5 - front});
 }
 
 TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
-    drag(GLUT_LEFT_BUTTON, {{0, 0}, {20, 0}});
-    viewState.navigationMode = MODE_ROTATE;
+    mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {20, 0}});
+    viewer.viewState.navigationMode = MODE_ROTATE;
     controlCallback(ID_NAVIGATION_MODE);
-    drag(GLUT_LEFT_BUTTON, {{0, 0}, {450, 0}, {900, 0}});
+    mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {450, 0}, {900, 0}});
     controlCallback(ID_SHOW_AXIS);
     expectSeenAt({10, 0, 0}, {10, 0, -front});
     controlCallback(ID_RESET_VIEW);
@@ -127,26 +120,26 @@ TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
 TEST_F(CameraView, ReshapeRestoresInitialViewAndStretchesWideWindows) {
     // The cloud's x extent fills the width with a 10 % margin.
     EXPECT_NEAR(project(10, 0, 10).x - project(-10, 0, 10).x, 400 / 1.1, 1e-3);
-    drag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 30}});
-    viewState.navigationMode = MODE_ROTATE;
-    drag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 300}});
+    mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 30}});
+    viewer.viewState.navigationMode = MODE_ROTATE;
+    mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 300}});
     resize(300, 300);
     expectInitialView(300, 300);
     resize(800, 400); // aspect 1.0 stays: twice as wide is twice as stretched
     expectInitialView(800, 400);
     // The navigation state was cleared too, not only the matrix: a new drag starts from zero.
-    viewState.navigationMode = MODE_TRANSLATE;
-    drag(GLUT_LEFT_BUTTON, {{0, 0}, {2, 0}});
+    viewer.viewState.navigationMode = MODE_TRANSLATE;
+    mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {2, 0}});
     expectSeenAt({0, 0, 10}, {1, 0, -front}, 800, 400);
 }
 
 TEST_F(CameraView, LeftPressRedrawsRightPressDoesNot) {
     const int before = displays;
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 10, 10);
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 10, 10);
     for (int i = 0; i < 5; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(displays, before);
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 10, 10);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 10, 10);
     EXPECT_TRUE(pumpUntil([&] { return displays > before; }));
     expectInitialView();
 }
@@ -156,7 +149,7 @@ TEST_F(CameraView, LeftPressRedrawsRightPressDoesNot) {
 // box's centre (5, 5, 5).
 TEST_F(CameraPivot, HalfTurnsAboutTheCentroid) {
     open("camera_lopsided.txt");
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     const struct {
         int button;
         Path path;
@@ -175,7 +168,7 @@ TEST_F(CameraPivot, HalfTurnsAboutTheCentroid) {
                 m[k] = k == c.axis ? p[k] : 2 * 4.0 - p[k];
             mirrors.push_back(project(m[0], m[1], m[2]));
         }
-        drag(c.button, c.path);
+        mouseDrag(c.button, c.path);
         for (size_t i = 0; i < mirrors.size(); ++i) {
             const WindowPoint got = project(points[i][0], points[i][1], points[i][2]);
             EXPECT_NEAR(got.x, mirrors[i].x, 1e-3) << i;

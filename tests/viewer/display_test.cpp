@@ -3,12 +3,11 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "viewer/camera.h"
-#include "viewer/display_settings.h"
 #include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/overlays.h"
-#include "viewer/point_set.h"
 #include "viewer/screenshot.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -82,10 +81,10 @@ TEST_F(Display, CloudsOfAnySizeStayInView) {
         redraw();
         EXPECT_EQ(pixelsNot(BLACK), 8);
         // Close up the front face has left the window; the back face is nearer than 0.1.
-        zoomAt(200, 200, 3);
+        zoomAt(viewer.viewState, viewer.pointSet, 200, 200, 3);
         redraw();
         EXPECT_EQ(pixelsNot(BLACK), 4) << "close up";
-        zoomAt(200, 200, -40);
+        zoomAt(viewer.viewState, viewer.pointSet, 200, 200, -40);
         redraw();
         EXPECT_GE(pixelsNot(BLACK), 1) << "far away";
         TearDown();
@@ -127,7 +126,7 @@ TEST_F(Display, PointSizeKeysGrowEachPointToASquare) {
 // The cube's points: red at x = ±10, green at y = ±10, blue at z = ±10.
 TEST_F(Display, ColourKeyCyclesFileHeightAndGrey) {
     open("camera_cube.txt");
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {300, 200}}); // so that no two points share a pixel
     struct Case {
         Rgb top, middle, bottom; // z = 10, the red x = 10 point at z = 0, z = -10
@@ -139,7 +138,7 @@ TEST_F(Display, ColourKeyCyclesFileHeightAndGrey) {
         {{0, 0, 255}, {255, 0, 0}, {0, 0, 255}},    // the file's again
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(colourModeName(displaySettings.colourMode));
+        SCOPED_TRACE(colourModeName(viewer.displaySettings.colourMode));
         redraw();
         EXPECT_EQ(seenAt(0, 0, 10), c.top);
         EXPECT_EQ(seenAt(10, 0, 0), c.middle);
@@ -176,8 +175,8 @@ TEST_F(Display, BackgroundKeyAndOverlays) {
     EXPECT_NE(pixel(200, 3), BLACK) << "the status line along the bottom";
     EXPECT_EQ(pixel(200, 390), BLACK);
     EXPECT_EQ(statusText(), "5 points  size 1  colours file");
-    displaySettings.pointSize = 3;
-    displaySettings.colourMode = ColourMode::Height;
+    viewer.displaySettings.pointSize = 3;
+    viewer.displaySettings.colourMode = ColourMode::Height;
     const WindowPoint corner = project(10, 10, 0);
     mouseClick(static_cast<int>(corner.x), 399 - static_cast<int>(corner.y));
     mouseClick(static_cast<int>(corner.x), 399 - static_cast<int>(corner.y));
@@ -190,8 +189,8 @@ TEST_F(Display, BackgroundKeyAndOverlays) {
 // The file holds exactly the frame the window shows; numbered files never replace one.
 TEST_F(Display, ScreenshotsHoldTheWindowsPixels) {
     open("camera_cube.txt");
-    displaySettings.pointSize = 4;
-    showAxis = 1;
+    viewer.displaySettings.pointSize = 4;
+    viewer.showAxis = 1;
     const std::string path = ::testing::TempDir() + "display_test_shot.png";
     std::string error;
     ASSERT_TRUE(saveScreenshot(path.c_str(), &error)) << error;

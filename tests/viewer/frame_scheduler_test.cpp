@@ -3,10 +3,9 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "viewer/camera.h"
-#include "viewer/frame_scheduler.h"
-#include "viewer/point_set.h"
 #include "viewer/point_subset.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -34,25 +33,27 @@ protected:
     // in one slab, so a subset of them would show it alone.
     void openBlock(PointPath path) {
         const int nx = 200, ny = 100, nz = 20;
-        pointSet.points = allocatePoints(int64_t(nx) * ny * nz);
+        viewer.pointSet.points = allocatePoints(int64_t(nx) * ny * nz);
         int32_t count = 0;
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y)
                 for (int x = 0; x < nx; ++x)
-                    pointSet.points[count++] = {float(x),          float(y) * 0.7f,
-                                                float(z),          float(x % 256) / 255.0f,
-                                                float(y) / 255.0f, float(z * 12) / 255.0f};
-        pointSet.count = count;
-        pointSet.computeBounds();
+                    viewer.pointSet.points[count++] = {float(x),          float(y) * 0.7f,
+                                                       float(z),          float(x % 256) / 255.0f,
+                                                       float(y) / 255.0f, float(z * 12) / 255.0f};
+        viewer.pointSet.count = count;
+        viewer.pointSet.computeBounds();
         openWindow();
-        frameScheduler.renderer.setLargeFramePath(path);
+        viewer.frameScheduler.renderer.setLargeFramePath(path);
         // A budget far below the cloud on any machine: subsets and passes whatever the speed.
-        frameScheduler.frameSeconds = 1e-9;
+        viewer.frameScheduler.frameSeconds = 1e-9;
     }
 
     bool waitForWholeFrame() {
-        return pumpUntil(
-            [] { return !frameScheduler.wholeFramePending() && frameScheduler.lastFrame().full; });
+        return pumpUntil([] {
+            return !viewer.frameScheduler.wholeFramePending() &&
+                   viewer.frameScheduler.lastFrame().full;
+        });
     }
 
     // The image of every point drawn by one GL_POINTS call, under the same view.
@@ -60,9 +61,9 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
-        glVertexPointer(3, GL_FLOAT, sizeof(PointRecord), &pointSet.points->x);
-        glColorPointer(3, GL_FLOAT, sizeof(PointRecord), &pointSet.points->r);
-        glDrawArrays(GL_POINTS, 0, pointSet.count);
+        glVertexPointer(3, GL_FLOAT, sizeof(PointRecord), &viewer.pointSet.points->x);
+        glColorPointer(3, GL_FLOAT, sizeof(PointRecord), &viewer.pointSet.points->r);
+        glDrawArrays(GL_POINTS, 0, viewer.pointSet.count);
         glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
         glFinish();
@@ -109,27 +110,27 @@ TEST_F(FrameScheduling, DragShowsSpreadSubsetAndReleaseTheWholeCloud) {
         ASSERT_TRUE(waitForWholeFrame()) << "the whole cloud at start-up";
         const Image atRest = frontImage();
 
-        mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
-        mouseMotion(202, 200);
-        const int64_t serial = frameScheduler.lastFrame().serial;
-        ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
-        const FrameRecord& dragged = frameScheduler.lastFrame();
+        graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
+        graphicsMotion(202, 200);
+        const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+        ASSERT_TRUE(pumpUntil([&] { return viewer.frameScheduler.lastFrame().serial > serial; }));
+        const FrameRecord& dragged = viewer.frameScheduler.lastFrame();
         EXPECT_FALSE(dragged.full);
-        EXPECT_LT(dragged.points, pointSet.count / 10);
-        const PointSubset& subset = frameScheduler.subset();
+        EXPECT_LT(dragged.points, viewer.pointSet.count / 10);
+        const PointSubset& subset = viewer.frameScheduler.subset();
         float low[3] = {1e9f, 1e9f, 1e9f}, high[3] = {-1e9f, -1e9f, -1e9f};
         for (int64_t i = 0; i < subset.size(); ++i) {
-            const PointRecord& p = pointSet.points[subset.indices()[i]];
+            const PointRecord& p = viewer.pointSet.points[subset.indices()[i]];
             const float xyz[3] = {p.x, p.y, p.z};
             for (int axis = 0; axis < 3; ++axis) {
                 low[axis] = std::min(low[axis], xyz[axis]);
                 high[axis] = std::max(high[axis], xyz[axis]);
             }
         }
-        const float cloudLow[3] = {pointSet.nearCorner[0], pointSet.nearCorner[1],
-                                   pointSet.farCorner[2]};
-        const float cloudHigh[3] = {pointSet.farCorner[0], pointSet.farCorner[1],
-                                    pointSet.nearCorner[2]};
+        const float cloudLow[3] = {viewer.pointSet.nearCorner[0], viewer.pointSet.nearCorner[1],
+                                   viewer.pointSet.farCorner[2]};
+        const float cloudHigh[3] = {viewer.pointSet.farCorner[0], viewer.pointSet.farCorner[1],
+                                    viewer.pointSet.nearCorner[2]};
         for (int axis = 0; axis < 3; ++axis) {
             const float margin = (cloudHigh[axis] - cloudLow[axis]) * 0.05f;
             EXPECT_NEAR(low[axis], cloudLow[axis], margin) << axis;
@@ -138,9 +139,9 @@ TEST_F(FrameScheduling, DragShowsSpreadSubsetAndReleaseTheWholeCloud) {
         // Held still, no whole frame comes.
         for (int i = 0; i < 20; ++i)
             glutMainLoopEvent();
-        EXPECT_FALSE(frameScheduler.lastFrame().full);
+        EXPECT_FALSE(viewer.frameScheduler.lastFrame().full);
 
-        mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 202, 200);
+        graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 202, 200);
         ASSERT_TRUE(waitForWholeFrame()) << "the whole cloud after the release";
         const Image released = frontImage();
         EXPECT_TRUE(released == allPointsImage());
@@ -159,15 +160,15 @@ TEST_F(FrameScheduling, FirstFrameWithinAFewFramesIsWholeAtOnce) {
     // frame of 3 ms, within six of them, and beyond six of 0.5 ms.
     for (const auto& [seconds, whole] : {std::pair<double, bool>{0.003, true}, {0.0005, false}}) {
         SCOPED_TRACE(seconds);
-        frameScheduler = FrameScheduler{};
-        frameScheduler.renderer.setLargeFramePath(PointPath::Software);
+        viewer.frameScheduler = FrameScheduler{};
+        viewer.frameScheduler.renderer.setLargeFramePath(PointPath::Software);
         for (int kind = 0; kind < DrawBudget::kKinds; ++kind)
-            frameScheduler.budget.assume(kind, 1e-8);
-        frameScheduler.frameSeconds = seconds;
+            viewer.frameScheduler.budget.assume(kind, 1e-8);
+        viewer.frameScheduler.frameSeconds = seconds;
         redraw();
-        EXPECT_EQ(frameScheduler.lastFrame().serial, 1);
-        EXPECT_EQ(frameScheduler.lastFrame().full, whole);
-        EXPECT_EQ(frameScheduler.wholeFramePending(), !whole);
+        EXPECT_EQ(viewer.frameScheduler.lastFrame().serial, 1);
+        EXPECT_EQ(viewer.frameScheduler.lastFrame().full, whole);
+        EXPECT_EQ(viewer.frameScheduler.wholeFramePending(), !whole);
         if (whole) {
             EXPECT_TRUE(frontImage() == allPointsImage());
         }
@@ -181,17 +182,17 @@ TEST_F(FrameScheduling, PressDuringAWholeFrameGivesItUp) {
     openBlock(PointPath::Software);
     ASSERT_TRUE(waitForWholeFrame());
     redraw();
-    ASSERT_TRUE(frameScheduler.wholeFramePending());
-    const int64_t serial = frameScheduler.lastFrame().serial;
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, 200, 200);
-    EXPECT_FALSE(frameScheduler.wholeFramePending());
-    mouseMotion(200, 204);
-    ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
-    EXPECT_FALSE(frameScheduler.lastFrame().full);
+    ASSERT_TRUE(viewer.frameScheduler.wholeFramePending());
+    const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_DOWN, 200, 200);
+    EXPECT_FALSE(viewer.frameScheduler.wholeFramePending());
+    graphicsMotion(200, 204);
+    ASSERT_TRUE(pumpUntil([&] { return viewer.frameScheduler.lastFrame().serial > serial; }));
+    EXPECT_FALSE(viewer.frameScheduler.lastFrame().full);
     for (int i = 0; i < 20; ++i)
         glutMainLoopEvent();
-    EXPECT_EQ(frameScheduler.lastFrame().serial, serial + 1);
-    mouseButton(GLUT_RIGHT_BUTTON, GLUT_UP, 200, 204);
+    EXPECT_EQ(viewer.frameScheduler.lastFrame().serial, serial + 1);
+    graphicsMouse(GLUT_RIGHT_BUTTON, GLUT_UP, 200, 204);
     EXPECT_TRUE(waitForWholeFrame());
 }
 
@@ -201,14 +202,14 @@ TEST_F(FrameScheduling, SmallCloudDrawsTheSamePixelsWhileDragging) {
     open("render_corners.txt");
     redraw();
     const Image atRest = frontImage();
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
-    mouseMotion(100, 100);
-    const int64_t serial = frameScheduler.lastFrame().serial;
-    ASSERT_TRUE(pumpUntil([&] { return frameScheduler.lastFrame().serial > serial; }));
-    EXPECT_TRUE(frameScheduler.lastFrame().full);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 100, 100);
+    graphicsMotion(100, 100);
+    const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+    ASSERT_TRUE(pumpUntil([&] { return viewer.frameScheduler.lastFrame().serial > serial; }));
+    EXPECT_TRUE(viewer.frameScheduler.lastFrame().full);
     EXPECT_TRUE(frontImage() == atRest);
     const int before = displays;
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, 100, 100);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 100, 100);
     for (int i = 0; i < 10; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(displays, before) << "the release asks for nothing more";

@@ -3,7 +3,9 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "viewer/camera.h"
-#include "viewer/point_set.h"
+#include "viewer/control_panel.h"
+#include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -36,24 +38,21 @@ void expectSamePlaces(const std::vector<WindowPoint>& a, const std::vector<Windo
 
 // Depth of a scene point in front of the eye.
 double eyeDepth(const Point& p) {
-    GLdouble m[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    const View view = currentView();
+    const double* m = view.modelview;
     return -(m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]);
 }
 
 // The scene point on the line through the middle of GLUT pixel (x, y), as deep as scene point
 // q.
 Point underPointer(int x, int y, const Point& q) {
-    GLdouble modelview[16], projection[16];
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const View view = currentView();
     Point p(3);
     double depth = 0.0;
-    gluProject(q[0], q[1], q[2], modelview, projection, viewport, &p[0], &p[1], &depth);
-    gluUnProject(x + 0.5, viewport[3] - y - 0.5, depth, modelview, projection, viewport, &p[0],
-                 &p[1], &p[2]);
+    gluProject(q[0], q[1], q[2], view.modelview, view.projection, view.viewport, &p[0], &p[1],
+               &depth);
+    gluUnProject(x + 0.5, view.viewport[3] - y - 0.5, depth, view.modelview, view.projection,
+                 view.viewport, &p[0], &p[1], &p[2]);
     return p;
 }
 
@@ -63,19 +62,21 @@ std::pair<int, int> pointerAt(WindowPoint p, int dx = 0, int dy = 0) {
 }
 
 using Navigation = GraphicsWindowTest;
+// The camera's own functions, which need no window.
+using CameraNavigation = CameraTest;
 
 } // namespace
 
 // Whatever lies under the pointer stays there, and a notch enlarges a cloud of any size by the
 // same factor; a notch back undoes it.
-TEST_F(Navigation, WheelZoomsTowardsThePointerAtEveryScale) {
+TEST_F(CameraNavigation, WheelZoomsTowardsThePointerAtEveryScale) {
     std::vector<double> growth;
     for (double scale : {1e-4, 1.0, 2e3}) {
         SCOPED_TRACE(scale);
         std::vector<std::vector<double>> records;
         for (const Point& p : cubePoints)
             records.push_back({p[0] * scale, p[1] * scale, p[2] * scale, 1, 1, 1});
-        open(writeCloud("zoom_cube.txt", records));
+        load(writeCloud("zoom_cube.txt", records));
         const Point wide = {10 * scale, 0, 10 * scale}, wideOpposite = {-10 * scale, 0, 10 * scale};
         for (auto [x, y] : std::vector<std::pair<int, int>>{{200, 200}, {60, 310}, {350, 40}}) {
             controlCallback(ID_RESET_VIEW);
@@ -85,18 +86,17 @@ TEST_F(Navigation, WheelZoomsTowardsThePointerAtEveryScale) {
                                                underPointer(x, y, {0, 0, -10 * scale})};
             const std::vector<WindowPoint> start = projectAll(onLine);
             const std::vector<WindowPoint> corners = projectAll(cubePoints);
-            zoomAt(x, y, 1);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, 1);
             expectSamePlaces(projectAll(onLine), start, 0.02);
             const double after =
                 project(wide[0], 0, wide[2]).x - project(wideOpposite[0], 0, wideOpposite[2]).x;
             EXPECT_GT(after, before * 1.05);
             growth.push_back(after / before);
-            zoomAt(x, y, 2);
-            zoomAt(x, y, -3);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, 2);
+            zoomAt(viewer.viewState, viewer.pointSet, x, y, -3);
             expectSamePlaces(projectAll(onLine), start, 0.02);
         }
         TearDown();
-        window = 0;
     }
     for (double g : growth)
         EXPECT_NEAR(g, growth.front(), 1e-3);
@@ -105,17 +105,17 @@ TEST_F(Navigation, WheelZoomsTowardsThePointerAtEveryScale) {
 TEST_F(Navigation, SlowerAndFasterChangeDragsAndWheelTogether) {
     open("camera_cube.txt");
     const WindowPoint centre = project(0, 0, 10);
-    changeSpeed(-2);
+    changeSpeed(viewer.viewState, -2);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 0}}); // a quarter of 0.5 units a pixel: 5 units
     const WindowPoint moved = project(0, 0, 10);
     EXPECT_NEAR(moved.x - centre.x, project(5, 0, 10).x - project(0, 0, 10).x + 0.0, 1e-3);
     controlCallback(ID_RESET_VIEW);
     const double start = eyeDepth({0, 0, 0});
-    zoomAt(200, 200, 1);
+    zoomAt(viewer.viewState, viewer.pointSet, 200, 200, 1);
     EXPECT_NEAR(eyeDepth({0, 0, 0}), start * (1 - 0.025), 1e-3);
-    changeSpeed(3);
+    changeSpeed(viewer.viewState, 3);
     controlCallback(ID_RESET_VIEW);
-    zoomAt(200, 200, 1);
+    zoomAt(viewer.viewState, viewer.pointSet, 200, 200, 1);
     EXPECT_NEAR(eyeDepth({0, 0, 0}), start * (1 - 0.2), 1e-3);
 }
 
@@ -123,16 +123,16 @@ TEST_F(Navigation, SlowerAndFasterChangeDragsAndWheelTogether) {
 // pixel while the rest turn about it; Reset View goes back to the centroid.
 TEST_F(Navigation, DoubleClickTurnsAboutThePointUnderThePointer) {
     open("camera_cube.txt");
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {150, 0}, {300, 100}});
     const std::vector<WindowPoint> before = projectAll(cubePoints);
     // Two pixels off the point: still picked.
     const auto [x, y] = pointerAt(before[2], 2, -1);
     mouseClick(x, y);
-    EXPECT_FALSE(viewState.pivotPicked) << "one click is not a double-click";
+    EXPECT_FALSE(viewer.viewState.pivotPicked) << "one click is not a double-click";
     mouseClick(x, y);
-    ASSERT_TRUE(viewState.pivotPicked);
-    EXPECT_EQ(std::vector<float>(viewState.pivot, viewState.pivot + 3),
+    ASSERT_TRUE(viewer.viewState.pivotPicked);
+    EXPECT_EQ(std::vector<float>(viewer.viewState.pivot, viewer.viewState.pivot + 3),
               (std::vector<float>{0, 10, 0}));
     expectSamePlaces(projectAll(cubePoints), before, 0.01);
 
@@ -146,13 +146,13 @@ TEST_F(Navigation, DoubleClickTurnsAboutThePointUnderThePointer) {
     mouseClick(3, 3);
     mouseClick(3, 3);
     mouseDrag(GLUT_LEFT_BUTTON, {{x, y}, {x + 30, y}, {x, y}});
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
-    EXPECT_EQ(viewState.pivot[1], 10.0f);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+    EXPECT_EQ(viewer.viewState.pivot[1], 10.0f);
 
     controlCallback(ID_RESET_VIEW);
-    EXPECT_FALSE(viewState.pivotPicked);
-    EXPECT_EQ(viewState.pivot[1], pointSet.centroid[1]);
+    EXPECT_FALSE(viewer.viewState.pivotPicked);
+    EXPECT_EQ(viewer.viewState.pivot[1], viewer.pointSet.centroid[1]);
     const WindowPoint centroid = project(0, 0, 0);
     EXPECT_NEAR(centroid.x, 200, 1e-3);
     EXPECT_NEAR(centroid.y, 200, 1e-3);
@@ -163,17 +163,18 @@ TEST_F(Navigation, FrameBringsTheCloudBackKeepingTheTurn) {
     const std::vector<WindowPoint> start = projectAll(cubePoints);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {500, 300}});
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, -900}});
-    frameCloud();
+    frameCloud(viewer.viewState, viewer.pointSet);
     expectSamePlaces(projectAll(cubePoints), start, 0.01);
 
-    viewState.navigationMode = MODE_ROTATE;
+    viewer.viewState.navigationMode = MODE_ROTATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {250, 300}});
-    const std::vector<float> turn(viewState.rotation, viewState.rotation + 3);
+    const std::vector<float> turn(viewer.viewState.rotation, viewer.viewState.rotation + 3);
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 100}});
-    viewState.navigationMode = MODE_TRANSLATE;
+    viewer.viewState.navigationMode = MODE_TRANSLATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {900, 0}});
-    frameCloud();
-    EXPECT_EQ(std::vector<float>(viewState.rotation, viewState.rotation + 3)[0], turn[0]);
+    frameCloud(viewer.viewState, viewer.pointSet);
+    EXPECT_EQ(std::vector<float>(viewer.viewState.rotation, viewer.viewState.rotation + 3)[0],
+              turn[0]);
     for (const WindowPoint& p : projectAll(cubePoints)) {
         EXPECT_GT(p.x, 0);
         EXPECT_LT(p.x, 400);
@@ -183,8 +184,8 @@ TEST_F(Navigation, FrameBringsTheCloudBackKeepingTheTurn) {
 }
 
 // z is up in the side views; the named side faces the eye.
-TEST_F(Navigation, StandardViewsLookAlongTheAxes) {
-    open("camera_cube.txt");
+TEST_F(CameraNavigation, StandardViewsLookAlongTheAxes) {
+    load("camera_cube.txt");
     struct Case {
         StandardView view;
         Point facing, right, up;
@@ -199,7 +200,7 @@ TEST_F(Navigation, StandardViewsLookAlongTheAxes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.view));
-        showStandardView(c.view);
+        showStandardView(viewer.viewState, viewer.pointSet, c.view);
         for (const Point& other : cubePoints) {
             if (other != c.facing) {
                 EXPECT_LT(eyeDepth(c.facing), eyeDepth(other) - 1e-3);

@@ -11,13 +11,11 @@ namespace {
 
 // An eye at the origin looking along -z through a 90-degree perspective onto a 100 x 100
 // viewport, planes at 1 and 100: a point (x, y, -d) lands at 50 + 50 x / d, 50 + 50 y / d.
-ViewTransform squareView() {
+View squareView() {
     const double n = 1.0, f = 100.0;
-    ViewTransform view = {
-        {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-        {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0},
-        {0, 0, 100, 100}};
-    return view;
+    return {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+            {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0},
+            {0, 0, 100, 100}};
 }
 
 int64_t pick(const std::vector<PointRecord>& points, double x, double y, double radius = 5.0) {

@@ -34,6 +34,10 @@ protected:
         glTranslatef(-1, -2, -3);
         glRotatef(17, 1, 0, 0);
         glRotatef(33, 0, 1, 0);
+        // The renderer takes GL's own matrices, as it is given the view GL draws through.
+        glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
+        glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
+        glGetIntegerv(GL_VIEWPORT, view.viewport);
     }
 
     // The frame's RGBA after a red line under the points, drawn by the given path.
@@ -46,7 +50,7 @@ protected:
         glVertex3f(60, 0, -30);
         glEnd();
         renderer.setLargeFramePath(path);
-        renderer.begin(source, 1.0f, kSoftwareFrameMinimum);
+        renderer.begin(source, 1.0f, kSoftwareFrameMinimum, view);
         EXPECT_EQ(renderer.framePath(), path);
         // Two passes over the halves must give what one pass gives.
         renderer.addRange(0, source.count / 2);
@@ -79,6 +83,7 @@ protected:
     }
 
     PointRenderer renderer;
+    View view;
 };
 
 // Points in front of, across and behind the near plane, some off screen and some not finite.
@@ -165,15 +170,15 @@ TEST_F(RasterAgainstGl, LargePointsAndBlendingStayWithGl) {
     std::vector<PointRecord> points = scatteredCloud(1000, 3);
     const PointSource source = recordSource(points.data(), int64_t(points.size()));
     renderer.setLargeFramePath(PointPath::Software);
-    renderer.begin(source, 3.0f, kSoftwareFrameMinimum);
+    renderer.begin(source, 3.0f, kSoftwareFrameMinimum, view);
     EXPECT_EQ(renderer.framePath(), PointPath::Gl);
     renderer.finish();
     glEnable(GL_BLEND);
-    renderer.begin(source, 1.0f, kSoftwareFrameMinimum);
+    renderer.begin(source, 1.0f, kSoftwareFrameMinimum, view);
     EXPECT_EQ(renderer.framePath(), PointPath::Gl);
     renderer.finish();
     glDisable(GL_BLEND);
-    renderer.begin(source, 1.0f, kSoftwareFrameMinimum - 1);
+    renderer.begin(source, 1.0f, kSoftwareFrameMinimum - 1, view);
     EXPECT_EQ(renderer.framePath(), PointPath::Gl) << "a small cloud";
     renderer.finish();
 }

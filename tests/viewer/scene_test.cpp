@@ -2,8 +2,8 @@
 // colours, later points over earlier ones, and the axes from the centroid.
 #include "tests/viewer/viewer_fixture.h"
 
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +28,9 @@ protected:
     // Whether a pixel next to where a point a fraction of the way along an axis projects
     // (a thin line may round either way) has the colour.
     bool axisShows(int axis, double fraction, const Rgb& colour) {
-        double p[3] = {pointSet.centroid[0], pointSet.centroid[1], pointSet.centroid[2]};
-        p[axis] += fraction * pointSet.viewDistance * 0.15;
+        double p[3] = {viewer.pointSet.centroid[0], viewer.pointSet.centroid[1],
+                       viewer.pointSet.centroid[2]};
+        p[axis] += fraction * viewer.pointSet.viewDistance * 0.15;
         const WindowPoint at = project(p[0], p[1], p[2]);
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
@@ -52,7 +53,7 @@ TEST_F(SceneDrawing, PointsAndAxesLandOnTheirPixelsInTheirColours) {
     EXPECT_EQ(pixel(381, 381), WHITE);
     EXPECT_EQ(litPixels(), 4);
 
-    showAxis = 1;
+    viewer.showAxis = 1;
     redraw();
     const Rgb colours[] = {RED, GREEN, BLUE};
     for (int axis = 0; axis < 3; ++axis) {
@@ -60,11 +61,12 @@ TEST_F(SceneDrawing, PointsAndAxesLandOnTheirPixelsInTheirColours) {
         EXPECT_TRUE(axisShows(axis, 0.9, colours[axis])) << axis;
     }
     // 0.15 x viewDistance long: dark just beyond the end of the red axis.
-    const WindowPoint beyond = project(pointSet.centroid[0] + pointSet.viewDistance * 0.17,
-                                       pointSet.centroid[1], pointSet.centroid[2]);
+    const WindowPoint beyond =
+        project(viewer.pointSet.centroid[0] + viewer.pointSet.viewDistance * 0.17,
+                viewer.pointSet.centroid[1], viewer.pointSet.centroid[2]);
     EXPECT_EQ(pixel(static_cast<int>(beyond.x), static_cast<int>(beyond.y)), BLACK);
 
-    showAxis = 0;
+    viewer.showAxis = 0;
     redraw();
     EXPECT_EQ(litPixels(), 4);
 }

@@ -3,11 +3,8 @@
 
 #include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
-#include "viewer/display_settings.h"
-#include "viewer/frame_scheduler.h"
-#include "viewer/point_colours.h"
-#include "viewer/point_set.h"
 #include "viewer/scene.h"
+#include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -69,6 +66,10 @@ std::string readAndRemove(const std::string& path) {
     return text.str();
 }
 
+void loadPoints(const std::string& file) {
+    viewer.pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+}
+
 } // namespace
 
 std::string dataPath(const std::string& name) {
@@ -98,30 +99,40 @@ bool pumpUntil(const std::function<bool()>& done) {
 }
 
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {
-    mouseButton(button, GLUT_DOWN, path.front().first, path.front().second);
+    graphicsMouse(button, GLUT_DOWN, path.front().first, path.front().second);
     for (size_t i = 1; i < path.size(); ++i)
-        mouseMotion(path[i].first, path[i].second);
-    mouseButton(button, GLUT_UP, path.back().first, path.back().second);
+        graphicsMotion(path[i].first, path[i].second);
+    graphicsMouse(button, GLUT_UP, path.back().first, path.back().second);
 }
 
 void mouseClick(int x, int y) {
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
-    mouseButton(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, x, y);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, x, y);
+}
+
+View currentView() {
+    return viewOf(viewer.viewState, viewer.pointSet);
 }
 
 WindowPoint project(double x, double y, double z) {
-    GLdouble modelview[16], projection[16], depth = 0.0;
-    GLint viewport[4];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    const View view = currentView();
     WindowPoint p{};
-    gluProject(x, y, z, modelview, projection, viewport, &p.x, &p.y, &depth);
+    double depth = 0.0;
+    gluProject(x, y, z, view.modelview, view.projection, view.viewport, &p.x, &p.y, &depth);
     return p;
 }
 
+void CameraTest::load(const std::string& file) {
+    loadPoints(file);
+    reshapeView(viewer.viewState, viewer.pointSet, 400, 400);
+}
+
+void CameraTest::TearDown() {
+    resetViewer();
+}
+
 void GraphicsWindowTest::open(const std::string& file) {
-    pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
+    loadPoints(file);
     openWindow();
 }
 
@@ -145,17 +156,11 @@ void GraphicsWindowTest::openWindow() {
 }
 
 void GraphicsWindowTest::TearDown() {
-    frameScheduler.cancel();
+    viewer.frameScheduler.cancel();
     if (window)
         glutDestroyWindow(window);
     glutMainLoopEvent();
-    releasePoints(pointSet.points);
-    pointSet = PointSet{};
-    frameScheduler = FrameScheduler{};
-    viewState = ViewState{};
-    showAxis = 0;
-    displaySettings = DisplaySettings{};
-    pointColours.release();
+    resetViewer();
 }
 
 void GraphicsWindowTest::resize(int width, int height) {

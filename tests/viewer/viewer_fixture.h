@@ -2,6 +2,8 @@
 // window under a real X server, projection of scene points and the real executables.
 #pragma once
 
+#include "viewer/view.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,7 +21,9 @@ bool pumpUntil(const std::function<bool()>& done);
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path);
 void mouseClick(int x, int y);
 
-// Where a scene point lands in window pixels (origin bottom-left) under the current matrices.
+// The graphics window's view now, from the camera's state.
+View currentView();
+// Where a scene point lands in window pixels (origin bottom-left) in that view.
 struct WindowPoint {
     double x, y;
 };
@@ -28,6 +32,14 @@ WindowPoint project(double x, double y, double z);
 // Writes a point file of the given records (x y z r g b each) in the test's temporary folder
 // and returns its path.
 std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records);
+
+// Loads a test file (or an absolute path) into the global point set and sizes the camera's view
+// as a 400 x 400 graphics window would, with no window: for what the camera computes alone.
+class CameraTest : public ::testing::Test {
+protected:
+    void load(const std::string& file);
+    void TearDown() override;
+};
 
 // Loads a test file (or an absolute path) into the global point set and opens the graphics window
 // through the viewer's own start-up code, counting display and reshape calls.
