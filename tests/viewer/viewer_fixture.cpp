@@ -1,4 +1,4 @@
-// tests/viewer/viewer_fixture.cpp - GLUT set-up, polling, projection and process helpers.
+// tests/viewer/viewer_fixture.cpp - GLUT set-up, projection and process helpers.
 #include "tests/viewer/viewer_fixture.h"
 
 #include "tests/support/gl_test_support.h"
@@ -86,15 +86,6 @@ std::string writeCloud(const std::string& name, const std::vector<std::vector<do
         out << "\n";
     }
     return path;
-}
-
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        glutMainLoopEvent();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
 }
 
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {

@@ -2,17 +2,15 @@
 // window under a real X server, projection of scene points and the real executables.
 #pragma once
 
+#include "tests/support/gl_test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 std::string dataPath(const std::string& name);
-
-// Pumps GLUT events until done() holds or five seconds have passed; returns done().
-bool pumpUntil(const std::function<bool()>& done);
 
 // Through the graphics window's mouse handlers, as GLUT calls them: a press at the first
 // position, motion through the rest and a release at the last; a press and release in place.
