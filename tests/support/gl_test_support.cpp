@@ -1,5 +1,5 @@
 // tests/support/gl_test_support.cpp - screen slots, the first GLUT connection, pumping GLUT's
-// events, the driver kept loaded, the environment of started programs and GLUT closed at exit.
+// events, the driver kept loaded and GLUT closed at exit.
 #include "tests/support/gl_test_support.h"
 
 #include "tests/support/polling.h"
@@ -11,8 +11,6 @@
 #include <link.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-extern char** environ;
 
 #include <cstdlib>
 #include <string>
@@ -71,26 +69,6 @@ void keepGlDriverLoaded() {
             return 0;
         },
         nullptr);
-}
-
-std::vector<std::string> childEnvironment() {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        entries.emplace_back(*entry);
-#ifdef POINTILLIST_KEEP_LOADED
-    // The preloaded library comes before the sanitizer runtime, which is fine for its one
-    // function; the runtime would refuse to start without verify_asan_link_order=0.
-    const char* options = std::getenv("ASAN_OPTIONS");
-    for (auto entry = entries.begin(); entry != entries.end();)
-        if (entry->rfind("ASAN_OPTIONS=", 0) == 0 || entry->rfind("LD_PRELOAD=", 0) == 0)
-            entry = entries.erase(entry);
-        else
-            ++entry;
-    entries.push_back(std::string("ASAN_OPTIONS=") + (options ? options : "") +
-                      ":verify_asan_link_order=0");
-    entries.push_back("LD_PRELOAD=" POINTILLIST_KEEP_LOADED);
-#endif
-    return entries;
 }
 
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

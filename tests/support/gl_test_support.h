@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <functional>
-#include <string>
 #include <vector>
 
 // A position on the screen, in pixels from its top-left corner.
@@ -37,11 +36,6 @@ bool initGlutHoldingServer(const char* programName);
 // initGlutHoldingServer calls this at once; a process that must call glutInit itself calls it
 // right after.
 void keepGlDriverLoaded();
-
-// The environment for a program a test starts: this process's own, and in the sanitizer build
-// the dlclose no-op preloaded too, so that the driver a child loads stays in for its own leak
-// check at exit. Entries are "NAME=value".
-std::vector<std::string> childEnvironment();
 
 // Runs GLUT's events, a pass at a time, until done() holds or `limit` has passed; returns
 // done()'s last answer.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/support/gl_test_support.h"
+#include "tests/support/program.h"
 
 #include <gtest/gtest.h>
 
@@ -47,18 +48,3 @@ protected:
     static int reshapes;
     int window = 0;
 };
-
-// How a program started by a test ended: status is its exit status, or -1 when it did not exit
-// (killed by a signal, or stopped by the test after hanging).
-struct ProcessResult {
-    int status = -1;
-    int signal = 0;
-    bool hung = false;
-    std::string out, err;
-    // "exited with status 1", "killed by signal 6 (Aborted)" or "hung and was killed", with
-    // the end of standard error when it did not exit: for failure messages.
-    std::string ending() const;
-};
-// Runs a program (searched on PATH) to completion. Without withDisplay the child gets no
-// DISPLAY, as on a machine without an X server.
-ProcessResult runProgram(const std::vector<std::string>& args, bool withDisplay = true);
