@@ -1,5 +1,5 @@
-// tests/e2e/navigation_e2e_test.cpp - the real pointillist's wheel, double-click, keys,
-// screenshots and clouds of extreme sizes, driven from outside through the X server.
+// tests/e2e/navigation_e2e_test.cpp - the real pointillist's wheel, double-click, keys and
+// screenshots, driven from outside through the X server.
 #include "tests/e2e/viewer_session.h"
 #include "tests/support/polling.h"
 
@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -61,18 +60,6 @@ Screenshot readPng(const std::string& path) {
     return shot;
 }
 
-// The eight corners of a white cube of the given size.
-std::string writeCornerCube(const std::string& folder, double size) {
-    const std::string path = folder + "/cube.txt";
-    std::ofstream out(path);
-    out.precision(17);
-    out << "# points = 8\n";
-    for (int c = 0; c < 8; ++c)
-        out << (c & 1 ? size : 0) << " " << (c & 2 ? size : 0) << " " << (c & 4 ? size : 0)
-            << " 1 1 1\n";
-    return path;
-}
-
 // Each test starts the viewer itself, with its own arguments.
 class NavigationE2E : public ViewerSession {
 protected:
@@ -82,18 +69,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(NavigationE2E, MillimetreAndFiftyKilometreCloudsShowAtStart) {
-    for (double size : {0.001, 50000.0}) {
-        SCOPED_TRACE(size);
-        ASSERT_NO_FATAL_FAILURE(start({writeCornerCube(folder, size)}, [](const Screenshot& s) {
-            return pixelsOf(s, WHITE).count == 8;
-        }));
-        EXPECT_EQ(8, pixelsOf(startScene, WHITE).count) << "each corner a white pixel";
-        graphics.key("q");
-        EXPECT_EQ(0, viewer->wait());
-    }
-}
 
 TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
     ASSERT_NO_FATAL_FAILURE(start({TRIANGLE_CLOUD}, wholeTriangle));

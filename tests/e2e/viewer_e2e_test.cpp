@@ -26,15 +26,6 @@ ColourPixels yellowPixels(const Screenshot& shot) {
     return pixelsOf(shot, YELLOW);
 }
 
-// Black pixels along one row of the control window: a dotted focus frame leaves many.
-int blackPixelsInRow(const Screenshot& shot, int y, int fromX, int toX) {
-    int count = 0;
-    for (int x = fromX; x <= toX && x < shot.width; ++x)
-        if (shot.isColour(x, y, BLACK))
-            ++count;
-    return count;
-}
-
 // The centre of a radio image is black only when the button is selected; the check mark
 // crosses row 5 of the box at column 3 only when the box is checked.
 bool radioSelected(const Screenshot& panel, int top) {
@@ -181,44 +172,6 @@ TEST_F(ViewerE2E, ResetViewAndResizeRestoreTheStartImage) {
     EXPECT_EQ(0, resized.differingPixels(startScene));
 }
 
-TEST_F(ViewerE2E, TabMovesTheFocusFrameAndSpaceClicks) {
-    const int labelLeft = controlLeft + 15, labelRight = labelLeft + 50;
-    EXPECT_LT(blackPixelsInRow(startPanel, translateTop, labelLeft, labelRight), 3);
-
-    controls.key("Tab");
-    Screenshot first = waitForPanel(
-        [&](const Screenshot& s) {
-            return blackPixelsInRow(s, translateTop, labelLeft, labelRight) > 15;
-        },
-        "a dotted frame around TRANSLATE");
-
-    controls.key("Tab");
-    Screenshot second = waitForPanel(
-        [&](const Screenshot& s) {
-            return blackPixelsInRow(s, rotateTop, labelLeft, labelRight) > 15;
-        },
-        "the dotted frame moved to ROTATE");
-    EXPECT_LT(blackPixelsInRow(second, translateTop, labelLeft, labelRight), 3)
-        << "the frame around TRANSLATE is wiped";
-
-    controls.key("space");
-    Screenshot chosen =
-        waitForPanel([&](const Screenshot& s) { return radioSelected(s, rotateTop); },
-                     "ROTATE selected by space");
-    EXPECT_FALSE(radioSelected(chosen, translateTop));
-
-    // Rotate mode now: a sideways drag turns the cloud about y instead of moving it.
-    ColourPixels before = yellowPixels(startScene);
-    graphics.drag(1, 100, 200, 400, 200);
-    Screenshot turned = waitForScene(
-        [&](const Screenshot& s) {
-            ColourPixels now = yellowPixels(s);
-            return now.count > 0 && now.maxX - now.minX < (before.maxX - before.minX) * 0.95;
-        },
-        "the cloud turned about y");
-    EXPECT_NEAR(before.meanX, yellowPixels(turned).meanX, 12.0);
-}
-
 TEST_F(ViewerE2E, QuitEndsWithStatusZeroAndSaysNothing) {
     clickPanel(panelCentreX(), quitCentreY);
     EXPECT_EQ(0, viewer->wait());
@@ -236,12 +189,6 @@ TEST_F(ViewerE2E, IdleViewerUsesNoProcessor) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double share = (viewer->cpuSeconds() - before) / seconds;
     EXPECT_LT(share, 0.02) << "an idle viewer used " << share * 100 << " % of a core";
-}
-
-TEST(ViewerE2EStartup, UnopenableFileEndsWithStatusOneAndMessage) {
-    Process viewer({POINTILLIST_EXECUTABLE, "/nonexistent/cloud.txt"});
-    EXPECT_EQ(1, viewer.wait());
-    EXPECT_EQ("ERROR: unable to open file /nonexistent/cloud.txt!\n", viewer.standardOutput());
 }
 
 } // namespace
