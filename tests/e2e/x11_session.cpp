@@ -158,8 +158,7 @@ Screenshot XWindow::capture() const {
 }
 
 std::string keepScreenshot(const Screenshot& shot, const std::string& name) {
-    const char* dir = std::getenv("POINTILLIST_ARTEFACTS");
-    const std::string base = std::string(dir ? dir : "/tmp") + "/" + name;
+    const std::string base = std::string(POINTILLIST_ARTEFACTS_DIR) + "/" + name;
     shot.savePpm(base + ".ppm");
     // PNG for people; the PPM stays when ImageMagick cannot convert.
     int status = -1;

@@ -61,5 +61,5 @@ private:
     unsigned long id_ = 0;
 };
 
-// Keeps a screenshot for the CTest run's artefacts and returns where it went.
+// Keeps a screenshot among the build's test artefacts and returns where it went.
 std::string keepScreenshot(const Screenshot& shot, const std::string& name);
