@@ -56,13 +56,13 @@ void firstFrame() {
 }
 
 int straightforwardStart(const char* path) {
-    const PointReadResult read = readPointFileScanf(path);
-    if (read.outcome != ReadOutcome::Read) {
+    const ReadResult read = readPointFileScanf(path);
+    if (read.status != ReadStatus::Read) {
         std::fprintf(stderr, "first-frame-bench: cannot read %s\n", path);
         std::exit(1);
     }
     pointSet.points = read.points;
-    pointSet.count = read.count;
+    pointSet.count = static_cast<int32_t>(read.count);
     pointSet.computeBounds();
     loaded = Clock::now();
 

@@ -1,7 +1,8 @@
 // io/cloud_builder.cpp - growth, the provisional shift and its settling.
 #include "io/cloud_builder.h"
 
-#include "io/parallel.h"
+#include "io/format_reader.h"
+#include "threads/worker_pool.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
 
@@ -96,7 +97,7 @@ void decodeInParts(ReadResult& result, int64_t count, int threads, const double 
     const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
         prefaultRecords(points + begin, end - begin);
         inPart[part] = decode(begin, end);
-    });
+    }, kSmallestReadPart);
     PartFound found;
     for (int part = 0; part < parts; ++part) {
         found.dropped += inPart[part].dropped;
@@ -187,7 +188,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         // A block ends at a line start, so only the file's last line may lack its end.
         slots[part] =
             from[part] < to[part] ? lineEndsIn(from[part], to[part]) + !isLineEnd(to[part][-1]) : 0;
-    });
+    }, kSmallestReadPart);
     int64_t first[kMostParts + 1] = {};
     for (int part = 0; part < kMostParts; ++part)
         first[part + 1] = first[part] + slots[part];
@@ -208,7 +209,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         const int64_t limit = std::min(everyLineARecord ? most - first[part] : most, slots[part]);
         prefaultRecords(points + first[part], limit);
         blocks[part] = read(from[part], to[part], limit, points + first[part]);
-    });
+    }, kSmallestReadPart);
 
     // The blocks joined in order, each moved down over the slots left free before it; reading
     // ends at the first bad line or at the most-th record, and what follows is dropped.

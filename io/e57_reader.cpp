@@ -75,11 +75,8 @@ ReadResult readE57(const ReadRequest& request) {
     CloudBuilder builder;
     BuilderSink sink(builder, request);
     const E57Decoded d = decodeE57(request.bytes, request.size, sink);
-    if (!d.readable) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": E57 file, " + d.message;
-        return result;
-    }
+    if (!d.readable)
+        return refusal(d.message);
     if (sink.failed) {
         result.status = ReadStatus::CannotAllocate;
         return result;

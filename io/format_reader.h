@@ -20,6 +20,10 @@
 #include <cstdint>
 #include <functional>
 
+// Below this many records (or bytes of text) a part of a read costs more than it saves: what
+// readers pass to runInParts as its smallest part.
+constexpr int64_t kSmallestReadPart = 1 << 18;
+
 // What a reader gets: the file, and whom to tell how it goes. The callbacks run on the thread
 // that reads; each may be empty.
 struct ReadRequest {
@@ -28,7 +32,7 @@ struct ReadRequest {
     // readers that read by path accept.
     const unsigned char* bytes = nullptr;
     size_t size = 0;
-    // Threads the reader may use; large files should use them all.
+    // Threads the reader may use (see usableCores); large files should use them all.
     int threads = 1;
     // The header is good and the records are allocated: from here on the file opens, even if
     // the body is cut short. The loading code holds back the window until this or the end of

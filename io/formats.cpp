@@ -19,14 +19,14 @@ namespace {
 // may also start with a comment line.
 // clang-format off
 const FormatEntry kFormats[] = {
-    {Format::Ply, "PLY", ".ply", hasPlySignature, nullptr, readPly},
-    {Format::Las, "LAS", ".las", hasLasSignature, nullptr, readLas},
-    {Format::Laz, "LAZ", ".laz", hasLazSignature, nullptr, readLaz},
-    {Format::E57, "E57", ".e57", hasE57Signature, nullptr, readE57},
-    {Format::Pcd, "PCD", ".pcd", hasPcdSignature, nullptr, readPcd},
-    {Format::Native, "native", "", hasNativeSignature, nullptr, readNative},
-    {Format::Pts, "PTS", ".pts", nullptr, nullptr, readPts},
-    {Format::Obj, "OBJ", ".obj", nullptr, nullptr, readObj},
+    {Format::Ply, "PLY file", ".ply", hasPlySignature, nullptr, readPly},
+    {Format::Las, "LAS file", ".las", hasLasSignature, nullptr, readLas},
+    {Format::Laz, "LAZ file", ".laz", hasLazSignature, nullptr, readLaz},
+    {Format::E57, "E57 file", ".e57", hasE57Signature, nullptr, readE57},
+    {Format::Pcd, "PCD file", ".pcd", hasPcdSignature, nullptr, readPcd},
+    {Format::Native, "native file", "", hasNativeSignature, nullptr, readNative},
+    {Format::Pts, "PTS file", ".pts", nullptr, nullptr, readPts},
+    {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, readObj},
     {Format::ColumnText, "column text", ".xyz .txt .csv .asc", nullptr, resemblesColumnText,
      readColumnText},
 };

@@ -4,7 +4,7 @@
 
 #include "io/byte_order.h"
 #include "io/cloud_builder.h"
-#include "io/parallel.h"
+#include "threads/worker_pool.h"
 #include "io/shift.h"
 
 #include <algorithm>
@@ -106,11 +106,8 @@ ReadResult readLas(const ReadRequest& request) {
     ReadResult result;
     LasLayout layout;
     std::string reason;
-    if (!parseLasHeader(request.bytes, request.size, layout, reason)) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": LAS file, " + reason;
-        return result;
-    }
+    if (!parseLasHeader(request.bytes, request.size, layout, reason))
+        return refusal(reason);
     result.format = lasFormatLine("LAS", layout);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.declared, INT64_MAX));
 
@@ -161,7 +158,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
                 if ((i & 4095) == 0 && wide.load(std::memory_order_relaxed))
                     return;
             }
-        });
+        }, kSmallestReadPart);
     const float scale = wide.load() ? 1.0f / 65535.0f : 1.0f / 255.0f;
     PointRecord* points = result.points;
     result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;

@@ -10,26 +10,15 @@
 #include <new>
 #include <string>
 
-namespace {
-
-ReadResult refuse(const ReadRequest& request, const std::string& reason) {
-    ReadResult result;
-    result.status = ReadStatus::Refused;
-    result.message = std::string(request.path) + ": LAZ file, " + reason;
-    return result;
-}
-
-} // namespace
-
 ReadResult readLaz(const ReadRequest& request) {
     LasLayout layout;
     std::string reason;
     if (!parseLasHeader(request.bytes, request.size, layout, reason))
-        return refuse(request, reason);
+        return refusal(reason);
     LazFileInfo info;
     reason = readLazFileInfo(request.bytes, request.size, info);
     if (!reason.empty())
-        return refuse(request, reason);
+        return refusal(reason);
 
     ReadResult result;
     result.format = lasFormatLine("LAZ", layout);

@@ -4,7 +4,6 @@
 
 #include "io/byte_order.h"
 #include "io/cloud_builder.h"
-#include "io/parallel.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
 
@@ -395,16 +394,11 @@ ReadResult readPcd(const ReadRequest& request) {
     ReadResult result;
     PcdLayout layout;
     std::string reason;
-    auto refuse = [&](const std::string& why) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": PCD file, " + why;
-        return result;
-    };
     if (!parsePcdHeader(request.bytes, request.size, layout, reason))
-        return refuse(reason);
+        return refusal(reason);
     const Fields fields = findFields(layout);
     if (fields.position[0] < 0 || fields.position[1] < 0 || fields.position[2] < 0)
-        return refuse("the fields hold no x, y and z");
+        return refusal("the fields hold no x, y and z");
     static const char* kData[] = {"ascii", "binary", "binary_compressed"};
     result.format = std::string("PCD ") + kData[static_cast<int>(layout.data)];
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.points, INT64_MAX));
@@ -423,11 +417,11 @@ ReadResult readPcd(const ReadRequest& request) {
     if (layout.data == PcdLayout::Data::Binary) {
         count = std::min<uint64_t>(count, bodySize / layout.pointBytes);
     } else if (bodySize < 8) {
-        return refuse("the compressed block is missing");
+        return refusal("the compressed block is missing");
     } else if (layout.points > UINT32_MAX / layout.pointBytes ||
                loadLittle<uint32_t>(body) > bodySize - 8 ||
                loadLittle<uint32_t>(body + 4) != layout.points * layout.pointBytes) {
-        return refuse("the compressed block's sizes do not match the header");
+        return refusal("the compressed block's sizes do not match the header");
     }
     result.points = allocatePoints(static_cast<int64_t>(count));
     if (!result.points) {
@@ -462,7 +456,7 @@ ReadResult readPcd(const ReadRequest& request) {
         if (got != needed) {
             releasePoints(result.points);
             result.points = nullptr;
-            return refuse("the compressed block does not decompress");
+            return refusal("the compressed block does not decompress");
         }
         size_t at = 0;
         for (const PcdField& field : layout.fields) {

@@ -11,22 +11,17 @@ ReadResult readPly(const ReadRequest& request) {
     ReadResult result;
     PlyLayout layout;
     std::string reason;
-    auto refuse = [&](const std::string& why) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": PLY file, " + why;
-        return result;
-    };
     if (!parsePlyHeader(request.bytes, request.size, layout, reason))
-        return refuse(reason);
+        return refusal(reason);
     size_t vertexIndex = layout.elements.size();
     for (size_t e = 0; e < layout.elements.size() && vertexIndex == layout.elements.size(); ++e)
         if (layout.elements[e].name == "vertex")
             vertexIndex = e;
     if (vertexIndex == layout.elements.size())
-        return refuse("no vertex element");
+        return refusal("no vertex element");
     const VertexFields fields = findFields(layout.elements[vertexIndex]);
     if (fields.position[0] < 0 || fields.position[1] < 0 || fields.position[2] < 0)
-        return refuse("the vertex element has no x, y and z");
+        return refusal("the vertex element has no x, y and z");
     static const char* kEncodings[] = {"ascii", "binary_little_endian", "binary_big_endian"};
     result.format = std::string("PLY ") + kEncodings[static_cast<int>(layout.encoding)];
     result.expected =

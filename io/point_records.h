@@ -9,12 +9,13 @@ struct PointRecord {
     float r, g, b;
 };
 
+// Where the records' colours come from. Intensity: the reader leaves each point's raw
+// intensity in r, and the loading code turns it into grey scaled over the file's range. None:
+// the loading code paints a height ramp along z.
+enum class ColourKind { Rgb, Intensity, None };
+
 // Storage for count records, shared by every reader so that releasePoints fits them all.
 // Returns nullptr for a negative count or when the storage cannot be had. A count of 0 is a
 // valid request and gives a non-null pointer.
 PointRecord* allocatePoints(int64_t count);
 void releasePoints(PointRecord* points);
-
-// Whether an open file is a directory. A directory opens for reading but holds no points, so
-// every reader refuses it as a file that can't be opened rather than show it as an empty cloud.
-bool isDirectory(int fd);

@@ -1,7 +1,8 @@
 // io/shift.cpp - choosing and applying the global shift.
 #include "io/shift.h"
 
-#include "io/parallel.h"
+#include "io/format_reader.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,7 +65,7 @@ void settleShiftOverBox(ReadResult& result, const double provisional[3], const S
                 p.y = static_cast<float>(p.y + move[1]);
                 p.z = static_cast<float>(p.z + move[2]);
             }
-        });
+        }, kSmallestReadPart);
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);

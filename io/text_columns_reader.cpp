@@ -3,7 +3,7 @@
 #include "io/text_columns_reader.h"
 
 #include "io/cloud_builder.h"
-#include "io/parallel.h"
+#include "threads/worker_pool.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
 
@@ -236,7 +236,7 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                 points[i].g /= 255.0f;
                 points[i].b /= 255.0f;
             }
-        });
+        }, kSmallestReadPart);
     settleShiftOverBox(result, shift, joined.box, request.threads);
 }
 
@@ -294,10 +294,8 @@ ReadResult readColumnText(const ReadRequest& request) {
         p = nextLine(p, end), ++line;
         result.format += ", with a header line";
     } else if (p < end) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": column text, line " + std::to_string(line) +
-                         " holds neither three numbers nor x y z names";
-        return result;
+        return refusal("line " + std::to_string(line) +
+                       " holds neither three numbers nor x y z names");
     }
     readAllRecords(request, p, end, columns, separator, INT64_MAX, line, result);
     return result;
@@ -313,9 +311,7 @@ ReadResult readPts(const ReadRequest& request) {
     const char* q = p;
     if (!scanNumber(q, end, declared) || !(declared >= 0 && declared < 9e18) ||
         declared != std::floor(declared) || !isBlankLine(q, end)) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": PTS file, the first line is not a count";
-        return result;
+        return refusal("the first line is not a count");
     }
     result.expected = static_cast<int64_t>(declared);
     p = nextLine(q, end);

@@ -9,17 +9,8 @@
 
 namespace native {
 
-namespace {
-
-void* runHelper(void* helper) {
-    static_cast<Helper*>(helper)->run();
-    return nullptr;
-}
-
-} // namespace
-
 bool startHelper(Helper* helper) {
-    return pthread_create(&helper->thread, nullptr, runHelper, helper) == 0;
+    return helper->task.start([helper] { helper->run(); });
 }
 
 void Helper::run() {
@@ -91,7 +82,7 @@ void Helper::run() {
 
 void stopHelper(Helper* helper) {
     helper->cancelled.store(true, std::memory_order_relaxed);
-    pthread_join(helper->thread, nullptr);
+    helper->task.wait();
     delete helper;
 }
 

@@ -6,13 +6,13 @@
 #include "io/native/body_split.h"
 #include "io/native/c_scanner.h"
 #include "io/native/number_parsing.h"
+#include "io/mapped_file.h"
 
 #include <algorithm>
 #include <climits>
 #include <new>
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,13 +34,13 @@ FastReader::~FastReader() {
     releasePoints(points_);
 }
 
-ReadOutcome FastReader::open(const char* path) {
+ReadStatus FastReader::open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return outcome_ = ReadOutcome::CannotOpen;
+        return status_ = ReadStatus::CannotOpen;
     if (isDirectory(fd)) {
         close(fd);
-        return outcome_ = ReadOutcome::CannotOpen;
+        return status_ = ReadStatus::CannotOpen;
     }
     struct stat status;
     const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
@@ -49,7 +49,7 @@ ReadOutcome FastReader::open(const char* path) {
     if (!stream_ || !stream_->init(fd, regular, options_.blockBytes)) {
         close(fd);
         stream_.reset();
-        return outcome_ = ReadOutcome::CannotAllocate;
+        return status_ = ReadStatus::CannotAllocate;
     }
 
     int64_t declared = 0;
@@ -58,14 +58,14 @@ ReadOutcome FastReader::open(const char* path) {
     if (!points_) {
         close(fd);
         stream_.reset();
-        return outcome_ = ReadOutcome::CannotAllocate;
+        return status_ = ReadStatus::CannotAllocate;
     }
     declared_ = declared;
-    return outcome_ = ReadOutcome::Read;
+    return status_ = ReadStatus::Read;
 }
 
 void FastReader::readBody() {
-    if (outcome_ != ReadOutcome::Read || !stream_)
+    if (status_ != ReadStatus::Read || !stream_)
         return;
     const bool split = stream_->seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
     count_ = static_cast<int32_t>(parseRange(0, declared_ * 6, split) / 6);
@@ -153,7 +153,7 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
                 const int64_t blankAt = helper->waitForBlank();
                 trigger = blankAt == INT64_MAX ? INT64_MAX : blankAt + 1;
                 if (at > blankAt) {
-                    pthread_join(helper->thread, nullptr);
+                    helper->task.wait();
                     if (index == helper->firstIndex) {
                         index = helper->stopIndex;
                         in.seek(helper->stopOffset);
@@ -193,10 +193,10 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
     return index;
 }
 
-PointReadResult FastReader::take() {
-    PointReadResult result;
-    result.outcome = outcome_;
-    if (outcome_ == ReadOutcome::Read) {
+ReadResult FastReader::take() {
+    ReadResult result;
+    result.status = status_;
+    if (status_ == ReadStatus::Read) {
         result.points = points_;
         result.count = count_;
         points_ = nullptr;
@@ -204,9 +204,9 @@ PointReadResult FastReader::take() {
     return result;
 }
 
-PointReadResult readPointFile(const char* path, const FastReadOptions& options) {
+ReadResult readPointFile(const char* path, const FastReadOptions& options) {
     FastReader reader(options);
-    if (reader.open(path) == ReadOutcome::Read)
+    if (reader.open(path) == ReadStatus::Read)
         reader.readBody();
     return reader.take();
 }

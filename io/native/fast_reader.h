@@ -2,7 +2,6 @@
 // the fscanf reader gives.
 #pragma once
 
-#include "io/native/scanf_reader.h"
 #include "io/read_result.h"
 
 #include <atomic>
@@ -27,7 +26,7 @@ struct BlockStream;
 
 // Reads one point file in two steps, so that a caller can report a file that can't be opened
 // or whose records can't be allocated before it starts on the body (on another thread if it
-// likes). Every input gives the outcome, count and records that readPointFileScanf gives:
+// likes). Every input gives the status, count and records that readPointFileScanf gives:
 // numbers in the usual decimal forms are converted in place, anything else goes through a
 // character-by-character scan that follows the C library's "%f" and then its strtof.
 class FastReader {
@@ -39,11 +38,11 @@ public:
 
     // Opens the file, scans the header and allocates the declared records. Read means the
     // body can follow; a header that doesn't match gives Read with nothing to follow.
-    ReadOutcome open(const char* path);
+    ReadStatus open(const char* path);
     // Parses the records, once, after open gave Read, then closes the file.
     void readBody();
-    // Hands the records over to the caller (see PointReadResult); after readBody.
-    PointReadResult take();
+    // Hands the records over to the caller (see ReadResult); after readBody.
+    ReadResult take();
 
     // While readBody runs on another thread: the records, allocated by open, and how many of
     // them from the first on are final (never written again). At the end that is the count.
@@ -60,8 +59,8 @@ private:
     PointRecord* points_ = nullptr;
     int32_t count_ = 0;
     std::atomic<int64_t> recordsReady_{0};
-    ReadOutcome outcome_ = ReadOutcome::CannotOpen;
+    ReadStatus status_ = ReadStatus::CannotOpen;
 };
 
 // open, readBody and take in one call.
-PointReadResult readPointFile(const char* path, const FastReadOptions& options = FastReadOptions());
+ReadResult readPointFile(const char* path, const FastReadOptions& options = FastReadOptions());

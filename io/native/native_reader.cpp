@@ -38,23 +38,12 @@ ReadResult readNative(const ReadRequest& request) {
     FastReader fast(options);
     reader = &fast;
 
-    ReadResult result;
-    result.format = "native";
-    switch (fast.open(request.path)) {
-        case ReadOutcome::CannotOpen:
-            result.status = ReadStatus::CannotOpen;
-            return result;
-        case ReadOutcome::CannotAllocate:
-            result.status = ReadStatus::CannotAllocate;
-            return result;
-        case ReadOutcome::Read:
-            break;
+    if (fast.open(request.path) == ReadStatus::Read) {
+        if (request.headerAccepted)
+            request.headerAccepted();
+        fast.readBody();
     }
-    if (request.headerAccepted)
-        request.headerAccepted();
-    fast.readBody();
-    const PointReadResult read = fast.take();
-    result.points = read.points;
-    result.count = read.count;
+    ReadResult result = fast.take();
+    result.format = "native";
     return result;
 }

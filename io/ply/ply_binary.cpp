@@ -3,7 +3,6 @@
 #include "io/ply/ply_vertex.h"
 
 #include "io/cloud_builder.h"
-#include "io/parallel.h"
 #include "io/shift.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 // tests/reader/fast_reader_test.cpp - the fast reader against the fscanf reader: awkward texts,
 // every block size, the two-thread split, real and generated clouds.
 #include "io/native/fast_reader.h"
+#include "io/native/scanf_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +41,16 @@ private:
 };
 
 struct Result {
-    PointReadResult read;
-    explicit Result(PointReadResult r) : read(r) {}
+    ReadResult read;
+    explicit Result(ReadResult r) : read(r) {}
     ~Result() { releasePoints(read.points); }
 };
 
-// Outcome, count and every bit of the counted records; records past count are unspecified.
-::testing::AssertionResult sameAs(const PointReadResult& expected, const PointReadResult& got) {
-    if (expected.outcome != got.outcome)
+// Status, count and every bit of the counted records; records past count are unspecified.
+::testing::AssertionResult sameAs(const ReadResult& expected, const ReadResult& got) {
+    if (expected.status != got.status)
         return ::testing::AssertionFailure()
-               << "outcome " << int(got.outcome) << ", expected " << int(expected.outcome);
+               << "status " << int(got.status) << ", expected " << int(expected.status);
     if (expected.count != got.count)
         return ::testing::AssertionFailure()
                << "count " << got.count << ", expected " << expected.count;
@@ -118,18 +119,18 @@ TEST(FastReaderHeader, CountsThatCannotBeAllocatedFailInBothReaders) {
         TempFile file(std::string(header) + "\n1 2 3 4 5 6\n");
         Result oracle(readPointFileScanf(file.path()));
         Result fast(readPointFile(file.path()));
-        EXPECT_EQ(fast.read.outcome, ReadOutcome::CannotAllocate);
+        EXPECT_EQ(fast.read.status, ReadStatus::CannotAllocate);
         EXPECT_TRUE(sameAs(oracle.read, fast.read));
     }
 }
 
 TEST(FastReaderHeader, MissingFileAndDirectoryMatchOracle) {
     Result missing(readPointFile("/nonexistent/cloud.txt"));
-    EXPECT_EQ(missing.read.outcome, ReadOutcome::CannotOpen);
+    EXPECT_EQ(missing.read.status, ReadStatus::CannotOpen);
     // A directory opens for reading but holds no points: refused, not shown as an empty cloud.
     expectSameAsOracle("/", {1 << 20});
     Result directory(readPointFile("/"));
-    EXPECT_EQ(directory.read.outcome, ReadOutcome::CannotOpen);
+    EXPECT_EQ(directory.read.status, ReadStatus::CannotOpen);
 }
 
 // Each number form is placed last in a record and at every position of a record, followed by

@@ -79,9 +79,9 @@ TEST(PointSetLoad, CentroidKeepsPrecisionOnLargeClouds) {
 
 TEST(PointReader, RefusesUnopenableFilesAndUnallocatableCounts) {
     for (const char* path : {"/nonexistent/cloud.txt", "/"})
-        EXPECT_EQ(readPointFileScanf(path).outcome, ReadOutcome::CannotOpen) << path;
+        EXPECT_EQ(readPointFileScanf(path).status, ReadStatus::CannotOpen) << path;
     for (const char* file : {"count_negative.txt", "count_beyond_32_bits.txt"})
-        EXPECT_EQ(readPointFileScanf(dataPath(file).c_str()).outcome, ReadOutcome::CannotAllocate)
+        EXPECT_EQ(readPointFileScanf(dataPath(file).c_str()).status, ReadStatus::CannotAllocate)
             << file;
     EXPECT_EQ(allocatePoints(-1), nullptr);
     EXPECT_EQ(allocatePoints(INT64_MAX / 8), nullptr);

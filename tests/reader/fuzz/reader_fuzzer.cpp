@@ -1,6 +1,7 @@
 // tests/reader/fuzz/reader_fuzzer.cpp - libFuzzer target: any bytes, read as a point file by the
-// fscanf reader and by the fast reader, must give the same outcome, count and records.
+// fscanf reader and by the fast reader, must give the same status, count and records.
 #include "io/native/fast_reader.h"
+#include "io/native/scanf_reader.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -13,14 +14,14 @@
 
 namespace {
 
-// Outcome, count and every bit of the counted records; records past count are unspecified.
-bool same(const PointReadResult& expected, const PointReadResult& got, const char* reader) {
-    if (expected.outcome == got.outcome && expected.count == got.count &&
+// Status, count and every bit of the counted records; records past count are unspecified.
+bool same(const ReadResult& expected, const ReadResult& got, const char* reader) {
+    if (expected.status == got.status && expected.count == got.count &&
         (expected.count == 0 ||
          std::memcmp(expected.points, got.points, expected.count * sizeof(PointRecord)) == 0))
         return true;
-    std::fprintf(stderr, "%s: outcome %d count %d, the fscanf reader: outcome %d count %d\n",
-                 reader, int(got.outcome), int(got.count), int(expected.outcome),
+    std::fprintf(stderr, "%s: status %d count %d, the fscanf reader: status %d count %d\n",
+                 reader, int(got.status), int(got.count), int(expected.status),
                  int(expected.count));
     for (int64_t i = 0; expected.count == got.count && i < int64_t(expected.count) * 6; ++i) {
         const float want = reinterpret_cast<const float*>(expected.points)[i];
@@ -59,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     small.blockBytes = blocks[sum % (sizeof blocks / sizeof blocks[0])];
     small.splitBytes = 0;
 
-    const PointReadResult oracle = readPointFileScanf(path.c_str());
-    const PointReadResult split = readPointFile(path.c_str(), small);
-    const PointReadResult plain = readPointFile(path.c_str());
+    const ReadResult oracle = readPointFileScanf(path.c_str());
+    const ReadResult split = readPointFile(path.c_str(), small);
+    const ReadResult plain = readPointFile(path.c_str());
     if (!same(oracle, split, "small blocks, split") || !same(oracle, plain, "default"))
         std::abort();
     releasePoints(oracle.points);
