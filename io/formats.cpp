@@ -1,13 +1,13 @@
 // io/formats.cpp - the format table and the pick of a reader: signature, extension, resemblance.
 #include "io/formats.h"
 
-#include "io/e57_reader.h"
-#include "io/las_reader.h"
-#include "io/laz_reader.h"
+#include "io/e57/e57_reader.h"
+#include "io/las/las_reader.h"
+#include "io/las/laz_reader.h"
 #include "io/native/native_reader.h"
 #include "io/obj_reader.h"
-#include "io/pcd_reader.h"
-#include "io/ply_reader.h"
+#include "io/pcd/pcd_reader.h"
+#include "io/ply/ply_reader.h"
 #include "io/text_columns_reader.h"
 
 #include <cstring>

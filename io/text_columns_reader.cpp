@@ -2,7 +2,7 @@
 // in blocks over the threads, each record scanned straight into its place.
 #include "io/text_columns_reader.h"
 
-#include "io/cloud_builder.h"
+#include "io/line_blocks.h"
 #include "threads/worker_pool.h"
 #include "io/shift.h"
 #include "io/text_scan.h"

@@ -2,7 +2,7 @@
 // threads.
 #include "io/ply/ply_vertex.h"
 
-#include "io/cloud_builder.h"
+#include "io/line_blocks.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
 

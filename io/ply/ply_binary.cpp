@@ -3,6 +3,7 @@
 #include "io/ply/ply_vertex.h"
 
 #include "io/cloud_builder.h"
+#include "io/records_in_place.h"
 #include "io/shift.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // tests/e57/e57_reader_test.cpp - E57 through the io library and the programs: scans merged into
 // one cloud, the format line, load progress, a damaged page reported in one line, conversion.
-#include "io/e57_reader.h"
+#include "io/e57/e57_reader.h"
 #include "io/load_progress.h"
 #include "tests/e57/e57_test_writer.h"
 #include "tests/support/pseudo_terminal.h"

@@ -4,10 +4,10 @@
 // stops the run; so does a result that claims more points than it holds room for.
 #include "io/colouring.h"
 #include "io/formats.h"
-#include "io/las_reader.h"
+#include "io/las/las_reader.h"
 #include "io/obj_reader.h"
-#include "io/pcd_reader.h"
-#include "io/ply_reader.h"
+#include "io/pcd/pcd_reader.h"
+#include "io/ply/ply_reader.h"
 #include "io/text_columns_reader.h"
 
 #include <cstdint>

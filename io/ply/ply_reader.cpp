@@ -1,7 +1,8 @@
-// io/ply_reader.cpp - a PLY file: its header, the vertex element and its fields found, then the
+// io/ply/ply_reader.cpp - a PLY file: its header, the vertex element and its fields found, then the
 // body of its encoding read.
-#include "io/ply_reader.h"
+#include "io/ply/ply_reader.h"
 
+#include "io/ply/ply_layout.h"
 #include "io/ply/ply_vertex.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// io/e57_reader.h - E57 files: every scan, posed into the file's frame, as one cloud.
+// io/e57/e57_reader.h - E57 files: every scan, posed into the file's frame, as one cloud.
 #pragma once
 
 #include "io/format_reader.h"

@@ -1,5 +1,5 @@
-// io/e57_reader.cpp - the E57 decoder's points into the shared cloud builder.
-#include "io/e57_reader.h"
+// io/e57/e57_reader.cpp - the E57 decoder's points into the shared cloud builder.
+#include "io/e57/e57_reader.h"
 
 #include "io/cloud_builder.h"
 #include "io/e57/e57_decoder.h"

@@ -1,4 +1,4 @@
-// io/laz_reader.h - compressed LAS: the chunks decoded to LAS records, then read as LAS.
+// io/las/laz_reader.h - compressed LAS: the chunks decoded to LAS records, then read as LAS.
 #pragma once
 
 #include "io/format_reader.h"

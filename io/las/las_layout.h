@@ -1,16 +1,12 @@
-// io/las_reader.h - LAS 1.0 to 1.4, point data formats 0 to 10, uncompressed.
+// io/las/las_layout.h - private to the LAS and LAZ readers: the public header block as a plain
+// description, and the records decoded from it.
 #pragma once
 
-#include "io/format_reader.h"
+#include "io/read_result.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// "LASF" with an uncompressed point data format; compressed files belong to the LAZ entry.
-bool hasLasSignature(const unsigned char* head, size_t size);
-// "LASF" with the point format's compression bits set.
-bool hasLazSignature(const unsigned char* head, size_t size);
 
 // The header's facts the decoder needs, resolved once.
 struct LasLayout {
@@ -36,7 +32,3 @@ std::string lasFormatLine(const char* family, const LasLayout& layout);
 // intensity, the shift settled. Shared with the compressed reader, which decodes to records.
 void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int64_t count,
                       int threads, ReadResult& result);
-
-// Scale and offset in double precision, the header's record length as the stride, RGB where
-// the format has it (16-bit, or 8-bit when no value exceeds 255), intensity otherwise.
-ReadResult readLas(const ReadRequest& request);

@@ -1,13 +1,11 @@
-// io/ply_reader.h - PLY: ascii, binary little- and big-endian, the vertex element among any others.
+// io/ply/ply_layout.h - private to the PLY reader: the header as a plain description, which
+// the bodies are decoded from.
 #pragma once
 
-#include "io/format_reader.h"
-
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
-
-bool hasPlySignature(const unsigned char* head, size_t size);
 
 enum class PlyType { Int8, Uint8, Int16, Uint16, Int32, Uint32, Float32, Float64 };
 
@@ -24,7 +22,6 @@ struct PlyElement {
     std::vector<PlyProperty> properties;
 };
 
-// The header as a plain description: the body is decoded from it.
 struct PlyLayout {
     enum class Encoding { Ascii, Little, Big } encoding = Encoding::Ascii;
     std::vector<PlyElement> elements;
@@ -34,8 +31,3 @@ struct PlyLayout {
 // False with a one-line reason when the header cannot be read.
 bool parsePlyHeader(const unsigned char* bytes, size_t size, PlyLayout& layout,
                     std::string& reason);
-
-// The vertex element's x, y, z and colour: red/green/blue or diffuse_red/..., as uchar or
-// ushort (scaled to 0..1) or float; else the f_dc_0..2 of Gaussian splats; else intensity
-// as grey. Other elements and properties, lists included, are skipped.
-ReadResult readPly(const ReadRequest& request);

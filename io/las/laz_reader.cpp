@@ -1,7 +1,7 @@
-// io/laz_reader.cpp - compressed LAS read through the uncompressed reader's record decoding.
-#include "io/laz_reader.h"
+// io/las/laz_reader.cpp - compressed LAS read through the uncompressed reader's record decoding.
+#include "io/las/laz_reader.h"
 
-#include "io/las_reader.h"
+#include "io/las/las_layout.h"
 #include "io/laz/laz_file.h"
 
 #include <algorithm>
