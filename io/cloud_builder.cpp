@@ -22,7 +22,7 @@ bool CloudBuilder::reserve(int64_t count) {
 }
 
 bool CloudBuilder::add(double x, double y, double z, float r, float g, float b) {
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+    if (!finitePosition(x, y, z)) {
         ++dropped_;
         return true;
     }
@@ -33,28 +33,13 @@ bool CloudBuilder::add(double x, double y, double z, float r, float g, float b) 
         provisionalShift(first, shift_);
         started_ = true;
     }
-    points_[count_++] = {static_cast<float>(x - shift_[0]),
-                         static_cast<float>(y - shift_[1]),
-                         static_cast<float>(z - shift_[2]),
-                         r,
-                         g,
-                         b};
-    return true;
-}
-
-void CloudBuilder::useShiftOf(const CloudBuilder& other) {
-    std::copy(other.shift_, other.shift_ + 3, shift_);
-    started_ = true;
-}
-
-bool CloudBuilder::append(const CloudBuilder& other) {
-    if (!reserve(count_ + other.count_))
-        return false;
-    if (other.count_)
-        std::memcpy(points_ + count_, other.points_,
-                    sizeof(PointRecord) * static_cast<size_t>(other.count_));
-    count_ += other.count_;
-    dropped_ += other.dropped_;
+    points_[count_] = {static_cast<float>(x - shift_[0]),
+                       static_cast<float>(y - shift_[1]),
+                       static_cast<float>(z - shift_[2]),
+                       r,
+                       g,
+                       b};
+    box_.add(points_[count_++]);
     return true;
 }
 
@@ -66,5 +51,5 @@ void CloudBuilder::finish(ReadResult& result) {
     result.dropped = dropped_;
     points_ = nullptr;
     count_ = capacity_ = 0;
-    settleShift(result, shift_);
+    settleShift(result, shift_, box_, 1);
 }

@@ -24,11 +24,6 @@ public:
     int64_t count() const { return count_; }
     int64_t dropped() const { return dropped_; }
     PointRecord* points() { return points_; }
-    // Stores against the provisional shift of another builder (which has its first point), so
-    // that the two can be joined.
-    void useShiftOf(const CloudBuilder& other);
-    // Appends the other builder's points and dropped count; false when storage cannot grow.
-    bool append(const CloudBuilder& other);
     // Moves the points, the count of dropped ones and the settled shift into result.
     void finish(ReadResult& result);
 
@@ -39,4 +34,5 @@ private:
     int64_t dropped_ = 0;
     bool started_ = false;
     double shift_[3] = {0.0, 0.0, 0.0};
+    StoredBox box_; // of the stored points, for the shift
 };

@@ -142,3 +142,35 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     releasePages(points + kept, points + total);
     return true;
 }
+
+bool readTextBody(const ReadRequest& request, const char* p, const char* end, int64_t most,
+                  bool everyLineARecord, const TextBody& body, ReadResult& result,
+                  LineBlock& joined) {
+    double shift[3] = {0.0, 0.0, 0.0};
+    bool shiftFound = false;
+    const char* q = p;
+    for (int64_t records = 0; q < end && records < most;) {
+        double xyz[3];
+        const LineKind line = body.look(q, end, xyz);
+        if (line == LineKind::Bad)
+            break;
+        if (line == LineKind::Skipped)
+            continue;
+        ++records;
+        if (!shiftFound && finitePosition(xyz)) {
+            provisionalShift(xyz, shift);
+            shiftFound = true;
+        }
+        if (shiftFound && !(body.more && body.more(records)))
+            break;
+    }
+    const bool allocated = readLineBlocks(
+        p, end, most, request.threads, everyLineARecord, request.headerAccepted,
+        [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
+            return body.block(from, to, limit, shift, out);
+        },
+        result, joined);
+    if (allocated)
+        settleShift(result, shift, joined.box, request.threads);
+    return allocated;
+}

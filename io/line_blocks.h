@@ -2,10 +2,9 @@
 // blocks of lines over the threads, each block straight into slots of its own.
 #pragma once
 
-#include "io/read_result.h"
+#include "io/format_reader.h"
 #include "io/shift.h"
 
-#include <cmath>
 #include <cstdint>
 #include <functional>
 
@@ -20,7 +19,7 @@ struct LineBlock {
     // Stores point at file position xyz, against the shift, in out's next slot; a position with
     // a non-finite coordinate is counted as dropped instead.
     void keep(const double xyz[3], const double shift[3], PointRecord point, PointRecord* out) {
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+        if (!finitePosition(xyz)) {
             ++dropped;
             return;
         }
@@ -48,3 +47,30 @@ using LineBlockReader =
 bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
                     bool everyLineARecord, const std::function<void()>& accepted,
                     const LineBlockReader& read, ReadResult& result, LineBlock& joined);
+
+// --- A text body from its first line to its end ---
+
+// What the look at one line before the blocks found.
+enum class LineKind { Record, Skipped, Bad };
+
+// How a format reads the records of its text body. look reads the line at p and moves p to the
+// next: a record (its file position in xyz), a line without one (blank, comment), or a bad line,
+// which ends the look. The look goes on past the record that gives the shift while more(records
+// looked at) says so; without more it stops there. block reads the records of lines [from, to),
+// at most `most`, against the shift, into out.
+struct TextBody {
+    std::function<LineKind(const char*& p, const char* end, double xyz[3])> look;
+    std::function<bool(int64_t records)> more;
+    std::function<LineBlock(const char* from, const char* to, int64_t most, const double shift[3],
+                            PointRecord* out)>
+        block;
+};
+
+// Reads the body [p, end), at most `most` records (dropped ones included), into result: the
+// provisional shift is the first finite position's among the records looked at, as if they were
+// added one by one; the lines are read in blocks by readLineBlocks; the shift is settled over the
+// records' box. joined is readLineBlocks'. False, with result's status CannotAllocate, when the
+// records cannot be had.
+bool readTextBody(const ReadRequest& request, const char* p, const char* end, int64_t most,
+                  bool everyLineARecord, const TextBody& body, ReadResult& result,
+                  LineBlock& joined);

@@ -4,8 +4,6 @@
 #include "io/format_reader.h"
 #include "threads/worker_pool.h"
 
-#include <cmath>
-
 #include <sys/mman.h>
 
 void prefaultRecords(PointRecord* points, int64_t count) {
@@ -33,19 +31,19 @@ void decodeInParts(ReadResult& result, int64_t count, int threads, const double 
         found.dropped += inPart[part].dropped;
         found.box.join(inPart[part].box);
     }
+    // The parts' box counts the dropped records too: the one of those kept is gathered as the
+    // gaps close.
     int64_t kept = count;
     if (found.dropped) {
         kept = 0;
+        found.box = StoredBox();
         for (int64_t i = 0; i < count; ++i)
-            if (std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
-                std::isfinite(points[i].z))
-                points[kept++] = points[i];
+            if (finitePosition(points[i])) {
+                points[kept] = points[i];
+                found.box.add(points[kept++]);
+            }
     }
     result.count = kept;
     result.dropped = count - kept;
-    // The box of the decoded records counts the dropped ones too.
-    if (found.dropped)
-        settleShift(result, shift);
-    else
-        settleShiftOverBox(result, shift, found.box, threads);
+    settleShift(result, shift, found.box, threads);
 }

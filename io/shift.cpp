@@ -37,7 +37,7 @@ void StoredBox::join(const StoredBox& other) {
     }
 }
 
-void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
+void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
                         int threads) {
     const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
     result.shifted = false;
@@ -69,11 +69,4 @@ void settleShiftOverBox(ReadResult& result, const double provisional[3], const S
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);
-}
-
-void settleShift(ReadResult& result, const double provisional[3]) {
-    StoredBox box;
-    for (int64_t i = 0; i < result.count; ++i)
-        box.add(result.points[i]);
-    settleShiftOverBox(result, provisional, box, 1);
 }

@@ -185,42 +185,26 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
-    // The shift is the first finite position's, as if the records were added one by one; a
-    // colour above 1 among the first records settles the scale before any is stored.
-    double shift[3] = {0.0, 0.0, 0.0};
+    // A colour above 1 among the first records settles the scale before any is stored.
     bool divide = false;
-    {
-        double values[kMostColumns];
-        bool shiftFound = false;
-        const char* q = p;
-        for (int64_t records = 0; q < end && records < most;) {
-            const Line line = readLine(q, end, columns, separator, values);
-            if (line == Line::Bad)
-                break;
-            if (line == Line::Skipped)
-                continue;
-            ++records;
-            const double xyz[3] = {values[columns.x], values[columns.y], values[columns.z]};
-            if (!shiftFound && std::isfinite(xyz[0]) && std::isfinite(xyz[1]) &&
-                std::isfinite(xyz[2])) {
-                provisionalShift(xyz, shift);
-                shiftFound = true;
-            }
-            for (int c = 0; c < 3 && columns.rgb[0] >= 0; ++c)
-                divide |= static_cast<float>(values[columns.rgb[c]]) > 1.0f;
-            if (shiftFound && (records >= kLookAhead || divide))
-                break;
-        }
-    }
-
+    double values[kMostColumns];
+    TextBody body;
+    body.look = [&](const char*& q, const char* end, double xyz[3]) {
+        const Line line = readLine(q, end, columns, separator, values);
+        if (line != Line::Record)
+            return line == Line::Bad ? LineKind::Bad : LineKind::Skipped;
+        xyz[0] = values[columns.x], xyz[1] = values[columns.y], xyz[2] = values[columns.z];
+        for (int c = 0; c < 3 && columns.rgb[0] >= 0; ++c)
+            divide |= static_cast<float>(values[columns.rgb[c]]) > 1.0f;
+        return LineKind::Record;
+    };
+    body.more = [&divide](int64_t records) { return records < kLookAhead && !divide; };
+    body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
+                     PointRecord* out) {
+        return readBlock(from, to, columns, separator, limit, shift, divide, out);
+    };
     LineBlock joined;
-    const bool allocated = readLineBlocks(
-        p, end, most, request.threads, false, request.headerAccepted,
-        [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
-            return readBlock(from, to, columns, separator, limit, shift, divide, out);
-        },
-        result, joined);
-    if (!allocated)
+    if (!readTextBody(request, p, end, most, false, body, result, joined))
         return;
     const char* bad = joined.bad;
     PointRecord* points = result.points;
@@ -237,7 +221,6 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                 points[i].b /= 255.0f;
             }
         }, kSmallestReadPart);
-    settleShiftOverBox(result, shift, joined.box, request.threads);
 }
 
 const char* textOf(const ReadRequest& request) {

@@ -89,32 +89,26 @@ void readPcdAscii(const ReadRequest& request, const PcdLayout& layout, const Pcd
         ascii.perPoint += layout.fields[f].count;
     }
     const int64_t most = static_cast<int64_t>(std::min<uint64_t>(layout.points, INT64_MAX));
-    // The shift is the first finite position's, as if the points were added one by one.
-    double shift[3] = {0.0, 0.0, 0.0};
     std::vector<double> values(ascii.perPoint);
-    for (const char* q = p; q < end;) {
-        const AsciiLine line = readAsciiLine(q, end, ascii, values.data());
-        if (line == AsciiLine::Bad)
-            break;
-        double xyz[3];
-        for (int a = 0; a < 3 && line == AsciiLine::Point; ++a)
-            xyz[a] = values[ascii.first[fields.position[a]]];
-        if (line == AsciiLine::Point && std::isfinite(xyz[0]) && std::isfinite(xyz[1]) &&
-            std::isfinite(xyz[2])) {
-            provisionalShift(xyz, shift);
-            break;
+    TextBody body;
+    body.look = [&](const char*& q, const char* end, double xyz[3]) {
+        switch (readAsciiLine(q, end, ascii, values.data())) {
+            case AsciiLine::Point:
+                for (int a = 0; a < 3; ++a)
+                    xyz[a] = values[ascii.first[fields.position[a]]];
+                return LineKind::Record;
+            case AsciiLine::Blank:
+                return LineKind::Skipped;
+            default:
+                return LineKind::Bad;
         }
-    }
+    };
+    body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
+                     PointRecord* out) { return readAsciiBlock(from, to, limit, ascii, shift, out); };
     LineBlock joined;
-    if (!readLineBlocks(
-            p, end, most, request.threads, false, request.headerAccepted,
-            [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
-                return readAsciiBlock(from, to, limit, ascii, shift, out);
-            },
-            result, joined))
+    if (!readTextBody(request, p, end, most, false, body, result, joined))
         return;
     const int64_t read = result.count + result.dropped;
     if (read < most)
         result.message = "point " + std::to_string(read + 1) + " is missing or malformed";
-    settleShiftOverBox(result, shift, joined.box, request.threads);
 }

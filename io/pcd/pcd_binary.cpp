@@ -55,7 +55,7 @@ PartFound decodePoints(const PcdLayout& layout, const PcdFields& fields, const F
         p.x = static_cast<float>(xyz[0] - shift[0]);
         p.y = static_cast<float>(xyz[1] - shift[1]);
         p.z = static_cast<float>(xyz[2] - shift[2]);
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+        if (!finitePosition(xyz)) {
             p.x = NAN;
             ++found.dropped;
         }
@@ -80,7 +80,7 @@ void decodeInPlace(const PcdLayout& layout, const PcdFields& fields, const Field
             xyz[a] = pcdValue(places.base[fields.position[a]] +
                                  static_cast<size_t>(i) * places.step[fields.position[a]],
                              layout.fields[fields.position[a]]);
-        if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) {
+        if (finitePosition(xyz)) {
             provisionalShift(xyz, shift);
             break;
         }

@@ -73,8 +73,7 @@ PartFound decodeVertices(const unsigned char* body, size_t stride, int64_t begin
                  colour[1],
                  colour[2]};
         found.box.add(point);
-        found.dropped += !std::isfinite(position[0]) || !std::isfinite(position[1]) ||
-                         !std::isfinite(position[2]);
+        found.dropped += !finitePosition(position);
     }
     return found;
 }
