@@ -15,7 +15,7 @@ bool startHelper(Helper* helper) {
 
 void Helper::run() {
     BlockStream in;
-    if (!in.init(fd, true, blockBytes)) {
+    if (!in.init(source, blockBytes)) {
         publish(INT64_MAX, 0);
         return;
     }

@@ -1,6 +1,7 @@
 // io/native/body_split.h - the second thread of a native body split in two.
 #pragma once
 
+#include "io/native/block_stream.h"
 #include "io/point_records.h"
 #include "threads/worker_pool.h"
 
@@ -20,7 +21,7 @@ namespace native {
 // take; the first thread, once it reaches the same blank with the same index, carries on from
 // where this one stopped.
 struct Helper {
-    int fd = -1;
+    BlockSource source;
     size_t blockBytes = 0;
     int64_t bodyStart = 0;
     int64_t from = 0;

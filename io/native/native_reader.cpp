@@ -38,7 +38,12 @@ ReadResult readNative(const ReadRequest& request) {
     FastReader fast(options);
     reader = &fast;
 
-    if (fast.open(request.path) == ReadStatus::Read) {
+    // An empty mapping may stand for a file that says it is empty and yet has bytes to read
+    // (those of /proc): such a file is read by path, as a pipe is.
+    const ReadStatus opened = request.bytes && request.size > 0
+                                  ? fast.open(request.bytes, request.size)
+                                  : fast.open(request.path);
+    if (opened == ReadStatus::Read) {
         if (request.headerAccepted)
             request.headerAccepted();
         fast.readBody();

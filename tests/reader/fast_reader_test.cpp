@@ -63,10 +63,24 @@ struct Result {
     return ::testing::AssertionSuccess();
 }
 
+// The file's bytes, as a mapping would hold them; empty for what cannot be read.
+std::string bytesOf(const char* path) {
+    std::string bytes;
+    FILE* file = std::fopen(path, "rb");
+    char buffer[1 << 16];
+    for (size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, n);
+    if (file)
+        std::fclose(file);
+    return bytes;
+}
+
 // Reads the file with the oracle, then with the fast reader at several block sizes, alone and
-// split over two threads from the first byte of the body on.
+// split over two threads from the first byte of the body on, by path and from its bytes.
 void expectSameAsOracle(const char* path, std::vector<size_t> blocks = {1, 2, 3, 7, 64, 1 << 20}) {
     Result oracle(readPointFileScanf(path));
+    const std::string bytes = bytesOf(path);
+    const auto* mapped = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t block : blocks)
         for (int64_t split : {int64_t(0), int64_t(1) << 40}) {
             SCOPED_TRACE("block " + std::to_string(block) + (split ? "" : ", split"));
@@ -75,6 +89,10 @@ void expectSameAsOracle(const char* path, std::vector<size_t> blocks = {1, 2, 3,
             options.splitBytes = split;
             Result fast(readPointFile(path, options));
             EXPECT_TRUE(sameAs(oracle.read, fast.read));
+            if (oracle.read.status != ReadStatus::CannotOpen) {
+                Result fromBytes(readPointBytes(mapped, bytes.size(), options));
+                EXPECT_TRUE(sameAs(oracle.read, fromBytes.read)) << "from the bytes";
+            }
         }
 }
 
