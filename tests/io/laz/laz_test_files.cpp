@@ -1,5 +1,5 @@
-// tests/laz/laz_test_files.cpp - helpers shared by the compressed-file tests.
-#include "tests/laz/laz_test_files.h"
+// tests/io/laz/laz_test_files.cpp - helpers shared by the compressed-file tests.
+#include "tests/io/laz/laz_test_files.h"
 
 #include <gtest/gtest.h>
 

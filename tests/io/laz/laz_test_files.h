@@ -1,4 +1,4 @@
-// tests/laz/laz_test_files.h - the compressed test files, their twins, and whole-file decoding.
+// tests/io/laz/laz_test_files.h - the compressed test files, their twins, and whole-file decoding.
 #pragma once
 
 #include "io/laz/laz_file.h"

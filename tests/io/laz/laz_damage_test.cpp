@@ -1,8 +1,8 @@
-// tests/laz/laz_damage_test.cpp - damaged and unusual files: a bad chunk loses its own points
+// tests/io/laz/laz_damage_test.cpp - damaged and unusual files: a bad chunk loses its own points
 // only and says how many, chunks are found without a table, and what can't be read is
 // refused with its reason.
 #include "io/laz/laz_writer.h"
-#include "tests/laz/laz_test_files.h"
+#include "tests/io/laz/laz_test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// tests/laz/fuzz/laz_fuzzer.cpp - libFuzzer target: any bytes, decoded as a compressed LAS file
+// tests/io/fuzz/laz_fuzzer.cpp - libFuzzer target: any bytes, decoded as a compressed LAS file
 // on two threads, must neither crash, hang nor read outside the file. The mutator mostly
 // damages what matters in a real file (a chunk's bytes, the file's end, the chunk table)
 // and leaves the rest to libFuzzer's own mutations.

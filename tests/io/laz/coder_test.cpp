@@ -1,4 +1,4 @@
-// tests/laz/coder_test.cpp - the arithmetic decoder and integer decompressor against the
+// tests/io/laz/coder_test.cpp - the arithmetic decoder and integer decompressor against the
 // encoder: random streams of every kind of value come back exactly, and a stream that is cut
 // short is noticed instead of read past.
 #include "io/laz/arithmetic_decoder.h"

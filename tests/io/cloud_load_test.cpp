@@ -1,13 +1,22 @@
-// tests/viewer/point_set_test.cpp - reading point files into the point set: count, box,
-// centroid and view distance.
-#include "tests/viewer/viewer_fixture.h"
-
+// tests/io/cloud_load_test.cpp - point files loaded into a cloud: count, box, centroid and view
+// distance; the places a load runs; the box summed as records become final; the fscanf reader's
+// refusals.
+#include "io/cloud_load.h"
 #include "io/native/scanf_reader.h"
-#include "viewer/point_set.h"
+#include "io/point_cloud.h"
+#include "tests/io/cloud_text.h"
+#include "tests/io/io_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 using Floats = std::vector<float>;
@@ -51,8 +60,8 @@ TEST(PointSetLoad, FilesGiveCountBoxCentroidAndViewDistance) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        PointSet set;
-        set.load(dataPath(c.file).c_str());
+        PointCloud set;
+        loadCloudOrExit(testData(c.file).c_str(), set);
         set.computeViewDistance(60.0f);
         EXPECT_EQ(set.count, c.count);
         EXPECT_EQ(Floats({set.nearCorner[0], set.nearCorner[1], set.farCorner[2]}), c.min);
@@ -66,7 +75,7 @@ TEST(PointSetLoad, FilesGiveCountBoxCentroidAndViewDistance) {
 
 TEST(PointSetLoad, CentroidKeepsPrecisionOnLargeClouds) {
     // A float running sum of a hundred thousand values of 1000.1 drifts far from their mean.
-    PointSet set;
+    PointCloud set;
     set.count = 100000;
     set.points = allocatePoints(set.count);
     ASSERT_NE(set.points, nullptr);
@@ -81,11 +90,85 @@ TEST(PointReader, RefusesUnopenableFilesAndUnallocatableCounts) {
     for (const char* path : {"/nonexistent/cloud.txt", "/"})
         EXPECT_EQ(readPointFileScanf(path).status, ReadStatus::CannotOpen) << path;
     for (const char* file : {"count_negative.txt", "count_beyond_32_bits.txt"})
-        EXPECT_EQ(readPointFileScanf(dataPath(file).c_str()).status, ReadStatus::CannotAllocate)
+        EXPECT_EQ(readPointFileScanf(testData(file).c_str()).status, ReadStatus::CannotAllocate)
             << file;
     EXPECT_EQ(allocatePoints(-1), nullptr);
     EXPECT_EQ(allocatePoints(INT64_MAX / 8), nullptr);
     PointRecord* none = allocatePoints(0);
     EXPECT_NE(none, nullptr);
     releasePoints(none);
+}
+
+// Wherever the reader runs, the cloud is the same: the records, and the box and centroid
+// summed as the records become final equal one pass over them. waitForRecords says whether
+// the cloud has that many records, early for the first ones.
+TEST(CloudLoadPlaces, EveryPlaceGivesTheSameCloud) {
+    // Large enough for the reader to split the body between two threads.
+    const int count = 400000;
+    const std::string text = cloudText(count);
+    char path[] = "/tmp/pointillist-places-XXXXXX";
+    const int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(write(file, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(file);
+    PointCloud reference;
+    loadCloudOrExit(path, reference);
+    ASSERT_EQ(reference.count, count);
+    PointCloud onePass = reference;
+    onePass.computeBounds();
+
+    for (CloudLoad::Place place : {CloudLoad::Place::Here, CloudLoad::Place::WorkerOneCore,
+                                   CloudLoad::Place::WorkerEveryCore}) {
+        SCOPED_TRACE(static_cast<int>(place));
+        CloudLoad load;
+        load.begin(path, place);
+        ASSERT_FALSE(load.refused());
+        EXPECT_TRUE(load.waitForRecords(1));
+        PointCloud cloud;
+        load.finish(cloud);
+        EXPECT_TRUE(load.waitForRecords(count));
+        EXPECT_FALSE(load.waitForRecords(count + 1));
+        ASSERT_EQ(cloud.count, count);
+        EXPECT_EQ(0, std::memcmp(cloud.points, reference.points,
+                                 sizeof(PointRecord) * static_cast<size_t>(count)));
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_EQ(cloud.nearCorner[axis], onePass.nearCorner[axis]);
+            EXPECT_EQ(cloud.farCorner[axis], onePass.farCorner[axis]);
+            EXPECT_EQ(cloud.centroid[axis], onePass.centroid[axis]);
+        }
+        releasePoints(cloud.points);
+    }
+    unlink(path);
+    releasePoints(reference.points);
+}
+
+// Runs added one after another give the box and centroid of one pass, non-finite positions
+// left out of both; nothing added gives zeros.
+TEST(CloudLoadPlaces, BoundsSummedInRunsEqualOnePass) {
+    std::vector<PointRecord> points;
+    for (int i = 0; i < 1000; ++i)
+        points.push_back({1000.1f + float(i % 7) * 0.3f, -0.1f * float(i), float(i % 13), 1, 1, 1});
+    points[10].x = std::nanf("");
+    points[500].z = INFINITY;
+    PointCloud whole;
+    whole.points = points.data();
+    whole.count = static_cast<int32_t>(points.size());
+    whole.computeBounds();
+    PointCloud runs = whole;
+    BoundsSum sum;
+    for (const auto& [from, to] :
+         {std::pair<int64_t, int64_t>{0, 1}, {1, 11}, {11, 11}, {11, 1000}})
+        sum.add(points.data(), from, to);
+    sum.applyTo(runs);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(runs.nearCorner[axis], whole.nearCorner[axis]);
+        EXPECT_EQ(runs.farCorner[axis], whole.farCorner[axis]);
+        EXPECT_EQ(runs.centroid[axis], whole.centroid[axis]);
+    }
+    EXPECT_EQ(whole.nearCorner[0], 1000.1f);
+    EXPECT_EQ(whole.nearCorner[2], 12.0f);
+    PointCloud none;
+    BoundsSum().applyTo(none);
+    for (int axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(none.nearCorner[axis] + none.farCorner[axis] + none.centroid[axis], 0.0f);
 }

@@ -1,5 +1,5 @@
-// tests/e57/e57_test_writer.cpp - the logical stream first, then cut into checksummed pages.
-#include "tests/e57/e57_test_writer.h"
+// tests/io/e57/e57_test_writer.cpp - the logical stream first, then cut into checksummed pages.
+#include "tests/io/e57/e57_test_writer.h"
 
 #include "io/e57/crc32c.h"
 

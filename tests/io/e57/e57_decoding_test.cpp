@@ -1,10 +1,10 @@
-// tests/e57/e57_decoding_test.cpp - the E57 decoder on files written here for the edges no
+// tests/io/e57/e57_decoding_test.cpp - the E57 decoder on files written here for the edges no
 // real file reaches: poses, spherical scans, invalid states, odd field widths split between
 // packets, colour limits, several scans, damaged pages.
 #include "io/e57/crc32c.h"
 #include "io/e57/e57_decoder.h"
 #include "io/e57/field_reader.h"
-#include "tests/e57/e57_test_writer.h"
+#include "tests/io/e57/e57_test_writer.h"
 
 #include <gtest/gtest.h>
 

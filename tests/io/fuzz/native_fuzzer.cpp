@@ -1,4 +1,4 @@
-// tests/reader/fuzz/reader_fuzzer.cpp - libFuzzer target: any bytes, read as a point file by the
+// tests/io/fuzz/native_fuzzer.cpp - libFuzzer target: any bytes, read as a point file by the
 // fscanf reader and by the fast reader, must give the same status, count and records.
 #include "io/native/fast_reader.h"
 #include "io/native/scanf_reader.h"

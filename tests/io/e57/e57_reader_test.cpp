@@ -1,8 +1,8 @@
-// tests/e57/e57_reader_test.cpp - E57 through the io library and the programs: scans merged into
+// tests/io/e57/e57_reader_test.cpp - E57 through the io library and the programs: scans merged into
 // one cloud, the format line, load progress, a damaged page reported in one line, conversion.
 #include "io/e57/e57_reader.h"
 #include "io/load_progress.h"
-#include "tests/e57/e57_test_writer.h"
+#include "tests/io/e57/e57_test_writer.h"
 #include "tests/support/pseudo_terminal.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-// tests/laz/laz_twin_test.cpp - compressed files decode to exactly the records of their
+// tests/io/laz/laz_twin_test.cpp - compressed files decode to exactly the records of their
 // uncompressed twins, whichever fields are asked for and however many threads decode them.
-#include "tests/laz/laz_test_files.h"
+#include "tests/io/laz/laz_test_files.h"
 
 #include <gtest/gtest.h>
 

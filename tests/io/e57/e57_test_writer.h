@@ -1,4 +1,4 @@
-// tests/e57/e57_test_writer.h - writes small E57 files for the decoder's tests: the pages with
+// tests/io/e57/e57_test_writer.h - writes small E57 files for the decoder's tests: the pages with
 // their checksums, compressed-vector sections packet by packet, and the XML that describes them.
 #pragma once
 

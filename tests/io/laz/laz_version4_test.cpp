@@ -1,9 +1,9 @@
-// tests/laz/laz_version4_test.cpp - version-4 items, which no real file here has: the format-8
+// tests/io/laz/laz_version4_test.cpp - version-4 items, which no real file here has: the format-8
 // test file turned into a format-7 one whose colour layer is re-encoded by version 4's
 // context rule (the item follows the point's own channel on every point).
 #include "io/laz/arithmetic_encoder.h"
 #include "io/laz/laz_writer.h"
-#include "tests/laz/laz_test_files.h"
+#include "tests/io/laz/laz_test_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// tests/e57/e57_real_files_test.cpp - the real E57 files against the facts in the manifest,
+// tests/io/e57/e57_real_files_test.cpp - the real E57 files against the facts in the manifest,
 // computed by an independent reader.
 #include "io/e57/e57_decoder.h"
 

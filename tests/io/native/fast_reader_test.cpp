@@ -1,4 +1,4 @@
-// tests/reader/fast_reader_test.cpp - the fast reader against the fscanf reader: awkward texts,
+// tests/io/native/fast_reader_test.cpp - the fast reader against the fscanf reader: awkward texts,
 // every block size, the two-thread split, real and generated clouds.
 #include "io/native/fast_reader.h"
 #include "io/native/scanf_reader.h"

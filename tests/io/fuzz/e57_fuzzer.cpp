@@ -1,4 +1,4 @@
-// tests/e57/fuzz/e57_fuzzer.cpp - libFuzzer target: any bytes, decoded as an E57 file, must
+// tests/io/fuzz/e57_fuzzer.cpp - libFuzzer target: any bytes, decoded as an E57 file, must
 // not crash, hang or read outside them, and the counts must agree with the points given.
 #include "io/e57/crc32c.h"
 #include "io/e57/e57_decoder.h"

@@ -1,4 +1,4 @@
-// tests/reader/fuzz/formats_fuzzer.cpp - arbitrary bytes to every reader of the format table but
+// tests/io/fuzz/formats_fuzzer.cpp - arbitrary bytes to every reader of the format table but
 // the native one (which has its own fuzzer): the first byte picks the reader, the rest is the
 // file. The pick by content runs on the same bytes. Any crash, overflow or undefined behaviour
 // stops the run; so does a result that claims more points than it holds room for.
