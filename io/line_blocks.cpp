@@ -78,13 +78,13 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     const char* from[kMostParts] = {};
     const char* to[kMostParts] = {};
     int64_t slots[kMostParts] = {};
-    runInParts(bytes, threads, [&](int64_t begin, int64_t last, int part) {
+    runInParts(bytes, threads, kSmallestReadPart, [&](int64_t begin, int64_t last, int part) {
         from[part] = lineStartFrom(p, end, begin);
         to[part] = lineStartFrom(p, end, last);
         // A block ends at a line start, so only the file's last line may lack its end.
         slots[part] =
             from[part] < to[part] ? lineEndsIn(from[part], to[part]) + !isLineEnd(to[part][-1]) : 0;
-    }, kSmallestReadPart);
+    });
     int64_t first[kMostParts + 1] = {};
     for (int part = 0; part < kMostParts; ++part)
         first[part + 1] = first[part] + slots[part];
@@ -99,13 +99,15 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     if (accepted)
         accepted();
     LineBlock blocks[kMostParts];
-    const int parts = runInParts(bytes, threads, [&](int64_t, int64_t, int part) {
-        if (everyLineARecord && first[part] >= most)
-            return;
-        const int64_t limit = std::min(everyLineARecord ? most - first[part] : most, slots[part]);
-        prefaultRecords(points + first[part], limit);
-        blocks[part] = read(from[part], to[part], limit, points + first[part]);
-    }, kSmallestReadPart);
+    const int parts =
+        runInParts(bytes, threads, kSmallestReadPart, [&](int64_t, int64_t, int part) {
+            if (everyLineARecord && first[part] >= most)
+                return;
+            const int64_t limit =
+                std::min(everyLineARecord ? most - first[part] : most, slots[part]);
+            prefaultRecords(points + first[part], limit);
+            blocks[part] = read(from[part], to[part], limit, points + first[part]);
+        });
 
     // The blocks joined in order, each moved down over the slots left free before it; reading
     // ends at the first bad line or at the most-th record, and what follows is dropped.

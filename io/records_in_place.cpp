@@ -22,10 +22,11 @@ void decodeInParts(ReadResult& result, int64_t count, int threads, const double 
                    const std::function<PartFound(int64_t begin, int64_t end)>& decode) {
     PartFound inPart[kMostParts];
     PointRecord* points = result.points;
-    const int parts = runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        prefaultRecords(points + begin, end - begin);
-        inPart[part] = decode(begin, end);
-    }, kSmallestReadPart);
+    const int parts =
+        runInParts(count, threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int part) {
+            prefaultRecords(points + begin, end - begin);
+            inPart[part] = decode(begin, end);
+        });
     PartFound found;
     for (int part = 0; part < parts; ++part) {
         found.dropped += inPart[part].dropped;

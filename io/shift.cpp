@@ -38,7 +38,7 @@ void StoredBox::join(const StoredBox& other) {
 }
 
 void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
-                        int threads) {
+                 int threads) {
     const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
     result.shifted = false;
     if (result.count == 0)
@@ -58,14 +58,14 @@ void settleShift(ReadResult& result, const double provisional[3], const StoredBo
                             provisional[2] - shift[2]};
     if (move[0] != 0.0 || move[1] != 0.0 || move[2] != 0.0) {
         PointRecord* points = result.points;
-        runInParts(result.count, threads, [&](int64_t begin, int64_t end, int) {
+        runInParts(result.count, threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int) {
             for (int64_t i = begin; i < end; ++i) {
                 PointRecord& p = points[i];
                 p.x = static_cast<float>(p.x + move[0]);
                 p.y = static_cast<float>(p.y + move[1]);
                 p.z = static_cast<float>(p.z + move[2]);
             }
-        }, kSmallestReadPart);
+        });
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);

@@ -3,9 +3,9 @@
 #include "io/text_columns_reader.h"
 
 #include "io/line_blocks.h"
-#include "threads/worker_pool.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <cctype>
@@ -214,13 +214,14 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
             "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
     if (columns.rgb[0] >= 0 && !divide && joined.colourMax > 1.0f)
-        runInParts(kept, request.threads, [points](int64_t begin, int64_t last, int) {
-            for (int64_t i = begin; i < last; ++i) {
-                points[i].r /= 255.0f;
-                points[i].g /= 255.0f;
-                points[i].b /= 255.0f;
-            }
-        }, kSmallestReadPart);
+        runInParts(kept, request.threads, kSmallestReadPart,
+                   [points](int64_t begin, int64_t last, int) {
+                       for (int64_t i = begin; i < last; ++i) {
+                           points[i].r /= 255.0f;
+                           points[i].g /= 255.0f;
+                           points[i].b /= 255.0f;
+                       }
+                   });
 }
 
 const char* textOf(const ReadRequest& request) {

@@ -115,10 +115,10 @@ int usableCores() {
     return std::max(cores, 1);
 }
 
-int runInParts(int64_t count, int parts, const PartWork& work, int64_t smallestPart) {
-    parts = static_cast<int>(std::min<int64_t>({static_cast<int64_t>(std::max(parts, 1)),
-                                                kMostParts,
-                                                count / std::max<int64_t>(smallestPart, 1) + 1}));
+int runInParts(int64_t count, int parts, int64_t smallestPart, const PartWork& work) {
+    parts =
+        static_cast<int>(std::min<int64_t>({static_cast<int64_t>(std::max(parts, 1)), kMostParts,
+                                            count / std::max<int64_t>(smallestPart, 1) + 1}));
     if (parts == 1) {
         work(0, count, 0);
         return 1;

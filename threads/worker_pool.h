@@ -21,7 +21,10 @@ using PartWork = std::function<void(int64_t begin, int64_t end, int part)>;
 // arguments alone. They run on pool threads and on the caller's, which takes every part no pool
 // thread has started, so no part waits for a thread; it returns once every part has run, what
 // they wrote visible to the caller.
-int runInParts(int64_t count, int parts, const PartWork& work, int64_t smallestPart = 1);
+int runInParts(int64_t count, int parts, int64_t smallestPart, const PartWork& work);
+inline int runInParts(int64_t count, int parts, const PartWork& work) {
+    return runInParts(count, parts, 1, work);
+}
 
 // What the pool's queue holds: the work, and how many pool threads hold it, queued or running.
 struct PoolEntry {

@@ -21,7 +21,6 @@ bool startsWithLasf(const unsigned char* head, size_t size) {
 
 } // namespace
 
-
 bool hasLasSignature(const unsigned char* head, size_t size) {
     return startsWithLasf(head, size) && (size <= 104 || (head[104] & 0xC0) == 0);
 }

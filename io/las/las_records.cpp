@@ -29,7 +29,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
     // a larger value within its first records, so the look ahead is short but for 8-bit files.
     std::atomic<bool> wide{false};
     if (rgb >= 0)
-        runInParts(count, threads, [&](int64_t begin, int64_t end, int) {
+        runInParts(count, threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int) {
             for (int64_t i = begin; i < end; ++i) {
                 const unsigned char* record = records + static_cast<size_t>(i) * stride + rgb;
                 if (std::max({loadLittle<uint16_t>(record), loadLittle<uint16_t>(record + 2),
@@ -40,7 +40,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
                 if ((i & 4095) == 0 && wide.load(std::memory_order_relaxed))
                     return;
             }
-        }, kSmallestReadPart);
+        });
     const float scale = wide.load() ? 1.0f / 65535.0f : 1.0f / 255.0f;
     PointRecord* points = result.points;
     result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;

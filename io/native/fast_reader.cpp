@@ -2,11 +2,11 @@
 // in place block by block, by one thread or split over two.
 #include "io/native/fast_reader.h"
 
+#include "io/mapped_file.h"
 #include "io/native/block_stream.h"
 #include "io/native/body_split.h"
 #include "io/native/c_scanner.h"
 #include "io/native/number_parsing.h"
-#include "io/mapped_file.h"
 
 #include <algorithm>
 #include <climits>

@@ -104,7 +104,9 @@ void readPcdAscii(const ReadRequest& request, const PcdLayout& layout, const Pcd
         }
     };
     body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
-                     PointRecord* out) { return readAsciiBlock(from, to, limit, ascii, shift, out); };
+                     PointRecord* out) {
+        return readAsciiBlock(from, to, limit, ascii, shift, out);
+    };
     LineBlock joined;
     if (!readTextBody(request, p, end, most, false, body, result, joined))
         return;

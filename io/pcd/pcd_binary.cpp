@@ -48,7 +48,8 @@ PartFound decodePoints(const PcdLayout& layout, const PcdFields& fields, const F
             // The packed word's bits, whatever the field's type says.
             unpackColour(loadLittle<uint32_t>(colourBase + at * colourStep), p);
         } else if (intensity) {
-            p.r = p.g = p.b = static_cast<float>(pcdValue(colourBase + at * colourStep, *intensity));
+            p.r = p.g = p.b =
+                static_cast<float>(pcdValue(colourBase + at * colourStep, *intensity));
         } else {
             p.r = p.g = p.b = 1.0f;
         }
@@ -78,8 +79,8 @@ void decodeInPlace(const PcdLayout& layout, const PcdFields& fields, const Field
         double xyz[3];
         for (int a = 0; a < 3; ++a)
             xyz[a] = pcdValue(places.base[fields.position[a]] +
-                                 static_cast<size_t>(i) * places.step[fields.position[a]],
-                             layout.fields[fields.position[a]]);
+                                  static_cast<size_t>(i) * places.step[fields.position[a]],
+                              layout.fields[fields.position[a]]);
         if (finitePosition(xyz)) {
             provisionalShift(xyz, shift);
             break;

@@ -53,10 +53,17 @@ TEST(RunInParts, SplitsTheRangeIntoConsecutivePartsThatCoverItOnce) {
         int used;
     };
     const Case cases[] = {
-        {0, 4, 1, 1},          {1, 1, 1, 1},         {3, 8, 1, 4},
-        {1000, 3, 1, 3},       {1000, 20, 1, 8},     {1000, 0, 1, 1},
-        {1000, -2, 1, 1},      {1 << 18, 8, 1 << 18, 2}, {(1 << 18) - 1, 8, 1 << 18, 1},
-        {5 << 18, 8, 1 << 18, 6}, {100, 4, 0, 4},
+        {0, 4, 1, 1},
+        {1, 1, 1, 1},
+        {3, 8, 1, 4},
+        {1000, 3, 1, 3},
+        {1000, 20, 1, 8},
+        {1000, 0, 1, 1},
+        {1000, -2, 1, 1},
+        {1 << 18, 8, 1 << 18, 2},
+        {(1 << 18) - 1, 8, 1 << 18, 1},
+        {5 << 18, 8, 1 << 18, 6},
+        {100, 4, 0, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << " items, " << c.parts << " parts, "
@@ -64,15 +71,13 @@ TEST(RunInParts, SplitsTheRangeIntoConsecutivePartsThatCoverItOnce) {
         std::vector<std::atomic<int>> visits(static_cast<size_t>(c.count));
         std::mutex mutex;
         std::vector<std::pair<int64_t, int64_t>> ranges(kMostParts, {-1, -1});
-        const int used = runInParts(
-            c.count, c.parts,
-            [&](int64_t begin, int64_t end, int part) {
+        const int used =
+            runInParts(c.count, c.parts, c.smallest, [&](int64_t begin, int64_t end, int part) {
                 for (int64_t i = begin; i < end; ++i)
                     ++visits[static_cast<size_t>(i)];
                 std::lock_guard<std::mutex> lock(mutex);
                 ranges[static_cast<size_t>(part)] = {begin, end};
-            },
-            c.smallest);
+            });
         EXPECT_EQ(used, c.used);
         for (int64_t i = 0; i < c.count; ++i)
             ASSERT_EQ(visits[static_cast<size_t>(i)].load(), 1) << "item " << i;

@@ -20,9 +20,8 @@ bool same(const ReadResult& expected, const ReadResult& got, const char* reader)
         (expected.count == 0 ||
          std::memcmp(expected.points, got.points, expected.count * sizeof(PointRecord)) == 0))
         return true;
-    std::fprintf(stderr, "%s: status %d count %d, the fscanf reader: status %d count %d\n",
-                 reader, int(got.status), int(got.count), int(expected.status),
-                 int(expected.count));
+    std::fprintf(stderr, "%s: status %d count %d, the fscanf reader: status %d count %d\n", reader,
+                 int(got.status), int(got.count), int(expected.status), int(expected.count));
     for (int64_t i = 0; expected.count == got.count && i < int64_t(expected.count) * 6; ++i) {
         const float want = reinterpret_cast<const float*>(expected.points)[i];
         const float have = reinterpret_cast<const float*>(got.points)[i];
