@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include <sys/mman.h>
 
@@ -172,7 +173,12 @@ bool readTextBody(const ReadRequest& request, const char* p, const char* end, in
             return body.block(from, to, limit, shift, out);
         },
         result, joined);
-    if (allocated)
-        settleShift(result, shift, joined.box, request.threads);
-    return allocated;
+    if (!allocated)
+        return false;
+    const int64_t read = result.count + result.dropped;
+    if (body.missing && read < most)
+        result.message =
+            body.missing + (" " + std::to_string(read + 1)) + " is missing or malformed";
+    settleShift(result, shift, joined.box, request.threads);
+    return true;
 }

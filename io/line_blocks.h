@@ -57,13 +57,15 @@ enum class LineKind { Record, Skipped, Bad };
 // next: a record (its file position in xyz), a line without one (blank, comment), or a bad line,
 // which ends the look. The look goes on past the record that gives the shift while more(records
 // looked at) says so; without more it stops there. block reads the records of lines [from, to),
-// at most `most`, against the shift, into out.
+// at most `most`, against the shift, into out. A body that ends before `most` records says which
+// is missing, by the name given in missing ("vertex"), when there is one.
 struct TextBody {
     std::function<LineKind(const char*& p, const char* end, double xyz[3])> look;
     std::function<bool(int64_t records)> more;
     std::function<LineBlock(const char* from, const char* to, int64_t most, const double shift[3],
                             PointRecord* out)>
         block;
+    const char* missing = nullptr;
 };
 
 // Reads the body [p, end), at most `most` records (dropped ones included), into result: the

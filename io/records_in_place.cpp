@@ -6,6 +6,17 @@
 
 #include <sys/mman.h>
 
+bool allocateRecords(const ReadRequest& request, int64_t count, ReadResult& result) {
+    result.points = allocatePoints(count);
+    if (!result.points) {
+        result.status = ReadStatus::CannotAllocate;
+        return false;
+    }
+    if (request.headerAccepted)
+        request.headerAccepted();
+    return true;
+}
+
 void prefaultRecords(PointRecord* points, int64_t count) {
 #if defined(MADV_POPULATE_WRITE)
     constexpr uintptr_t kPage = 4096;

@@ -2,11 +2,15 @@
 // (binary PLY, binary PCD, LAS): the pages mapped first, the box gathered while decoding.
 #pragma once
 
-#include "io/read_result.h"
+#include "io/format_reader.h"
 #include "io/shift.h"
 
 #include <cstdint>
 #include <functional>
+
+// Allocates result.points for count records and, once they are had, tells the request that the
+// header is accepted. False, with status CannotAllocate, when they cannot be had.
+bool allocateRecords(const ReadRequest& request, int64_t count, ReadResult& result);
 
 // Maps the pages under records [0, count) before they are written, in one call rather than a
 // fault per page; each thread does it for its own part, so the zeroing is split too. A hint:

@@ -2,6 +2,7 @@
 #include "io/las/las_reader.h"
 
 #include "io/las/las_layout.h"
+#include "io/records_in_place.h"
 
 #include <algorithm>
 #include <string>
@@ -19,13 +20,8 @@ ReadResult readLas(const ReadRequest& request) {
                                    ? 0
                                    : (request.size - layout.dataOffset) / layout.recordLength;
     const int64_t count = static_cast<int64_t>(std::min<uint64_t>(layout.declared, available));
-    result.points = allocatePoints(count);
-    if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+    if (!allocateRecords(request, count, result))
         return result;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
     if (static_cast<uint64_t>(count) < layout.declared)
         result.message = "the file ends after " + std::to_string(count) + " complete records";
     decodeLasRecords(layout, request.bytes + layout.dataOffset, count, request.threads, result);

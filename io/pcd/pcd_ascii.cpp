@@ -107,10 +107,7 @@ void readPcdAscii(const ReadRequest& request, const PcdLayout& layout, const Pcd
                      PointRecord* out) {
         return readAsciiBlock(from, to, limit, ascii, shift, out);
     };
+    body.missing = "point";
     LineBlock joined;
-    if (!readTextBody(request, p, end, most, false, body, result, joined))
-        return;
-    const int64_t read = result.count + result.dropped;
-    if (read < most)
-        result.message = "point " + std::to_string(read + 1) + " is missing or malformed";
+    readTextBody(request, p, end, most, false, body, result, joined);
 }

@@ -112,13 +112,8 @@ void readPcdBinary(const ReadRequest& request, const PcdLayout& layout, const Pc
         result = refusal("the compressed block's sizes do not match the header");
         return;
     }
-    result.points = allocatePoints(static_cast<int64_t>(count));
-    if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+    if (!allocateRecords(request, static_cast<int64_t>(count), result))
         return;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
 
     // Field f of point i lies at base[f] + i * step[f]: rows for binary, columns (every
     // point's value of a field, then the next field) after LZF.

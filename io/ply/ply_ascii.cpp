@@ -88,10 +88,7 @@ void readPlyAscii(const ReadRequest& request, const PlyLayout& layout, size_t ve
                      PointRecord* out) {
         return readAsciiBlock(from, to, limit, vertex, fields, shift, out);
     };
+    body.missing = "vertex";
     LineBlock joined;
-    if (!readTextBody(request, p, end, most, true, body, result, joined))
-        return;
-    const int64_t read = result.count + result.dropped;
-    if (read < most)
-        result.message = "vertex " + std::to_string(read + 1) + " is missing or malformed";
+    readTextBody(request, p, end, most, true, body, result, joined);
 }

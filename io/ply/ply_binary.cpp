@@ -159,13 +159,8 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
     recordSize<Big>(vertex, p, p + stride, offsets.data());
     const uint64_t available = stride ? static_cast<uint64_t>(end - p) / stride : 0;
     const int64_t count = static_cast<int64_t>(std::min<uint64_t>(vertex.count, available));
-    result.points = allocatePoints(count);
-    if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+    if (!allocateRecords(request, count, result))
         return;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
     FixedLayout fixed;
     fixed.coloured = fields.kind != VertexFields::Colour::None;
     for (int i = 0; i < 3; ++i) {
