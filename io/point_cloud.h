@@ -2,6 +2,7 @@
 #pragma once
 
 #include "io/format.h"
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 
 #include <cstdint>
@@ -32,6 +33,8 @@ struct PointCloud {
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    // The columns of attributes beside the records, in their order (see PointAttributes).
+    PointAttributes attributes;
 
     // The exact box and the mean of the points whose positions are finite; all zero when
     // there are none.

@@ -1,6 +1,7 @@
 // io/read_result.h - what a reader hands back, and how far a read has got while it runs.
 #pragma once
 
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 
 #include <cstdint>
@@ -41,6 +42,9 @@ struct ReadResult {
     double shift[3] = {0.0, 0.0, 0.0};
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // What the file says of each point besides position and colour, one entry per record of
+    // points; empty columns for what it does not say.
+    PointAttributes attributes;
 };
 
 // A file that cannot be read at all, for the reason given ("the header has no DATA line").
