@@ -43,7 +43,23 @@ void modelviewOf(const ViewState& state, const PointSet& set, double m[16]) {
     translateMatrix(m, -pivot[0], -pivot[1], -pivot[2]);
 }
 
-void projectionFor(const View& view, const PointSet& set, double projection[16]) {
+// The window's width over its height; 1.0 before it has a size.
+double aspectOf(const ViewState& state) {
+    return state.width > 0 && state.height > 0 ? static_cast<double>(state.width) / state.height
+                                               : 1.0;
+}
+
+// tan of half the field of view across the window's narrower side, which framing fits the
+// cloud's extent into. A square window or a wide one keeps the vertical field of view.
+double framingTangent(const ViewState& state) {
+    const double aspect = aspectOf(state);
+    if (aspect >= 1.0)
+        return std::tan(cameraSettings.fieldOfViewX * M_PI / 360.0);
+    return std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0) * aspect;
+}
+
+void projectionFor(const View& view, const ViewState& state, const PointSet& set,
+                   double projection[16]) {
     double centre[3], radius = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
         const double low = std::min(set.nearCorner[axis], set.farCorner[axis]);
@@ -65,8 +81,8 @@ void projectionFor(const View& view, const PointSet& set, double projection[16])
     if (distance + radius > farPlane)
         farPlane = (distance + radius) * 1.1;
     identityMatrix(projection);
-    // Aspect 1.0 whatever the window's shape: a window that isn't square stretches the image.
-    perspectiveMatrix(projection, cameraSettings.fieldOfViewY, 1.0, nearPlane, farPlane);
+    perspectiveMatrix(projection, cameraSettings.fieldOfViewY, aspectOf(state), nearPlane,
+                      farPlane);
 }
 
 } // namespace
@@ -84,7 +100,7 @@ SceneOffset sceneOffset(const PointSet& set) {
 View viewOf(const ViewState& state, const PointSet& set) {
     View view;
     modelviewOf(state, set, view.modelview);
-    projectionFor(view, set, view.projection);
+    projectionFor(view, state, set, view.projection);
     view.viewport[2] = state.width;
     view.viewport[3] = state.height;
     return view;
@@ -111,7 +127,12 @@ void updateCamera(ViewState& state, float a, float b, float c) {
 void reshapeView(ViewState& state, PointSet& set, int width, int height) {
     state.width = width;
     state.height = height;
-    set.computeViewDistance(cameraSettings.fieldOfViewX);
+    // A square or wide window frames as it always has; a tall one by its narrower width.
+    const double aspect = aspectOf(state);
+    const float fieldOfView =
+        aspect >= 1.0 ? cameraSettings.fieldOfViewX
+                      : static_cast<float>(std::atan(framingTangent(state)) * 360.0 / M_PI);
+    set.computeViewDistance(fieldOfView);
     resetView(state, set);
 }
 
@@ -137,10 +158,9 @@ double translateSpeed(const ViewState& state) {
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
     if (state.width <= 0 || state.height <= 0)
         return;
-    // The direction through the pointer's pixel centre in eye coordinates, with depth 1: the
-    // projection has aspect 1.0 whatever the window's shape.
+    // The direction through the pointer's pixel centre in eye coordinates, with depth 1.
     const double tanHalf = std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0);
-    const double ray[3] = {(2.0 * (x + 0.5) / state.width - 1.0) * tanHalf,
+    const double ray[3] = {(2.0 * (x + 0.5) / state.width - 1.0) * tanHalf * aspectOf(state),
                            (1.0 - 2.0 * (y + 0.5) / state.height) * tanHalf, -1.0};
     // The pivot's depth does not depend on the rotation, which turns about it. Once the eye is
     // past it the steps keep their size rather than shrink to nothing.
@@ -208,14 +228,13 @@ void frameCloud(ViewState& state, const PointSet& set) {
         }
     }
     // The start view's framing applied to the box as seen: the width fills the field of view
-    // with a 10 % margin, or the larger other extent, or 1.0.
+    // across the window's narrower side with a 10 % margin, or the larger other extent, or 1.0.
     double extent = high[0] - low[0];
     if (extent == 0.0)
         extent = std::max(high[1] - low[1], high[2] - low[2]);
     if (extent == 0.0)
         extent = 1.0;
-    const double distance =
-        extent * 0.5 / std::tan(cameraSettings.fieldOfViewX * M_PI / 360.0) * 1.1;
+    const double distance = extent * 0.5 / framingTangent(state) * 1.1;
     const double move[3] = {(low[0] + high[0]) * 0.5, (low[1] + high[1]) * 0.5, high[2] + distance};
     for (int axis = 0; axis < 3; ++axis)
         state.eyeOffset[axis] = static_cast<float>(state.eyeOffset[axis] + move[axis]);

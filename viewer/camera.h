@@ -7,8 +7,9 @@
 
 #include <cstdint>
 
-// The fixed projection. fieldOfViewX only frames the cloud (computeViewDistance);
-// fieldOfViewY goes to the perspective, whose aspect ratio is always 1.0.
+// The fixed projection. fieldOfViewY goes to the perspective, whose aspect ratio is the
+// window's; framing fits the cloud's extent to fieldOfViewX across a square or wide window, and
+// to the narrower width's field of view across a tall one.
 struct CameraSettings {
     float nearPlane;
     float farPlane;
@@ -46,7 +47,7 @@ struct ViewState {
 };
 
 // The view of the set from the state: the modelview rebuilt from the offset, the eye, the pivot
-// and the turn; the projection the fixed planes, except that the near plane comes closer when
+// and the turn; the projection the window's aspect and the fixed planes, except that the near plane comes closer when
 // the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere
 // when that reaches beyond it; the viewport the whole window.
 View viewOf(const ViewState& state, const PointSet& set);

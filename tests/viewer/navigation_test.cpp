@@ -217,3 +217,39 @@ TEST_F(CameraNavigation, StandardViewsLookAlongTheAxes) {
         EXPECT_NEAR(up.x, 200, 0.01);
     }
 }
+
+// In a window that isn't square the picture keeps its proportions: framing fits the box to the
+// narrower side with the 10 % margin, the wheel keeps what is under the pointer there and a
+// double-click picks the point drawn under it.
+TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
+    load("camera_cube.txt");
+    for (auto [width, height] : {std::pair{600, 300}, {300, 600}}) {
+        SCOPED_TRACE(width);
+        reshapeView(viewer.viewState, viewer.pointSet, width, height);
+        const std::vector<WindowPoint> start = projectAll(cubePoints);
+        updateCamera(viewer.viewState, 35, -20, 60);
+        frameCloud(viewer.viewState, viewer.pointSet);
+        expectSamePlaces(projectAll(cubePoints), start, 0.01);
+
+        // From the front the near face is 20 across and 20 high, z up.
+        const double half = std::min(width, height) / 2.2;
+        showStandardView(viewer.viewState, viewer.pointSet, StandardView::Front);
+        const WindowPoint centre = project(0, -10, 0);
+        EXPECT_NEAR(centre.x, width * 0.5, 0.01);
+        EXPECT_NEAR(centre.y, height * 0.5, 0.01);
+        EXPECT_NEAR(project(10, -10, 0).x - centre.x, half, 0.01);
+        EXPECT_NEAR(project(0, -10, 10).y - centre.y, half, 0.01);
+
+        const int x = width - 40, y = 30;
+        const std::vector<Point> onLine = {underPointer(x, y, {0, 0, 10}),
+                                           underPointer(x, y, {0, 10, 0})};
+        const std::vector<WindowPoint> before = projectAll(onLine);
+        zoomAt(viewer.viewState, viewer.pointSet, x, y, 2);
+        expectSamePlaces(projectAll(onLine), before, 0.02);
+
+        const WindowPoint right = project(10, 0, 0);
+        ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, static_cast<int>(right.x),
+                              height - 1 - static_cast<int>(right.y)));
+        EXPECT_EQ(viewer.viewState.pivot[0], 10.0f);
+    }
+}
