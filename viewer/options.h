@@ -5,6 +5,11 @@
 
 #include <string>
 
+// The graphics window's side without --size, and the sides --size takes.
+constexpr int DEFAULT_WINDOW_SIZE = 400;
+constexpr int MIN_WINDOW_SIZE = 64;
+constexpr int MAX_WINDOW_SIZE = 8192;
+
 // What the command line asks for. Run opens pointFile with the settings; Help and Version
 // print and end with status 0; NoArguments is the bare command, which prints the first
 // version's usage line and ends with status 1; Bad is any other mistake, reported as error
@@ -16,6 +21,9 @@ struct ViewerOptions {
     const char* pointFile = nullptr;
     // When set, one frame is saved there as a PNG and the program ends.
     const char* screenshotPath = nullptr;
+    // The graphics window's size in pixels at start.
+    int windowWidth = DEFAULT_WINDOW_SIZE;
+    int windowHeight = DEFAULT_WINDOW_SIZE;
     DisplaySettings settings;
 };
 

@@ -76,7 +76,7 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     const std::string cloud = dataPath("camera_cube.txt");
     const std::vector<std::vector<std::string>> mistakes = {
         {VIEWER, "--point-size", "0", cloud},
-        {VIEWER, "--colour", "height", cloud},
+        {VIEWER, "--size", "10x10", cloud},
         {VIEWER, "--background"},
         {VIEWER, "--screenshot", "out.png"},
     };
@@ -101,4 +101,22 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     const ProcessResult dashed = runProgram({VIEWER, "--", "-missing.txt"});
     EXPECT_EQ(dashed.status, 1);
     EXPECT_EQ(dashed.out, "ERROR: unable to open file -missing.txt!\n");
+}
+
+// --size sets the window, and so the picture --screenshot saves.
+TEST(Programs, ViewerSizeOptionSizesTheScreenshot) {
+    const std::string path = ::testing::TempDir() + "sized_screenshot.png";
+    const ProcessResult result = runProgram(
+        {VIEWER, "--size", "640x360", "--screenshot", path, dataPath("camera_cube.txt")});
+    ASSERT_EQ(result.status, 0) << result.ending();
+    // The PNG header's width and height, big-endian after the signature and the chunk's start.
+    std::ifstream png(path, std::ios::binary);
+    unsigned char header[24] = {};
+    png.read(reinterpret_cast<char*>(header), sizeof header);
+    auto word = [&](int at) {
+        return header[at] << 24 | header[at + 1] << 16 | header[at + 2] << 8 | header[at + 3];
+    };
+    EXPECT_EQ(word(16), 640);
+    EXPECT_EQ(word(20), 360);
+    std::remove(path.c_str());
 }

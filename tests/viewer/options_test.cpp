@@ -102,3 +102,30 @@ TEST(CommandLine, MistakesAreNamed) {
         EXPECT_EQ(options.error, "pointillist: " + error);
     }
 }
+
+TEST(CommandLine, SizeTakesWidthByHeightWithinLimits) {
+    const ViewerOptions plain = parse({"c.txt"});
+    EXPECT_EQ(plain.windowWidth, 400);
+    EXPECT_EQ(plain.windowHeight, 400);
+    const struct {
+        std::vector<std::string> words;
+        int width, height;
+    } good[] = {{{"--size", "1280x800", "c.txt"}, 1280, 800},
+                {{"c.txt", "--size=64x8192"}, 64, 8192},
+                {{"--size", "8192x64", "c.txt"}, 8192, 64}};
+    for (const auto& c : good) {
+        const ViewerOptions options = parse(c.words);
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << options.error;
+        EXPECT_EQ(options.windowWidth, c.width);
+        EXPECT_EQ(options.windowHeight, c.height);
+    }
+    for (const char* value :
+         {"1280", "1280x", "x800", "1280x800x2", "63x400", "400x8193", "+400x400", " 400x400",
+          "400x 400", "-400x400", "400x-1", "400X400", "99999999999999999999x400", "4e2x400", ""}) {
+        const ViewerOptions options = parse({"--size", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error, std::string("pointillist: --size takes WIDTHxHEIGHT, each from 64 "
+                                             "to 8192, not '") +
+                                     value + "'");
+    }
+}
