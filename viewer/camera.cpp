@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 const CameraSettings cameraSettings = {0.1f, 10000.0f, kFramingFieldOfViewX, 60.0f};
 
@@ -58,6 +59,28 @@ double framingTangent(const ViewState& state) {
     return std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0) * aspect;
 }
 
+// The pivot in eye coordinates, which do not depend on the rotation: it turns about the pivot.
+void pivotInEye(const ViewState& state, const PointSet& set, double eye[3]) {
+    const SceneOffset offset = sceneOffset(set);
+    const float shift[3] = {offset.x, offset.y, offset.z};
+    for (int axis = 0; axis < 3; ++axis)
+        eye[axis] = -(static_cast<double>(state.eyeOffset[axis]) - state.pivot[axis] - shift[axis]);
+}
+
+// How far in front of the eye the pivot lies, and how far from it. Once the eye is past the
+// pivot, moves keep a size rather than shrink to nothing.
+double pivotDepth(const ViewState& state, const PointSet& set) {
+    double eye[3];
+    pivotInEye(state, set, eye);
+    return std::max(std::abs(eye[2]), set.viewDistance * 1e-6);
+}
+double pivotDistance(const ViewState& state, const PointSet& set) {
+    double eye[3];
+    pivotInEye(state, set, eye);
+    return std::max(std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]),
+                    set.viewDistance * 1e-6);
+}
+
 void projectionFor(const View& view, const ViewState& state, const PointSet& set,
                    double projection[16]) {
     double centre[3], radius = 0.0;
@@ -108,14 +131,19 @@ View viewOf(const ViewState& state, const PointSet& set) {
 
 // --- Moves ---
 
-void updateCamera(ViewState& state, float a, float b, float c) {
+void updateCamera(ViewState& state, const PointSet& set, float a, float b, float c) {
     float* eye = state.eyeOffset;
     float* angle = state.rotation;
     if (state.navigationMode == MODE_TRANSLATE) {
-        const double speed = translateSpeed(state);
+        const double speed = translateSpeed(state, set);
+        // Following, a pixel of c moves the eye by the share of its distance to the pivot that a
+        // pixel of a or b moves it of the pivot's depth.
+        const double depthSpeed = state.panMode == PanMode::Follow
+                                      ? speed * pivotDistance(state, set) / pivotDepth(state, set)
+                                      : speed;
         eye[0] = accumulate(eye[0], a, speed);
         eye[1] = accumulate(eye[1], b, speed);
-        eye[2] = accumulate(eye[2], c, speed);
+        eye[2] = accumulate(eye[2], c, depthSpeed);
     } else {
         // Vertical movement turns about x, horizontal about y.
         angle[0] = accumulate(angle[0], b, DEGREES_PER_PIXEL);
@@ -149,8 +177,31 @@ void changeSpeed(ViewState& state, int steps) {
     state.speedStep = std::clamp(state.speedStep + steps, -MAX_SPEED_STEPS, MAX_SPEED_STEPS);
 }
 
-double translateSpeed(const ViewState& state) {
-    return std::ldexp(TRANSLATE_PER_PIXEL, state.speedStep);
+double translateSpeed(const ViewState& state, const PointSet& set) {
+    if (state.panMode == PanMode::Fixed || state.height <= 0)
+        return std::ldexp(TRANSLATE_PER_PIXEL, state.speedStep);
+    // A pixel's height at the pivot's depth; pixels are square.
+    const double tanHalf = std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0);
+    const double pixel = 2.0 * pivotDepth(state, set) * tanHalf / state.height;
+    return std::ldexp(pixel, state.speedStep);
+}
+
+PanMode startPanMode(const PointSet& set) {
+    return set.format == Format::Native ? PanMode::Fixed : PanMode::Follow;
+}
+
+const char* panModeName(PanMode mode) {
+    return mode == PanMode::Follow ? "follow" : "fixed";
+}
+
+bool panModeFromName(const char* name, PanMode* mode) {
+    for (PanMode candidate : {PanMode::Fixed, PanMode::Follow}) {
+        if (std::strcmp(name, panModeName(candidate)) == 0) {
+            *mode = candidate;
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- Zoom and pivot ---
@@ -162,11 +213,7 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
     const double tanHalf = std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0);
     const double ray[3] = {(2.0 * (x + 0.5) / state.width - 1.0) * tanHalf * aspectOf(state),
                            (1.0 - 2.0 * (y + 0.5) / state.height) * tanHalf, -1.0};
-    // The pivot's depth does not depend on the rotation, which turns about it. Once the eye is
-    // past it the steps keep their size rather than shrink to nothing.
-    const SceneOffset offset = sceneOffset(set);
-    double depth = std::abs(static_cast<double>(state.eyeOffset[2]) - state.pivot[2] - offset.z);
-    depth = std::max(depth, set.viewDistance * 1e-6);
+    const double depth = pivotDepth(state, set);
     const double fraction = std::min(ZOOM_PER_NOTCH * std::ldexp(1.0, state.speedStep), 0.9);
     // In and out by the same factor, so a notch each way returns to where it began.
     const double step = notches > 0 ? fraction : -fraction / (1.0 - fraction);

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     glutSetWindow(graphicsWindow);
     warmUpGraphicsWindow();
     viewer.pointSet.finishLoad();
+    viewer.viewState.panMode = options.pan ? *options.pan : startPanMode(viewer.pointSet);
     glutMainLoop();
     return 0;
 }

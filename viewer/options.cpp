@@ -7,8 +7,8 @@
 #include <cstring>
 
 const char* const usageLine = "usage: pointillist [--point-size N] [--background black|white|grey] "
-                              "[--color file|height|grey] [--size WxH] [--screenshot OUT.png] "
-                              "[--] POINT_FILE";
+                              "[--color file|height|grey] [--size WxH] [--pan follow|fixed] "
+                              "[--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
@@ -17,6 +17,9 @@ const char* const helpText =
     "  --color file|height|grey        the file's colours, a ramp along z, or grey (file)\n"
     "  --size WxH                      the graphics window's size in pixels, 64 to 8192 a\n"
     "                                  side (400x400)\n"
+    "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
+    "                                  move 0.5 units a pixel (fixed for point files, else\n"
+    "                                  follow)\n"
     "  --screenshot OUT.png            save the first frame as a PNG and end\n"
     "  --help                          this text\n"
     "  --version                       the version\n"
@@ -106,7 +109,7 @@ ViewerOptions parseOptions(int argc, char** argv) {
             name.resize(equals);
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
-                                name == "--color" || name == "--size" ||
+                                name == "--color" || name == "--size" || name == "--pan" ||
                                 name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
@@ -126,6 +129,11 @@ ViewerOptions parseOptions(int argc, char** argv) {
         } else if (name == "--color") {
             if (!colourModeFromName(value, &options.settings.colourMode))
                 return bad("--color takes file, height or grey, not '" + std::string(value) + "'");
+        } else if (name == "--pan") {
+            PanMode pan = PanMode::Follow;
+            if (!panModeFromName(value, &pan))
+                return bad("--pan takes follow or fixed, not '" + std::string(value) + "'");
+            options.pan = pan;
         } else if (name == "--size") {
             if (!parseWindowSize(value, &options.windowWidth, &options.windowHeight))
                 return bad("--size takes WIDTHxHEIGHT, each from " +

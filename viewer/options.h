@@ -1,8 +1,10 @@
 // viewer/options.h - the viewer's command line.
 #pragma once
 
+#include "viewer/camera.h"
 #include "viewer/display_settings.h"
 
+#include <optional>
 #include <string>
 
 // The graphics window's side without --size, and the sides --size takes.
@@ -24,6 +26,8 @@ struct ViewerOptions {
     // The graphics window's size in pixels at start.
     int windowWidth = DEFAULT_WINDOW_SIZE;
     int windowHeight = DEFAULT_WINDOW_SIZE;
+    // --pan's choice; without it the format's (startPanMode).
+    std::optional<PanMode> pan;
     DisplaySettings settings;
 };
 

@@ -120,7 +120,8 @@ std::vector<std::string> statusParts() {
     const PointSet& set = viewer.pointSet;
     std::vector<std::string> parts = {std::to_string(set.count) + " points",
                                       "size " + std::to_string(viewer.displaySettings.pointSize),
-                                      std::string("colours ") + drawnColoursName()};
+                                      std::string("colours ") + drawnColoursName(),
+                                      std::string("pan ") + panModeName(viewer.viewState.panMode)};
     if (viewer.viewState.pivotPicked) {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;

@@ -6,8 +6,8 @@
 #include <vector>
 
 // The status line's parts: the point count, point size, the colours drawn (the file's, or the
-// height ramp or intensity grey that stand in for colours the file lacks) and, once a
-// double-click has picked one, the pivot in file coordinates.
+// height ramp or intensity grey that stand in for colours the file lacks), the pan mode and,
+// once a double-click has picked one, the pivot in file coordinates.
 std::vector<std::string> statusParts();
 // The parts on one line, two spaces apart.
 std::string statusText();

@@ -60,7 +60,7 @@ void graphicsMouse(int button, int state, int x, int y) {
 }
 
 void graphicsMotion(int x, int y) {
-    mouseMotion(viewer.pointer, viewer.viewState, x, y);
+    mouseMotion(viewer.pointer, viewer.viewState, viewer.pointSet, x, y);
 }
 
 void graphicsWheel(int, int direction, int x, int y) {

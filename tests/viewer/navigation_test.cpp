@@ -227,7 +227,7 @@ TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
         SCOPED_TRACE(width);
         reshapeView(viewer.viewState, viewer.pointSet, width, height);
         const std::vector<WindowPoint> start = projectAll(cubePoints);
-        updateCamera(viewer.viewState, 35, -20, 60);
+        updateCamera(viewer.viewState, viewer.pointSet, 35, -20, 60);
         frameCloud(viewer.viewState, viewer.pointSet);
         expectSamePlaces(projectAll(cubePoints), start, 0.01);
 
@@ -251,5 +251,68 @@ TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
         ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, static_cast<int>(right.x),
                               height - 1 - static_cast<int>(right.y)));
         EXPECT_EQ(viewer.viewState.pivot[0], 10.0f);
+    }
+}
+
+// Following, a left or middle drag keeps the point under the pointer at the pivot's depth under
+// the pointer, at any scale, with the pivot picked anywhere and the cloud turned; a right drag
+// moves the eye by the same share of its distance to the pivot; the speed keys still scale it.
+TEST_F(Navigation, FollowPanKeepsThePointUnderThePointerAtEveryScale) {
+    const double share = 2 * std::tan(M_PI / 6) / 400; // of the pivot's depth, a pixel
+    for (double scale : {1e-3, 1.0, 5e4}) {
+        SCOPED_TRACE(scale);
+        std::vector<std::vector<double>> records;
+        for (const Point& p : cubePoints)
+            records.push_back({p[0] * scale, p[1] * scale, p[2] * scale, 1, 1, 1});
+        open(writeCloud("pan_cube.txt", records));
+        viewer.viewState.panMode = PanMode::Follow;
+
+        Point pivot = {0, 0, 0};
+        const Point top = {0, 10 * scale, 0};
+        for (int button : {GLUT_LEFT_BUTTON, GLUT_MIDDLE_BUTTON}) {
+            const Point held = underPointer(100, 120, pivot);
+            mouseDrag(button, {{100, 120}, {130, 100}, {180, 60}});
+            const WindowPoint now = project(held[0], held[1], held[2]);
+            EXPECT_NEAR(now.x, 180.5, 0.01);
+            EXPECT_NEAR(now.y, 400 - 60 - 0.5, 0.01);
+            // Turned, and turning about the top point from now on.
+            viewer.viewState.navigationMode = MODE_ROTATE;
+            mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {200, 150}});
+            viewer.viewState.navigationMode = MODE_TRANSLATE;
+            const float topPoint[3] = {0, static_cast<float>(top[1]), 0};
+            setPivot(viewer.viewState, viewer.pointSet, topPoint);
+            pivot = top;
+        }
+
+        controlCallback(ID_RESET_VIEW);
+        const double before = eyeDepth({0, 0, 0});
+        mouseDrag(GLUT_RIGHT_BUTTON, {{10, 10}, {10, 30}});
+        EXPECT_NEAR(eyeDepth({0, 0, 0}), before * (1 - 20 * share), before * 1e-5);
+        mouseDrag(GLUT_RIGHT_BUTTON, {{10, 30}, {10, 10}});
+        EXPECT_NEAR(eyeDepth({0, 0, 0}), before * (1 - 20 * share) * (1 + 20 * share),
+                    before * 1e-5);
+
+        controlCallback(ID_RESET_VIEW);
+        changeSpeed(viewer.viewState, 1);
+        const Point held = underPointer(200, 200, {0, 0, 0});
+        mouseDrag(GLUT_LEFT_BUTTON, {{200, 200}, {210, 200}});
+        EXPECT_NEAR(project(held[0], held[1], held[2]).x, 220.5, 0.01);
+        TearDown();
+        window = 0;
+    }
+}
+
+// The native point file keeps its fixed rate; every other format follows the pointer.
+TEST_F(CameraNavigation, PanStartsFixedForPointFilesAndFollowsForOthers) {
+    const std::pair<const char*, PanMode> cases[] = {
+        {"camera_cube.txt", PanMode::Fixed},
+        {"formats/pcl_bunny.pcd", PanMode::Follow},
+        {"formats/laspy_simple1_1.las", PanMode::Follow},
+        {"formats/trimesh_points_agisoft.xyz", PanMode::Follow},
+    };
+    for (const auto& [file, mode] : cases) {
+        load(file);
+        EXPECT_EQ(startPanMode(viewer.pointSet), mode) << file;
+        TearDown();
     }
 }

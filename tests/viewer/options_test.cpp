@@ -129,3 +129,15 @@ TEST(CommandLine, SizeTakesWidthByHeightWithinLimits) {
                                      value + "'");
     }
 }
+
+TEST(CommandLine, PanIsFollowOrFixedOrLeftToTheFormat) {
+    EXPECT_FALSE(parse({"c.txt"}).pan.has_value());
+    EXPECT_EQ(parse({"--pan", "fixed", "c.laz"}).pan, PanMode::Fixed);
+    EXPECT_EQ(parse({"c.txt", "--pan=follow"}).pan, PanMode::Follow);
+    for (const char* value : {"Follow", "free", ""}) {
+        const ViewerOptions options = parse({"--pan", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error,
+                  std::string("pointillist: --pan takes follow or fixed, not '") + value + "'");
+    }
+}
