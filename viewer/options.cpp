@@ -14,7 +14,8 @@ const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
     "  --point-size N                  each point N pixels across, 1 to 16 (1)\n"
     "  --background black|white|grey   the window's background (black)\n"
-    "  --color file|height|grey        the file's colours, a ramp along z, or grey (file)\n"
+    "  --color file|height|grey        the file's colours, a ramp along z, or grey (file);\n"
+    "                                  --colour is the same\n"
     "  --size WxH                      the graphics window's size in pixels, 64 to 8192 a\n"
     "                                  side (400x400)\n"
     "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
@@ -109,7 +110,8 @@ ViewerOptions parseOptions(int argc, char** argv) {
             name.resize(equals);
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
-                                name == "--color" || name == "--size" || name == "--pan" ||
+                                name == "--color" || name == "--colour" || name == "--size" ||
+                                name == "--pan" ||
                                 name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
@@ -126,9 +128,9 @@ ViewerOptions parseOptions(int argc, char** argv) {
             if (!backgroundFromName(value, &options.settings.background))
                 return bad("--background takes black, white or grey, not '" + std::string(value) +
                            "'");
-        } else if (name == "--color") {
+        } else if (name == "--color" || name == "--colour") {
             if (!colourModeFromName(value, &options.settings.colourMode))
-                return bad("--color takes file, height or grey, not '" + std::string(value) + "'");
+                return bad(name + " takes file, height or grey, not '" + value + "'");
         } else if (name == "--pan") {
             PanMode pan = PanMode::Follow;
             if (!panModeFromName(value, &pan))

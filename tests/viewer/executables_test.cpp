@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -119,4 +122,26 @@ TEST(Programs, ViewerSizeOptionSizesTheScreenshot) {
     EXPECT_EQ(word(16), 640);
     EXPECT_EQ(word(20), 360);
     std::remove(path.c_str());
+}
+
+// The install puts the three programs, and nothing else, in PREFIX/bin, where they run.
+TEST(Programs, InstallPutsTheThreeProgramsInBin) {
+    char folder[] = "/tmp/pointillist-install-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string prefix = folder;
+    const ProcessResult install = runProgram({CMAKE_EXE, "--install", BUILD_DIR, "--prefix", prefix});
+    ASSERT_EQ(install.status, 0) << install.ending() << install.out;
+    std::istringstream listed(runProgram({"find", prefix, "-type", "f"}).out);
+    std::set<std::string> files;
+    for (std::string line; std::getline(listed, line);)
+        files.insert(line);
+    EXPECT_EQ(files, (std::set<std::string>{prefix + "/bin/pointillist",
+                                            prefix + "/bin/pointillist-convert",
+                                            prefix + "/bin/pointillist-info"}));
+    for (const char* program : {"pointillist", "pointillist-info", "pointillist-convert"})
+        EXPECT_EQ(access((prefix + "/bin/" + program).c_str(), X_OK), 0) << program;
+    const ProcessResult info = runProgram({prefix + "/bin/pointillist-info", dataPath("far_away.txt")});
+    EXPECT_EQ(info.status, 0) << info.ending();
+    EXPECT_EQ(info.out.rfind("points: 2\n", 0), 0u);
+    runProgram({"rm", "-rf", prefix});
 }
