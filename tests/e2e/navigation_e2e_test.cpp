@@ -1,6 +1,7 @@
-// tests/e2e/navigation_e2e_test.cpp - the real pointillist's wheel, double-click, keys,
-// screenshots and clouds of extreme sizes, driven from outside through the X server.
-#include "tests/e2e/x11_session.h"
+// tests/e2e/navigation_e2e_test.cpp - the real pointillist's wheel, double-click, keys and
+// screenshots, driven from outside through the X server.
+#include "tests/e2e/viewer_session.h"
+#include "tests/support/polling.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -8,19 +9,15 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <memory>
 #include <string>
 
 namespace {
-
-const std::string trianglePath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
 
 bool yellowNear(const Screenshot& shot, int x, int y, int within) {
     for (int dy = -within; dy <= within; ++dy)
         for (int dx = -within; dx <= within; ++dx)
             if (x + dx >= 0 && y + dy >= 0 && x + dx < shot.width && y + dy < shot.height &&
-                shot.isColour(x + dx, y + dy, 255, 255, 0))
+                shot.isColour(x + dx, y + dy, YELLOW))
                 return true;
     return false;
 }
@@ -39,7 +36,7 @@ std::pair<int, int> farthestYellow(const Screenshot& shot, double x, double y) {
     double bestDistance = -1;
     for (int py = 0; py < shot.height; ++py)
         for (int px = 0; px < shot.width; ++px)
-            if (shot.isColour(px, py, 255, 255, 0) && std::hypot(px - x, py - y) > bestDistance) {
+            if (shot.isColour(px, py, YELLOW) && std::hypot(px - x, py - y) > bestDistance) {
                 bestDistance = std::hypot(px - x, py - y);
                 best = {px, py};
             }
@@ -63,91 +60,19 @@ Screenshot readPng(const std::string& path) {
     return shot;
 }
 
-// The eight corners of a white cube of the given size.
-std::string writeCornerCube(const std::string& folder, double size) {
-    const std::string path = folder + "/cube.txt";
-    std::ofstream out(path);
-    out.precision(17);
-    out << "# points = 8\n";
-    for (int c = 0; c < 8; ++c)
-        out << (c & 1 ? size : 0) << " " << (c & 2 ? size : 0) << " " << (c & 4 ? size : 0)
-            << " 1 1 1\n";
-    return path;
-}
-
-class NavigationE2E : public testing::Test {
+// Each test starts the viewer itself, with its own arguments.
+class NavigationE2E : public ViewerSession {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pointillist-nav-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+    static bool wholeTriangle(const Screenshot& s) {
+        return pixelsOf(s, YELLOW).count == TRIANGLE_POINTS;
     }
-
-    void TearDown() override {
-        if (HasFailure() && viewer && viewer->running())
-            keepScreenshot(graphics.capture(), testName() + "-graphics");
-        viewer.reset();
-        runCommand("rm -rf '" + folder + "'");
-    }
-
-    static std::string testName() {
-        return testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
-
-    // Starts the viewer in the test's folder and waits for its first complete picture.
-    template <typename Condition>
-    void start(const std::vector<std::string>& arguments, Condition firstPicture) {
-        viewer = std::make_unique<Process>(POINTILLIST_EXECUTABLE, arguments, folder);
-        graphics = XWindow::find("Pointillist");
-        controls = XWindow::find("Pointillist Controls");
-        ASSERT_TRUE(graphics.valid() && controls.valid()) << "the windows did not appear";
-        controls.move(410, 0);
-        ASSERT_TRUE(pollUntil([&] {
-            int x = 0;
-            controls.geometry(&x, nullptr, nullptr, nullptr);
-            return x == 410;
-        }));
-        startScene = waitForScene(firstPicture, "the first picture");
-    }
-
-    template <typename Condition> Screenshot waitForScene(Condition condition, const char* what) {
-        // A picture counts once two captures in a row agree and show what is expected.
-        Screenshot shot, previous;
-        const bool seen = pollUntil([&] {
-            previous = std::move(shot);
-            shot = graphics.capture();
-            return !shot.empty() && shot.differingPixels(previous) == 0 && condition(shot);
-        });
-        if (!seen)
-            ADD_FAILURE() << "expected " << what << "; the screenshot ("
-                          << keepScreenshot(shot, testName() + "-waiting") << ") did not show it";
-        return shot;
-    }
-
-    static bool wholeTriangle(const Screenshot& s) { return pixelsOf(s, 255, 255, 0).count == 231; }
-
-    std::string folder;
-    std::unique_ptr<Process> viewer;
-    XWindow graphics, controls;
-    Screenshot startScene;
 };
 
 } // namespace
 
-TEST_F(NavigationE2E, MillimetreAndFiftyKilometreCloudsShowAtStart) {
-    for (double size : {0.001, 50000.0}) {
-        SCOPED_TRACE(size);
-        start({writeCornerCube(folder, size)},
-              [](const Screenshot& s) { return pixelsOf(s, 255, 255, 255).count == 8; });
-        EXPECT_EQ(8, pixelsOf(startScene, 255, 255, 255).count) << "each corner a white pixel";
-        graphics.key("q");
-        EXPECT_EQ(0, viewer->wait());
-    }
-}
-
 TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
-    start({trianglePath}, wholeTriangle);
-    const ColourPixels before = pixelsOf(startScene, 255, 255, 0);
+    ASSERT_NO_FATAL_FAILURE(start({TRIANGLE_CLOUD}, wholeTriangle));
+    const ColourPixels before = pixelsOf(startScene, YELLOW);
     // A point well off the centre, so that a zoom towards the middle would move it.
     const auto [x, y] = farthestYellow(startScene, 200, 200);
     const int gap = gapBelow(startScene, x, y);
@@ -161,36 +86,35 @@ TEST_F(NavigationE2E, WheelZoomsTowardsThePointerAndBackAgain) {
     graphics.wheel(x, y, -3);
     const Screenshot back = waitForScene(
         [&](const Screenshot& s) {
-            const ColourPixels now = pixelsOf(s, 255, 255, 0);
+            const ColourPixels now = pixelsOf(s, YELLOW);
             return std::abs((now.maxX - now.minX) - (before.maxX - before.minX)) <= 1;
         },
         "the cloud its first size");
-    EXPECT_NEAR(pixelsOf(back, 255, 255, 0).meanX, before.meanX, 1.0);
+    EXPECT_NEAR(pixelsOf(back, YELLOW).meanX, before.meanX, 1.0);
 }
 
 TEST_F(NavigationE2E, DoubleClickedPointStaysPutWhileTheCloudTurns) {
-    start({trianglePath}, wholeTriangle);
+    ASSERT_NO_FATAL_FAILURE(start({TRIANGLE_CLOUD}, wholeTriangle));
     controls.click(15 + 7, 39 + 7); // ROTATE
-    const ColourPixels before = pixelsOf(startScene, 255, 255, 0);
+    const ColourPixels before = pixelsOf(startScene, YELLOW);
     const auto [x, y] = farthestYellow(startScene, before.meanX, before.meanY);
     graphics.doubleClick(x, y);
     graphics.drag(1, 200, 100, 200, 300); // 20 degrees about x
     const Screenshot turned = waitForScene(
         [&](const Screenshot& s) {
-            const ColourPixels now = pixelsOf(s, 255, 255, 0);
+            const ColourPixels now = pixelsOf(s, YELLOW);
             return now.count > 0 && now.maxY - now.minY < (before.maxY - before.minY) * 0.97;
         },
         "the cloud turned");
     EXPECT_TRUE(yellowNear(turned, x, y, 1)) << "the picked point at (" << x << ", " << y << ")";
-    EXPECT_GT(std::abs(pixelsOf(turned, 255, 255, 0).meanY - before.meanY), 3.0)
-        << "the rest moved";
+    EXPECT_GT(std::abs(pixelsOf(turned, YELLOW).meanY - before.meanY), 3.0) << "the rest moved";
 }
 
 TEST_F(NavigationE2E, KeyScreenshotHoldsTheWindowAndQuitSaysNothingElse) {
-    start({trianglePath}, wholeTriangle);
+    ASSERT_NO_FATAL_FAILURE(start({TRIANGLE_CLOUD}, wholeTriangle));
     graphics.key("plus");
     const Screenshot bigger =
-        waitForScene([](const Screenshot& s) { return pixelsOf(s, 255, 255, 0).count == 231 * 4; },
+        waitForScene([](const Screenshot& s) { return pixelsOf(s, YELLOW).count == 231 * 4; },
                      "points two pixels across");
     graphics.key("s");
     ASSERT_TRUE(pollUntil([&] { return !viewer->standardOutput().empty(); }));
@@ -210,16 +134,16 @@ TEST_F(NavigationE2E, ScreenshotOptionSavesWhatTheWindowShows) {
     const std::vector<std::string> settings = {"--point-size", "3",       "--background",
                                                "white",        "--color", "height"};
     std::vector<std::string> arguments = settings;
-    arguments.push_back(trianglePath);
-    start(arguments, [](const Screenshot& s) {
-        return pixelsOf(s, 255, 255, 255).count < 400 * 400 - 231 * 9 + 100 &&
-               pixelsOf(s, 0, 255, 0).count > 231; // a flat cloud is green on the ramp
-    });
+    arguments.push_back(TRIANGLE_CLOUD);
+    ASSERT_NO_FATAL_FAILURE(start(arguments, [](const Screenshot& s) {
+        return pixelsOf(s, WHITE).count < 400 * 400 - 231 * 9 + 100 &&
+               pixelsOf(s, GREEN).count > 231; // a flat cloud is green on the ramp
+    }));
     graphics.key("q");
     EXPECT_EQ(0, viewer->wait());
 
-    arguments.insert(arguments.begin(), {"--screenshot", "thumbnail.png"});
-    Process thumbnail(POINTILLIST_EXECUTABLE, arguments, folder);
+    arguments.insert(arguments.begin(), {POINTILLIST_EXECUTABLE, "--screenshot", "thumbnail.png"});
+    Process thumbnail(arguments, StartOptions{folder});
     EXPECT_EQ(0, thumbnail.wait());
     EXPECT_EQ("", thumbnail.standardOutput());
     EXPECT_EQ(0, readPng(folder + "/thumbnail.png").differingPixels(startScene));

@@ -1,17 +1,16 @@
 // tests/e2e/viewer_e2e_test.cpp - the real pointillist, driven from outside through the X server.
-#include "tests/e2e/x11_session.h"
+#include "tests/e2e/viewer_session.h"
+#include "tests/support/polling.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 
 namespace {
 
-// The test cloud: 231 yellow points on a right triangle in the plane z = 0, x and y from 0 to
-// 200 in steps of 10, so the centroid (66.7, 66.7) lies off the centre of its box.
-const std::string cloudPath = std::string(POINTILLIST_TEST_DATA_DIR) + "/e2e_triangle.txt";
-constexpr int cloudPoints = 231;
+constexpr int cloudPoints = TRIANGLE_POINTS;
 
 // Where the panel's controls land in the control window. The root and the "Camera" panel have
 // 6-pixel margins; the panel sits 3 pixels lower than the root's margin and has a 14-pixel top
@@ -24,89 +23,33 @@ constexpr int resetViewCentreY = 194;
 constexpr int quitCentreY = 217;
 
 ColourPixels yellowPixels(const Screenshot& shot) {
-    return pixelsOf(shot, 255, 255, 0);
-}
-
-// Black pixels along one row of the control window: a dotted focus frame leaves many.
-int blackPixelsInRow(const Screenshot& shot, int y, int fromX, int toX) {
-    int count = 0;
-    for (int x = fromX; x <= toX && x < shot.width; ++x)
-        if (shot.isColour(x, y, 0, 0, 0))
-            ++count;
-    return count;
+    return pixelsOf(shot, YELLOW);
 }
 
 // The centre of a radio image is black only when the button is selected; the check mark
 // crosses row 5 of the box at column 3 only when the box is checked.
 bool radioSelected(const Screenshot& panel, int top) {
-    return panel.isColour(controlLeft + 6, top + 6, 0, 0, 0);
+    return panel.isColour(controlLeft + 6, top + 6, BLACK);
 }
 bool checkboxChecked(const Screenshot& panel) {
-    return panel.isColour(controlLeft + 3, checkboxTop + 5, 0, 0, 0);
+    return panel.isColour(controlLeft + 3, checkboxTop + 5, BLACK);
 }
 
-class ViewerE2E : public testing::Test {
+class ViewerE2E : public ViewerSession {
 protected:
     void SetUp() override {
-        viewer =
-            std::make_unique<Process>(POINTILLIST_EXECUTABLE, std::vector<std::string>{cloudPath});
-        graphics = XWindow::find("Pointillist");
-        controls = XWindow::find("Pointillist Controls");
-        ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
-        ASSERT_TRUE(controls.valid()) << "no window titled \"Pointillist Controls\" appeared";
-        // The control window opens beside the graphics window; placed there again, the tests
-        // below do not depend on where it opened.
-        controls.move(410, 0);
-        ASSERT_TRUE(pollUntil([&] {
-            int x = 0;
-            controls.geometry(&x, nullptr, nullptr, nullptr);
-            return x == 410;
-        }));
+        ViewerSession::SetUp();
         // The reference for later pictures must be the whole first frame, not a part of it.
-        startScene = waitForScene(
+        ASSERT_NO_FATAL_FAILURE(start(
+            {TRIANGLE_CLOUD},
             [](const Screenshot& s) {
-                return yellowPixels(s).count == cloudPoints && pixelsOf(s, 255, 0, 0).count > 10 &&
-                       pixelsOf(s, 0, 255, 0).count > 10 && pixelsOf(s, 0, 0, 255).count > 3;
+                return yellowPixels(s).count == cloudPoints && pixelsOf(s, RED).count > 10 &&
+                       pixelsOf(s, GREEN).count > 10 && pixelsOf(s, BLUE).count > 3;
             },
-            "the whole cloud and the axes drawn at start-up");
+            "the whole cloud and the axes drawn at start-up"));
         startPanel =
             waitForPanel([](const Screenshot& s) { return radioSelected(s, translateTop); },
                          "the panel with TRANSLATE selected");
-    }
-
-    void TearDown() override {
-        if (HasFailure() && viewer->running()) {
-            keepScreenshot(graphics.capture(), testName() + "-graphics");
-            keepScreenshot(controls.capture(), testName() + "-controls");
-        }
-    }
-
-    static std::string testName() {
-        return testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
-
-    template <typename Condition>
-    Screenshot waitFor(const XWindow& window, Condition condition, const std::string& what) {
-        // A frame reaches the screen in strips, so a picture counts once two captures in a
-        // row agree and show what is expected.
-        Screenshot shot, previous;
-        bool seen = pollUntil([&] {
-            previous = std::move(shot);
-            shot = window.capture();
-            return !shot.empty() && shot.differingPixels(previous) == 0 && condition(shot);
-        });
-        if (!seen) {
-            std::string path = keepScreenshot(shot, testName() + "-waiting");
-            ADD_FAILURE() << "expected " << what << "; the screenshot (" << path
-                          << ") did not show it";
-        }
-        return shot;
-    }
-    template <typename Condition> Screenshot waitForScene(Condition c, const std::string& what) {
-        return waitFor(graphics, c, what);
-    }
-    template <typename Condition> Screenshot waitForPanel(Condition c, const std::string& what) {
-        return waitFor(controls, c, what);
     }
 
     void clickPanel(int x, int y) { controls.click(x, y); }
@@ -118,9 +61,7 @@ protected:
         return width / 2;
     }
 
-    std::unique_ptr<Process> viewer;
-    XWindow graphics, controls;
-    Screenshot startScene, startPanel;
+    Screenshot startPanel;
 };
 
 TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
@@ -129,9 +70,9 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
     EXPECT_EQ(400, width);
     EXPECT_EQ(400, height);
     EXPECT_EQ(cloudPoints, yellowPixels(startScene).count) << "every point is one yellow pixel";
-    EXPECT_GT(pixelsOf(startScene, 255, 0, 0).count, 10) << "red x axis";
-    EXPECT_GT(pixelsOf(startScene, 0, 255, 0).count, 10) << "green y axis";
-    EXPECT_GT(pixelsOf(startScene, 0, 0, 255).count, 3) << "blue z axis";
+    EXPECT_GT(pixelsOf(startScene, RED).count, 10) << "red x axis";
+    EXPECT_GT(pixelsOf(startScene, GREEN).count, 10) << "green y axis";
+    EXPECT_GT(pixelsOf(startScene, BLUE).count, 3) << "blue z axis";
 
     EXPECT_TRUE(radioSelected(startPanel, translateTop)) << "TRANSLATE selected";
     EXPECT_FALSE(radioSelected(startPanel, rotateTop)) << "ROTATE not selected";
@@ -141,11 +82,8 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
     // etched frame, and 8 right of and below its outer line, which lies on the panel's far edge
     // (the 3-pixel panel gap plus the root margin, less that line).
     const Screenshot& panel = startPanel;
-    const unsigned char* background = panel.at(1, 1);
-    auto isBackground = [&](int x, int y) {
-        const unsigned char* p = panel.at(x, y);
-        return p[0] == background[0] && p[1] == background[1] && p[2] == background[2];
-    };
+    const Rgb background = panel.at(1, 1);
+    auto isBackground = [&](int x, int y) { return panel.at(x, y) == background; };
     int middle = panel.height / 2;
     for (int x = 0; x < 9; ++x)
         EXPECT_TRUE(isBackground(x, middle)) << "left gap at x " << x;
@@ -161,14 +99,14 @@ TEST_F(ViewerE2E, StartsWithCloudAxesAndPanelFittedToContent) {
 TEST_F(ViewerE2E, ShowAxisSwitchesTheAxesAtOnce) {
     clickCheckbox();
     Screenshot hidden = waitForScene(
-        [](const Screenshot& s) { return pixelsOf(s, 255, 0, 0).count == 0; }, "no red axis");
-    EXPECT_EQ(0, pixelsOf(hidden, 0, 255, 0).count);
+        [](const Screenshot& s) { return pixelsOf(s, RED).count == 0; }, "no red axis");
+    EXPECT_EQ(0, pixelsOf(hidden, GREEN).count);
     EXPECT_EQ(cloudPoints, yellowPixels(hidden).count);
     EXPECT_FALSE(checkboxChecked(controls.capture()));
 
     clickCheckbox();
-    Screenshot shown = waitForScene(
-        [](const Screenshot& s) { return pixelsOf(s, 255, 0, 0).count > 10; }, "the red axis back");
+    Screenshot shown = waitForScene([](const Screenshot& s) { return pixelsOf(s, RED).count > 10; },
+                                    "the red axis back");
     EXPECT_EQ(0, shown.differingPixels(startScene)) << "the same picture as at start-up";
 }
 
@@ -234,44 +172,6 @@ TEST_F(ViewerE2E, ResetViewAndResizeRestoreTheStartImage) {
     EXPECT_EQ(0, resized.differingPixels(startScene));
 }
 
-TEST_F(ViewerE2E, TabMovesTheFocusFrameAndSpaceClicks) {
-    const int labelLeft = controlLeft + 15, labelRight = labelLeft + 50;
-    EXPECT_LT(blackPixelsInRow(startPanel, translateTop, labelLeft, labelRight), 3);
-
-    controls.key("Tab");
-    Screenshot first = waitForPanel(
-        [&](const Screenshot& s) {
-            return blackPixelsInRow(s, translateTop, labelLeft, labelRight) > 15;
-        },
-        "a dotted frame around TRANSLATE");
-
-    controls.key("Tab");
-    Screenshot second = waitForPanel(
-        [&](const Screenshot& s) {
-            return blackPixelsInRow(s, rotateTop, labelLeft, labelRight) > 15;
-        },
-        "the dotted frame moved to ROTATE");
-    EXPECT_LT(blackPixelsInRow(second, translateTop, labelLeft, labelRight), 3)
-        << "the frame around TRANSLATE is wiped";
-
-    controls.key("space");
-    Screenshot chosen =
-        waitForPanel([&](const Screenshot& s) { return radioSelected(s, rotateTop); },
-                     "ROTATE selected by space");
-    EXPECT_FALSE(radioSelected(chosen, translateTop));
-
-    // Rotate mode now: a sideways drag turns the cloud about y instead of moving it.
-    ColourPixels before = yellowPixels(startScene);
-    graphics.drag(1, 100, 200, 400, 200);
-    Screenshot turned = waitForScene(
-        [&](const Screenshot& s) {
-            ColourPixels now = yellowPixels(s);
-            return now.count > 0 && now.maxX - now.minX < (before.maxX - before.minX) * 0.95;
-        },
-        "the cloud turned about y");
-    EXPECT_NEAR(before.meanX, yellowPixels(turned).meanX, 12.0);
-}
-
 TEST_F(ViewerE2E, QuitEndsWithStatusZeroAndSaysNothing) {
     clickPanel(panelCentreX(), quitCentreY);
     EXPECT_EQ(0, viewer->wait());
@@ -296,10 +196,11 @@ TEST_F(ViewerE2E, IdleViewerUsesNoProcessor) {
 TEST(ViewerE2EStartup, SizedWindowWithTheControlsBesideIt) {
     for (auto [width, height] : {std::pair{400, 400}, {640, 300}}) {
         SCOPED_TRACE(width);
-        std::vector<std::string> arguments = {cloudPath};
+        std::vector<std::string> command = {POINTILLIST_EXECUTABLE, TRIANGLE_CLOUD};
         if (width != 400)
-            arguments = {"--size", std::to_string(width) + "x" + std::to_string(height), cloudPath};
-        Process viewer(POINTILLIST_EXECUTABLE, arguments);
+            command.insert(command.begin() + 1,
+                           {"--size", std::to_string(width) + "x" + std::to_string(height)});
+        Process viewer(command);
         const XWindow graphics = XWindow::find("Pointillist");
         const XWindow controls = XWindow::find("Pointillist Controls");
         ASSERT_TRUE(graphics.valid() && controls.valid()) << "the windows did not appear";
@@ -318,12 +219,6 @@ TEST(ViewerE2EStartup, SizedWindowWithTheControlsBesideIt) {
         EXPECT_EQ(picture.width, width);
         EXPECT_EQ(picture.height, height);
     }
-}
-
-TEST(ViewerE2EStartup, UnopenableFileEndsWithStatusOneAndMessage) {
-    Process viewer(POINTILLIST_EXECUTABLE, {"/nonexistent/cloud.txt"});
-    EXPECT_EQ(1, viewer.wait());
-    EXPECT_EQ("ERROR: unable to open file /nonexistent/cloud.txt!\n", viewer.standardOutput());
 }
 
 } // namespace

@@ -1,28 +1,19 @@
-// tests/e2e/x11_session.cpp - process, window and screenshot helpers for end-to-end tests.
+// tests/e2e/x11_session.cpp - window, command and screenshot helpers for end-to-end tests.
 #include "tests/e2e/x11_session.h"
 
-#include "tests/support/gl_test_support.h"
+#include "tests/support/polling.h"
+#include "tests/support/program.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <signal.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
-bool Screenshot::isColour(int x, int y, int r, int g, int b) const {
-    const unsigned char* p = at(x, y);
-    return p[0] == r && p[1] == g && p[2] == b;
-}
-
-ColourPixels pixelsOf(const Screenshot& shot, int r, int g, int b) {
+ColourPixels pixelsOf(const Screenshot& shot, Rgb colour) {
     ColourPixels pixels;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
-            if (shot.isColour(x, y, r, g, b)) {
+            if (shot.isColour(x, y, colour)) {
                 ++pixels.count;
                 pixels.meanX += x;
                 pixels.meanY += y;
@@ -58,111 +49,11 @@ bool Screenshot::savePpm(const std::string& path) const {
 }
 
 std::string runCommand(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return output;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    int result = pclose(pipe);
+    Process shell({"/bin/sh", "-c", command});
+    const int ended = shell.wait(std::chrono::seconds(30));
     if (status != nullptr)
-        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    return output;
-}
-
-bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// --- Process ---
-
-Process::Process(const std::string& executable, const std::vector<std::string>& arguments,
-                 const std::string& workingDirectory) {
-    char pattern[] = "/tmp/pointillist-e2e-XXXXXX";
-    dir_ = mkdtemp(pattern);
-    outPath_ = dir_ + "/stdout";
-    errPath_ = dir_ + "/stderr";
-    // Everything the child needs is built before the fork.
-    std::vector<std::string> environment = childEnvironment();
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-        if (!freopen(outPath_.c_str(), "w", stdout) || !freopen(errPath_.c_str(), "w", stderr))
-            _exit(127);
-        if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
-            _exit(127);
-        execve(executable.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-}
-
-Process::~Process() {
-    if (pid_ > 0 && running()) {
-        kill(pid_, SIGKILL);
-        wait();
-    }
-    unlink(outPath_.c_str());
-    unlink(errPath_.c_str());
-    rmdir(dir_.c_str());
-}
-
-bool Process::running() {
-    if (ended_)
-        return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        ended_ = true;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return false;
-    }
-    return true;
-}
-
-int Process::wait(std::chrono::milliseconds limit) {
-    pollUntil([this] { return !running(); }, limit);
-    return ended_ ? status_ : -1;
-}
-
-static std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-std::string Process::standardOutput() const {
-    return readFile(outPath_);
-}
-std::string Process::standardError() const {
-    return readFile(errPath_);
-}
-
-double Process::cpuSeconds() const {
-    // Fields 14 and 15 of /proc/PID/stat, after the command name in parentheses.
-    std::string stat = readFile("/proc/" + std::to_string(pid_) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return double(ticks) / double(sysconf(_SC_CLK_TCK));
+        *status = ended;
+    return shell.standardOutput();
 }
 
 // --- XWindow ---
@@ -267,8 +158,7 @@ Screenshot XWindow::capture() const {
 }
 
 std::string keepScreenshot(const Screenshot& shot, const std::string& name) {
-    const char* dir = std::getenv("POINTILLIST_ARTEFACTS");
-    std::string base = std::string(dir ? dir : "/tmp") + "/" + name;
+    const std::string base = std::string(POINTILLIST_ARTEFACTS_DIR) + "/" + name;
     shot.savePpm(base + ".ppm");
     // PNG for people; the PPM stays when ImageMagick cannot convert.
     int status = -1;

@@ -2,8 +2,8 @@
 // found by title, mouse and keys sent with xdotool, screenshots taken with ImageMagick.
 #pragma once
 
-#include <chrono>
-#include <functional>
+#include "tests/support/rgb.h"
+
 #include <string>
 #include <vector>
 
@@ -14,8 +14,11 @@ struct Screenshot {
     std::vector<unsigned char> rgb;
 
     bool empty() const { return rgb.empty(); }
-    const unsigned char* at(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
-    bool isColour(int x, int y, int r, int g, int b) const;
+    Rgb at(int x, int y) const {
+        const unsigned char* p = &rgb[(size_t(y) * width + x) * 3];
+        return {p[0], p[1], p[2]};
+    }
+    bool isColour(int x, int y, Rgb colour) const { return at(x, y) == colour; }
     // Pixels that differ between two screenshots of the same size.
     int differingPixels(const Screenshot& other) const;
     bool savePpm(const std::string& path) const;
@@ -27,41 +30,10 @@ struct ColourPixels {
     int count = 0, minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
     double meanX = 0, meanY = 0;
 };
-ColourPixels pixelsOf(const Screenshot& shot, int r, int g, int b);
+ColourPixels pixelsOf(const Screenshot& shot, Rgb colour);
 
-// Runs a shell command and returns its standard output.
+// Runs a shell command and returns its standard output; status gets its exit status, or -1.
 std::string runCommand(const std::string& command, int* status = nullptr);
-
-// Polls until done() is true or the limit passes; returns done()'s last answer.
-bool pollUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(15));
-
-// A child process with its standard output and error captured to files.
-class Process {
-public:
-    // Starts in workingDirectory when one is given.
-    Process(const std::string& executable, const std::vector<std::string>& arguments,
-            const std::string& workingDirectory = "");
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool running();
-    // Waits for the process to end within the limit; returns its exit status or -1.
-    int wait(std::chrono::milliseconds limit = std::chrono::seconds(15));
-    std::string standardOutput() const;
-    std::string standardError() const;
-    // Reads its CPU time (user + system) from /proc, in seconds.
-    double cpuSeconds() const;
-
-private:
-    int pid_ = -1;
-    int status_ = -1;
-    bool ended_ = false;
-    std::string dir_;
-    std::string outPath_;
-    std::string errPath_;
-};
 
 // One X window, driven with xdotool.
 class XWindow {
@@ -89,5 +61,5 @@ private:
     unsigned long id_ = 0;
 };
 
-// Keeps a screenshot for the CTest run's artefacts and returns where it went.
+// Keeps a screenshot among the build's test artefacts and returns where it went.
 std::string keepScreenshot(const Screenshot& shot, const std::string& name);

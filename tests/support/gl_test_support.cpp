@@ -1,6 +1,8 @@
-// tests/support/gl_test_support.cpp - screen slots, the first GLUT connection, the driver kept
-// loaded, the environment of started programs and GLUT closed at exit.
+// tests/support/gl_test_support.cpp - screen slots, the first GLUT connection, pumping GLUT's
+// events, the driver kept loaded and GLUT closed at exit.
 #include "tests/support/gl_test_support.h"
+
+#include "tests/support/polling.h"
 
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
@@ -10,9 +12,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-extern char** environ;
-
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -46,13 +45,9 @@ ScreenSlot claimScreenSlot(const char* family, const std::vector<ScreenSlot>& sl
 
 bool initGlutHoldingServer(const char* programName) {
     // The server refuses connections while it resets; keep asking for up to five seconds.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    Display* held = XOpenDisplay(nullptr);
-    while (held == nullptr && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        held = XOpenDisplay(nullptr);
-    }
-    if (held == nullptr)
+    Display* held = nullptr;
+    if (!pollUntil([&] { return (held = XOpenDisplay(nullptr)) != nullptr; },
+                   std::chrono::seconds(5)))
         return false;
     // GLUT may keep pointers into argv, so both outlive the call.
     static std::string name;
@@ -76,24 +71,12 @@ void keepGlDriverLoaded() {
         nullptr);
 }
 
-std::vector<std::string> childEnvironment() {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        entries.emplace_back(*entry);
-#ifdef POINTILLIST_KEEP_LOADED
-    // The preloaded library comes before the sanitizer runtime, which is fine for its one
-    // function; the runtime would refuse to start without verify_asan_link_order=0.
-    const char* options = std::getenv("ASAN_OPTIONS");
-    for (auto entry = entries.begin(); entry != entries.end();)
-        if (entry->rfind("ASAN_OPTIONS=", 0) == 0 || entry->rfind("LD_PRELOAD=", 0) == 0)
-            entry = entries.erase(entry);
-        else
-            ++entry;
-    entries.push_back(std::string("ASAN_OPTIONS=") + (options ? options : "") +
-                      ":verify_asan_link_order=0");
-    entries.push_back("LD_PRELOAD=" POINTILLIST_KEEP_LOADED);
-#endif
-    return entries;
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    // A short rest between passes leaves the cores to the X server and the drawing threads.
+    return pollUntil(done, limit, [] {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
 }
 
 void GlutShutdown::TearDown() {

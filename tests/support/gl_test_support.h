@@ -1,11 +1,13 @@
 // tests/support/gl_test_support.h - what every test process that opens GLUT windows under the
 // shared X server needs: a screen area of its own, a first connection that waits out a server
-// reset, GLUT closed before exit, and the GL driver kept loaded for the leak checker.
+// reset, GLUT's events pumped with a time limit, GLUT closed before exit, and the GL driver kept
+// loaded for the leak checker.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <chrono>
+#include <functional>
 #include <vector>
 
 // A position on the screen, in pixels from its top-left corner.
@@ -35,10 +37,10 @@ bool initGlutHoldingServer(const char* programName);
 // right after.
 void keepGlDriverLoaded();
 
-// The environment for a program a test starts: this process's own, and in the sanitizer build
-// the dlclose no-op preloaded too, so that the driver a child loads stays in for its own leak
-// check at exit. Entries are "NAME=value".
-std::vector<std::string> childEnvironment();
+// Runs GLUT's events, a pass at a time, until done() holds or `limit` has passed; returns
+// done()'s last answer.
+bool pumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 // Closes the display before the process ends, which stops the GL driver's threads: the leak
 // checker, stopping every thread at exit, now and then crashed on one of them. Register it with

@@ -1,24 +1,14 @@
-// tests/viewer/viewer_fixture.cpp - GLUT set-up, polling, projection and process helpers.
+// tests/viewer/viewer_fixture.cpp - GLUT set-up, the graphics window and projection helpers.
 #include "tests/viewer/viewer_fixture.h"
 
-#include "tests/support/gl_test_support.h"
 #include "viewer/camera.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
 #include <GL/glu.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstring>
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 int GraphicsWindowTest::displays = 0;
 int GraphicsWindowTest::reshapes = 0;
@@ -35,36 +25,6 @@ public:
 };
 
 const auto* const connection = ::testing::AddGlobalTestEnvironment(new GlutConnection);
-
-int spawn(const std::vector<std::string>& args, bool withDisplay, const std::string& out,
-          const std::string& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = childEnvironment();
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        if (withDisplay || entry.rfind("DISPLAY=", 0) != 0)
-            envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::string readAndRemove(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    unlink(path.c_str());
-    return text.str();
-}
 
 void loadPoints(const std::string& file) {
     viewer.pointSet.load((file[0] == '/' ? file : dataPath(file)).c_str());
@@ -87,15 +47,6 @@ std::string writeCloud(const std::string& name, const std::vector<std::vector<do
         out << "\n";
     }
     return path;
-}
-
-bool pumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        glutMainLoopEvent();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
 }
 
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {
@@ -184,41 +135,4 @@ std::vector<int> GraphicsWindowTest::pixel(int x, int y) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     return {rgb[0], rgb[1], rgb[2]};
-}
-
-std::string ProcessResult::ending() const {
-    std::string text;
-    if (status >= 0)
-        return "exited with status " + std::to_string(status);
-    if (hung)
-        text = "hung and was killed";
-    else
-        text = "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
-    const size_t tail = 2000;
-    return text + "; standard error ends:\n" +
-           (err.size() > tail ? err.substr(err.size() - tail) : err);
-}
-
-ProcessResult runProgram(const std::vector<std::string>& args, bool withDisplay) {
-    const std::string scratch = ::testing::TempDir() + "viewer_test_" + std::to_string(getpid());
-    ProcessResult result;
-    const pid_t pid = spawn(args, withDisplay, scratch + ".out", scratch + ".err");
-    // A program that should have ended but opened its window instead is stopped after a while.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int status = 0;
-    pid_t ended = 0;
-    while (pid > 0 && (ended = waitpid(pid, &status, WNOHANG)) == 0) {
-        if (!result.hung && std::chrono::steady_clock::now() > deadline) {
-            result.hung = true;
-            kill(pid, SIGKILL);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (ended == pid && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    else if (ended == pid && WIFSIGNALED(status))
-        result.signal = WTERMSIG(status);
-    result.out = readAndRemove(scratch + ".out");
-    result.err = readAndRemove(scratch + ".err");
-    return result;
 }

@@ -2,19 +2,17 @@
 // window under a real X server, projection of scene points and the real executables.
 #pragma once
 
+#include "tests/support/gl_test_support.h"
+#include "tests/support/program.h"
 #include "viewer/view.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 std::string dataPath(const std::string& name);
-
-// Pumps GLUT events until done() holds or five seconds have passed; returns done().
-bool pumpUntil(const std::function<bool()>& done);
 
 // Through the graphics window's mouse handlers, as GLUT calls them: a press at the first
 // position, motion through the rest and a release at the last; a press and release in place.
@@ -61,18 +59,3 @@ protected:
     static int reshapes;
     int window = 0;
 };
-
-// How a program started by a test ended: status is its exit status, or -1 when it did not exit
-// (killed by a signal, or stopped by the test after hanging).
-struct ProcessResult {
-    int status = -1;
-    int signal = 0;
-    bool hung = false;
-    std::string out, err;
-    // "exited with status 1", "killed by signal 6 (Aborted)" or "hung and was killed", with
-    // the end of standard error when it did not exit: for failure messages.
-    std::string ending() const;
-};
-// Runs a program (searched on PATH) to completion. Without withDisplay the child gets no
-// DISPLAY, as on a machine without an X server.
-ProcessResult runProgram(const std::vector<std::string>& args, bool withDisplay = true);

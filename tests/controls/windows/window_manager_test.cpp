@@ -1,6 +1,6 @@
-// tests/windows/window_manager_test.cpp - serial numbers, finding windows, and the idle pass that
-// is registered with GLUT only while there is idle work.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/windows/window_manager_test.cpp - serial numbers, finding windows, and the idle
+// pass that is registered with GLUT only while there is idle work.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/windows/glut_callbacks.h"
 #include "controls/windows/window_manager.h"
@@ -45,7 +45,8 @@ TEST_F(WindowManagerTest, FindsEachWindowAndCallbacksIgnoreOthers) {
     EXPECT_EQ(windowManager.findWindow(mainWindow), nullptr);
     glutSetWindow(mainWindow);
     onReshape(1, 1);
-    settle(a); // neither that nor making windows while it was current resized the main window
+    serveRedisplays(
+        a); // neither that nor making windows while it was current resized the main window
     EXPECT_EQ(windowSize(mainWindow), mainSize);
 }
 

@@ -1,6 +1,6 @@
-// tests/core/live_variables_test.cpp - the first read of a bound variable, later write-backs with
-// a redisplay of the main window, and callbacks run with the main window current.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/core/live_variables_test.cpp - the first read of a bound variable, later
+// write-backs with a redisplay of the main window, and callbacks run with the main window current.
+#include "tests/controls/toolkit_fixture.h"
 
 #include <GL/freeglut.h>
 
@@ -32,8 +32,9 @@ protected:
         window->attachControl(window->root, control);
         ASSERT_TRUE(show(window));
     }
-    int mainRedisplays() {
-        settle(window);
+    // Serves the pending redisplays, then counts the main window's displays so far.
+    int mainDisplaysSoFar() {
+        serveRedisplays(window);
         return mainDisplays;
     }
     ControlWindow* window = nullptr;
@@ -46,22 +47,22 @@ TEST_F(LiveVariable, FirstReadWritesNothingLaterChangesWriteAndRedisplayMain) {
     control->bindVariable(&variable);
     control->setIntValue(9); // bound but never read: nothing is written
     EXPECT_EQ(variable, 5);
-    const int before = mainRedisplays();
+    const int before = mainDisplaysSoFar();
     variable = 7;
     control->syncFromLive();
     EXPECT_EQ(control->setterCalls, 2); // the class's own setter
     EXPECT_EQ(control->intValue, 7);
-    EXPECT_EQ(mainRedisplays(), before);
+    EXPECT_EQ(mainDisplaysSoFar(), before);
     control->setIntValue(3);
     EXPECT_EQ(variable, 3);
-    EXPECT_EQ(mainRedisplays(), before + 1);
+    EXPECT_EQ(mainDisplaysSoFar(), before + 1);
     int other = 0;
     control->bindVariable(&other);
     EXPECT_EQ(other, 3);
     window->setMainWindow(-1);
     control->setIntValue(4);
     EXPECT_EQ(other, 4);
-    EXPECT_EQ(mainRedisplays(), before + 2); // only bindVariable's
+    EXPECT_EQ(mainDisplaysSoFar(), before + 2); // only bindVariable's
 }
 
 TEST_F(LiveVariable, FloatTextAndArrayVariables) {
@@ -122,11 +123,11 @@ TEST_F(LiveVariable, DetachedControlWritesItsVariableAndCallsBackWhereItIsCalled
     detached.liveKind = LIVE_INT;
     detached.bindVariable(&value);
     detached.syncFromLive();
-    const int before = mainRedisplays();
+    const int before = mainDisplaysSoFar();
     detached.setIntValue(5);
     detached.setName("detached");
     EXPECT_EQ(value, 5);
-    EXPECT_EQ(mainRedisplays(), before);
+    EXPECT_EQ(mainDisplaysSoFar(), before);
 
     detached.callback = [](int id) {
         callbackUserId = id;

@@ -1,20 +1,20 @@
-// tests/widgets/checkbox_test.cpp - check box clicks, cancelled presses, space and looks.
-#include "tests/widgets/control_fixture.h"
+// tests/controls/widgets/checkbox_test.cpp - check box clicks, cancelled presses, space and looks.
+#include "tests/controls/toolkit_fixture.h"
 
 namespace {
 
 // Pixel (6, 6) of the box image: the check mark in images 1 and 13, the face in 0 and 12.
 constexpr int CHECKED = 0, UNCHECKED = 255, CHECKED_DISABLED = 64, UNCHECKED_DISABLED = 192;
 
-class CheckboxClick : public ControlFixture {
+class CheckboxClick : public OneWindowTest {
 protected:
     void SetUp() override {
-        ControlFixture::SetUp();
+        OneWindowTest::SetUp();
         box = window->addCheckbox(root, "show axis", &value, 7, recordCallback);
         below = window->addLabel(root, "below");
         settle();
     }
-    int look() { return pixel(window, box->x + 6, box->y + 6).r; }
+    int look() { return pixel(window, box->x + 6, box->y + 6).red; }
     void pressBox() { press(window, midX(box), midY(box)); }
     void dragOff() { drag(window, midX(below), midY(below)); }
 

@@ -1,6 +1,6 @@
-// tests/widgets/panel_test.cpp - a panel's frames and title on the screen, its size, and how
-// renaming it in a window resizes the window.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/widgets/panel_test.cpp - a panel's frames and title on the screen, its size, and
+// how renaming it in a window resizes the window.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/windows/window_manager.h"
 
@@ -104,7 +104,7 @@ TEST_F(PanelTest, RenamingWidensToTitleOnlyAndGrowsTheWindow) {
     EXPECT_GT(wanted, wide + 18);
     EXPECT_EQ(window->contentWidth, wanted);
     const int id = window->windowId;
-    EXPECT_TRUE(pumpEventsUntil([&] { return windowSize(id).first == wanted; }));
+    EXPECT_TRUE(pumpUntil([&] { return windowSize(id).first == wanted; }));
 }
 
 TEST_F(PanelTest, AddPanelFailsWithoutParentOrMemoryAndLinksNothing) {

@@ -1,17 +1,13 @@
-// tests/windows/toolkit_fixture.cpp - GLUT set-up, event pumping and front-buffer reads.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/toolkit_fixture.cpp - GLUT set-up, windows, events and front-buffer reads for
+// the toolkit's tests.
+#include "tests/controls/toolkit_fixture.h"
 
-#include "controls/windows/glut_callbacks.h"
-#include "controls/windows/window_manager.h"
-#include "tests/support/gl_test_support.h"
+#include <GL/glx.h>
 
-#include <GL/freeglut.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <new>
 
-int ToolkitTest::slotX = 0, ToolkitTest::slotY = 0, ToolkitTest::mainDisplays = 0;
+ScreenSlot ToolkitTest::slot;
+int ToolkitTest::mainDisplays = 0;
 std::map<int, int> ToolkitTest::displays;
 std::map<int, std::vector<std::pair<int, int>>> ToolkitTest::reshapes;
 
@@ -19,25 +15,24 @@ namespace {
 
 int nothrowAllocationsToFail = 0;
 
-// Slots of 480 x 390 pixels that avoid the viewer's corner and the widget tests' slots.
-const std::vector<ScreenSlot> TOOLKIT_SLOTS = {{420, 0}, {900, 0}, {0, 420}, {0, 810}};
+// Slots of 480 x 390 pixels that keep out of the viewer's corner at (0, 0).
+const std::vector<ScreenSlot> TOOLKIT_SLOTS = {{420, 0},   {900, 0},    {0, 420},   {0, 810},
+                                               {640, 420}, {1120, 420}, {640, 810}, {1120, 810}};
 
 ::testing::Environment* const glutShutdown = ::testing::AddGlobalTestEnvironment(new GlutShutdown);
 
-void initGlutOnce() {
+bool initGlutOnce() {
     if (glutGet(GLUT_INIT_STATE) != 0)
-        return;
-    const ScreenSlot slot = claimScreenSlot("toolkit", TOOLKIT_SLOTS);
-    ToolkitTest::slotX = slot.x;
-    ToolkitTest::slotY = slot.y;
-    // Without a server GLUT stays uninitialised, and the first window ends the process.
-    initGlutHoldingServer("toolkit_test");
+        return true;
+    ToolkitTest::slot = claimScreenSlot("toolkit", TOOLKIT_SLOTS);
+    if (!initGlutHoldingServer("toolkit_test"))
+        return false;
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+    return true;
 }
 
 } // namespace
 
-// Lets creation operations run their failure path.
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (nothrowAllocationsToFail > 0 && --nothrowAllocationsToFail == 0)
         return nullptr;
@@ -48,20 +43,8 @@ void failNothrowAllocation(int nth) {
     nothrowAllocationsToFail = nth;
 }
 
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "(" << c.red << ", " << c.green << ", " << c.blue << ")";
-}
-
-bool nearColour(const Rgb& a, const Rgb& b) {
-    return std::abs(a.red - b.red) <= 1 && std::abs(a.green - b.green) <= 1 &&
-           std::abs(a.blue - b.blue) <= 1;
-}
-
-bool pumpEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        glutMainLoopEvent();
-    return done();
+void recordCallback(int userId) {
+    callbacks.push_back({userId, glutGetWindow()});
 }
 
 InWindow::InWindow(int id) : previous(glutGetWindow()) {
@@ -85,14 +68,18 @@ void Swatch::draw(int, int) {
     glRectf(-0.5f, -0.5f, width - 0.5f, height - 0.5f);
 }
 
+// --- Set-up and tear-down ---
+
 void ToolkitTest::SetUp() {
-    initGlutOnce();
+    // Without a server GLUT stays uninitialised, and the first window would end the process.
+    ASSERT_TRUE(initGlutOnce());
     mainDisplays = 0;
     displays.clear();
     reshapes.clear();
+    callbacks.clear();
     failNothrowAllocation(0);
     glutInitWindowSize(mainSize.first, mainSize.second);
-    glutInitWindowPosition(slotX + mainPosition.first, slotY + mainPosition.second);
+    glutInitWindowPosition(slot.x + mainPosition.first, slot.y + mainPosition.second);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE);
     mainWindow = glutCreateWindow("main");
     glutDisplayFunc([] {
@@ -100,7 +87,7 @@ void ToolkitTest::SetUp() {
         glClear(GL_COLOR_BUFFER_BIT);
         glutSwapBuffers();
     });
-    ASSERT_TRUE(pumpEventsUntil([] { return mainDisplays > 0; }));
+    ASSERT_TRUE(pumpUntil([] { return mainDisplays > 0; }));
 }
 
 void ToolkitTest::TearDown() {
@@ -110,13 +97,17 @@ void ToolkitTest::TearDown() {
         static_cast<ControlWindow*>(node)->setMainWindow(mainWindow);
         static_cast<ControlWindow*>(node)->close();
     }
-    EXPECT_TRUE(pumpEventsUntil([] { return windowManager.windows.firstChild == nullptr; }));
-    glutDestroyWindow(mainWindow);
+    EXPECT_TRUE(pumpUntil([] { return windowManager.windows.firstChild == nullptr; }));
+    if (mainWindow > 0)
+        glutDestroyWindow(mainWindow);
     glutMainLoopEvent();
 }
 
+// --- Windows ---
+
 ControlWindow* ToolkitTest::makeWindow(const char* title, int x, int y) {
-    ControlWindow* window = windowManager.createWindow(title, 0, slotX + x, slotY + y);
+    ControlWindow* window = windowManager.createWindow(title, 0, slot.x + x, slot.y + y);
+    madeWindows.push_back(window->windowId);
     InWindow in(window->windowId);
     glutDisplayFunc([] {
         ++displays[glutGetWindow()];
@@ -126,6 +117,12 @@ ControlWindow* ToolkitTest::makeWindow(const char* title, int x, int y) {
         reshapes[glutGetWindow()].push_back({w, h});
         onReshape(w, h);
     });
+    return window;
+}
+
+ControlWindow* ToolkitTest::openWindow(int x, int y) {
+    ControlWindow* window = makeWindow("Controls", x, y);
+    window->setMainWindow(mainWindow);
     return window;
 }
 
@@ -140,9 +137,11 @@ std::pair<int, int> ToolkitTest::windowSize(int id) {
     return {glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT)};
 }
 
+// --- Waiting for the screen ---
+
 bool ToolkitTest::show(ControlWindow* window) {
     const int id = window->windowId;
-    if (!pumpEventsUntil([&] {
+    if (!pumpUntil([&] {
             return displays[id] > 0 &&
                    windowSize(id) == std::make_pair(window->contentWidth, window->contentHeight);
         }))
@@ -152,14 +151,75 @@ bool ToolkitTest::show(ControlWindow* window) {
     return true;
 }
 
-void ToolkitTest::settle(ControlWindow* window) {
+bool ToolkitTest::sizesMatch() {
+    for (int id : madeWindows) {
+        const ControlWindow* window = windowManager.findWindow(id);
+        if (window != nullptr &&
+            windowSize(id) != std::make_pair(window->root->width, window->root->height))
+            return false;
+    }
+    return true;
+}
+
+void ToolkitTest::settle() {
+    glutSetWindow(mainWindow);
+    Display* display = glXGetCurrentDisplay();
+    pumpUntil([&] {
+        XSync(display, False);
+        return XPending(display) == 0 && sizesMatch() && mainDisplays > 0;
+    });
+    ASSERT_TRUE(sizesMatch());
+    ASSERT_GT(mainDisplays, 0);
+    glutMainLoopEvent();
+    glutSetWindow(mainWindow);
+}
+
+void ToolkitTest::serveRedisplays(ControlWindow* window) {
     const int id = window->windowId, before = displays[id];
     {
         InWindow in(id);
         glutPostRedisplay();
     }
-    EXPECT_TRUE(pumpEventsUntil([&] { return displays[id] > before; }));
+    EXPECT_TRUE(pumpUntil([&] { return displays[id] > before; }));
 }
+
+int ToolkitTest::mainRedisplays() {
+    const int before = mainDisplays;
+    glutMainLoopEvent();
+    return mainDisplays - before;
+}
+
+// --- Events ---
+
+void ToolkitTest::mouse(ControlWindow* w, int button, int state, int x, int y) {
+    glutSetWindow(w->windowId);
+    onMouse(button, state, x, y);
+}
+
+void ToolkitTest::drag(ControlWindow* w, int x, int y) {
+    glutSetWindow(w->windowId);
+    onMotion(x, y);
+}
+
+void ToolkitTest::key(ControlWindow* w, unsigned char k, int modifiers) {
+    glutSetWindow(w->windowId);
+    w->keyboardEvent(k, 0, 0, modifiers);
+}
+
+void ToolkitTest::click(Control* c) {
+    press(c->window, midX(c), midY(c));
+    release(c->window, midX(c), midY(c));
+}
+
+void ToolkitTest::expectCallbacks(const std::vector<int>& ids) {
+    ASSERT_EQ(callbacks.size(), ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_EQ(callbacks[i].userId, ids[i]);
+        EXPECT_EQ(callbacks[i].currentWindow, mainWindow);
+    }
+}
+
+// --- Looks ---
 
 std::vector<std::vector<Rgb>> ToolkitTest::readRect(ControlWindow* window, int x, int y, int w,
                                                     int h) {
@@ -176,4 +236,12 @@ std::vector<std::vector<Rgb>> ToolkitTest::readRect(ControlWindow* window, int x
             rows[row][column] = Rgb{p[0], p[1], p[2]};
         }
     return rows;
+}
+
+int ToolkitTest::countColour(ControlWindow* window, int x0, int y0, int x1, int y1, Rgb colour) {
+    int count = 0;
+    for (const std::vector<Rgb>& row : readRect(window, x0, y0, x1 - x0 + 1, y1 - y0 + 1))
+        for (const Rgb& p : row)
+            count += p == colour ? 1 : 0;
+    return count;
 }

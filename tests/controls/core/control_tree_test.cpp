@@ -1,5 +1,6 @@
-// tests/core/control_tree_test.cpp - tree links, attaching, enable/disable order, destruction.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/core/control_tree_test.cpp - tree links, attaching, enable/disable order,
+// destruction.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/windows/window_manager.h"
 

@@ -1,5 +1,6 @@
-// tests/core/layout_test.cpp - packing into columns and aligning in them, with exact numbers.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/core/layout_test.cpp - packing into columns and aligning in them, with exact
+// numbers.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/core/column.h"
 

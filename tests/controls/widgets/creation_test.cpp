@@ -1,27 +1,13 @@
-// tests/widgets/creation_test.cpp - the add operations when memory runs out or the parent is
-// missing: no control, nothing linked, no button number used up.
-#include "tests/widgets/control_fixture.h"
+// tests/controls/widgets/creation_test.cpp - the add operations when memory runs out or the parent
+// is missing: no control, nothing linked, no button number used up.
+#include "tests/controls/toolkit_fixture.h"
 
 #include <functional>
 #include <iterator>
-#include <new>
 
 namespace {
 
-int allocationsToFail = 0;
-
-} // namespace
-
-// The creation operations allocate with new (std::nothrow); this makes the next one fail.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (allocationsToFail > 0 && --allocationsToFail == 0)
-        return nullptr;
-    return ::operator new(size);
-}
-
-namespace {
-
-using Creation = ControlFixture;
+using Creation = OneWindowTest;
 
 TEST_F(Creation, FailedOrParentlessCreationLinksNothing) {
     RadioGroup* group = window->addRadioGroup(root, nullptr, 0, nullptr);
@@ -39,9 +25,9 @@ TEST_F(Creation, FailedOrParentlessCreationLinksNothing) {
     for (size_t i = 0; i < std::size(adds); ++i) {
         const ControlNode* lastRoot = root->lastChild;
         const ControlNode* lastGroup = group->lastChild;
-        allocationsToFail = 1;
+        failNothrowAllocation(1);
         EXPECT_EQ(adds[i](root), nullptr) << i;
-        allocationsToFail = 0;
+        failNothrowAllocation(0);
         EXPECT_EQ(adds[i](nullptr), nullptr) << i;
         EXPECT_EQ(root->lastChild, lastRoot) << i;
         EXPECT_EQ(group->lastChild, lastGroup) << i;

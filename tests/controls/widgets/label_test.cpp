@@ -1,9 +1,9 @@
-// tests/widgets/label_test.cpp - label sizes and immediate text changes, separator lines.
-#include "tests/widgets/control_fixture.h"
+// tests/controls/widgets/label_test.cpp - label sizes and immediate text changes, separator lines.
+#include "tests/controls/toolkit_fixture.h"
 
 namespace {
 
-class LabelText : public ControlFixture {
+class LabelText : public OneWindowTest {
 protected:
     int inkIn(const Control* c) {
         return countColour(window, c->x, c->y, c->x + c->width - 1, c->y + c->height - 1, INK);

@@ -1,6 +1,6 @@
-// tests/core/drawing_test.cpp - what the drawing primitives put on the screen, read back from
-// the front buffer of a real control window.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/core/drawing_test.cpp - what the drawing primitives put on the screen, read back
+// from the front buffer of a real control window.
+#include "tests/controls/toolkit_fixture.h"
 
 #include <GL/freeglut.h>
 
@@ -10,8 +10,6 @@
 #include <utility>
 
 namespace {
-
-constexpr Rgb BLUE{0, 0, 255};
 
 // Paints its rectangle blue, then runs one primitive on top, in its own coordinates.
 class Canvas : public Swatch {

@@ -1,12 +1,13 @@
-// tests/widgets/button_test.cpp - push button looks, clicks, cancels, space and focus frame.
-#include "tests/widgets/control_fixture.h"
+// tests/controls/widgets/button_test.cpp - push button looks, clicks, cancels, space and focus
+// frame.
+#include "tests/controls/toolkit_fixture.h"
 
 namespace {
 
-class ButtonClick : public ControlFixture {
+class ButtonClick : public OneWindowTest {
 protected:
     void SetUp() override {
-        ControlFixture::SetUp();
+        OneWindowTest::SetUp();
         button = window->addButton(root, "Reset View", 3, recordCallback);
         below = window->addLabel(root, "below");
         settle();

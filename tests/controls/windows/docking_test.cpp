@@ -1,6 +1,6 @@
-// tests/windows/docking_test.cpp - subwindows docked along an edge of the main window: their
-// stretched size and where they are placed.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/windows/docking_test.cpp - subwindows docked along an edge of the main window:
+// their stretched size and where they are placed.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/windows/window_manager.h"
 
@@ -26,7 +26,7 @@ protected:
             InWindow in(window->windowId); // GLUT reports subwindows relative to the parent
             return Point(glutGet(GLUT_WINDOW_X), glutGet(GLUT_WINDOW_Y));
         };
-        pumpEventsUntil([&] { return position() == want; });
+        pumpUntil([&] { return position() == want; });
         return position();
     }
 };
@@ -47,10 +47,10 @@ TEST_F(Docking, LeftSubwindowsStackInCreationOrderBelowTopOnes) {
         EXPECT_EQ(top->contentWidth, 400);
         for (ControlWindow* w : {top, a, b})
             w->close();
-        ASSERT_TRUE(pumpEventsUntil([] { return windowManager.windows.firstChild == nullptr; }));
+        ASSERT_TRUE(pumpUntil([] { return windowManager.windows.firstChild == nullptr; }));
         glutSetWindow(mainWindow);
         glutReshapeWindow(400, 300); // closing a subwindow nudges the parent's size
-        ASSERT_TRUE(pumpEventsUntil([&] { return windowSize(mainWindow) == mainSize; }));
+        ASSERT_TRUE(pumpUntil([&] { return windowSize(mainWindow) == mainSize; }));
     }
 }
 
@@ -70,7 +70,7 @@ TEST_F(Docking, StretchingNeverShrinksAndPlacementNeverGoesNegative) {
     EXPECT_EQ(wideTop->contentWidth, 450);
     ControlWindow* narrowRight = docked(WINDOW_DOCK_RIGHT, 100, 40);
     EXPECT_EQ(placedAt(narrowRight, {0, 40}), Point(0, 40)); // 400 - 100 - 500 < 0
-    EXPECT_TRUE(pumpEventsUntil([&] { return windowSize(narrowRight->windowId).first == 100; }));
+    EXPECT_TRUE(pumpUntil([&] { return windowSize(narrowRight->windowId).first == 100; }));
 }
 
 TEST_F(Docking, ClosingASubwindowLeavesTheParentCurrent) {

@@ -1,23 +1,23 @@
-// tests/widgets/radio_group_test.cpp - selection by click, cancelled presses, the group's
+// tests/controls/widgets/radio_group_test.cpp - selection by click, cancelled presses, the group's
 // binding and callback, numbering and looks.
-#include "tests/widgets/control_fixture.h"
+#include "tests/controls/toolkit_fixture.h"
 
 namespace {
 
 // Pixel (6, 6) of the button image: the dot in images 3 and 15, the face in 2 and 14.
 constexpr int SELECTED = 0, UNSELECTED = 255, SELECTED_DISABLED = 64, UNSELECTED_DISABLED = 192;
 
-class RadioClick : public ControlFixture {
+class RadioClick : public OneWindowTest {
 protected:
     void SetUp() override {
-        ControlFixture::SetUp();
+        OneWindowTest::SetUp();
         group = window->addRadioGroup(root, &mode, 5, recordCallback);
         translate = window->addRadioButton(group, "TRANSLATE");
         rotate = window->addRadioButton(group, "ROTATE");
         below = window->addLabel(root, "below");
         settle();
     }
-    int look(RadioButton* b) { return pixel(window, b->x + 6, b->y + 6).r; }
+    int look(RadioButton* b) { return pixel(window, b->x + 6, b->y + 6).red; }
 
     int mode = 0;
     RadioGroup* group = nullptr;

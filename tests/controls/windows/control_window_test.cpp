@@ -1,6 +1,6 @@
-// tests/windows/control_window_test.cpp - a control window keeps its packed size, draws upright,
-// and leaves the previously current GLUT window current.
-#include "tests/windows/toolkit_fixture.h"
+// tests/controls/windows/control_window_test.cpp - a control window keeps its packed size, draws
+// upright, and leaves the previously current GLUT window current.
+#include "tests/controls/toolkit_fixture.h"
 
 #include "controls/windows/glut_callbacks.h"
 #include "controls/windows/window_manager.h"
@@ -16,7 +16,7 @@ TEST_F(ControlWindowTest, StartsAt100By100ThenTakesItsPackedSize) {
     ControlWindow* window = makeWindow();
     const int id = window->windowId;
     EXPECT_EQ(windowSize(id), Size(100, 100));
-    EXPECT_TRUE(pumpEventsUntil([&] { return windowSize(id) == Size(100, 13); })); // empty root
+    EXPECT_TRUE(pumpUntil([&] { return windowSize(id) == Size(100, 13); })); // empty root
     addSwatch(window, nullptr, 200, 50);
     EXPECT_EQ(Size(window->contentWidth, window->contentHeight), Size(218, 62));
     EXPECT_TRUE(show(window));
@@ -29,7 +29,7 @@ TEST_F(ControlWindowTest, SnapsBackWhenResizedFromOutside) {
     const int id = window->windowId;
     glutSetWindow(id);
     glutReshapeWindow(300, 250);
-    EXPECT_TRUE(pumpEventsUntil([&] {
+    EXPECT_TRUE(pumpUntil([&] {
         const auto& seen = reshapes[id];
         return std::find(seen.begin(), seen.end(), Size(300, 250)) != seen.end() &&
                windowSize(id) == Size(98, 32);
@@ -46,8 +46,8 @@ TEST_F(ControlWindowTest, DisplayAtAnotherSizeDrawsOnlyBackgroundAndAsksForConte
     onDisplay();
     EXPECT_EQ(swatch->draws, draws);
     EXPECT_EQ(pixel(window, 10, 10), BACKGROUND);
-    EXPECT_TRUE(pumpEventsUntil(
-        [&] { return !reshapes[id].empty() && reshapes[id].back() == Size(150, 32); }));
+    EXPECT_TRUE(
+        pumpUntil([&] { return !reshapes[id].empty() && reshapes[id].back() == Size(150, 32); }));
 }
 
 TEST_F(ControlWindowTest, TreeIsDrawnUpright) {
@@ -89,15 +89,15 @@ TEST_F(ControlWindowTest, OperationsLeaveThePreviousWindowCurrent) {
 
 TEST_F(ControlWindowTest, NewWindowStaysCurrentWhenNoneWasCurrent) {
     glutDestroyWindow(glutCreateWindow("scratch"));
-    ASSERT_TRUE(pumpEventsUntil([] { return glutGetWindow() == 0; }));
+    ASSERT_TRUE(pumpUntil([] { return glutGetWindow() == 0; }));
     EXPECT_EQ(glutGetWindow(), makeWindow()->windowId);
 }
 
 TEST_F(ControlWindowTest, PositionIsGivenUnlessBothNegativeAndSettingsStayInForce) {
-    const int x = slotX + 30, y = slotY + 40;
+    const int x = slot.x + 30, y = slot.y + 40;
     for (auto [askX, askY] : {Size(x, y), Size(-1, -1)}) { // the second keeps the first's
         InWindow in(windowManager.createWindow("placed", 0, askX, askY)->windowId);
-        EXPECT_TRUE(pumpEventsUntil([&] {
+        EXPECT_TRUE(pumpUntil([&] {
             return glutGet(GLUT_WINDOW_X) == x && glutGet(GLUT_WINDOW_Y) == y;
         })) << askX;
     }
@@ -116,7 +116,7 @@ TEST_F(ControlWindowTest, ClosingRemovesTheWindowAndItsFocus) {
     ASSERT_EQ(windowManager.activeWindow, closing);
     const int id = closing->windowId;
     closing->close();
-    EXPECT_TRUE(pumpEventsUntil([&] { return windowManager.findWindow(id) == nullptr; }));
+    EXPECT_TRUE(pumpUntil([&] { return windowManager.findWindow(id) == nullptr; }));
     EXPECT_EQ(windowManager.activeWindow, nullptr);
     EXPECT_TRUE(windowManager.windows.firstChild == kept &&
                 windowManager.windows.lastChild == kept);

@@ -1,0 +1,53 @@
+// io/point_attributes.h - what a file says of each point besides its position and colour,
+// kept as columns beside the records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The attributes a cloud may carry. A column exists only when the file has the attribute, so a
+// cloud without any costs nothing beyond its records.
+enum AttributeBit : uint32_t {
+    kIntensity = 1u << 0,
+    kClassification = 1u << 1,
+    kReturns = 1u << 2, // return number and number of returns
+    kFlags = 1u << 3,   // synthetic, key-point, withheld, overlap
+    kScanAngle = 1u << 4,
+    kUserData = 1u << 5,
+    kPointSource = 1u << 6,
+    kGpsTime = 1u << 7,
+};
+
+// The bits of a point's flags byte.
+constexpr uint8_t kFlagSynthetic = 1u << 0;
+constexpr uint8_t kFlagKeyPoint = 1u << 1;
+constexpr uint8_t kFlagWithheld = 1u << 2;
+constexpr uint8_t kFlagOverlap = 1u << 3;
+
+// Units of the scan angle column: LAS 1.4's 0.006 degrees; older formats' whole degrees are
+// converted into them.
+constexpr double kScanAngleDegrees = 0.006;
+
+// One column per attribute present, each as long as the cloud's records and in their order:
+// entry i describes record i. Absent columns are empty.
+struct PointAttributes {
+    uint32_t present = 0;            // AttributeBit values
+    std::vector<uint16_t> intensity; // as stored: 8-bit files keep values up to 255
+    std::vector<uint8_t> classification;
+    // Return number in the low four bits, number of returns in the high four (LAS 1.4 counts
+    // up to 15 of each).
+    std::vector<uint8_t> returns;
+    std::vector<uint8_t> flags;     // kFlag… bits
+    std::vector<int16_t> scanAngle; // kScanAngleDegrees units
+    std::vector<uint8_t> userData;
+    std::vector<uint16_t> pointSource;
+    std::vector<double> gpsTime;
+
+    bool has(AttributeBit bit) const { return (present & bit) != 0; }
+    static uint8_t packReturns(int number, int of) {
+        return static_cast<uint8_t>((number & 15) | ((of & 15) << 4));
+    }
+    static int returnNumber(uint8_t packed) { return packed & 15; }
+    static int numberOfReturns(uint8_t packed) { return packed >> 4; }
+};
