@@ -166,6 +166,8 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.dropped = result_.dropped;
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    cloud.organised = result_.organised;
+    cloud.viewpoint = result_.viewpoint;
     result_.points = nullptr;
     // Records the reader moved or dropped after calling them final are summed afresh.
     if (summed != cloud.points || summedTo > cloud.count) {

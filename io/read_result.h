@@ -25,6 +25,13 @@ enum class ReadStatus {
 // paints a height ramp along z.
 enum class ColourKind { Rgb, Intensity, None };
 
+// Where a depth camera stood, in the file's frame: a point p of the sensor's frame (x right,
+// y down, z forward) is at rotation(p) + translation, rotation a unit quaternion w x y z.
+struct SensorPose {
+    double translation[3] = {0.0, 0.0, 0.0};
+    double rotation[4] = {1.0, 0.0, 0.0, 0.0};
+};
+
 // One file's read. A reader fills it and never prints or exits; the loading code turns it into
 // what the user sees. Points whose x, y or z is not finite are left out and counted in dropped
 // (the native format alone keeps them, as it always has).
@@ -44,4 +51,8 @@ struct ReadResult {
     double shift[3] = {0.0, 0.0, 0.0};
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // An organised cloud, row by row as a depth camera saw it (a PCD file of HEIGHT > 1), with
+    // the sensor's pose (PCD's VIEWPOINT), by which the viewer starts looking as it looked.
+    bool organised = false;
+    SensorPose viewpoint;
 };
