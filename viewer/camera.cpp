@@ -3,6 +3,7 @@
 
 #include "viewer/matrices.h"
 #include "viewer/picking.h"
+#include "viewer/sensor_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -171,6 +172,11 @@ void resetView(ViewState& state, const PointSet& set) {
         state.pivot[axis] = set.centroid[axis];
     }
     state.pivotPicked = false;
+    // A depth camera's cloud is seen as the camera saw it, framed from behind it.
+    if (set.organised) {
+        sensorViewRotation(set.viewpoint, state.rotation);
+        frameCloud(state, set);
+    }
 }
 
 void changeSpeed(ViewState& state, int steps) {

@@ -65,7 +65,9 @@ View viewOf(const ViewState& state, const PointSet& set);
 void updateCamera(ViewState& state, const PointSet& set, float a, float b, float c);
 // A new window size: the viewport, the set's view distance for it and the initial view.
 void reshapeView(ViewState& state, PointSet& set, int width, int height);
-// Back to the initial view with the current viewDistance, turning about the centroid again.
+// Back to the initial view with the current viewDistance, turning about the centroid again. The
+// initial view looks along -z with y up, except for an organised cloud (a depth camera's),
+// which it looks at along the sensor's view (see sensorViewRotation), framed as frameCloud does.
 void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
