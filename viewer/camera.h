@@ -53,9 +53,9 @@ struct ViewState {
 };
 
 // The view of the set from the state: the modelview rebuilt from the offset, the eye, the pivot
-// and the turn; the projection the window's aspect and the fixed planes, except that the near plane comes closer when
-// the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere
-// when that reaches beyond it; the viewport the whole window.
+// and the turn; the projection the window's aspect and the fixed planes, except that the near plane
+// comes closer when the cloud's bounding sphere reaches nearer than it, and the far plane goes out
+// past the sphere when that reaches beyond it; the viewport the whole window.
 View viewOf(const ViewState& state, const PointSet& set);
 
 // The functions below change the state alone; the caller redisplays.

@@ -42,8 +42,9 @@ void buildControlPanel(int mainWindowId) {
     // to keep the controls off the picture.
     glutSetWindow(mainWindowId);
     const int x = GRAPHICS_WINDOW_X + glutGet(GLUT_WINDOW_WIDTH) + CONTROL_WINDOW_GAP;
-    ControlWindow* window = require(
-        windowManager.createWindow("Pointillist Controls", 0, x, GRAPHICS_WINDOW_Y), "control window");
+    ControlWindow* window =
+        require(windowManager.createWindow("Pointillist Controls", 0, x, GRAPHICS_WINDOW_Y),
+                "control window");
     Panel* camera = require(window->addPanel("Camera", BORDER_ETCHED), "\"Camera\" panel");
 
     RadioGroup* mode = require(window->addRadioGroup(camera, &viewer.viewState.navigationMode,

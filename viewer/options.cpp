@@ -111,8 +111,7 @@ ViewerOptions parseOptions(int argc, char** argv) {
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
                                 name == "--color" || name == "--colour" || name == "--size" ||
-                                name == "--pan" ||
-                                name == "--screenshot";
+                                name == "--pan" || name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {

@@ -126,8 +126,8 @@ std::vector<std::string> statusParts() {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;
         for (int axis = 0; axis < 3; ++axis)
-            extent = std::max(extent, std::abs(static_cast<double>(set.farCorner[axis]) -
-                                               set.nearCorner[axis]));
+            extent = std::max(
+                extent, std::abs(static_cast<double>(set.farCorner[axis]) - set.nearCorner[axis]));
         const int decimals =
             extent > 0.0 ? std::clamp(6 - static_cast<int>(std::floor(std::log10(extent))), 0, 12)
                          : 6;

@@ -129,7 +129,8 @@ TEST(Programs, InstallPutsTheThreeProgramsInBin) {
     char folder[] = "/tmp/pointillist-install-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string prefix = folder;
-    const ProcessResult install = runProgram({CMAKE_EXE, "--install", BUILD_DIR, "--prefix", prefix});
+    const ProcessResult install =
+        runProgram({CMAKE_EXE, "--install", BUILD_DIR, "--prefix", prefix});
     ASSERT_EQ(install.status, 0) << install.ending() << install.out;
     std::istringstream listed(runProgram({"find", prefix, "-type", "f"}).out);
     std::set<std::string> files;
@@ -140,7 +141,8 @@ TEST(Programs, InstallPutsTheThreeProgramsInBin) {
                                             prefix + "/bin/pointillist-info"}));
     for (const char* program : {"pointillist", "pointillist-info", "pointillist-convert"})
         EXPECT_EQ(access((prefix + "/bin/" + program).c_str(), X_OK), 0) << program;
-    const ProcessResult info = runProgram({prefix + "/bin/pointillist-info", dataPath("far_away.txt")});
+    const ProcessResult info =
+        runProgram({prefix + "/bin/pointillist-info", dataPath("far_away.txt")});
     EXPECT_EQ(info.status, 0) << info.ending();
     EXPECT_EQ(info.out.rfind("points: 2\n", 0), 0u);
     runProgram({"rm", "-rf", prefix});

@@ -83,7 +83,8 @@ TEST(SensorView, LooksAlongTheSensorWithItsUpUp) {
         {{NAN, 0, 0, 0}, {0, 0, 1}, {0, -1, 0}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.q[0] << " " << c.q[1] << " " << c.q[2] << " " << c.q[3]);
+        SCOPED_TRACE(testing::Message()
+                     << c.q[0] << " " << c.q[1] << " " << c.q[2] << " " << c.q[3]);
         SensorPose pose;
         std::copy(c.q, c.q + 4, pose.rotation);
         float degrees[3];
