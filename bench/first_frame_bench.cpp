@@ -57,13 +57,13 @@ void firstFrame() {
 }
 
 int straightforwardStart(const char* path) {
-    const PointReadResult read = readPointFileScanf(path);
-    if (read.outcome != ReadOutcome::Read) {
+    const ReadResult read = readPointFileScanf(path);
+    if (read.status != ReadStatus::Read) {
         std::fprintf(stderr, "first-frame-bench: cannot read %s\n", path);
         std::exit(1);
     }
     viewer.pointSet.points = read.points;
-    viewer.pointSet.count = read.count;
+    viewer.pointSet.count = static_cast<int32_t>(read.count);
     viewer.pointSet.computeBounds();
     loaded = Clock::now();
 

@@ -15,6 +15,7 @@
 #include "io/formats.h"
 #include "io/mapped_file.h"
 #include "io/point_cloud.h"
+#include "threads/worker_pool.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -28,7 +29,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -151,10 +151,6 @@ int writeFiles(const std::string& native, const std::string& folder) {
     return 0;
 }
 
-int threadsUsed() {
-    return static_cast<int>(std::max(1u, std::min(2u, std::thread::hardware_concurrency())));
-}
-
 // Processor seconds of every thread of this process so far.
 double processorSeconds() {
     struct rusage usage;
@@ -182,7 +178,7 @@ int loadOnce(bool readerOnly, const char* path) {
         request.path = path;
         request.bytes = file.data();
         request.size = file.size();
-        request.threads = threadsUsed();
+        request.threads = usableCores();
         ReadResult result = entry->read(request);
         count = result.count;
         releasePoints(result.points);
@@ -277,7 +273,7 @@ int main(int argc, char** argv) {
                 figures[i].count = count;
             }
 
-    const int threads = threadsUsed();
+    const int threads = usableCores();
     std::printf("  %-17s %8s %8s %7s %7s %5s %9s %7s %8s %9s %8s %8s\n", "format", "points",
                 "file_MB", "read_s", "cpu_s", "GB/s", "GB/s/core", "load_s", "peak_MB", "points_MB",
                 "s/B_nat", "cpu/B_nat");

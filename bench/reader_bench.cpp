@@ -5,6 +5,7 @@
 //   reader-bench run PROGRAM [ARGS...]    runs the program, its output discarded; prints its
 //                                         seconds and peak KiB
 #include "io/native/fast_reader.h"
+#include "io/native/scanf_reader.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -55,11 +56,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Clock::time_point start = Clock::now();
-    const PointReadResult read = fast ? readPointFile(argv[2]) : readPointFileScanf(argv[2]);
+    const ReadResult read = fast ? readPointFile(argv[2]) : readPointFileScanf(argv[2]);
     const double seconds = since(start);
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     std::printf("%.3f %ld %d\n", seconds, usage.ru_maxrss, static_cast<int>(read.count));
     releasePoints(read.points);
-    return read.outcome == ReadOutcome::Read ? 0 : 1;
+    return read.status == ReadStatus::Read ? 0 : 1;
 }

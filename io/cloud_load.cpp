@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -18,8 +17,7 @@ constexpr size_t kHeadBytes = 4096;
 } // namespace
 
 CloudLoad::~CloudLoad() {
-    if (!joined_)
-        pthread_join(thread_, nullptr);
+    worker_.wait();
 }
 
 void CloudLoad::begin(const char* path, Place place) {
@@ -40,7 +38,7 @@ void CloudLoad::begin(const char* path, Place place) {
         return;
     }
     everyCore_ = place != Place::WorkerOneCore;
-    threaded_ = place != Place::Here && pthread_create(&thread_, nullptr, runOnWorker, this) == 0;
+    threaded_ = place != Place::Here && worker_.start([this] { read(); });
     if (!threaded_) {
         everyCore_ = true;
         read();
@@ -51,21 +49,13 @@ void CloudLoad::begin(const char* path, Place place) {
     changed_.wait(lock, [this] { return accepted_ || finished(); });
 }
 
-void* CloudLoad::runOnWorker(void* load) {
-    static_cast<CloudLoad*>(load)->read();
-    return nullptr;
-}
-
 void CloudLoad::read() {
     ReadRequest request;
     request.path = path_.c_str();
     request.bytes = file_.data();
     request.size = file_.size();
-    // A worker on one core leaves the other to the caller, which works meanwhile.
-    request.threads =
-        everyCore_
-            ? static_cast<int>(std::max(1u, std::min(2u, std::thread::hardware_concurrency())))
-            : 1;
+    // A worker on one core leaves the others to the caller, which works meanwhile.
+    request.threads = everyCore_ ? usableCores() : 1;
     request.headerAccepted = [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         accepted_ = true;
@@ -80,6 +70,8 @@ void CloudLoad::read() {
     };
     request.progress = [this](const ReadProgress& read) { progress_.update(read); };
     ReadResult result = entry_->read(request);
+    if (result.status == ReadStatus::Refused)
+        result.message = path_ + ": " + entry_->noun + ", " + result.message;
     // A cloud is counted in 32 bits; records beyond that are not shown.
     if (result.status == ReadStatus::Read && result.count > INT32_MAX) {
         releasePoints(result.points);
@@ -141,7 +133,7 @@ void CloudLoad::finish(PointCloud& cloud) {
             lock.lock();
         }
         lock.unlock();
-        pthread_join(thread_, nullptr);
+        worker_.wait();
         joined_ = true;
     }
     progress_.finish();

@@ -7,14 +7,13 @@
 #include "io/mapped_file.h"
 #include "io/point_cloud.h"
 #include "io/read_result.h"
+#include "threads/worker_pool.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
-
-#include <pthread.h>
 
 // The state of one load, from begin to finish. A refusal is known when begin returns, before the
 // body is read, so that the caller can say so before it opens any window. Messages are the
@@ -27,11 +26,11 @@ public:
     CloudLoad(const CloudLoad&) = delete;
     CloudLoad& operator=(const CloudLoad&) = delete;
 
-    // Where begin runs the reader, and on how many cores.
+    // Where begin runs the reader, and on how many cores (usableCores).
     enum class Place {
         Here,            // on the caller's thread, with every core
-        WorkerOneCore,   // on a worker with one core, the caller working on the other
-        WorkerEveryCore, // on a worker with every core, the caller mostly waiting meanwhile
+        WorkerOneCore,   // on a pool thread with one core, the caller working on the others
+        WorkerEveryCore, // on a pool thread with every core, the caller mostly waiting meanwhile
     };
     // Maps the file, picks its reader and runs it where place says. Returns once the reader
     // has accepted the header or has finished.
@@ -56,7 +55,6 @@ public:
     const FormatEntry* format() const { return entry_; }
 
 private:
-    static void* runOnWorker(void* load);
     void read();
 
     std::string path_;
@@ -64,7 +62,7 @@ private:
     MappedFile file_;
     ReadResult result_;
     LoadProgress progress_;
-    pthread_t thread_{};
+    PoolTask worker_;
     bool threaded_ = false;
     bool everyCore_ = false;
     bool joined_ = true;

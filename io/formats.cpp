@@ -3,13 +3,13 @@
 
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_reader.h"
-#include "io/e57_reader.h"
-#include "io/las_reader.h"
-#include "io/laz_reader.h"
+#include "io/e57/e57_reader.h"
+#include "io/las/las_reader.h"
+#include "io/las/laz_reader.h"
 #include "io/native/native_reader.h"
 #include "io/obj_reader.h"
-#include "io/pcd_reader.h"
-#include "io/ply_reader.h"
+#include "io/pcd/pcd_reader.h"
+#include "io/ply/ply_reader.h"
 #include "io/text_columns_reader.h"
 
 #include <cstring>
@@ -21,15 +21,15 @@ namespace {
 // may also start with a comment line, and an octree file, a LAZ file too, before LAZ.
 // clang-format off
 const FormatEntry kFormats[] = {
-    {Format::Ply, "PLY", ".ply", hasPlySignature, nullptr, readPly},
-    {Format::Las, "LAS", ".las", hasLasSignature, nullptr, readLas},
-    {Format::Copc, "LAZ", "", hasCopcSignature, nullptr, readCopc},
-    {Format::Laz, "LAZ", ".laz", hasLazSignature, nullptr, readLaz},
-    {Format::E57, "E57", ".e57", hasE57Signature, nullptr, readE57},
-    {Format::Pcd, "PCD", ".pcd", hasPcdSignature, nullptr, readPcd},
-    {Format::Native, "native", "", hasNativeSignature, nullptr, readNative},
-    {Format::Pts, "PTS", ".pts", nullptr, nullptr, readPts},
-    {Format::Obj, "OBJ", ".obj", nullptr, nullptr, readObj},
+    {Format::Ply, "PLY file", ".ply", hasPlySignature, nullptr, readPly},
+    {Format::Las, "LAS file", ".las", hasLasSignature, nullptr, readLas},
+    {Format::Copc, "LAZ file", "", hasCopcSignature, nullptr, readCopc},
+    {Format::Laz, "LAZ file", ".laz", hasLazSignature, nullptr, readLaz},
+    {Format::E57, "E57 file", ".e57", hasE57Signature, nullptr, readE57},
+    {Format::Pcd, "PCD file", ".pcd", hasPcdSignature, nullptr, readPcd},
+    {Format::Native, "native file", "", hasNativeSignature, nullptr, readNative},
+    {Format::Pts, "PTS file", ".pts", nullptr, nullptr, readPts},
+    {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, readObj},
     {Format::ColumnText, "column text", ".xyz .txt .csv .asc", nullptr, resemblesColumnText,
      readColumnText},
 };

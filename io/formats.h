@@ -1,27 +1,15 @@
-// io/formats.h - the formats the readers know, and the pick of a reader for a file.
+// io/formats.h - the format table: how each format is recognised and who reads it.
 #pragma once
 
+#include "io/format.h"
 #include "io/format_reader.h"
 
 #include <cstddef>
 
-enum class Format {
-    Native,     // "# points = N", then six numbers a record
-    Ply,        // ascii and binary
-    Las,        // uncompressed LAS 1.0 to 1.4
-    Laz,        // compressed LAS
-    Copc,       // compressed LAS 1.4 laid out as an octree of chunks, with its index
-    Pcd,        // ascii, binary, binary_compressed
-    E57,        // scans: checksummed pages, an XML description, compressed vectors
-    Pts,        // a count line, then x y z intensity [r g b]
-    Obj,        // the v statements
-    ColumnText, // x y z [intensity] [r g b] in columns
-};
-
 // One row of the format table: how a file is recognised and who reads it.
 struct FormatEntry {
     Format format;
-    const char* name;       // as messages name it: "PLY"
+    const char* noun;       // as a refusal names a file of it: "PLY file"
     const char* extensions; // lower case, each with its dot, separated by blanks: ".xyz .txt"
     // True when the first bytes carry the format's signature. Null for formats without one.
     bool (*signature)(const unsigned char* head, size_t size);

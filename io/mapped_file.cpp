@@ -1,12 +1,15 @@
 // io/mapped_file.cpp - mmap of a whole regular file.
 #include "io/mapped_file.h"
 
-#include "io/point_records.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+bool isDirectory(int fd) {
+    struct stat status;
+    return fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+}
 
 MappedFile::~MappedFile() {
     if (mapping_)

@@ -3,6 +3,10 @@
 
 #include <cstddef>
 
+// Whether an open file is a directory. A directory opens for reading but holds no points, so
+// every reader refuses it as a file that can't be opened rather than show it as an empty cloud.
+bool isDirectory(int fd);
+
 // The bytes of one file, mapped rather than read, so that a reader decodes them in place and no
 // copy of the file is made. Only regular files map; pipes and devices are left to the readers
 // that read by path.

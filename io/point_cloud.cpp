@@ -18,8 +18,7 @@ void BoundsSum::add(const PointRecord* points, int64_t from, int64_t to) {
     // blank the whole view, so such points are left out of both.
     for (int64_t i = from; i < to; ++i) {
         const float position[3] = {points[i].x, points[i].y, points[i].z};
-        if (!std::isfinite(position[0]) || !std::isfinite(position[1]) ||
-            !std::isfinite(position[2]))
+        if (!finitePosition(position))
             continue;
         for (int axis = 0; axis < 3; ++axis) {
             sum_[axis] += position[axis];

@@ -1,9 +1,9 @@
 // io/point_cloud.h - a loaded cloud: its records and everything derived from them once.
 #pragma once
 
-#include "io/formats.h"
+#include "io/format.h"
 #include "io/point_records.h"
-#include "io/read_result.h"
+#include "io/sensor_pose.h"
 
 #include <cstdint>
 #include <limits>

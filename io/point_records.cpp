@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <new>
 
-#include <sys/stat.h>
-
 static_assert(sizeof(PointRecord) == 6 * sizeof(float), "a record is six packed floats");
 
 PointRecord* allocatePoints(int64_t count) {
@@ -17,9 +15,4 @@ PointRecord* allocatePoints(int64_t count) {
 
 void releasePoints(PointRecord* points) {
     delete[] points;
-}
-
-bool isDirectory(int fd) {
-    struct stat status;
-    return fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
 }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "io/point_records.h"
+#include "io/sensor_pose.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // How far a body has been read.
 struct ReadProgress {
@@ -20,18 +22,6 @@ enum class ReadStatus {
     Refused,        // nothing can be read: unknown format, bad header, unsupported variant
 };
 
-// Where the colours come from. Intensity: the reader leaves each point's raw intensity in r,
-// and the loading code turns it into grey scaled over the file's range. None: the loading code
-// paints a height ramp along z.
-enum class ColourKind { Rgb, Intensity, None };
-
-// Where a depth camera stood, in the file's frame: a point p of the sensor's frame (x right,
-// y down, z forward) is at rotation(p) + translation, rotation a unit quaternion w x y z.
-struct SensorPose {
-    double translation[3] = {0.0, 0.0, 0.0};
-    double rotation[4] = {1.0, 0.0, 0.0, 0.0};
-};
-
 // One file's read. A reader fills it and never prints or exits; the loading code turns it into
 // what the user sees. Points whose x, y or z is not finite are left out and counted in dropped
 // (the native format alone keeps them, as it always has).
@@ -41,8 +31,9 @@ struct ReadResult {
     int64_t count = 0;             // records in points
     int64_t expected = -1;         // records the header declares; -1 when it declares none
     int64_t dropped = 0;           // records with a non-finite position, not in points
-    // Refused: the one-line reason, naming the file, the format and what is wrong. Read: what
-    // cut the read short (a bad record, the end of the file), empty when nothing did.
+    // Refused: what is wrong, in a few words; the loading code names the file and its format
+    // before it. Read: what cut the read short (a bad record, the end of the file), empty when
+    // nothing did.
     std::string message;
     ColourKind colour = ColourKind::Rgb;
     // File coordinates are the stored ones plus shift, chosen once per file so that large
@@ -56,3 +47,11 @@ struct ReadResult {
     bool organised = false;
     SensorPose viewpoint;
 };
+
+// A file that cannot be read at all, for the reason given ("the header has no DATA line").
+inline ReadResult refusal(std::string reason) {
+    ReadResult result;
+    result.status = ReadStatus::Refused;
+    result.message = std::move(reason);
+    return result;
+}

@@ -1,7 +1,8 @@
 // io/shift.cpp - choosing and applying the global shift.
 #include "io/shift.h"
 
-#include "io/parallel.h"
+#include "io/format_reader.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,8 +37,8 @@ void StoredBox::join(const StoredBox& other) {
     }
 }
 
-void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
-                        int threads) {
+void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
+                 int threads) {
     const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
     result.shifted = false;
     if (result.count == 0)
@@ -57,7 +58,7 @@ void settleShiftOverBox(ReadResult& result, const double provisional[3], const S
                             provisional[2] - shift[2]};
     if (move[0] != 0.0 || move[1] != 0.0 || move[2] != 0.0) {
         PointRecord* points = result.points;
-        runInParts(result.count, threads, [&](int64_t begin, int64_t end, int) {
+        runInParts(result.count, threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int) {
             for (int64_t i = begin; i < end; ++i) {
                 PointRecord& p = points[i];
                 p.x = static_cast<float>(p.x + move[0]);
@@ -68,11 +69,4 @@ void settleShiftOverBox(ReadResult& result, const double provisional[3], const S
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);
-}
-
-void settleShift(ReadResult& result, const double provisional[3]) {
-    StoredBox box;
-    for (int64_t i = 0; i < result.count; ++i)
-        box.add(result.points[i]);
-    settleShiftOverBox(result, provisional, box, 1);
 }

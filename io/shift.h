@@ -26,14 +26,12 @@ struct StoredBox {
 };
 
 // Readers store float(file - provisional), with a provisional shift picked before the box was
-// known (the rounded first point, or a header's box centre). This settles it: from the stored
-// points' box it chooses the real shift, moves the points to it (the differences are exact in
-// double; the move split over the threads) and records it in the result. With a zero
-// provisional shift and no need for one it leaves the points alone.
-void settleShiftOverBox(ReadResult& result, const double provisional[3], const StoredBox& box,
-                        int threads);
-// The same, gathering the box from the stored points first.
-void settleShift(ReadResult& result, const double provisional[3]);
+// known (the rounded first point, or a header's box centre). This settles it: from the box of
+// the stored points, gathered as they were stored, it chooses the real shift, moves the points to
+// it (the differences are exact in double; the move split over the threads) and records it in the
+// result. With a zero provisional shift and no need for one it leaves the points alone.
+void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
+                 int threads);
 
 // The provisional shift for a cloud whose first point (or box centre) is here: rounded, zero
 // for coordinates that floats hold well anyway.

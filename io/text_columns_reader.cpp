@@ -2,10 +2,10 @@
 // in blocks over the threads, each record scanned straight into its place.
 #include "io/text_columns_reader.h"
 
-#include "io/cloud_builder.h"
-#include "io/parallel.h"
+#include "io/line_blocks.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <cctype>
@@ -185,42 +185,26 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
-    // The shift is the first finite position's, as if the records were added one by one; a
-    // colour above 1 among the first records settles the scale before any is stored.
-    double shift[3] = {0.0, 0.0, 0.0};
+    // A colour above 1 among the first records settles the scale before any is stored.
     bool divide = false;
-    {
-        double values[kMostColumns];
-        bool shiftFound = false;
-        const char* q = p;
-        for (int64_t records = 0; q < end && records < most;) {
-            const Line line = readLine(q, end, columns, separator, values);
-            if (line == Line::Bad)
-                break;
-            if (line == Line::Skipped)
-                continue;
-            ++records;
-            const double xyz[3] = {values[columns.x], values[columns.y], values[columns.z]};
-            if (!shiftFound && std::isfinite(xyz[0]) && std::isfinite(xyz[1]) &&
-                std::isfinite(xyz[2])) {
-                provisionalShift(xyz, shift);
-                shiftFound = true;
-            }
-            for (int c = 0; c < 3 && columns.rgb[0] >= 0; ++c)
-                divide |= static_cast<float>(values[columns.rgb[c]]) > 1.0f;
-            if (shiftFound && (records >= kLookAhead || divide))
-                break;
-        }
-    }
-
+    double values[kMostColumns];
+    TextBody body;
+    body.look = [&](const char*& q, const char* end, double xyz[3]) {
+        const Line line = readLine(q, end, columns, separator, values);
+        if (line != Line::Record)
+            return line == Line::Bad ? LineKind::Bad : LineKind::Skipped;
+        xyz[0] = values[columns.x], xyz[1] = values[columns.y], xyz[2] = values[columns.z];
+        for (int c = 0; c < 3 && columns.rgb[0] >= 0; ++c)
+            divide |= static_cast<float>(values[columns.rgb[c]]) > 1.0f;
+        return LineKind::Record;
+    };
+    body.more = [&divide](int64_t records) { return records < kLookAhead && !divide; };
+    body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
+                     PointRecord* out) {
+        return readBlock(from, to, columns, separator, limit, shift, divide, out);
+    };
     LineBlock joined;
-    const bool allocated = readLineBlocks(
-        p, end, most, request.threads, false, request.headerAccepted,
-        [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
-            return readBlock(from, to, columns, separator, limit, shift, divide, out);
-        },
-        result, joined);
-    if (!allocated)
+    if (!readTextBody(request, p, end, most, false, body, result, joined))
         return;
     const char* bad = joined.bad;
     PointRecord* points = result.points;
@@ -230,14 +214,14 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
             "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
     if (columns.rgb[0] >= 0 && !divide && joined.colourMax > 1.0f)
-        runInParts(kept, request.threads, [points](int64_t begin, int64_t last, int) {
-            for (int64_t i = begin; i < last; ++i) {
-                points[i].r /= 255.0f;
-                points[i].g /= 255.0f;
-                points[i].b /= 255.0f;
-            }
-        });
-    settleShiftOverBox(result, shift, joined.box, request.threads);
+        runInParts(kept, request.threads, kSmallestReadPart,
+                   [points](int64_t begin, int64_t last, int) {
+                       for (int64_t i = begin; i < last; ++i) {
+                           points[i].r /= 255.0f;
+                           points[i].g /= 255.0f;
+                           points[i].b /= 255.0f;
+                       }
+                   });
 }
 
 const char* textOf(const ReadRequest& request) {
@@ -294,10 +278,8 @@ ReadResult readColumnText(const ReadRequest& request) {
         p = nextLine(p, end), ++line;
         result.format += ", with a header line";
     } else if (p < end) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": column text, line " + std::to_string(line) +
-                         " holds neither three numbers nor x y z names";
-        return result;
+        return refusal("line " + std::to_string(line) +
+                       " holds neither three numbers nor x y z names");
     }
     readAllRecords(request, p, end, columns, separator, INT64_MAX, line, result);
     return result;
@@ -313,9 +295,7 @@ ReadResult readPts(const ReadRequest& request) {
     const char* q = p;
     if (!scanNumber(q, end, declared) || !(declared >= 0 && declared < 9e18) ||
         declared != std::floor(declared) || !isBlankLine(q, end)) {
-        result.status = ReadStatus::Refused;
-        result.message = std::string(request.path) + ": PTS file, the first line is not a count";
-        return result;
+        return refusal("the first line is not a count");
     }
     result.expected = static_cast<int64_t>(declared);
     p = nextLine(q, end);

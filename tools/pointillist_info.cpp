@@ -5,7 +5,8 @@
 #include "io/cloud_load.h"
 #include "io/copc/copc_file.h"
 #include "io/formats.h"
-#include "io/las_reader.h"
+#include "io/las/las_layout.h"
+#include "io/las/las_reader.h"
 #include "io/point_cloud.h"
 
 #include <algorithm>
@@ -58,6 +59,13 @@ std::unique_ptr<CopcFile> openCopc(const char* path, std::string& error) {
     return source ? CopcFile::open(std::move(source), error) : nullptr;
 }
 
+// "PLY files", "column text files".
+std::string pluralNoun(const char* noun) {
+    const std::string text = noun;
+    const bool endsInFile = text.size() >= 4 && text.compare(text.size() - 4, 4, "file") == 0;
+    return endsInFile ? text + "s" : text + " files";
+}
+
 int quickInfo(const char* path) {
     std::string error;
     std::unique_ptr<ByteSource> source = openLocalFile(path, error);
@@ -72,7 +80,7 @@ int quickInfo(const char* path) {
     if (!lasFamily) {
         const FormatEntry* entry = pickFormat(path, head.data(), head.size(), true);
         std::fprintf(stderr, "%s: --quick reads only LAS and LAZ headers, not %s\n", path,
-                     entry ? (std::string(entry->name) + " files").c_str() : "unknown formats");
+                     entry ? pluralNoun(entry->noun).c_str() : "unknown formats");
         return 1;
     }
     const char* family = hasLazSignature(head.data(), head.size()) ? "LAZ" : "LAS";

@@ -1,10 +1,11 @@
 // viewer/point_raster.cpp - the CPU projection of size-1 points and its threads.
 #include "viewer/point_raster.h"
 
+#include "threads/worker_pool.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -59,8 +60,7 @@ inline int snappedPixel(float window) {
 } // namespace
 
 PointRaster::PointRaster(int threads) {
-    threads_ = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
-    threads_ = std::clamp(threads_, 1, 8);
+    threads_ = std::clamp(threads > 0 ? threads : usableCores(), 1, kMostParts);
 }
 
 void PointRaster::begin(const View& view) {
@@ -135,13 +135,9 @@ void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
         project(0, count, pixels_.data());
         return;
     }
-    std::vector<std::thread> workers;
-    for (int t = 1; t < threads; ++t)
-        workers.emplace_back(project, count * t / threads, count * (t + 1) / threads,
-                             layers_[size_t(t - 1)].data());
-    project(0, count / threads, pixels_.data());
-    for (std::thread& worker : workers)
-        worker.join();
+    runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
+        project(begin, end, part ? layers_[size_t(part - 1)].data() : pixels_.data());
+    });
     for (int t = 1; t < threads; ++t) {
         std::vector<uint32_t>& layer = layers_[size_t(t - 1)];
         for (size_t i = 0; i < pixels_.size(); ++i)

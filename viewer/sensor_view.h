@@ -1,7 +1,7 @@
 // viewer/sensor_view.h - the turn that looks at a depth camera's cloud as the camera did.
 #pragma once
 
-#include "io/read_result.h"
+#include "io/sensor_pose.h"
 
 // The rotation, in degrees about x, y and z as ViewState.rotation holds them, under which the
 // eye (looking along -z, y up) looks along the sensor's +z with the sensor's -y up: the

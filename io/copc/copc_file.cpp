@@ -4,7 +4,7 @@
 
 #include "io/byte_order.h"
 #include "io/copc/copc_node_decoder.h"
-#include "io/las_record.h"
+#include "io/las/las_record.h"
 
 #include <algorithm>
 #include <cmath>

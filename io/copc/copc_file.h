@@ -5,7 +5,7 @@
 #include "io/byte_source.h"
 #include "io/copc/copc_hierarchy.h"
 #include "io/copc/copc_key.h"
-#include "io/las_reader.h"
+#include "io/las/las_layout.h"
 #include "io/laz/laz_layout.h"
 
 #include <cstddef>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "io/copc/copc_file.h"
-#include "io/las_record.h"
+#include "io/las/las_record.h"
 #include "io/point_records.h"
 #include "io/read_result.h"
 

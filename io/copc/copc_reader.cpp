@@ -4,16 +4,15 @@
 
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_node_decoder.h"
-#include "io/las_reader.h"
-#include "io/laz_reader.h"
+#include "io/las/las_layout.h"
+#include "io/las/laz_reader.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -77,19 +76,13 @@ ReadResult readCopc(const ReadRequest& request) {
     unsigned char* buffer = records.get();
     std::vector<std::string> errors(nodes.size());
     std::vector<uint8_t> ok(nodes.size(), 0);
-    std::atomic<size_t> next{0};
-    auto work = [&]() {
-        CopcNodeDecoder decoder(*file, LazFields::Viewer);
-        for (size_t i = next++; i < nodes.size(); i = next++)
-            ok[i] = decoder.decode(nodes[i], buffer + first[i] * stride, errors[i]);
-    };
-    const size_t threads = std::min<size_t>(std::max(request.threads, 1), nodes.size());
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& t : helpers)
-        t.join();
+    // One decoder a part: it holds the models and buffers of a chunk in progress.
+    runInParts(static_cast<int64_t>(nodes.size()), std::max(request.threads, 1),
+               [&](int64_t begin, int64_t end, int) {
+                   CopcNodeDecoder decoder(*file, LazFields::Viewer);
+                   for (int64_t i = begin; i < end; ++i)
+                       ok[i] = decoder.decode(nodes[i], buffer + first[i] * stride, errors[i]);
+               });
 
     // Moving each whole node down keeps the file order.
     std::vector<std::string> damage = index.takeDamage();

@@ -6,6 +6,7 @@
 #include "io/e57/paged_file.h"
 #include "io/e57/section_streams.h"
 #include "io/e57/xml_tree.h"
+#include "io/point_records.h"
 
 #include <algorithm>
 #include <cmath>
@@ -109,7 +110,7 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
         }
         double xyz[3];
         scan.pose.apply(local, xyz);
-        if (!std::isfinite(xyz[0]) || !std::isfinite(xyz[1]) || !std::isfinite(xyz[2])) {
+        if (!finitePosition(xyz)) {
             ++result.nonFinite;
             continue;
         }

@@ -2,6 +2,7 @@
 #include "io/laz/laz_file.h"
 
 #include "io/byte_order.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -213,12 +213,9 @@ LazDecodeResult decodeChunks(const uint8_t* data, size_t size, const LazFileInfo
             decoded += chunk.points;
         }
     };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads && t < known; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& t : helpers)
-        t.join();
+    // One part for each thread, each taking chunks in turn until none is left.
+    const int64_t workers = std::max<int64_t>(1, std::min<int64_t>(threads, known));
+    runInParts(workers, static_cast<int>(workers), [&](int64_t, int64_t, int) { work(); });
     result.decoded = decoded;
     if (result.problem.empty() && result.decoded < result.expected) {
         uint64_t covered = 0;

@@ -12,9 +12,8 @@
 
 namespace native {
 
-bool BlockStream::init(int descriptor, bool canSeek, size_t block) {
-    fd = descriptor;
-    seekable = canSeek;
+bool BlockStream::init(const BlockSource& from, size_t block) {
+    source = from;
     blockBytes = std::max<size_t>(block, 1);
     data = new (std::nothrow) char[blockBytes + kKeepBytes + 80]();
     if (data)
@@ -37,11 +36,20 @@ bool BlockStream::refill(size_t keep) {
     base += static_cast<int64_t>(keep);
     position -= keep;
     length = kept;
+    const int64_t at = base + static_cast<int64_t>(kept);
     ssize_t got;
-    do
-        got = seekable ? pread(fd, data + kept, blockBytes, base + static_cast<int64_t>(kept))
-                       : read(fd, data + kept, blockBytes);
-    while (got < 0 && errno == EINTR);
+    if (source.bytes) {
+        got = at < source.size ? static_cast<ssize_t>(std::min<int64_t>(
+                                     static_cast<int64_t>(blockBytes), source.size - at))
+                               : 0;
+        if (got > 0)
+            std::memcpy(data + kept, source.bytes + at, static_cast<size_t>(got));
+    } else {
+        do
+            got = source.seekable ? pread(source.fd, data + kept, blockBytes, at)
+                                  : read(source.fd, data + kept, blockBytes);
+        while (got < 0 && errno == EINTR);
+    }
     // A read error ends the file, as it ends a stdio stream's input.
     if (got <= 0)
         ended = true;

@@ -1,5 +1,5 @@
-// io/native/block_stream.h - a file read a block at a time, with the padding the in-place
-// parser needs.
+// io/native/block_stream.h - a file read a block at a time, from its descriptor or from its
+// mapped bytes, with the padding the in-place parser needs.
 #pragma once
 
 #include <cstddef>
@@ -8,13 +8,21 @@
 
 namespace native {
 
+// Where the blocks come from: the mapped bytes of a regular file, or else a descriptor, read
+// with pread when it can seek. Neither is owned: both threads of a split body read the same.
+struct BlockSource {
+    const unsigned char* bytes = nullptr;
+    int64_t size = 0; // of bytes
+    int fd = -1;
+    bool seekable = false; // true for bytes
+};
+
 // A file read a block at a time with one character of pushback, like a stdio stream. The byte
 // after the buffered ones is always NUL, which stops the parser's loops without bounds checks,
-// and at least 64 more bytes follow it so that the parser can load eight or 64 at a time.
-// It doesn't own the descriptor: both threads of a split body read the same one with pread.
+// and at least 64 more bytes follow it so that the parser can load eight or 64 at a time. The
+// blocks are copies even of mapped bytes, for that padding.
 struct BlockStream {
-    int fd = -1;
-    bool seekable = false;
+    BlockSource source;
     bool ended = false;
     char* data = nullptr;
     size_t blockBytes = 0;
@@ -28,7 +36,7 @@ struct BlockStream {
     ~BlockStream() { delete[] data; }
 
     // False when the buffer cannot be had.
-    bool init(int descriptor, bool canSeek, size_t block);
+    bool init(const BlockSource& from, size_t block);
     int64_t offset() const { return base + static_cast<int64_t>(position); }
     void seek(int64_t to);
     // Moves the bytes from keep on (at most kKeepBytes of them) to the front and reads a block

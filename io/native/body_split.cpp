@@ -9,22 +9,13 @@
 
 namespace native {
 
-namespace {
-
-void* runHelper(void* helper) {
-    static_cast<Helper*>(helper)->run();
-    return nullptr;
-}
-
-} // namespace
-
 bool startHelper(Helper* helper) {
-    return pthread_create(&helper->thread, nullptr, runHelper, helper) == 0;
+    return helper->task.start([helper] { helper->run(); });
 }
 
 void Helper::run() {
     BlockStream in;
-    if (!in.init(fd, true, blockBytes)) {
+    if (!in.init(source, blockBytes)) {
         publish(INT64_MAX, 0);
         return;
     }
@@ -91,7 +82,7 @@ void Helper::run() {
 
 void stopHelper(Helper* helper) {
     helper->cancelled.store(true, std::memory_order_relaxed);
-    pthread_join(helper->thread, nullptr);
+    helper->task.wait();
     delete helper;
 }
 

@@ -1,15 +1,15 @@
 // io/native/body_split.h - the second thread of a native body split in two.
 #pragma once
 
+#include "io/native/block_stream.h"
 #include "io/point_records.h"
+#include "threads/worker_pool.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-
-#include <pthread.h>
 
 namespace native {
 
@@ -21,13 +21,13 @@ namespace native {
 // take; the first thread, once it reaches the same blank with the same index, carries on from
 // where this one stopped.
 struct Helper {
-    int fd = -1;
+    BlockSource source;
     size_t blockBytes = 0;
     int64_t bodyStart = 0;
     int64_t from = 0;
     int64_t limit = 0;
     PointRecord* points = nullptr;
-    pthread_t thread{};
+    PoolTask task;
 
     std::atomic<bool> cancelled{false};
     std::atomic<int64_t> bytesParsed{0};
@@ -39,7 +39,7 @@ struct Helper {
     int64_t blankAt = INT64_MAX; // INT64_MAX when the thread found none
     int64_t firstIndex = 0;
 
-    // Valid after the thread is joined.
+    // Valid after task.wait().
     int64_t stopOffset = 0;
     int64_t stopIndex = 0;
 
@@ -59,7 +59,7 @@ struct Helper {
     }
 };
 
-// Starts helper->run on its own thread; false when no thread can be had.
+// Starts helper->run on a pool thread; false when no thread can be had.
 bool startHelper(Helper* helper);
 // Cancels the helper, waits for its thread and deletes it.
 void stopHelper(Helper* helper);

@@ -2,6 +2,7 @@
 // in place block by block, by one thread or split over two.
 #include "io/native/fast_reader.h"
 
+#include "io/mapped_file.h"
 #include "io/native/block_stream.h"
 #include "io/native/body_split.h"
 #include "io/native/c_scanner.h"
@@ -12,7 +13,6 @@
 #include <new>
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,49 +29,67 @@ constexpr double kFirstShare = 0.52;
 FastReader::FastReader(const FastReadOptions& options) : options_(options) {}
 
 FastReader::~FastReader() {
-    if (stream_ && stream_->fd >= 0)
-        close(stream_->fd);
+    closeStream();
     releasePoints(points_);
 }
 
-ReadOutcome FastReader::open(const char* path) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return outcome_ = ReadOutcome::CannotOpen;
-    if (isDirectory(fd)) {
-        close(fd);
-        return outcome_ = ReadOutcome::CannotOpen;
+ReadStatus FastReader::open(const char* path) {
+    BlockSource source;
+    source.fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (source.fd < 0)
+        return status_ = ReadStatus::CannotOpen;
+    if (isDirectory(source.fd)) {
+        close(source.fd);
+        return status_ = ReadStatus::CannotOpen;
     }
     struct stat status;
-    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    fileSize_ = regular ? static_cast<int64_t>(status.st_size) : 0;
-    stream_.reset(new (std::nothrow) BlockStream);
-    if (!stream_ || !stream_->init(fd, regular, options_.blockBytes)) {
-        close(fd);
-        stream_.reset();
-        return outcome_ = ReadOutcome::CannotAllocate;
-    }
+    source.seekable = fstat(source.fd, &status) == 0 && S_ISREG(status.st_mode);
+    fileSize_ = source.seekable ? static_cast<int64_t>(status.st_size) : 0;
+    return start(source);
+}
 
+ReadStatus FastReader::open(const unsigned char* bytes, size_t size) {
+    BlockSource source;
+    source.bytes = bytes;
+    source.size = static_cast<int64_t>(size);
+    source.seekable = true;
+    fileSize_ = source.size;
+    return start(source);
+}
+
+ReadStatus FastReader::start(const BlockSource& source) {
+    stream_.reset(new (std::nothrow) BlockStream);
+    if (!stream_ || !stream_->init(source, options_.blockBytes)) {
+        if (source.fd >= 0)
+            close(source.fd);
+        stream_.reset();
+        return status_ = ReadStatus::CannotAllocate;
+    }
     int64_t declared = 0;
     scanHeader(*stream_, &declared);
     points_ = declared <= INT32_MAX ? allocatePoints(declared) : nullptr;
     if (!points_) {
-        close(fd);
-        stream_.reset();
-        return outcome_ = ReadOutcome::CannotAllocate;
+        closeStream();
+        return status_ = ReadStatus::CannotAllocate;
     }
     declared_ = declared;
-    return outcome_ = ReadOutcome::Read;
+    return status_ = ReadStatus::Read;
+}
+
+void FastReader::closeStream() {
+    if (stream_ && stream_->source.fd >= 0)
+        close(stream_->source.fd);
+    stream_.reset();
 }
 
 void FastReader::readBody() {
-    if (outcome_ != ReadOutcome::Read || !stream_)
+    if (status_ != ReadStatus::Read || !stream_)
         return;
-    const bool split = stream_->seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
+    const bool split =
+        stream_->source.seekable && fileSize_ - stream_->offset() >= options_.splitBytes;
     count_ = static_cast<int32_t>(parseRange(0, declared_ * 6, split) / 6);
     recordsReady_.store(count_, std::memory_order_release);
-    close(stream_->fd);
-    stream_.reset();
+    closeStream();
 }
 
 // Parses numbers index .. limit-1 into the records and returns the index of the first number
@@ -84,7 +102,7 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
     if (split && limit > index) {
         helper = new (std::nothrow) Helper;
         if (helper) {
-            helper->fd = in.fd;
+            helper->source = in.source;
             helper->blockBytes = options_.blockBytes;
             helper->bodyStart = bodyStart;
             helper->from =
@@ -153,7 +171,7 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
                 const int64_t blankAt = helper->waitForBlank();
                 trigger = blankAt == INT64_MAX ? INT64_MAX : blankAt + 1;
                 if (at > blankAt) {
-                    pthread_join(helper->thread, nullptr);
+                    helper->task.wait();
                     if (index == helper->firstIndex) {
                         index = helper->stopIndex;
                         in.seek(helper->stopOffset);
@@ -193,10 +211,10 @@ int64_t FastReader::parseRange(int64_t index, int64_t limit, bool split) {
     return index;
 }
 
-PointReadResult FastReader::take() {
-    PointReadResult result;
-    result.outcome = outcome_;
-    if (outcome_ == ReadOutcome::Read) {
+ReadResult FastReader::take() {
+    ReadResult result;
+    result.status = status_;
+    if (status_ == ReadStatus::Read) {
         result.points = points_;
         result.count = count_;
         points_ = nullptr;
@@ -204,9 +222,16 @@ PointReadResult FastReader::take() {
     return result;
 }
 
-PointReadResult readPointFile(const char* path, const FastReadOptions& options) {
+ReadResult readPointFile(const char* path, const FastReadOptions& options) {
     FastReader reader(options);
-    if (reader.open(path) == ReadOutcome::Read)
+    if (reader.open(path) == ReadStatus::Read)
+        reader.readBody();
+    return reader.take();
+}
+
+ReadResult readPointBytes(const unsigned char* bytes, size_t size, const FastReadOptions& options) {
+    FastReader reader(options);
+    if (reader.open(bytes, size) == ReadStatus::Read)
         reader.readBody();
     return reader.take();
 }

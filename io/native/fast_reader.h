@@ -2,7 +2,6 @@
 // the fscanf reader gives.
 #pragma once
 
-#include "io/native/scanf_reader.h"
 #include "io/read_result.h"
 
 #include <atomic>
@@ -22,12 +21,13 @@ struct FastReadOptions {
 };
 
 namespace native {
+struct BlockSource;
 struct BlockStream;
-}
+} // namespace native
 
 // Reads one point file in two steps, so that a caller can report a file that can't be opened
 // or whose records can't be allocated before it starts on the body (on another thread if it
-// likes). Every input gives the outcome, count and records that readPointFileScanf gives:
+// likes). Every input gives the status, count and records that readPointFileScanf gives:
 // numbers in the usual decimal forms are converted in place, anything else goes through a
 // character-by-character scan that follows the C library's "%f" and then its strtof.
 class FastReader {
@@ -39,11 +39,13 @@ public:
 
     // Opens the file, scans the header and allocates the declared records. Read means the
     // body can follow; a header that doesn't match gives Read with nothing to follow.
-    ReadOutcome open(const char* path);
+    ReadStatus open(const char* path);
+    // The same for a file already mapped: its bytes, which must stay until the body is read.
+    ReadStatus open(const unsigned char* bytes, size_t size);
     // Parses the records, once, after open gave Read, then closes the file.
     void readBody();
-    // Hands the records over to the caller (see PointReadResult); after readBody.
-    PointReadResult take();
+    // Hands the records over to the caller (see ReadResult); after readBody.
+    ReadResult take();
 
     // While readBody runs on another thread: the records, allocated by open, and how many of
     // them from the first on are final (never written again). At the end that is the count.
@@ -51,17 +53,21 @@ public:
     int64_t recordsReady() const { return recordsReady_.load(std::memory_order_acquire); }
 
 private:
+    ReadStatus start(const native::BlockSource& source);
+    void closeStream();
     int64_t parseRange(int64_t index, int64_t limit, bool split);
 
     FastReadOptions options_;
     std::unique_ptr<native::BlockStream> stream_;
-    int64_t fileSize_ = 0; // 0 unless the file is regular
+    int64_t fileSize_ = 0; // 0 unless the file is regular (or mapped)
     int64_t declared_ = 0;
     PointRecord* points_ = nullptr;
     int32_t count_ = 0;
     std::atomic<int64_t> recordsReady_{0};
-    ReadOutcome outcome_ = ReadOutcome::CannotOpen;
+    ReadStatus status_ = ReadStatus::CannotOpen;
 };
 
-// open, readBody and take in one call.
-PointReadResult readPointFile(const char* path, const FastReadOptions& options = FastReadOptions());
+// open, readBody and take in one call, by path or from the mapped bytes.
+ReadResult readPointFile(const char* path, const FastReadOptions& options = FastReadOptions());
+ReadResult readPointBytes(const unsigned char* bytes, size_t size,
+                          const FastReadOptions& options = FastReadOptions());

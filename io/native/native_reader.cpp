@@ -38,23 +38,17 @@ ReadResult readNative(const ReadRequest& request) {
     FastReader fast(options);
     reader = &fast;
 
-    ReadResult result;
-    result.format = "native";
-    switch (fast.open(request.path)) {
-        case ReadOutcome::CannotOpen:
-            result.status = ReadStatus::CannotOpen;
-            return result;
-        case ReadOutcome::CannotAllocate:
-            result.status = ReadStatus::CannotAllocate;
-            return result;
-        case ReadOutcome::Read:
-            break;
+    // An empty mapping may stand for a file that says it is empty and yet has bytes to read
+    // (those of /proc): such a file is read by path, as a pipe is.
+    const ReadStatus opened = request.bytes && request.size > 0
+                                  ? fast.open(request.bytes, request.size)
+                                  : fast.open(request.path);
+    if (opened == ReadStatus::Read) {
+        if (request.headerAccepted)
+            request.headerAccepted();
+        fast.readBody();
     }
-    if (request.headerAccepted)
-        request.headerAccepted();
-    fast.readBody();
-    const PointReadResult read = fast.take();
-    result.points = read.points;
-    result.count = read.count;
+    ReadResult result = fast.take();
+    result.format = "native";
     return result;
 }

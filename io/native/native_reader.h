@@ -9,7 +9,8 @@
 // including those whose header the native reader then finds wrong and reads as empty.
 bool hasNativeSignature(const unsigned char* head, size_t size);
 
-// The fast reader by path, with the native format's outcomes: CannotOpen, CannotAllocate (a
-// negative or unallocatable count), or Read with the complete records before the first record
-// that does not scan. It keeps non-finite positions and never sets a message.
+// The fast reader on the mapped bytes (by path for a pipe), with the native format's outcomes:
+// CannotOpen, CannotAllocate (a negative or unallocatable count), or Read with the complete
+// records before the first record that does not scan. It keeps non-finite positions and never
+// sets a message.
 ReadResult readNative(const ReadRequest& request);

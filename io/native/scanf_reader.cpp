@@ -1,17 +1,20 @@
 // io/native/scanf_reader.cpp - the fscanf reader of the native format.
 #include "io/native/scanf_reader.h"
 
+#include "io/mapped_file.h"
+
+#include <climits>
 #include <cstdio>
 
-PointReadResult readPointFileScanf(const char* path) {
-    PointReadResult result;
+ReadResult readPointFileScanf(const char* path) {
+    ReadResult result;
     FILE* file = std::fopen(path, "r");
     if (file && isDirectory(fileno(file))) {
         std::fclose(file);
         file = nullptr;
     }
     if (!file) {
-        result.outcome = ReadOutcome::CannotOpen;
+        result.status = ReadStatus::CannotOpen;
         return result;
     }
 
@@ -23,7 +26,7 @@ PointReadResult readPointFileScanf(const char* path) {
     PointRecord* points = declared <= INT32_MAX ? allocatePoints(declared) : nullptr;
     if (!points) {
         std::fclose(file);
-        result.outcome = ReadOutcome::CannotAllocate;
+        result.status = ReadStatus::CannotAllocate;
         return result;
     }
 

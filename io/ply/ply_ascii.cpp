@@ -2,7 +2,7 @@
 // threads.
 #include "io/ply/ply_vertex.h"
 
-#include "io/cloud_builder.h"
+#include "io/line_blocks.h"
 #include "io/shift.h"
 #include "io/text_scan.h"
 
@@ -64,7 +64,6 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Ply
     return read;
 }
 
-// One vertex per line, in blocks of lines over the threads.
 } // namespace
 
 void readPlyAscii(const ReadRequest& request, const PlyLayout& layout, size_t vertexIndex,
@@ -76,29 +75,20 @@ void readPlyAscii(const ReadRequest& request, const PlyLayout& layout, size_t ve
             p = nextLine(p, end);
     const PlyElement& vertex = layout.elements[vertexIndex];
     const int64_t most = static_cast<int64_t>(std::min<uint64_t>(vertex.count, INT64_MAX));
-    // The shift is the first finite position's, as if the vertices were added one by one.
-    double shift[3] = {0.0, 0.0, 0.0};
     std::vector<double> values(vertex.properties.size());
-    const char* q = p;
-    for (int64_t i = 0; i < most && q < end && readAsciiVertex(q, end, vertex, values.data());
-         ++i) {
-        const double xyz[3] = {values[fields.position[0]], values[fields.position[1]],
-                               values[fields.position[2]]};
-        if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) {
-            provisionalShift(xyz, shift);
-            break;
-        }
-    }
+    TextBody body;
+    body.look = [&](const char*& q, const char* end, double xyz[3]) {
+        if (!readAsciiVertex(q, end, vertex, values.data()))
+            return LineKind::Bad;
+        for (int a = 0; a < 3; ++a)
+            xyz[a] = values[fields.position[a]];
+        return LineKind::Record;
+    };
+    body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
+                     PointRecord* out) {
+        return readAsciiBlock(from, to, limit, vertex, fields, shift, out);
+    };
+    body.missing = "vertex";
     LineBlock joined;
-    if (!readLineBlocks(
-            p, end, most, request.threads, true, request.headerAccepted,
-            [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
-                return readAsciiBlock(from, to, limit, vertex, fields, shift, out);
-            },
-            result, joined))
-        return;
-    const int64_t read = result.count + result.dropped;
-    if (read < most)
-        result.message = "vertex " + std::to_string(read + 1) + " is missing or malformed";
-    settleShiftOverBox(result, shift, joined.box, request.threads);
+    readTextBody(request, p, end, most, true, body, result, joined);
 }

@@ -3,7 +3,7 @@
 #include "io/ply/ply_vertex.h"
 
 #include "io/cloud_builder.h"
-#include "io/parallel.h"
+#include "io/records_in_place.h"
 #include "io/shift.h"
 
 #include <algorithm>
@@ -73,8 +73,7 @@ PartFound decodeVertices(const unsigned char* body, size_t stride, int64_t begin
                  colour[1],
                  colour[2]};
         found.box.add(point);
-        found.dropped += !std::isfinite(position[0]) || !std::isfinite(position[1]) ||
-                         !std::isfinite(position[2]);
+        found.dropped += !finitePosition(position);
     }
     return found;
 }
@@ -160,13 +159,8 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
     recordSize<Big>(vertex, p, p + stride, offsets.data());
     const uint64_t available = stride ? static_cast<uint64_t>(end - p) / stride : 0;
     const int64_t count = static_cast<int64_t>(std::min<uint64_t>(vertex.count, available));
-    result.points = allocatePoints(count);
-    if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+    if (!allocateRecords(request, count, result))
         return;
-    }
-    if (request.headerAccepted)
-        request.headerAccepted();
     FixedLayout fixed;
     fixed.coloured = fields.kind != VertexFields::Colour::None;
     for (int i = 0; i < 3; ++i) {

@@ -1,5 +1,6 @@
 // io/ply/ply_header.cpp - the PLY signature and header: format, elements and their properties.
-#include "io/ply_reader.h"
+#include "io/ply/ply_layout.h"
+#include "io/ply/ply_reader.h"
 
 #include "io/text_scan.h"
 

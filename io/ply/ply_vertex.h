@@ -1,10 +1,11 @@
-// io/ply/ply_vertex.h - what both PLY bodies read a vertex with: the scalar types' sizes and
-// values, which properties hold position and colour, and the colour they give; and the two
-// body readers.
+// io/ply/ply_vertex.h - private to the PLY reader: what both bodies read a vertex with (the
+// scalar types' sizes and values, which properties hold position and colour, the colour they
+// give), and the two body readers.
 #pragma once
 
 #include "io/byte_order.h"
-#include "io/ply_reader.h"
+#include "io/format_reader.h"
+#include "io/ply/ply_layout.h"
 #include "io/point_records.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 #include "io/copc/copc_node_decoder.h"
 #include "io/copc/copc_points.h"
 #include "io/copc/copc_reader.h"
+#include "io/las/laz_reader.h"
 #include "io/laz/laz_file.h"
-#include "io/laz_reader.h"
 #include "tests/io/copc/copc_test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,68 @@
+// io/las/laz_reader.cpp - compressed LAS read through the uncompressed reader's record decoding.
+#include "io/las/laz_reader.h"
+
+#include "io/las/las_layout.h"
+#include "io/laz/laz_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+ReadResult readLaz(const ReadRequest& request) {
+    LasLayout layout;
+    std::string reason;
+    if (!parseLasHeader(request.bytes, request.size, layout, reason))
+        return refusal(reason);
+    LazFileInfo info;
+    reason = readLazFileInfo(request.bytes, request.size, info);
+    if (!reason.empty())
+        return refusal(reason);
+
+    ReadResult result;
+    result.format = lasFormatLine("LAZ", layout);
+    result.expected = static_cast<int64_t>(std::min<uint64_t>(info.pointCount, INT64_MAX));
+
+    // The decoded records are the one transient copy: the points are made from them once every
+    // chunk is in, leaving out the chunks that failed.
+    const uint64_t stride = info.recordLength;
+    const uint64_t total = info.pointCount;
+    std::unique_ptr<unsigned char[]> records;
+    if (stride != 0 && total <= UINT64_MAX / stride)
+        records.reset(new (std::nothrow) unsigned char[std::max<uint64_t>(total * stride, 1)]);
+    if (!records) {
+        result.status = ReadStatus::CannotAllocate;
+        return result;
+    }
+    if (request.headerAccepted)
+        request.headerAccepted();
+
+    unsigned char* buffer = records.get();
+    const LazDecodeResult decoded =
+        decodeLazFileInto(request.bytes, request.size, info, LazFields::Viewer,
+                          static_cast<unsigned>(std::max(request.threads, 1)), buffer);
+
+    // Chunks are in file order, so moving each whole one down keeps the points in order.
+    uint64_t kept = 0;
+    for (size_t i = 0; i < decoded.chunks.chunks.size(); ++i) {
+        const LazChunk& chunk = decoded.chunks.chunks[i];
+        if (i >= decoded.chunkOk.size() || !decoded.chunkOk[i] || chunk.firstPoint > total)
+            continue;
+        const uint64_t points = std::min(chunk.points, total - chunk.firstPoint);
+        if (chunk.firstPoint != kept)
+            std::memmove(buffer + kept * stride, buffer + chunk.firstPoint * stride,
+                         points * stride);
+        kept += points;
+    }
+    result.message = decoded.message();
+
+    const int64_t count = static_cast<int64_t>(std::min<uint64_t>(kept, INT64_MAX));
+    result.points = allocatePoints(count);
+    if (!result.points) {
+        result.status = ReadStatus::CannotAllocate;
+        return result;
+    }
+    decodeLasRecords(layout, buffer, count, request.threads, result);
+    return result;
+}

@@ -1,0 +1,31 @@
+// io/pcd/pcd_reader.cpp - a PCD file: its header, the fields that hold position and colour, then
+// the body of its data kind.
+#include "io/pcd/pcd_reader.h"
+
+#include "io/pcd/pcd_layout.h"
+
+#include <algorithm>
+#include <string>
+
+ReadResult readPcd(const ReadRequest& request) {
+    ReadResult result;
+    PcdLayout layout;
+    std::string reason;
+    if (!parsePcdHeader(request.bytes, request.size, layout, reason))
+        return refusal(reason);
+    const PcdFields fields = findPcdFields(layout);
+    if (fields.position[0] < 0 || fields.position[1] < 0 || fields.position[2] < 0)
+        return refusal("the fields hold no x, y and z");
+    static const char* kData[] = {"ascii", "binary", "binary_compressed"};
+    result.format = std::string("PCD ") + kData[static_cast<int>(layout.data)];
+    result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.points, INT64_MAX));
+    result.colour = fields.colour >= 0      ? ColourKind::Rgb
+                    : fields.intensity >= 0 ? ColourKind::Intensity
+                                            : ColourKind::None;
+
+    if (layout.data == PcdLayout::Data::Ascii)
+        readPcdAscii(request, layout, fields, result);
+    else
+        readPcdBinary(request, layout, fields, result);
+    return result;
+}
