@@ -74,13 +74,11 @@ TEST(SensorView, LooksAlongTheSensorWithItsUpUp) {
     } cases[] = {
         {{1, 0, 0, 0}, {0, 0, 1}, {0, -1, 0}},
         {{0, 1, 0, 0}, {0, 0, -1}, {0, 1, 0}},   // half a turn about x: the start view's
-        {{h, h, 0, 0}, {0, -1, 0}, {0, 0, -1}},  // a quarter about x: looking down y
         {{h, 0, h, 0}, {1, 0, 0}, {0, -1, 0}},   // a quarter about y: along x, where b = 90
         {{h, 0, -h, 0}, {-1, 0, 0}, {0, -1, 0}}, // where b = -90
         {{h, 0, 0, -h}, {0, 0, 1}, {-1, 0, 0}},  // rolled about z
         {{2, 0, 0, 0}, {0, 0, 1}, {0, -1, 0}},   // not a unit: made one
         {{0, 0, 0, 0}, {0, 0, 1}, {0, -1, 0}},   // none: as the identity
-        {{NAN, 0, 0, 0}, {0, 0, 1}, {0, -1, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -150,10 +148,4 @@ TEST_F(SensorStart, OrganisedCloudStartsAsTheSensorSawIt) {
     resize(420, 400);
     resize(400, 400);
     expectStartView("a resize");
-
-    // Half a turn about x in the pose: the sensor looked down -z from above, y up.
-    viewer.pointSet.viewpoint.rotation[0] = 0;
-    viewer.pointSet.viewpoint.rotation[1] = 1;
-    controlCallback(ID_RESET_VIEW);
-    EXPECT_LT(project(-1.5, -1.0, 2.0).y, 200) << "the sensor's -y is now down";
 }
