@@ -160,6 +160,7 @@ void CloudLoad::finish(PointCloud& cloud) {
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
     cloud.organised = result_.organised;
     cloud.viewpoint = result_.viewpoint;
+    cloud.attributes = std::move(result_.attributes);
     result_.points = nullptr;
     // Records the reader moved or dropped after calling them final are summed afresh.
     if (summed != cloud.points || summedTo > cloud.count) {

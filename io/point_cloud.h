@@ -2,6 +2,7 @@
 #pragma once
 
 #include "io/format.h"
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 #include "io/sensor_pose.h"
 
@@ -36,6 +37,8 @@ struct PointCloud {
     // A depth camera's organised cloud, and where the camera stood (see ReadResult).
     bool organised = false;
     SensorPose viewpoint;
+    // The columns of attributes beside the records, in their order (see PointAttributes).
+    PointAttributes attributes;
 
     // The exact box and the mean of the points whose positions are finite; all zero when
     // there are none.

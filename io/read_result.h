@@ -1,6 +1,7 @@
 // io/read_result.h - what a reader hands back, and how far a read has got while it runs.
 #pragma once
 
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 #include "io/sensor_pose.h"
 
@@ -46,6 +47,9 @@ struct ReadResult {
     // the sensor's pose (PCD's VIEWPOINT), by which the viewer starts looking as it looked.
     bool organised = false;
     SensorPose viewpoint;
+    // What the file says of each point besides position and colour, one entry per record of
+    // points; empty columns for what it does not say.
+    PointAttributes attributes;
 };
 
 // A file that cannot be read at all, for the reason given ("the header has no DATA line").
