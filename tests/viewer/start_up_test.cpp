@@ -42,9 +42,7 @@ std::vector<unsigned char> drawList(GLuint list) {
 // The viewer's frame of the whole cloud, however many passes it takes.
 std::vector<unsigned char> drawWholeFrame() {
     displayScene();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (viewer.frameScheduler.wholeFramePending() && std::chrono::steady_clock::now() < deadline)
-        glutMainLoopEvent();
+    pumpUntil([] { return !viewer.frameScheduler.wholeFramePending(); }, std::chrono::seconds(20));
     EXPECT_TRUE(viewer.frameScheduler.lastFrame().full);
     return backBuffer();
 }
