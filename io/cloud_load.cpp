@@ -165,6 +165,17 @@ void CloudLoad::finish(PointCloud& cloud) {
         bounds = BoundsSum();
         summedTo = 0;
     }
+    // The reader's box is the cloud's when every record in it is finite. A record stored beyond
+    // float's range is in that box but not in the cloud's, which is then gathered here.
+    if (result_.box && summedTo == 0) {
+        bounds.addToCentroid(cloud.points, 0, cloud.count);
+        if (bounds.used() == cloud.count) {
+            bounds.takeBox(result_.box->low, result_.box->high);
+            bounds.applyTo(cloud);
+            return;
+        }
+        bounds = BoundsSum();
+    }
     bounds.add(cloud.points, summedTo, cloud.count);
     bounds.applyTo(cloud);
 }

@@ -50,10 +50,18 @@ struct PointCloud {
 class BoundsSum {
 public:
     void add(const PointRecord* points, int64_t from, int64_t to);
+    // The same for the centroid alone, for records whose box comes from elsewhere (takeBox).
+    void addToCentroid(const PointRecord* points, int64_t from, int64_t to);
+    // The box gathered elsewhere, in place of what add gathered.
+    void takeBox(const float low[3], const float high[3]);
+    // How many records with a finite position were added.
+    int64_t used() const { return used_; }
     // The box and centroid of what was added, into cloud.
     void applyTo(PointCloud& cloud) const;
 
 private:
+    template <bool kBox> void addRecords(const PointRecord* points, int64_t from, int64_t to);
+
     static constexpr float kInfinity = std::numeric_limits<float>::infinity();
     float low_[3] = {kInfinity, kInfinity, kInfinity};
     float high_[3] = {-kInfinity, -kInfinity, -kInfinity};
