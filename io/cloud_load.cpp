@@ -158,6 +158,7 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.dropped = result_.dropped;
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    std::copy(result_.precision, result_.precision + 3, cloud.precision);
     cloud.organised = result_.organised;
     cloud.viewpoint = result_.viewpoint;
     cloud.attributes = std::move(result_.attributes);

@@ -34,6 +34,7 @@ struct PointCloud {
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    double precision[3] = {0.0, 0.0, 0.0}; // as the reader said (ReadResult::precision)
     // A depth camera's organised cloud, and where the camera stood (see ReadResult).
     bool organised = false;
     SensorPose viewpoint;

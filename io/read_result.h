@@ -70,6 +70,9 @@ struct ReadResult {
     std::optional<StoredBox> box;
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // The step between the coordinates the file can hold, per axis, when it stores them as
+    // scaled integers (the LAS family's scale); zero when it has no such step.
+    double precision[3] = {0.0, 0.0, 0.0};
     // An organised cloud, row by row as a depth camera saw it (a PCD file of HEIGHT > 1), with
     // the sensor's pose (PCD's VIEWPOINT), by which the viewer starts looking as it looked.
     bool organised = false;
