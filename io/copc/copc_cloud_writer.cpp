@@ -7,6 +7,7 @@
 #include "io/octree/octree_builder.h"
 #include "threads/worker_pool.h"
 
+#include <algorithm>
 #include <vector>
 
 bool writeCopcCloud(PointCloud& cloud, const LazByteSink& sink, const CopcCloudOptions& options,
@@ -32,10 +33,14 @@ bool writeCopcCloud(PointCloud& cloud, const LazByteSink& sink, const CopcCloudO
     if (!writer.begin(header, info))
         return false;
 
+    // In the order of their records, so that the file holds the points in the cloud's new order
+    // (depth first: each subtree's nodes together, the root first).
     std::vector<const OctreeNode*> nodes;
     for (const OctreeNode& node : octree.nodes)
         if (node.count > 0)
             nodes.push_back(&node);
+    std::sort(nodes.begin(), nodes.end(),
+              [](const OctreeNode* a, const OctreeNode* b) { return a->first < b->first; });
     std::vector<Las14Tally> tallies(kMostParts);
     std::vector<std::vector<uint8_t>> records(kMostParts);
     const ChunkJob job = [&](int64_t i, int worker, LazChunkEncoder& encoder,
@@ -69,7 +74,7 @@ bool writeCopcCloud(PointCloud& cloud, const LazByteSink& sink, const CopcCloudO
         report->points = tally.points;
         report->leftOut = cloud.count - octree.placed;
         report->chunks = nodes.size();
-        report->depth = nodes.empty() ? -1 : nodes.back()->key.level;
+        report->depth = octree.depth();
         report->bytes = writer.bytes();
     }
     return true;

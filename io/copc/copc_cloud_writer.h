@@ -19,7 +19,7 @@ struct CopcCloudOptions {
 
 // Writes the cloud as an octree file of point format 7 (6 without the file's colours), with
 // every attribute it carries, through the records of chooseLas14Frame: the octree of buildOctree
-// (its root cube the info record's), one chunk per node, level by level. Reorders the cloud's
+// (its root cube the info record's), one chunk per node, depth first. Reorders the cloud's
 // records and attributes in place into the nodes' runs, root first, which is the order the
 // file holds them in; records without a finite position go to the end and are left out. No
 // points make a valid file whose root holds none. False when the sink fails or memory runs out.

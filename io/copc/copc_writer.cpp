@@ -33,14 +33,15 @@ public:
 
     std::vector<Page> lay() {
         pages_.push_back(Page{CopcKey(), {}, {}});
-        // Pages are filled in the order they are named, so the list grows as it is walked.
+        // Pages are filled in the order they are named, so the list grows as it is walked (and
+        // moves: the root is taken by value).
         for (size_t i = 0; i < pages_.size(); ++i)
             walk(i, pages_[i].root, 0);
         return std::move(pages_);
     }
 
 private:
-    void walk(size_t page, const CopcKey& key, int depth) {
+    void walk(size_t page, const CopcKey key, int depth) {
         pages_[page].entries.push_back(tree_.at(key).entry);
         if (key.level >= kCopcDeepestLevel)
             return;

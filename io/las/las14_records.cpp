@@ -53,24 +53,34 @@ double floatStep(float magnitude) {
     return magnitude > 0.0f ? std::ldexp(1.0, std::ilogb(magnitude) - 23) : 0.0;
 }
 
-// The file's own scale, when the points lie on its grid and its integers fit: the grid's
-// place (the file's offset less the shift, modulo the scale) is found from the first point.
+// Where the grid of this scale lies on the axis: the sampled coordinates' common remainder,
+// averaged round the circle (a remainder near 0 and one near the scale are neighbours) so that
+// the floats' rounding evens out, then put on a thousandth of the scale, as offsets are round.
+double gridResidual(const PointCloud& cloud, int axis, double scale) {
+    const int64_t step = std::max<int64_t>(1, cloud.count / kGridSample);
+    const double turn = 2.0 * M_PI / scale;
+    double sine = 0.0, cosine = 0.0;
+    for (int64_t i = 0; i < cloud.count; i += step) {
+        const PointRecord& p = cloud.points[i];
+        if (!finitePosition(p))
+            continue;
+        const double v = (&p.x)[axis];
+        sine += std::sin(v * turn);
+        cosine += std::cos(v * turn);
+    }
+    const double residual = std::atan2(sine, cosine) / turn;
+    return std::nearbyint(residual / scale * 1000.0) * scale / 1000.0;
+}
+
+// The file's own scale, when the points lie on its grid and its integers fit; the offset moves
+// onto the grid (the file's offset less the shift need not be a multiple of the scale).
 bool fileFrame(const PointCloud& cloud, const float largestOn[3], Las14Frame& frame) {
-    const PointRecord* first = cloud.points;
-    while (first != cloud.points + cloud.count && !finitePosition(*first))
-        ++first;
-    if (first == cloud.points + cloud.count)
-        return false;
-    const float xyz[3] = {first->x, first->y, first->z};
     double residual[3];
     for (int axis = 0; axis < 3; ++axis) {
         const double scale = cloud.precision[axis];
         if (!(scale > 0.0) || largestOn[axis] / scale > kLargestInteger)
             return false;
-        residual[axis] = xyz[axis] - std::nearbyint(xyz[axis] / scale) * scale;
-        // Float noise on a grid through the shift itself, the usual case.
-        if (std::fabs(residual[axis]) < 1e-3 * scale)
-            residual[axis] = 0.0;
+        residual[axis] = gridResidual(cloud, axis, scale);
         const double tolerance = std::max(2.0 * floatStep(largestOn[axis]), 1e-3 * scale);
         if (!onGrid(cloud, axis, scale, residual[axis], tolerance))
             return false;
