@@ -20,8 +20,9 @@ struct CopcCloudOptions {
 // Writes the cloud as an octree file of point format 7 (6 without the file's colours), with
 // every attribute it carries, through the records of chooseLas14Frame: the octree of buildOctree
 // (its root cube the info record's), one chunk per node, depth first. Reorders the cloud's
-// records and attributes in place into the nodes' runs, root first, which is the order the
-// file holds them in; records without a finite position go to the end and are left out. No
+// records and attributes in place into the nodes' runs, root first, each node's in the order
+// that compresses best (by GPS time, else along a Z curve), which is the order the file holds
+// them in; records without a finite position go to the end and are left out. No
 // points make a valid file whose root holds none. False when the sink fails or memory runs out.
 bool writeCopcCloud(PointCloud& cloud, const LazByteSink& sink, const CopcCloudOptions& options,
                     CloudWriteReport* report = nullptr);

@@ -206,8 +206,10 @@ TEST(CopcWriting, KeepsEveryAttributeOfEveryPoint) {
     ASSERT_EQ(info.pointCount, uint64_t(cloud.count));
     const PointAttributes& a = cloud.attributes;
     double gpsLow = 1e300, gpsHigh = -1e300;
+    size_t descents = 0; // where the GPS time goes back: only from one node to the next
     for (size_t i = 0; i < size_t(cloud.count); ++i) {
         const uint8_t* r = &records[i * info.recordLength];
+        descents += i > 0 && a.gpsTime[i] < a.gpsTime[i - 1];
         ASSERT_EQ(loadLittle<uint16_t>(r + 12), a.intensity[i]) << i;
         ASSERT_EQ(r[14], a.returns[i]) << i;
         ASSERT_EQ(r[15] & 15, a.flags[i]) << i;
@@ -219,6 +221,7 @@ TEST(CopcWriting, KeepsEveryAttributeOfEveryPoint) {
         gpsLow = std::min(gpsLow, a.gpsTime[i]);
         gpsHigh = std::max(gpsHigh, a.gpsTime[i]);
     }
+    EXPECT_LT(descents, checkCopcFile(file.data(), file.size(), 1).nodes);
     // The info record's GPS range and the header's counts by return are the points'.
     EXPECT_EQ(headerDouble(file, 485), gpsLow);
     EXPECT_EQ(headerDouble(file, 493), gpsHigh);
