@@ -29,33 +29,34 @@ uint64_t spreadBits(uint64_t v) {
 
 // The order a node's records compress best in: neighbours after one another. The octree's
 // sampling and partitioning leave them scattered, which costs about 40 % more bytes. With GPS
-// times that is the order they were measured in (along the scan lines), else the order along a
-// Z curve through the node's cube.
+// times that is the order they were measured in (along the scan lines), else (and among equal
+// times) the order along a Z curve through the node's cube.
 class NodeOrder {
 public:
     void apply(PointCloud& cloud, const OctreeCube& cube, int64_t first, uint32_t count) {
+        keys_.resize(count);
+        const double cells = double(uint64_t(1) << kOrderBits) / std::max(cube.edge, 1e-30);
+        for (uint32_t i = 0; i < count; ++i) {
+            const PointRecord& p = cloud.points[first + i];
+            const double xyz[3] = {p.x, p.y, p.z};
+            uint64_t key = 0;
+            for (int axis = 0; axis < 3; ++axis) {
+                const double at = std::floor((xyz[axis] - cube.low[axis]) * cells);
+                key |= spreadBits(uint64_t(std::min(std::max(at, 0.0), 2097151.0))) << axis;
+            }
+            keys_[i] = key;
+        }
         order_.resize(count);
         std::iota(order_.begin(), order_.end(), 0u);
         const std::vector<double>& gps = cloud.attributes.gpsTime;
         if (gps.size() == size_t(cloud.count) && !gps.empty()) {
             const double* time = gps.data() + first;
-            std::stable_sort(order_.begin(), order_.end(),
-                             [time](uint32_t a, uint32_t b) { return time[a] < time[b]; });
+            std::sort(order_.begin(), order_.end(), [this, time](uint32_t a, uint32_t b) {
+                return time[a] < time[b] || (time[a] == time[b] && keys_[a] < keys_[b]);
+            });
         } else {
-            keys_.resize(count);
-            const double cells = double(uint64_t(1) << kOrderBits) / std::max(cube.edge, 1e-30);
-            for (uint32_t i = 0; i < count; ++i) {
-                const PointRecord& p = cloud.points[first + i];
-                const double xyz[3] = {p.x, p.y, p.z};
-                uint64_t key = 0;
-                for (int axis = 0; axis < 3; ++axis) {
-                    const double at = std::floor((xyz[axis] - cube.low[axis]) * cells);
-                    key |= spreadBits(uint64_t(std::min(std::max(at, 0.0), 2097151.0))) << axis;
-                }
-                keys_[i] = key;
-            }
-            std::stable_sort(order_.begin(), order_.end(),
-                             [this](uint32_t a, uint32_t b) { return keys_[a] < keys_[b]; });
+            std::sort(order_.begin(), order_.end(),
+                      [this](uint32_t a, uint32_t b) { return keys_[a] < keys_[b]; });
         }
         // Position i takes the record first held at order_[i]; where_ and at_ follow the
         // records as the swaps move them.
