@@ -94,7 +94,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     const int64_t total = everyLineARecord ? std::min(first[kMostParts], most) : first[kMostParts];
     PointRecord* points = allocatePoints(std::max<int64_t>(total, 1));
     if (!points) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, total, static_cast<uint64_t>(total) * sizeof(PointRecord));
         return false;
     }
     if (accepted)

@@ -26,7 +26,7 @@ ReadResult readObj(const ReadRequest& request) {
         vertices += isVertexLine(q, end);
     CloudBuilder builder;
     if (!builder.reserve(vertices)) {
-        result.status = ReadStatus::CannotAllocate;
+        builder.cannotGrow(result);
         return result;
     }
     if (request.headerAccepted)
@@ -55,7 +55,7 @@ ReadResult readObj(const ReadRequest& request) {
             colourMax = std::max({colourMax, rgb[0], rgb[1], rgb[2]});
         }
         if (!builder.add(values[0], values[1], values[2], rgb[0], rgb[1], rgb[2])) {
-            result.status = ReadStatus::CannotAllocate;
+            builder.cannotGrow(result);
             return result;
         }
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 // The viewer's horizontal field of view (degrees), which frames the whole cloud.
 constexpr float kFramingFieldOfViewX = 60.0f;
@@ -33,6 +34,10 @@ struct PointCloud {
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    // See ReadResult: why the colour kind, what the points contradict, the file's own step.
+    std::string colourNote;
+    std::vector<std::string> warnings;
+    double resolution[3] = {0.0, 0.0, 0.0};
     // The columns of attributes beside the records, in their order (see PointAttributes).
     PointAttributes attributes;
 

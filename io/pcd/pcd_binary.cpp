@@ -131,7 +131,7 @@ void readPcdBinary(const ReadRequest& request, const PcdLayout& layout, const Pc
         if (!columns) {
             releasePoints(result.points);
             result.points = nullptr;
-            result.status = ReadStatus::CannotAllocate;
+            cannotAllocate(result, static_cast<int64_t>(layout.points), needed);
             return;
         }
         const unsigned got = needed ? lzf_decompress(body + 8, compressed, columns.get(),

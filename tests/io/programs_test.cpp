@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -88,6 +90,75 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     EXPECT_EQ(garbage.status, 0);
     EXPECT_NE(garbage.err.find("expected 719 points, read 718"), std::string::npos) << garbage.err;
     EXPECT_EQ(garbage.out.rfind("points: 718\n", 0), 0u);
+}
+
+// What the file's header and fields promise and its points contradict.
+TEST(InfoProgram, SaysWhyTheColourAndWarnsOfAHeaderBoxThePointsDisagreeWith) {
+    std::string las = slurp(testData("formats/pdal_1.2-with-color.las"));
+    uint32_t data;
+    uint16_t length;
+    std::memcpy(&data, &las[96], sizeof data);
+    std::memcpy(&length, &las[105], sizeof length);
+    for (size_t at = data; at + length <= las.size(); at += length)
+        std::memset(&las[at + 28], 0, 6);
+    const std::string black = ::testing::TempDir() + "black.las";
+    std::ofstream(black, std::ios::binary) << las;
+    const ProgramRun zero = run(std::string(POINTILLIST_INFO_EXE) + " " + black);
+    EXPECT_EQ(zero.status, 0);
+    EXPECT_NE(zero.out.find("\ncolour: intensity (RGB fields all zero)\n"), std::string::npos)
+        << zero.out;
+    EXPECT_EQ(zero.out.find("warning:"), std::string::npos) << zero.out;
+
+    // The box in raw integer units rather than metres.
+    for (int axis = 0; axis < 3; ++axis)
+        for (size_t at : {179 + 16 * axis, 187 + 16 * axis}) {
+            double value, scale, offset;
+            std::memcpy(&value, &las[at], sizeof value);
+            std::memcpy(&scale, &las[131 + 8 * axis], sizeof scale);
+            std::memcpy(&offset, &las[155 + 8 * axis], sizeof offset);
+            value = std::round((value - offset) / scale);
+            std::memcpy(&las[at], &value, sizeof value);
+        }
+    const std::string raw = ::testing::TempDir() + "raw_box.las";
+    std::ofstream(raw, std::ios::binary) << las;
+    const ProgramRun boxed = run(std::string(POINTILLIST_INFO_EXE) + " " + raw);
+    EXPECT_EQ(boxed.status, 0);
+    // The same box, centroid and shift as with the true header box, and the warning last.
+    EXPECT_EQ(boxed.out, zero.out + "warning: header box differs from the points\n");
+}
+
+TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
+    const std::string info = POINTILLIST_INFO_EXE;
+    const ProgramRun help = run(info + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: pointillist-info [--quick] [--] POINT_FILE...\n", 0), 0u);
+    EXPECT_NE(help.out.find("--version"), std::string::npos);
+    const ProgramRun version = run(info + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("pointillist-info ", 0), 0u);
+    EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
+    for (const char* mistake : {"--bogus", "-q", "--quick=1"}) {
+        const ProgramRun bad = run(info + " " + mistake + " " + testData("far_away.txt"));
+        EXPECT_EQ(bad.status, 2) << mistake;
+        EXPECT_EQ(bad.out, "");
+        EXPECT_EQ(bad.err, "pointillist-info: unknown option '" + std::string(mistake) +
+                               "'\nusage: pointillist-info [--quick] [--] POINT_FILE...\n");
+    }
+    // Several files: each one's own lines after its name, a refusal in between said and
+    // counted in the status; one file's output has no name line.
+    const std::string a = testData("far_away.txt");
+    const std::string b = testData("formats/pdal_autzen.pts");
+    const std::string missing = testData("no_such_file.txt");
+    const ProgramRun alone = run(info + " " + a);
+    const ProgramRun other = run(info + " " + b);
+    EXPECT_EQ(alone.out.find("file:"), std::string::npos);
+    const ProgramRun three = run(info + " " + a + " " + missing + " -- " + b);
+    EXPECT_EQ(three.status, 1);
+    EXPECT_EQ(three.out, "file: " + a + "\n" + alone.out + "file: " + missing +
+                             "\nERROR: unable to open file " + missing + "!\nfile: " + b + "\n" +
+                             other.out);
+    const ProgramRun both = run(info + " " + a + " " + b);
+    EXPECT_EQ(both.status, 0);
 }
 
 TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {

@@ -150,6 +150,93 @@ TEST(LasVariants, ColourDepthCountsAndShortFiles) {
     }
 }
 
+// Colour fields a writer never filled show the intensity instead, or the height when that is
+// zero too; a file with any colour keeps it.
+TEST(LasVariants, ColourFieldsZeroInEveryRecordCountAsNoColour) {
+    const struct {
+        std::vector<LasPoint> points;
+        ColourKind colour;
+        const char* note;
+    } cases[] = {
+        {{{0, 0, 0, 10, 0, 0, 0}, {100, 0, 50, 30, 0, 0, 0}, {0, 100, 100, 20, 0, 0, 0}},
+         ColourKind::Intensity,
+         "RGB fields all zero"},
+        {{{0, 0, 0, 0, 0, 0, 0}, {100, 0, 50, 0, 0, 0, 0}, {0, 100, 100, 0, 0, 0, 0}},
+         ColourKind::None,
+         "RGB fields all zero"},
+        {{{0, 0, 0, 10, 0, 0, 0}, {100, 0, 50, 30, 0, 0, 0}, {0, 100, 100, 20, 0, 0, 1}},
+         ColourKind::Rgb,
+         ""},
+    };
+    for (const auto& c : cases) {
+        for (int format : {2, 3, 7, 8}) {
+            SCOPED_TRACE(std::string(c.note) + " in point format " + std::to_string(format));
+            LoadedCloud loaded;
+            loadFile(scratchFile("las_black.las", lasFile(format >= 6 ? 4 : 2, format, c.points)),
+                     loaded);
+            ASSERT_EQ(loaded.cloud.count, 3);
+            EXPECT_EQ(loaded.cloud.colour, c.colour);
+            EXPECT_EQ(loaded.cloud.colourNote, c.note);
+            const PointRecord* p = loaded.cloud.points;
+            if (c.colour == ColourKind::Intensity) {
+                // 10, 30, 20 over their range.
+                EXPECT_FLOAT_EQ(p[0].r, 0.0f);
+                EXPECT_FLOAT_EQ(p[1].g, 1.0f);
+                EXPECT_FLOAT_EQ(p[2].b, 0.5f);
+            } else if (c.colour == ColourKind::None) {
+                // The ramp: blue at the bottom, green half way, red at the top.
+                EXPECT_EQ((std::vector<float>{p[0].r, p[0].g, p[0].b}),
+                          (std::vector<float>{0, 0, 1}));
+                EXPECT_EQ((std::vector<float>{p[1].r, p[1].g, p[1].b}),
+                          (std::vector<float>{0, 1, 0}));
+                EXPECT_EQ((std::vector<float>{p[2].r, p[2].g, p[2].b}),
+                          (std::vector<float>{1, 0, 0}));
+            } else {
+                EXPECT_FLOAT_EQ(p[2].b, 1.0f / 255.0f);
+            }
+        }
+    }
+}
+
+// A header box in other units than the points (raw integers, as one real file has) must not
+// choose the shift: every point keeps the file's precision, and the box comes from the points.
+TEST(LasVariants, AHeaderBoxThatDisagreesCostsNoPrecision) {
+    const std::vector<LasPoint> points = {
+        {12345, 67890, 1000, 0, 0, 0, 0},
+        {22345, 77890, 2000, 0, 0, 0, 0},
+        {-5000, 1234, 1500, 0, 0, 0, 0},
+    };
+    const double offset[3] = {500000.0, 5000000.0, 0.0};
+    std::string bytes = lasFile(2, 1, points, 0, -1, 0.001, 0.0);
+    const double low[3] = {-5000, 1234, 1000}, high[3] = {22345, 77890, 2000};
+    for (int axis = 0; axis < 3; ++axis) {
+        put<double>(bytes, 155 + 8 * axis, offset[axis]);
+        put<double>(bytes, 179 + 16 * axis, high[axis]);
+        put<double>(bytes, 187 + 16 * axis, low[axis]);
+    }
+    LoadedCloud loaded;
+    loadFile(scratchFile("las_raw_box.las", bytes), loaded);
+    ASSERT_EQ(loaded.cloud.count, 3);
+    for (int i = 0; i < 3; ++i) {
+        const int32_t raw[3] = {points[i].x, points[i].y, points[i].z};
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_NEAR(loaded.file(i, axis), raw[axis] * 0.001 + offset[axis], 0.0005)
+                << "point " << i << " axis " << axis;
+    }
+    EXPECT_NEAR(loaded.cloud.nearCorner[0] + loaded.cloud.shift[0], 499995.0, 0.0005);
+    EXPECT_EQ(loaded.cloud.warnings,
+              std::vector<std::string>{"header box differs from the points"});
+    // The same file with its true box: no warning.
+    for (int axis = 0; axis < 3; ++axis) {
+        put<double>(bytes, 179 + 16 * axis, high[axis] * 0.001 + offset[axis]);
+        put<double>(bytes, 187 + 16 * axis, low[axis] * 0.001 + offset[axis]);
+    }
+    LoadedCloud right;
+    loadFile(scratchFile("las_true_box.las", bytes), right);
+    EXPECT_TRUE(right.cloud.warnings.empty());
+    EXPECT_NEAR(right.file(1, 1), 5000077.890, 0.0005);
+}
+
 TEST(LasVariants, UnreadableHeadersAreRefusedWithOneLine) {
     std::string shortRecord = lasFile(2, 3, kLasPoints);
     put<uint16_t>(shortRecord, 105, 20);
