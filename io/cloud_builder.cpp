@@ -23,8 +23,7 @@ bool CloudBuilder::reserve(int64_t count) {
 }
 
 void CloudBuilder::cannotGrow(ReadResult& result) const {
-    cannotAllocate(result, requested_,
-                   static_cast<uint64_t>(requested_) * sizeof(PointRecord));
+    cannotAllocate(result, requested_, static_cast<uint64_t>(requested_) * sizeof(PointRecord));
 }
 
 bool CloudBuilder::add(double x, double y, double z, float r, float g, float b) {

@@ -33,8 +33,8 @@ void provisionalShift(const double near[3], double shift[3]) {
 bool provisionalShiftFits(const StoredBox& box) {
     double magnitude = 0.0, extent = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
-        magnitude = std::max({magnitude, std::fabs(double(box.low[axis])),
-                              std::fabs(double(box.high[axis]))});
+        magnitude = std::max(
+            {magnitude, std::fabs(double(box.low[axis])), std::fabs(double(box.high[axis]))});
         extent = std::max(extent, double(box.high[axis]) - double(box.low[axis]));
     }
     // Within twice the extent a float loses at most a bit or two against the best shift; a

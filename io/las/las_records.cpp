@@ -29,9 +29,9 @@ ColourFields scanColours(const unsigned char* records, int64_t count, size_t str
         bool anyHere = false;
         for (int64_t i = begin; i < end; ++i) {
             const unsigned char* record = records + static_cast<size_t>(i) * stride + rgb;
-            const uint16_t most = std::max({loadLittle<uint16_t>(record),
-                                            loadLittle<uint16_t>(record + 2),
-                                            loadLittle<uint16_t>(record + 4)});
+            const uint16_t most =
+                std::max({loadLittle<uint16_t>(record), loadLittle<uint16_t>(record + 2),
+                          loadLittle<uint16_t>(record + 4)});
             anyHere |= most != 0;
             if (most > 255) {
                 wide.store(true, std::memory_order_relaxed);

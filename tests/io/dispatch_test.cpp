@@ -91,9 +91,11 @@ TEST(FormatPick, ContentBeforeExtensionNamesWhatTheFileHolds) {
         std::string bytes;
         const char* says; // after the path
     } cases[] = {
-        {"picture.ply", png, ": not a PLY file: no \"ply\" first line; it starts with a PNG signature"},
+        {"picture.ply", png,
+         ": not a PLY file: no \"ply\" first line; it starts with a PNG signature"},
         {"noise.las", noise + std::string(300, 'x'),
-         ": not a LAS file: no LASF signature; it starts with the bytes 9f 3c 11 a0 f4 a2 00 01 ..."},
+         ": not a LAS file: no LASF signature; it starts with the bytes 9f 3c 11 a0 f4 a2 00 01 "
+         "..."},
         {"archive.laz", std::string("PK\x03\x04", 4) + std::string(300, '\0'),
          ": not a LAZ file: no LASF signature; it starts with a ZIP signature"},
         {"words.e57", "hello there\nsecond line\n",
@@ -188,7 +190,6 @@ TEST(GlobalShift, ChosenByMagnitudeAndByPrecisionOfTheExtent) {
         }
     }
 }
-
 
 // Every copied real file, cut at many places and with bytes overwritten: each either opens with
 // at most its complete points or is refused; no crash, no read past the end (the sanitizer build
