@@ -76,7 +76,6 @@ bool headerBoxDiffers(const LasLayout& layout, const StoredBox& box, const doubl
 
 void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int64_t count,
                       int threads, ReadResult& result) {
-    std::copy(layout.scale, layout.scale + 3, result.resolution);
     const size_t stride = layout.recordLength;
     // Colour fields that are zero in every record were never filled: the points are shown by
     // their intensity, or by height when that is zero too.

@@ -3,6 +3,7 @@
 #include "tests/io/io_test_support.h"
 
 #include "io/shift.h"
+#include "tests/support/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -199,7 +200,7 @@ TEST(DamagedFiles, CutOrCorruptedCopiesKeepTheirCompletePointsOrAreRefused) {
     ASSERT_GE(names.size(), 20u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string whole = contents(testData("formats/" + name));
+        const std::string whole = fileText(testData("formats/" + name));
         LoadedCloud full;
         loadFile(testData("formats/" + name), full);
         for (int part = 1; part < 12; ++part) {
