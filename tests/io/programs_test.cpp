@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -55,6 +56,17 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     // The five lines of box and centroid are the uncompressed twin's.
     EXPECT_EQ(compressed.out.substr(0, compressed.out.find("format:")),
               twin.out.substr(0, twin.out.find("format:")));
+    // Cut inside its one chunk, it keeps the points before the cut and says so once.
+    const std::string bytes = fileText(testData("formats/lazperf_point-color.las.laz"));
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+    const ProcessResult inside = runProgram({POINTILLIST_INFO_EXE, cut});
+    EXPECT_EQ(inside.status, 0);
+    EXPECT_EQ(inside.err.rfind(cut + ": expected 1065 points, read ", 0), 0u) << inside.err;
+    EXPECT_EQ(inside.err.find("expected", cut.size() + 3), std::string::npos) << inside.err;
+    EXPECT_EQ(inside.err.find('\n'), inside.err.size() - 1) << inside.err;
+    const int kept = std::atoi(inside.out.c_str() + std::strlen("points: "));
+    EXPECT_GT(kept, 500) << inside.out;
+    EXPECT_LT(kept, 1065) << inside.out;
     const ProcessResult garbage =
         runProgram({POINTILLIST_INFO_EXE, testData("formats/pdal_garbage_nVariableLength.las")});
     EXPECT_EQ(garbage.status, 0);
