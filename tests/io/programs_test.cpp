@@ -154,14 +154,14 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     EXPECT_EQ(0, std::memcmp(again.cloud.points, original.cloud.points,
                              sizeof(PointRecord) * static_cast<size_t>(original.cloud.count)));
 
-    // A shifted LAS through binary PLY (doubles then) and through native text.
+    // A shifted LAS through binary PLY (doubles then) and through native text, rounded.
     for (const char* output : {"converted.ply", "converted_las.txt"}) {
         SCOPED_TRACE(output);
         const std::string path = ::testing::TempDir() + output;
-        ASSERT_EQ(
-            runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pdal_1.2-with-color.las"), path})
-                .status,
-            0);
+        ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, "--allow-rounding",
+                              testData("formats/pdal_1.2-with-color.las"), path})
+                      .status,
+                  0);
         LoadedCloud las, converted;
         loadFile(testData("formats/pdal_1.2-with-color.las"), las);
         loadFile(path, converted);
@@ -175,4 +175,48 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
                           ::testing::TempDir() + "out.las"})
                   .status,
               1);
+}
+
+// A native point file keeps 32-bit floats: a cloud they would round coarser than its own file
+// resolves is written only when the user accepts it, and then with no digits a float drops.
+TEST(ConvertProgram, RoundingBeyondTheInputsPrecisionIsRefusedUnlessAllowed) {
+    const std::string las = testData("formats/pdal_1.2-with-color.las");
+    const std::string path = ::testing::TempDir() + "rounded_" + std::to_string(getpid()) + ".txt";
+    unlink(path.c_str());
+    const ProcessResult refused = runProgram({POINTILLIST_CONVERT_EXE, las, path});
+    EXPECT_EQ(refused.status, 1);
+    // Near 637000 a float's step is 1/16: x moves by up to 0.03 against the scale's 0.01.
+    EXPECT_EQ(refused.err, "pointillist-convert: " + path +
+                               ": a point file holds 32-bit floats, which would move x by up to "
+                               "0.03 (the input resolves 0.01); .ply and .las keep the "
+                               "coordinates, --allow-rounding writes it anyway\n");
+    EXPECT_NE(access(path.c_str(), F_OK), 0) << "written on refusal";
+
+    const ProcessResult allowed =
+        runProgram({POINTILLIST_CONVERT_EXE, las, path, "--allow-rounding"});
+    ASSERT_EQ(allowed.status, 0) << allowed.err;
+    const std::string text = fileText(path);
+    // 637012.25 and 849028.312 are what a float holds; the double's digits are not promised.
+    EXPECT_EQ(text.rfind("# points = 1065\n637012.25 849028.312 431.660004 ", 0), 0u)
+        << text.substr(0, 120);
+    LoadedCloud original, again;
+    loadFile(las, original);
+    loadFile(path, again);
+    ASSERT_EQ(again.cloud.count, original.cloud.count);
+    for (int32_t i = 0; i < again.cloud.count; i += 97)
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_EQ(again.file(i, axis), double(float(original.file(i, axis))));
+
+    // Without a shift, floats are what the file held: nothing to refuse. A float file's own
+    // resolution is 1e-5 of its extent: a small room far from the origin is refused.
+    const std::string plain = ::testing::TempDir() + "plain_" + std::to_string(getpid()) + ".txt";
+    EXPECT_EQ(
+        runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pcl_bunny.pcd"), plain}).status, 0);
+    const std::string room = ::testing::TempDir() + "room.xyz";
+    std::ofstream(room) << "500000.125 4200000.5 10\n500003 4200002.75 12.5\n500001 4200001 11\n";
+    const ProcessResult far = runProgram({POINTILLIST_CONVERT_EXE, room, plain});
+    EXPECT_EQ(far.status, 1);
+    EXPECT_NE(far.err.find("would move y by up to 0.25 (the input resolves 2.88e-05)"),
+              std::string::npos)
+        << far.err;
 }
