@@ -446,6 +446,56 @@ TEST(PcdVariants, LayoutsPackedColoursAndOrganisedHoles) {
     EXPECT_EQ(b.cloud.formatDescription, "PCD binary");
 }
 
+// Field names in any case, and colour as three fields of any type, scaled by their type.
+TEST(PcdVariants, FieldNamesInAnyCaseAndColourInThreeFields) {
+    std::string binary = "# .PCD v0.7\nFIELDS X Y Z R G B\nSIZE 4 4 4 2 2 2\nTYPE F F F U U U\n"
+                         "COUNT 1 1 1 1 1 1\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\n";
+    append<float>(binary, 1.0f), append<float>(binary, 2.0f), append<float>(binary, 3.0f);
+    append<uint16_t>(binary, 65535), append<uint16_t>(binary, 0), append<uint16_t>(binary, 13107);
+    const struct {
+        const char* name;
+        std::string text;
+        float first[6];
+        ColourKind colour;
+    } cases[] = {
+        {"capitals.pcd",
+         "# .PCD v0.7\nFIELDS X Y Z Intensity Red Green Blue\nSIZE 4 4 4 4 1 1 1\n"
+         "TYPE F F F F U U U\nCOUNT 1 1 1 1 1 1 1\nWIDTH 2\nPOINTS 2\nDATA ascii\n"
+         "1 2 3 0.5 255 0 51\n4 5 6 0.7 0 0 0\n",
+         {1, 2, 3, 1, 0, 0.2f},
+         ColourKind::Rgb},
+        {"short16.pcd", binary, {1, 2, 3, 1, 0, 0.2f}, ColourKind::Rgb},
+        {"fractions.pcd",
+         "# .PCD v0.7\nFIELDS x y z red green blue\nSIZE 4 4 4 4 4 4\nTYPE F F F F F F\n"
+         "WIDTH 1\nDATA ascii\n1 2 3 0.25 0.5 1\n",
+         {1, 2, 3, 0.25f, 0.5f, 1},
+         ColourKind::Rgb},
+        {"grey.pcd",
+         "# .PCD v0.7\nFIELDS X Y Z INTENSITY\nWIDTH 2\nDATA ascii\n1 2 3 10\n4 5 6 20\n",
+         {1, 2, 3, 0, 0, 0},
+         ColourKind::Intensity},
+        // Two of three colour fields are no colour.
+        {"partial.pcd",
+         "# .PCD v0.7\nFIELDS x y z red green\nWIDTH 1\nDATA ascii\n1 2 3 255 255\n",
+         {1, 2, 3, 1, 1, 1},
+         ColourKind::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        const PointRecord& p = loaded.cloud.points[0];
+        const double got[6] = {
+            loaded.file(0, 0), loaded.file(0, 1), loaded.file(0, 2), p.r, p.g, p.b};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(got[i], c.first[i]) << "value " << i;
+        for (int i = 3; i < 6 && c.colour != ColourKind::None; ++i)
+            EXPECT_NEAR(got[i], c.first[i], 1e-6f) << "value " << i;
+        EXPECT_EQ(loaded.cloud.colour, c.colour);
+    }
+}
+
 // More than one row is a depth camera's picture, with the sensor's pose from VIEWPOINT; a
 // VIEWPOINT that is not seven finite numbers leaves the identity.
 TEST(PcdVariants, OrganisedRowsAndTheSensorsViewpoint) {
