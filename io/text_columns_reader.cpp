@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,40 @@ Columns byCount(int count) {
         columns.rgb[0] = 4, columns.rgb[1] = 5, columns.rgb[2] = 6;
     columns.needed = std::min(count, 7);
     return columns;
+}
+
+// Whether the record lines from p on all end in the same text, as an alpha column does (255 on
+// every line) and a blue one hardly can; at least two lines are needed to tell. A last line
+// without its line end may be cut short and is not looked at. Compared as text: one pass of
+// byte scanning, no numbers.
+bool lastColumnConstant(const char* p, const char* end, char separator) {
+    auto isGap = [separator](char c) { return c == ' ' || c == '\t' || c == separator; };
+    const char* first = nullptr;
+    size_t firstLength = 0;
+    int64_t lines = 0;
+    while (p < end) {
+        const char* next = nextLine(p, end);
+        if (next == end && !isLineEnd(end[-1]))
+            break;
+        if (!isBlankLine(p, end) && !isComment(p, end)) {
+            const char* last = next;
+            while (last > p && (isLineEnd(last[-1]) || isGap(last[-1])))
+                --last;
+            const char* start = last;
+            while (start > p && !isGap(start[-1]))
+                --start;
+            const size_t length = static_cast<size_t>(last - start);
+            if (!first) {
+                first = start;
+                firstLength = length;
+            } else if (length != firstLength || std::memcmp(start, first, length) != 0) {
+                return false;
+            }
+            ++lines;
+        }
+        p = next;
+    }
+    return lines >= 2;
 }
 
 // The names of a header line, lower case; false when the line holds something else.
@@ -274,6 +309,11 @@ ReadResult readColumnText(const ReadRequest& request) {
                     " separated";
     if (count >= 3 && clean) {
         columns = byCount(count);
+        // x y z r g b a rather than x y z intensity r g b when the last column never changes.
+        if (count == 7 && lastColumnConstant(p, end, separator)) {
+            columns.intensity = -1;
+            columns.rgb[0] = 3, columns.rgb[1] = 4, columns.rgb[2] = 5;
+        }
     } else if (byNames(p, end, separator, columns)) {
         p = nextLine(p, end), ++line;
         result.format += ", with a header line";
