@@ -137,6 +137,10 @@ bool byNames(const char* p, const char* end, char separator, Columns& columns) {
 
 // --- Records ---
 
+const char* textOf(const ReadRequest& request) {
+    return reinterpret_cast<const char*>(request.bytes);
+}
+
 enum class Line { Record, Skipped, Bad };
 
 // The line at p: a record (its first `needed` values read), a blank or comment line, or a line
@@ -208,6 +212,36 @@ int64_t linesBefore(const char* p, const char* at) {
     return lines;
 }
 
+// A file cut inside its last record: that line holds fewer values than the record line before
+// it (or, when it is the first, than `needed`). Such a line is left out, end moved to its start,
+// and said in note. first: the first record line; begin: the file, for the line's number.
+void leaveOutCutLastLine(const char* begin, const char* first, const char*& end, char separator,
+                         int needed, std::string& note) {
+    const char* last = lastFilledLine(first, end);
+    if (!last || isComment(last, end))
+        return;
+    const char* before = lastFilledLine(first, last);
+    while (before && isComment(before, end))
+        before = lastFilledLine(first, before);
+    double values[kMostColumns];
+    bool clean;
+    int expected = needed;
+    if (before) {
+        const char* q = before;
+        expected = scanLine(q, end, values, kMostColumns, &clean, separator);
+    }
+    const char* q = last;
+    const int got = scanLine(q, end, values, kMostColumns, &clean, separator);
+    // A line of no numbers at all is not a record cut short, but something else.
+    if (got == 0 || got >= expected)
+        return;
+    end = last;
+    note = "line " + std::to_string(1 + linesBefore(begin, last)) +
+           ", the last, is incomplete: " + std::to_string(got) + (got == 1 ? " value" : " values") +
+           " where " + (before ? "the line before has " : "a record has ") +
+           std::to_string(expected);
+}
+
 // Records looked at before the blocks start, for the shift and the colour scale.
 constexpr int kLookAhead = 64;
 
@@ -217,6 +251,8 @@ constexpr int kLookAhead = 64;
 void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                     const Columns& columns, char separator, int64_t most, int64_t firstLine,
                     ReadResult& result) {
+    std::string cut;
+    leaveOutCutLastLine(textOf(request), p, end, separator, columns.needed, cut);
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
@@ -247,6 +283,12 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
     if (bad)
         result.message =
             "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
+    else
+        result.message = cut;
+    // Without a count to compare with, an empty read says so itself.
+    if (kept == 0 && result.dropped == 0 && result.expected < 0)
+        result.message = "no point could be read" +
+                         (result.message.empty() ? std::string() : ": " + result.message);
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
     if (columns.rgb[0] >= 0 && !divide && joined.colourMax > 1.0f)
         runInParts(kept, request.threads, kSmallestReadPart,
@@ -257,10 +299,6 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                            points[i].b /= 255.0f;
                        }
                    });
-}
-
-const char* textOf(const ReadRequest& request) {
-    return reinterpret_cast<const char*>(request.bytes);
 }
 
 } // namespace

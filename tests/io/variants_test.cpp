@@ -606,3 +606,44 @@ TEST(ColumnTextVariants, ABadLineKeepsTheRecordsBeforeIt) {
     EXPECT_EQ(loaded.cloud.count, 2);
     EXPECT_NE(loaded.result.message.find("line 3"), std::string::npos) << loaded.result.message;
 }
+
+// Text without a count, cut inside its last record: the complete lines stay, and the cut line
+// is named when it holds fewer values than the line before it; a read of nothing says so.
+TEST(ColumnTextVariants, ACutLastLineIsLeftOutAndSaid) {
+    const struct {
+        const char* name;
+        const char* text;
+        int count;
+        const char* message;
+    } cases[] = {
+        {"cut.xyz", "1 2 3 4 5 6\n7 8 9 10 11 12\n1 2 3 4", 2,
+         "line 3, the last, is incomplete: 4 values where the line before has 6"},
+        // Wider than the columns read: the line would have passed as a record.
+        {"wide.xyz", "1 2 3 4 5 6 7 8 9\n1 2 3 4 5 6 7 8 9\n1 2 3 4 5 6 7", 2,
+         "line 3, the last, is incomplete: 7 values where the line before has 9"},
+        {"comment.txt", "1 2 3\n# note\n4 5\r\n\n \n", 1,
+         "line 3, the last, is incomplete: 2 values where the line before has 3"},
+        {"whole.xyz", "1 2 3\n4 5 6", 2, ""},
+        {"ends_in_comment.xyz", "1 2 3\n4 5 6\n# 7 8", 2, ""},
+        {"headed.csv", "x,y,z\n1,2", 0,
+         "no point could be read: line 2, the last, is incomplete: 2 values where a record has 3"},
+        {"cut.pts", "3\n1 2 3 4\n1 2 3 4\n1 2 3", 2,
+         "line 4, the last, is incomplete: 3 values where the line before has 4"},
+        {"cut.obj", "v 1 2 3\nvn 0 0 1\nv 4 5 6\nv 7 8", 2,
+         "line 4, the last, is incomplete: 2 values where the vertex before has 3"},
+        {"nothing.obj", "v 1 2", 0,
+         "no point could be read: line 1, the last, is incomplete: 2 values where a vertex has 3"},
+        {"faces.obj", "o shape\nf 1 2 3\n", 0, "no point could be read"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        EXPECT_EQ(loaded.cloud.count, c.count);
+        EXPECT_EQ(loaded.result.message, c.message);
+        if (c.count > 0) {
+            EXPECT_EQ(loaded.file(0, 0), 1.0);
+        }
+    }
+}
