@@ -119,9 +119,16 @@ void readPcdBinary(const ReadRequest& request, const PcdLayout& layout, const Pc
         result = refusal("the compressed block is missing");
         return;
     } else if (layout.points > UINT32_MAX / layout.pointBytes ||
-               loadLittle<uint32_t>(body) > bodySize - 8 ||
                loadLittle<uint32_t>(body + 4) != layout.points * layout.pointBytes) {
         result = refusal("the compressed block's sizes do not match the header");
+        return;
+    } else if (loadLittle<uint32_t>(body) > bodySize - 8) {
+        // Each field of every point comes in turn: a block cut short holds no whole point.
+        result = refusal("the file is cut short inside its compressed block (" +
+                         std::to_string(bodySize - 8) + " of its " +
+                         std::to_string(loadLittle<uint32_t>(body)) +
+                         " bytes), which holds each field of every point in turn: no point is "
+                         "whole");
         return;
     }
     if (!allocateRecords(request, static_cast<int64_t>(count), result))

@@ -10,7 +10,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -31,6 +33,26 @@ std::vector<std::string> smallFiles() {
         closedir(dir);
     }
     return names;
+}
+
+// The point files under folder and its folders, as paths.
+void pointFilesIn(const std::string& folder, std::vector<std::string>& paths) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const std::string path = folder + "/" + name;
+        struct stat status;
+        if (name[0] == '.' || name == "README.md" || name == "manifest.json" ||
+            stat(path.c_str(), &status) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode))
+            pointFilesIn(path, paths);
+        else
+            paths.push_back(path);
+    }
+    closedir(dir);
 }
 
 std::string contents(const std::string& path) {
@@ -228,4 +250,64 @@ TEST(DamagedFiles, CutOrCorruptedCopiesKeepTheirCompletePointsOrAreRefused) {
             }
         }
     }
+}
+
+// Every real file in every format, cut after a quarter, half and seven eighths of its bytes,
+// keeps the points whole before the cut, the same as the whole file gives them, and says on one
+// line that it lost the rest. The copies in the repository always, the collection beside it
+// when there. Refused alone: a cut inside a header, and files that keep nothing whole before
+// their end (an E57 file's description comes last; a compressed PCD block holds each field of
+// every point in turn).
+TEST(DamagedFiles, CutCopiesOfEveryFileKeepTheirPointsAndSaySo) {
+    std::vector<std::string> paths;
+    pointFilesIn(testData("formats"), paths);
+    pointFilesIn(testData("copc"), paths);
+    const size_t inRepository = paths.size();
+    ASSERT_GE(inRepository, 30u);
+    pointFilesIn(POINTILLIST_FORMATS_DATA_DIR, paths);
+    if (paths.size() == inRepository)
+        std::printf("the collection beside the repository is absent: its files are not cut\n");
+    int kept = 0;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        LoadedCloud full;
+        loadFile(path, full);
+        ASSERT_EQ(full.result.status, ReadStatus::Read) << full.result.message;
+        const std::string whole = contents(path);
+        const bool nothingWholeEarly = full.cloud.format == Format::E57 ||
+                                       full.cloud.formatDescription == "PCD binary_compressed";
+        double extent = 0.0;
+        for (int axis = 0; axis < 3; ++axis)
+            extent = std::max(extent, double(full.cloud.farCorner[axis]) -
+                                          double(full.cloud.nearCorner[axis]));
+        const double tolerance = std::max(1e-4, 1e-5 * std::fabs(extent));
+        for (int eighths : {2, 4, 7}) {
+            SCOPED_TRACE(eighths);
+            const size_t at = whole.size() * static_cast<size_t>(eighths) / 8;
+            LoadedCloud cut;
+            loadFile(scratchFile("cut_" + path.substr(path.rfind('/') + 1), whole.substr(0, at)),
+                     cut);
+            EXPECT_EQ(cut.result.message.find('\n'), std::string::npos) << cut.result.message;
+            if (cut.result.status != ReadStatus::Read) {
+                // Past the first few kilobytes, a cut falls among the points.
+                EXPECT_TRUE(nothingWholeEarly || at < 4096) << cut.result.message;
+                continue;
+            }
+            ASSERT_LE(cut.cloud.count, full.cloud.count);
+            if (cut.cloud.count < full.cloud.count) {
+                EXPECT_FALSE(cut.result.message.empty());
+            }
+            if (eighths == 7 && full.cloud.count > 1) {
+                EXPECT_GT(cut.cloud.count, 0);
+            }
+            // The points kept are the whole file's first ones, in file coordinates.
+            const int32_t step = std::max(1, cut.cloud.count / 50);
+            for (int32_t i = 0; i < cut.cloud.count; i += step)
+                for (int axis = 0; axis < 3; ++axis)
+                    ASSERT_NEAR(cut.file(i, axis), full.file(i, axis), tolerance)
+                        << "point " << i << " axis " << axis;
+            kept += cut.cloud.count > 0;
+        }
+    }
+    EXPECT_GE(kept, 60);
 }
