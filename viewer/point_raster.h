@@ -4,6 +4,7 @@
 
 #include "viewer/view.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,13 @@ struct PointSource {
     const void* colours = nullptr;
     ColourType colourType = FloatRgb;
     int64_t colourStride = 0;
+    int64_t count = 0;
+};
+
+// A run of a source's points: count of them from first.
+struct PointSegment {
+    PointSource source;
+    int64_t first = 0;
     int64_t count = 0;
 };
 
@@ -32,6 +40,8 @@ public:
     void begin(const View& view);
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
+    // The segments' points in their order, as if one run.
+    void addSegments(const PointSegment* segments, size_t count);
 
     int threads() const { return threads_; }
     int width() const { return width_; }
@@ -39,7 +49,13 @@ public:
     const uint32_t* pixels() const { return pixels_.data(); }
 
 private:
-    template <typename Pick> void addPass(const PointSource& source, int64_t count, Pick pick);
+    // Projects points from..to of a pass into out.
+    template <typename Pick>
+    void project(const PointSource& source, Pick pick, int64_t from, int64_t to,
+                 uint32_t* out) const;
+    // Runs pass(begin, end, out) over a pass of count points split over the threads, and lays
+    // the later threads' layers over the first's.
+    template <typename Pass> void split(int64_t count, Pass pass);
 
     int threads_ = 1;
     int width_ = 0;

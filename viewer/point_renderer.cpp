@@ -118,17 +118,17 @@ void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cl
 
 // The arrays are set for each pass and unset after, so that a frame given up halfway leaves
 // no state behind.
-void PointRenderer::setArrays(bool on) const {
-    if (!on) {
+void PointRenderer::setArrays(const PointSource* source) const {
+    if (!source) {
         glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
         return;
     }
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(source_.positionStride), source_.positions);
-    glColorPointer(3, source_.colourType == PointSource::ByteRgb ? GL_UNSIGNED_BYTE : GL_FLOAT,
-                   static_cast<GLsizei>(source_.colourStride), source_.colours);
+    glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(source->positionStride), source->positions);
+    glColorPointer(3, source->colourType == PointSource::ByteRgb ? GL_UNSIGNED_BYTE : GL_FLOAT,
+                   static_cast<GLsizei>(source->colourStride), source->colours);
 }
 
 void PointRenderer::addRange(int64_t first, int64_t count) {
@@ -138,9 +138,9 @@ void PointRenderer::addRange(int64_t first, int64_t count) {
         raster_.addRange(source_, first, count);
         return;
     }
-    setArrays(true);
+    setArrays(&source_);
     glDrawArrays(GL_POINTS, static_cast<GLint>(first), static_cast<GLsizei>(count));
-    setArrays(false);
+    setArrays(nullptr);
 }
 
 void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
@@ -150,9 +150,27 @@ void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
         raster_.addIndices(source_, indices, count);
         return;
     }
-    setArrays(true);
+    setArrays(&source_);
     glDrawElements(GL_POINTS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
-    setArrays(false);
+    setArrays(nullptr);
+}
+
+void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
+    if (count == 0)
+        return;
+    if (framePath_ == PointPath::Software) {
+        raster_.addSegments(segments, count);
+        return;
+    }
+    for (size_t s = 0; s < count; ++s) {
+        const PointSegment& segment = segments[s];
+        if (segment.count <= 0)
+            continue;
+        setArrays(&segment.source);
+        glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
+                     static_cast<GLsizei>(segment.count));
+    }
+    setArrays(nullptr);
 }
 
 void PointRenderer::finish() {

@@ -46,6 +46,8 @@ public:
     void begin(const PointSource& source, float pointSize, int64_t cloudPoints, const View& view);
     void addRange(int64_t first, int64_t count);
     void addIndices(const uint32_t* indices, int64_t count);
+    // Runs of any sources, in their order: the nodes of a level-of-detail frame.
+    void addSegments(const PointSegment* segments, size_t count);
     // Completes the frame's points in the current buffer; for the GL path, after glFinish, so
     // that the time of a frame is that of its drawing.
     void finish();
@@ -53,7 +55,8 @@ public:
     PointPath framePath() const { return framePath_; }
 
 private:
-    void setArrays(bool on) const;
+    // The arrays of source, or none.
+    void setArrays(const PointSource* source) const;
 
     PointPath largePath_ = PointPath::Gl;
     PointPath framePath_ = PointPath::Gl;

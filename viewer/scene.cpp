@@ -3,6 +3,7 @@
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -48,6 +49,7 @@ void warmUpGraphicsWindow() {
 
 void displayScene() {
     viewer.frameScheduler.display(frameContent());
+    afterFrame();
 }
 
 void reshapeScene(int width, int height) {
@@ -56,7 +58,8 @@ void reshapeScene(int width, int height) {
 
 void graphicsMouse(int button, int state, int x, int y) {
     viewer.frameScheduler.buttonChanged(button, state);
-    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y);
+    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, pickablePoints(), button, state,
+                x, y);
 }
 
 void graphicsMotion(int x, int y) {
