@@ -158,6 +158,8 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.dropped = result_.dropped;
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    cloud.organised = result_.organised;
+    cloud.viewpoint = result_.viewpoint;
     cloud.attributes = std::move(result_.attributes);
     result_.points = nullptr;
     // Records the reader moved or dropped after calling them final are summed afresh.

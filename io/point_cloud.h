@@ -4,6 +4,7 @@
 #include "io/format.h"
 #include "io/point_attributes.h"
 #include "io/point_records.h"
+#include "io/sensor_pose.h"
 
 #include <cstdint>
 #include <limits>
@@ -26,13 +27,16 @@ struct PointCloud {
     float viewDistance = 0.0f;
 
     // What the reader said: the format and its variant, the colour source, the records left
-    // out for a non-finite position and the shift from stored to file coordinates.
+    // out for a non-finite position, the shift from stored to file coordinates and the sensor.
     Format format = Format::Native;
     std::string formatDescription;
     ColourKind colour = ColourKind::Rgb;
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    // A depth camera's organised cloud, and where the camera stood (see ReadResult).
+    bool organised = false;
+    SensorPose viewpoint;
     // The columns of attributes beside the records, in their order (see PointAttributes).
     PointAttributes attributes;
 

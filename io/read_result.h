@@ -3,6 +3,7 @@
 
 #include "io/point_attributes.h"
 #include "io/point_records.h"
+#include "io/sensor_pose.h"
 
 #include <cstdint>
 #include <string>
@@ -42,6 +43,10 @@ struct ReadResult {
     double shift[3] = {0.0, 0.0, 0.0};
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // An organised cloud, row by row as a depth camera saw it (a PCD file of HEIGHT > 1), with
+    // the sensor's pose (PCD's VIEWPOINT), by which the viewer starts looking as it looked.
+    bool organised = false;
+    SensorPose viewpoint;
     // What the file says of each point besides position and colour, one entry per record of
     // points; empty columns for what it does not say.
     PointAttributes attributes;
