@@ -49,7 +49,8 @@ void drawOverPoints() {
 // The file's colours are in the records; the others come from their own array.
 PointSource pointsToDraw(const PointCloud& cloud) {
     PointSource source = recordSource(cloud.points, cloud.count);
-    if (viewer.displaySettings.colourMode == ColourMode::File)
+    // A streamed file's nodes carry their colours: the other modes need every record at once.
+    if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
         viewer.pointColours.colours(cloud, viewer.displaySettings.colourMode);
@@ -71,7 +72,8 @@ FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw(drawnCloud());
-    content.cloudPoints = viewer.pointSet.count;
+    content.cloudPoints =
+        viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
     content.lod = levelOfDetail();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     content.drawUnder = drawUnderPoints;
@@ -81,7 +83,7 @@ FrameContent frameContent() {
 
 void drawCompleteFrame() {
     viewer.frameScheduler.cancel();
-    finishLevelOfDetail();
+    finishLevelOfDetail(viewOf(viewer.viewState, viewer.pointSet));
     const FrameContent content = frameContent();
     content.view.load();
     content.drawUnder();

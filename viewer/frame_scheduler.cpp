@@ -143,6 +143,19 @@ void FrameScheduler::buttonChanged(int button, int state) {
     }
 }
 
+void FrameScheduler::nodesArrived() {
+    if (last_.serial == 0 || !content_.lod || buttonHeld()) {
+        glutPostRedisplay();
+        return;
+    }
+    if (pending_) {
+        arrivedMeanwhile_ = true;
+        return;
+    }
+    LodFrame whole = content_.lod->frame(content_.view, -1, content_.points);
+    startWholeFrame(std::move(whole.segments), whole.complete);
+}
+
 void FrameScheduler::cancel() {
     ++generation_;
     pending_ = false;
@@ -150,6 +163,7 @@ void FrameScheduler::cancel() {
 
 void FrameScheduler::startWholeFrame(std::vector<PointSegment> plan, bool complete) {
     pending_ = true;
+    arrivedMeanwhile_ = false;
     plan_ = std::move(plan);
     planPoints_ = 0;
     for (const PointSegment& segment : plan_)
@@ -231,4 +245,6 @@ void FrameScheduler::stepWholeFrame() {
     last_.seconds = now() - started_;
     if (presented)
         presented(last_);
+    if (arrivedMeanwhile_)
+        nodesArrived();
 }

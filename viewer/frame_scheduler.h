@@ -56,6 +56,10 @@ public:
     void buttonChanged(int button, int state);
     // Gives up a whole frame in progress, for a window or points about to go.
     void cancel();
+    // Nodes of the level of detail arrived, in the current window. At rest the picture on
+    // screen stays until a frame at rest with them replaces it (after the one in progress, if
+    // any), so that it never falls back to fewer nodes; a held button's next frame has them.
+    void nodesArrived();
 
     bool buttonHeld() const { return buttons_ != 0; }
     bool wholeFramePending() const { return pending_; }
@@ -89,6 +93,7 @@ private:
     int window_ = 0;
     int generation_ = 0;
     bool pending_ = false;
+    bool arrivedMeanwhile_ = false; // nodes arrived during the whole frame in progress
     // The whole frame in progress: its runs, how far its passes have got, and whether it is the
     // picture at rest.
     std::vector<PointSegment> plan_;

@@ -39,7 +39,8 @@ int createGraphicsWindow(int width, int height) {
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = viewer.pointSet.pending
+    const bool large = viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
+                       : viewer.pointSet.pending
                            ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
                            : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)

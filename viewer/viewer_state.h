@@ -5,6 +5,7 @@
 #include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/lod/cloud_octree.h"
+#include "viewer/lod/copc_lod.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
 #include "viewer/point_set.h"
@@ -34,6 +35,8 @@ struct Viewer {
     LodSettings lodSettings;
     // The octree of the point set, once a frame has shown that it needs one.
     std::unique_ptr<CloudOctree> cloudOctree;
+    // An octree file streamed from disk: the point set then holds no records, only the box.
+    std::unique_ptr<CopcLod> copcLod;
 };
 
 extern Viewer viewer;
