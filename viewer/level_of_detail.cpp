@@ -101,7 +101,8 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     uint64_t declared = 0;
     if (!octreeFileHead(path, declared))
         return false;
-    if (declared <= uint64_t(kStreamedPointsMinimum) && declared * sizeof(PointRecord) <= memoryBytes)
+    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
+    if (declared <= uint64_t(above) && declared * sizeof(PointRecord) <= memoryBytes)
         return false;
     std::string error;
     std::unique_ptr<CopcNodeCache> cache =

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-// Octree LAZ files with more points than this are streamed rather than read whole, as are
-// those whose points would not fit the memory budget.
+// Octree LAZ files with more points than this (viewer.lodSettings may change it) are streamed
+// rather than read whole, as are those whose points would not fit the memory budget.
 constexpr int64_t kStreamedPointsMinimum = 4000000;
 // When path is an octree LAZ file to stream: opens it with a budget of memoryBytes for its
 // decoded points, decodes its root and gives the point set the header's box, centred on it.

@@ -5,6 +5,7 @@
 #include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
 #include "viewer/lod/cloud_octree.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/lod/copc_lod.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
@@ -19,6 +20,8 @@ struct LodSettings {
     bool buildOctree = true;
     OctreeOptions octree;
     double refinePixels = kRefinePixels;
+    // Octree LAZ files with more points than this are streamed (as are those beyond the memory).
+    int64_t streamPointsAbove = kStreamedPointsMinimum;
 };
 
 // The viewer's mutable state, with static storage in `viewer`. The GLUT callbacks and the
