@@ -131,35 +131,51 @@ CachedNode* CopcNodeCache::find(const CopcKey& key) {
     return found == held_.end() ? nullptr : &found->second;
 }
 
-void CopcNodeCache::want(const std::vector<CopcNode>& nodes) {
+void CopcNodeCache::want(const std::vector<CopcNode>& nodes, int64_t serial) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.clear();
-        for (const CopcNode& node : nodes)
-            if (node.points > 0 && !held_.count(node.key) && !lost_.count(node.key) &&
-                !inProgress_.count(node.key))
+        for (const CopcNode& node : nodes) {
+            if (node.points == 0 || held_.count(node.key) || lost_.count(node.key))
+                continue;
+            wantedAt_[node.key] = serial;
+            // Decoded and not yet collected counts as in progress.
+            const bool arrived =
+                std::any_of(arrivals_.begin(), arrivals_.end(),
+                            [&](const Arrival& arrival) { return arrival.key == node.key; });
+            if (!inProgress_.count(node.key) && !arrived)
                 queue_.push_back(node);
+        }
     }
     queued_.notify_all();
 }
 
 size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& damage) {
     std::vector<Arrival> arrivals;
+    std::vector<int64_t> wantedAt;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         arrivals.swap(arrivals_);
+        for (const Arrival& arrival : arrivals) {
+            const auto found = wantedAt_.find(arrival.key);
+            wantedAt.push_back(found == wantedAt_.end() ? 0 : found->second);
+            if (found != wantedAt_.end())
+                wantedAt_.erase(found);
+        }
     }
     size_t taken = 0;
-    for (Arrival& arrival : arrivals) {
+    for (size_t i = 0; i < arrivals.size(); ++i) {
+        Arrival& arrival = arrivals[i];
         if (!arrival.ok) {
             lost_.insert(arrival.key);
             damage.push_back(arrival.error);
             continue;
         }
-        heldPoints_ += static_cast<int64_t>(arrival.points.size());
         CachedNode& node = held_[arrival.key];
+        heldPoints_ += static_cast<int64_t>(arrival.points.size()) -
+                       static_cast<int64_t>(node.points.size());
         node.points = std::move(arrival.points);
-        node.lastDrawn = keepSerial;
+        node.lastDrawn = wantedAt[i];
         ++taken;
     }
     if (heldPoints_ <= budgetPoints_)

@@ -52,9 +52,10 @@ public:
     CachedNode* find(const CopcKey& key);
     // Whether the node could not be decoded; it is not asked for again.
     bool lost(const CopcKey& key) const { return lost_.count(key) != 0; }
-    // The nodes to decode next, most wanted first: replaces what was queued and not started.
-    // Nodes held, lost, in progress or without points are passed over.
-    void want(const std::vector<CopcNode>& nodes);
+    // The nodes to decode next, most wanted first, for the frame serial: replaces what was
+    // queued and not started. Nodes held, lost, in progress or without points are passed over.
+    // A node arrives as drawn at the last serial that wanted it.
+    void want(const std::vector<CopcNode>& nodes, int64_t serial);
     // Takes in the nodes decoded since the last call, and returns how many; each node lost
     // meanwhile adds one line to damage. Then, while more points are held than the budget
     // allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
@@ -92,6 +93,7 @@ private:
     std::condition_variable queued_, arrived_;
     std::deque<CopcNode> queue_;
     std::set<CopcKey> inProgress_;
+    std::map<CopcKey, int64_t> wantedAt_; // the last serial that wanted each node not held
     std::vector<Arrival> arrivals_;
     bool stopping_ = false;
     std::vector<std::unique_ptr<PoolTask>> workers_;

@@ -72,7 +72,7 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
             missing.push_back(entries_[size_t(index)]);
     }
     wanted_.resize(kept);
-    cache_->want(missing);
+    cache_->want(missing, serial_);
 
     const LodPlan plan = planFrame(nodes_, wanted_, budget, [this](int32_t index) {
         const LodNode& node = nodes_[size_t(index)];

@@ -11,29 +11,6 @@
 
 namespace {
 
-// Every node down to depth, one point at its cube's centre.
-MadeOctree fullOctree(int depth) {
-    MadeOctree made;
-    MadePage page;
-    for (int level = 0; level <= depth; ++level) {
-        const int side = 1 << level;
-        for (int x = 0; x < side; ++x)
-            for (int y = 0; y < side; ++y)
-                for (int z = 0; z < side; ++z) {
-                    MadeNode node;
-                    node.key = {level, x, y, z};
-                    const int at[3] = {x, y, z};
-                    for (int axis = 0; axis < 3; ++axis)
-                        node.xyz[axis] = static_cast<int32_t>((at[axis] + 0.5) * 10000 / side);
-                    node.rgb[0] = static_cast<uint16_t>(1000 * (level + 1));
-                    made.nodes.push_back(node);
-                    page.nodes.push_back(node.key);
-                }
-    }
-    made.pages = {page};
-    return made;
-}
-
 std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream out(path, std::ios::binary);
@@ -72,7 +49,7 @@ TEST(CopcNodeCache, WantedNodesArriveAndTheLeastRecentlyDrawnGoFirst) {
     std::vector<std::string> damage;
     const std::vector<CopcNode> first = level(*cache, CopcKey{});
     ASSERT_EQ(first.size(), 8u);
-    cache->want(first);
+    cache->want(first, 1);
     EXPECT_EQ(collectAll(*cache, 1, damage), 8u);
     EXPECT_TRUE(damage.empty());
     EXPECT_EQ(cache->heldPoints(), 9);
@@ -85,12 +62,12 @@ TEST(CopcNodeCache, WantedNodesArriveAndTheLeastRecentlyDrawnGoFirst) {
     EXPECT_FLOAT_EQ(node->points[0].r, 2000.0f / 65535.0f);
 
     // Wanting again what is held decodes nothing.
-    cache->want(first);
+    cache->want(first, 1);
     EXPECT_FALSE(cache->busy());
 
     // 1-1-0-0 was drawn again, later than the rest of level 1; the root never since.
     cache->find({1, 1, 0, 0})->lastDrawn = 2;
-    cache->want(level(*cache, {1, 0, 0, 0}));
+    cache->want(level(*cache, {1, 0, 0, 0}), 3);
     EXPECT_EQ(collectAll(*cache, 3, damage), 8u);
     EXPECT_LE(cache->heldPoints(), 10);
     EXPECT_FALSE(cache->find(CopcKey{})) << "the least recently drawn goes first";
@@ -121,10 +98,10 @@ TEST(CopcNodeCache, DamagedNodesAreLostWithOneLineEachAndTheRestArrive) {
     const std::vector<CopcNode> children = level(*cache, CopcKey{});
     for (const std::string& line : cache->file().hierarchy().takeDamage())
         damage.push_back(line);
-    cache->want(children);
+    cache->want(children, 1);
     collectAll(*cache, 1, damage);
     // Wanted again, the lost node is not decoded again nor reported twice.
-    cache->want(children);
+    cache->want(children, 2);
     collectAll(*cache, 2, damage);
 
     ASSERT_EQ(damage.size(), 2u);
