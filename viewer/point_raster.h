@@ -25,6 +25,9 @@ struct PointSegment {
     PointSource source;
     int64_t first = 0;
     int64_t count = 0;
+    // Not 0: these points, with their colours, never change under this number (a node of a
+    // level of detail), so that a GPU may keep them in a buffer of their own.
+    uint64_t id = 0;
 };
 
 // An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),

@@ -58,6 +58,7 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
                 intensityToGrey(first.points, cache->intensityLow_, cache->intensityScale_);
             }
             cache->heldPoints_ = static_cast<int64_t>(first.points.size());
+            first.id = ++cache->lastId_;
             cache->held_.emplace(root.key, std::move(first));
         } else {
             cache->intensity_ = cache->file_->las().rgbOffset < 0;
@@ -176,6 +177,7 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
                        static_cast<int64_t>(node.points.size());
         node.points = std::move(arrival.points);
         node.lastDrawn = wantedAt[i];
+        node.id = ++lastId_;
         ++taken;
     }
     if (heldPoints_ <= budgetPoints_)

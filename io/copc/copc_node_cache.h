@@ -22,6 +22,7 @@
 struct CachedNode {
     std::vector<PointRecord> points;
     int64_t lastDrawn = 0;
+    uint64_t id = 0; // this arrival's own number, never given to another
 };
 
 // The nodes of one open octree file. Every call but the workers' own is made from one thread
@@ -79,6 +80,7 @@ private:
     float intensityLow_ = 0.0f, intensityScale_ = 1.0f / 65535.0f;
     int64_t budgetPoints_ = 0;
     int64_t heldPoints_ = 0;
+    uint64_t lastId_ = 0;
     std::map<CopcKey, CachedNode> held_;
     std::set<CopcKey> lost_;
 

@@ -138,6 +138,30 @@ TEST_F(StreamedOctree, MemoryBudgetBoundsThePointsHeldAndDrawn) {
     EXPECT_LE(viewer.copcLod->cache().heldPoints(), 100);
 }
 
+// On a GPU renderer nodes are drawn from buffer objects, each uploaded once: forced here on the
+// software renderer, the picture is the one drawn from the nodes' arrays.
+TEST_F(StreamedOctree, NodeBuffersAreUploadedOnceAndDrawTheSamePicture) {
+    const std::string path = writeFile("stream-buffers.copc.laz", makeOctreeFile(fullOctree(3)));
+    stream(path);
+    PointRenderer& renderer = viewer.frameScheduler.renderer;
+    EXPECT_FALSE(renderer.nodeBuffers()) << "not on the software renderer unless forced";
+    drawCompleteFrame();
+    const Image fromArrays = backImage();
+    EXPECT_EQ(renderer.bufferUploads(), 0);
+
+    renderer.setLargeFramePath(PointPath::Gl);
+    renderer.setNodeBuffers(true);
+    drawCompleteFrame();
+    EXPECT_TRUE(backImage() == fromArrays);
+    EXPECT_EQ(renderer.bufferUploads(), 585) << "one a node drawn";
+    drawCompleteFrame();
+    redraw();
+    ASSERT_TRUE(waitForRest());
+    EXPECT_TRUE(backImage() == fromArrays);
+    EXPECT_EQ(renderer.bufferUploads(), 585) << "none again";
+    EXPECT_EQ(renderer.buffersHeld(), 585u);
+}
+
 // The viewer itself: a damaged node is skipped with one line, the rest shows, status 0.
 TEST(StreamedOctreeProgram, DamagedNodesAreSkippedWithOneLineEach) {
     std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(2));

@@ -71,6 +71,11 @@ LodFrame CloudOctree::frame(const View& view, int64_t budget, const PointSource&
     chooseNodes(nodes_, view, refinePixels, nullptr, wanted_);
     const LodPlan plan = planFrame(nodes_, wanted_, budget, nullptr);
     frame.segments.reserve(plan.nodes.size());
+    // The records never move once the tree is built; colours of another mode may be made again
+    // in the same place, so only the records' own are kept in buffers.
+    const bool ownColours =
+        cloud.colourType == PointSource::FloatRgb &&
+        cloud.colours == static_cast<const char*>(cloud.positions) + 3 * sizeof(float);
     for (int32_t index : plan.nodes) {
         const OctreeNode& node = octree_.nodes[size_t(index)];
         if (node.count == 0)
@@ -79,6 +84,8 @@ LodFrame CloudOctree::frame(const View& view, int64_t budget, const PointSource&
         segment.source = cloud;
         segment.first = node.first;
         segment.count = node.count;
+        if (ownColours)
+            segment.id = uint64_t(index) + 1;
         frame.segments.push_back(segment);
     }
     frame.points = plan.points;

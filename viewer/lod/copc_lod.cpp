@@ -86,6 +86,7 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         segment.source =
             recordSource(held->points.data(), static_cast<int64_t>(held->points.size()));
         segment.count = segment.source.count;
+        segment.id = held->id;
         frame.segments.push_back(segment);
         frame.points += segment.count;
     }
