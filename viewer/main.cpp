@@ -16,7 +16,7 @@ namespace {
 
 const char* screenshotPath = nullptr;
 
-// The display callback of --screenshot: the first frame is saved and the program ends.
+// The display callback of --screenshot: the picture at rest is saved and the program ends.
 void saveFirstFrameAndExit() {
     std::string error;
     if (!saveScreenshot(screenshotPath, &error)) {

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cinttypes>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -150,8 +150,7 @@ ViewerOptions parseOptions(int argc, char** argv) {
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
                                 name == "--color" || name == "--colour" || name == "--size" ||
-                                name == "--pan" || name == "--memory" ||
-                                name == "--screenshot";
+                                name == "--pan" || name == "--memory" || name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -182,8 +181,8 @@ ViewerOptions parseOptions(int argc, char** argv) {
                            std::to_string(MAX_WINDOW_SIZE) + ", not '" + value + "'");
         } else if (name == "--memory") {
             if (!parseMemorySize(value, &options.memoryBytes))
-                return bad("--memory takes a size such as 512M or 2G, not '" +
-                           std::string(value) + "'");
+                return bad("--memory takes a size such as 512M or 2G, not '" + std::string(value) +
+                           "'");
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

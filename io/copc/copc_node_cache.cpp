@@ -173,8 +173,8 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
             continue;
         }
         CachedNode& node = held_[arrival.key];
-        heldPoints_ += static_cast<int64_t>(arrival.points.size()) -
-                       static_cast<int64_t>(node.points.size());
+        heldPoints_ +=
+            static_cast<int64_t>(arrival.points.size()) - static_cast<int64_t>(node.points.size());
         node.points = std::move(arrival.points);
         node.lastDrawn = wantedAt[i];
         node.id = ++lastId_;

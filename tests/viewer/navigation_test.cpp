@@ -250,8 +250,7 @@ TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
 
         const WindowPoint right = project(10, 0, 0);
         ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, pickablePoints(),
-                              static_cast<int>(right.x),
-                              height - 1 - static_cast<int>(right.y)));
+                              static_cast<int>(right.x), height - 1 - static_cast<int>(right.y)));
         EXPECT_EQ(viewer.viewState.pivot[0], 10.0f);
     }
 }
