@@ -30,11 +30,16 @@ void provisionalShift(const double near[3], double shift[3]) {
                           : 0.0;
 }
 
-void StoredBox::join(const StoredBox& other) {
+bool provisionalShiftFits(const StoredBox& box) {
+    double magnitude = 0.0, extent = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = std::min(low[axis], other.low[axis]);
-        high[axis] = std::max(high[axis], other.high[axis]);
+        magnitude = std::max(
+            {magnitude, std::fabs(double(box.low[axis])), std::fabs(double(box.high[axis]))});
+        extent = std::max(extent, double(box.high[axis]) - double(box.low[axis]));
     }
+    // Within twice the extent a float loses at most a bit or two against the best shift; a
+    // unit's leeway keeps the rounding of the shift itself from counting.
+    return !(magnitude > 2.0 * extent + 1.0);
 }
 
 void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
@@ -43,6 +48,7 @@ void settleShift(ReadResult& result, const double provisional[3], const StoredBo
     result.shifted = false;
     if (result.count == 0)
         return;
+    result.box = box;
     double low[3], high[3];
     for (int axis = 0; axis < 3; ++axis) {
         low[axis] = box.low[axis] + provisional[axis];
@@ -66,6 +72,12 @@ void settleShift(ReadResult& result, const double provisional[3], const StoredBo
                 p.z = static_cast<float>(p.z + move[2]);
             }
         });
+        // Rounding to float never reverses an order, so the moved box is the moved points' box
+        // to the bit: the same sum makes a -0 into +0 here as it does there.
+        for (int axis = 0; axis < 3; ++axis) {
+            result.box->low[axis] = static_cast<float>(box.low[axis] + move[axis]);
+            result.box->high[axis] = static_cast<float>(box.high[axis] + move[axis]);
+        }
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);
