@@ -141,8 +141,9 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
 
 void afterFrame() {
     if (viewer.copcLod) {
+        // A watch still pending from an earlier window takes this one.
+        graphicsWindow = glutGetWindow();
         if (!watchingNodes && viewer.copcLod->cache().busy()) {
-            graphicsWindow = glutGetWindow();
             watchingNodes = true;
             glutTimerFunc(kWatchMilliseconds, watchNodes, 0);
         }
