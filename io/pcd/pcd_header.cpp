@@ -147,6 +147,8 @@ PcdFields findPcdFields(const PcdLayout& layout) {
             found.colour = index;
         else if (name == "intensity")
             found.intensity = index;
+        else if (name == "label")
+            found.label = index;
     }
     return found;
 }

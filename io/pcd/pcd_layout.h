@@ -30,11 +30,12 @@ struct PcdLayout {
 bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
                     std::string& reason);
 
-// Which fields hold x, y, z and the colour; -1 when absent.
+// Which fields hold x, y, z, the colour and the attributes; -1 when absent.
 struct PcdFields {
     int position[3] = {-1, -1, -1};
     int colour = -1; // rgb or rgba, packed
     int intensity = -1;
+    int label = -1; // a class code per point
 };
 
 PcdFields findPcdFields(const PcdLayout& layout);
