@@ -1,7 +1,8 @@
 // tools/pointillist_convert.cpp - writes any cloud the viewer reads as a native point file
-// (.txt) or as binary PLY (.ply).
+// (.txt), as binary PLY (.ply) or as LAS 1.4 (.las).
 #include "io/cloud_load.h"
 #include "io/cloud_writer.h"
+#include "io/las/las_writer.h"
 #include "io/point_cloud.h"
 
 #include <cstdio>
@@ -24,13 +25,14 @@ bool endsWith(const std::string& text, const char* tail) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: pointillist-convert INPUT OUTPUT.txt|OUTPUT.ply\n");
+        std::fprintf(stderr, "usage: pointillist-convert INPUT OUTPUT.txt|OUTPUT.ply|OUTPUT.las\n");
         return 1;
     }
     const std::string output = argv[2];
-    const bool ply = endsWith(output, ".ply");
-    if (!ply && !endsWith(output, ".txt")) {
-        std::fprintf(stderr, "pointillist-convert: %s: the output must end in .txt or .ply\n",
+    const bool ply = endsWith(output, ".ply"), las = endsWith(output, ".las");
+    if (!ply && !las && !endsWith(output, ".txt")) {
+        std::fprintf(stderr,
+                     "pointillist-convert: %s: the output must end in .txt, .ply or .las\n",
                      argv[2]);
         return 1;
     }
@@ -42,8 +44,15 @@ int main(int argc, char** argv) {
         releasePoints(cloud.points);
         return 1;
     }
-    const bool written = ply ? writeBinaryPly(cloud, out) : writeNative(cloud, out);
+    int64_t skipped = 0;
+    const bool written = las   ? writeLas(cloud, out, skipped)
+                         : ply ? writeBinaryPly(cloud, out)
+                               : writeNative(cloud, out);
     const bool closed = std::fclose(out) == 0;
+    // Only the native format keeps positions that are not finite; LAS has no place for them.
+    if (skipped)
+        std::fprintf(stderr, "pointillist-convert: %lld points without a finite position left out\n",
+                     static_cast<long long>(skipped));
     releasePoints(cloud.points);
     if (!written || !closed) {
         std::fprintf(stderr, "pointillist-convert: writing %s failed\n", argv[2]);
