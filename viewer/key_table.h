@@ -6,6 +6,7 @@ enum class KeyAction {
     Colours,
     Background,
     Speed, // '[' slower, the other faster
+    Pan,
     Frame,
     StandardView, // '1' to '6' in the order of StandardView
     ResetView,

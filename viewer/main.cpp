@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
-    int graphicsWindow = openGraphicsWindow();
+    int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
         viewer.showAxis = 1;
@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     glutSetWindow(graphicsWindow);
     warmUpGraphicsWindow();
     viewer.pointSet.finishLoad();
+    viewer.viewState.panMode = options.pan ? *options.pan : startPanMode(viewer.pointSet);
     glutMainLoop();
     return 0;
 }

@@ -1,9 +1,16 @@
 // viewer/options.h - the viewer's command line.
 #pragma once
 
+#include "viewer/camera.h"
 #include "viewer/display_settings.h"
 
+#include <optional>
 #include <string>
+
+// The graphics window's side without --size, and the sides --size takes.
+constexpr int DEFAULT_WINDOW_SIZE = 400;
+constexpr int MIN_WINDOW_SIZE = 64;
+constexpr int MAX_WINDOW_SIZE = 8192;
 
 // What the command line asks for. Run opens pointFile with the settings; Help and Version
 // print and end with status 0; NoArguments is the bare command, which prints the first
@@ -16,6 +23,11 @@ struct ViewerOptions {
     const char* pointFile = nullptr;
     // When set, one frame is saved there as a PNG and the program ends.
     const char* screenshotPath = nullptr;
+    // The graphics window's size in pixels at start.
+    int windowWidth = DEFAULT_WINDOW_SIZE;
+    int windowHeight = DEFAULT_WINDOW_SIZE;
+    // --pan's choice; without it the format's (startPanMode).
+    std::optional<PanMode> pan;
     DisplaySettings settings;
 };
 

@@ -46,6 +46,12 @@ TEST(CommandLine, OptionsAndFileInAnyOrder) {
          ColourMode::Height,
          Background::White,
          nullptr},
+        {{"--colour", "height", "c.txt"},
+         "c.txt",
+         1,
+         ColourMode::Height,
+         Background::Black,
+         nullptr},
         {{"--color=grey", "--background", "grey", "--screenshot", "out.png", "c.txt"},
          "c.txt",
          1,
@@ -91,6 +97,8 @@ TEST(CommandLine, MistakesAreNamed) {
         {{"c.txt", "--point-size"}, "--point-size needs a value"},
         {{"--background", "blue", "c.txt"}, "--background takes black, white or grey, not 'blue'"},
         {{"--color", "rgb", "c.txt"}, "--color takes file, height or grey, not 'rgb'"},
+        {{"--colour=rgb", "c.txt"}, "--colour takes file, height or grey, not 'rgb'"},
+        {{"--colours", "file", "c.txt"}, "unknown option '--colours'"},
         {{"--screenshot=", "c.txt"}, "--screenshot needs a file name"},
         {{"--point-size", "3"}, "no point file given"},
         {{"a.txt", "b.txt"}, "one point file only, but also given 'b.txt'"},
@@ -100,5 +108,44 @@ TEST(CommandLine, MistakesAreNamed) {
         const ViewerOptions options = parse(words);
         EXPECT_EQ(options.outcome, ViewerOptions::Bad) << words.front();
         EXPECT_EQ(options.error, "pointillist: " + error);
+    }
+}
+
+TEST(CommandLine, SizeTakesWidthByHeightWithinLimits) {
+    const ViewerOptions plain = parse({"c.txt"});
+    EXPECT_EQ(plain.windowWidth, 400);
+    EXPECT_EQ(plain.windowHeight, 400);
+    const struct {
+        std::vector<std::string> words;
+        int width, height;
+    } good[] = {{{"--size", "1280x800", "c.txt"}, 1280, 800},
+                {{"c.txt", "--size=64x8192"}, 64, 8192},
+                {{"--size", "8192x64", "c.txt"}, 8192, 64}};
+    for (const auto& c : good) {
+        const ViewerOptions options = parse(c.words);
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << options.error;
+        EXPECT_EQ(options.windowWidth, c.width);
+        EXPECT_EQ(options.windowHeight, c.height);
+    }
+    for (const char* value :
+         {"1280", "1280x", "x800", "1280x800x2", "63x400", "400x8193", "+400x400", " 400x400",
+          "400x 400", "-400x400", "400x-1", "400X400", "99999999999999999999x400", "4e2x400", ""}) {
+        const ViewerOptions options = parse({"--size", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error, std::string("pointillist: --size takes WIDTHxHEIGHT, each from 64 "
+                                             "to 8192, not '") +
+                                     value + "'");
+    }
+}
+
+TEST(CommandLine, PanIsFollowOrFixedOrLeftToTheFormat) {
+    EXPECT_FALSE(parse({"c.txt"}).pan.has_value());
+    EXPECT_EQ(parse({"--pan", "fixed", "c.laz"}).pan, PanMode::Fixed);
+    EXPECT_EQ(parse({"c.txt", "--pan=follow"}).pan, PanMode::Follow);
+    for (const char* value : {"Follow", "free", ""}) {
+        const ViewerOptions options = parse({"--pan", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error,
+                  std::string("pointillist: --pan takes follow or fixed, not '") + value + "'");
     }
 }
