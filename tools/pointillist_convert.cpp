@@ -31,8 +31,7 @@ int main(int argc, char** argv) {
     const std::string output = argv[2];
     const bool ply = endsWith(output, ".ply"), las = endsWith(output, ".las");
     if (!ply && !las && !endsWith(output, ".txt")) {
-        std::fprintf(stderr,
-                     "pointillist-convert: %s: the output must end in .txt, .ply or .las\n",
+        std::fprintf(stderr, "pointillist-convert: %s: the output must end in .txt, .ply or .las\n",
                      argv[2]);
         return 1;
     }
@@ -51,7 +50,8 @@ int main(int argc, char** argv) {
     const bool closed = std::fclose(out) == 0;
     // Only the native format keeps positions that are not finite; LAS has no place for them.
     if (skipped)
-        std::fprintf(stderr, "pointillist-convert: %lld points without a finite position left out\n",
+        std::fprintf(stderr,
+                     "pointillist-convert: %lld points without a finite position left out\n",
                      static_cast<long long>(skipped));
     releasePoints(cloud.points);
     if (!written || !closed) {

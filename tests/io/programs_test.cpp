@@ -219,3 +219,19 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
                   .status,
               1);
 }
+
+// A classified tile through LAS 1.4: pointillist-info says the same of both but the format line.
+TEST(ConvertProgram, LasOutputKeepsTheInfoLines) {
+    const std::string path =
+        ::testing::TempDir() + "converted-" + std::to_string(getpid()) + ".las";
+    const std::string source = testData("lidar/pdal_mvk-thin.las");
+    const ProcessResult convert = runProgram({POINTILLIST_CONVERT_EXE, source, path});
+    ASSERT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(convert.err, "");
+    std::string before = runProgram({POINTILLIST_INFO_EXE, source}).out;
+    const std::string after = runProgram({POINTILLIST_INFO_EXE, path}).out;
+    const std::string format = "format: LAS 1.2, point format 1\n";
+    ASSERT_NE(before.find(format), std::string::npos) << before;
+    before.replace(before.find(format), format.size(), "format: LAS 1.4, point format 6\n");
+    EXPECT_EQ(after, before);
+}
