@@ -42,6 +42,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
     const LasPointConversion conversion(layout, shift, wide.load());
     const LasAttributeConversion attributes(layout.pointFormat);
     result.attributes.present = attributes.present;
+    result.attributes.gpsStandardTime = (layout.globalEncoding & 1) && attributes.gpsOffset >= 0;
     result.attributes.resize(static_cast<size_t>(count));
     const LasAttributeConversion::Columns columns =
         LasAttributeConversion::columnsOf(result.attributes);

@@ -58,6 +58,8 @@ bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped) {
     header.pointFormat = static_cast<uint8_t>(encoder.pointFormat());
     header.recordLength = static_cast<uint16_t>(encoder.recordLength());
     std::copy(scale, scale + 3, header.scale);
+    if (a.gpsStandardTime)
+        header.globalEncoding |= 1;
 
     // The box of the coordinates as written: the integers scaled back and offset as a reader
     // does, so that the header matches the records to the bit.

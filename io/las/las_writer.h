@@ -13,7 +13,7 @@
 void lasScaleFor(const PointCloud& cloud, double scale[3]);
 
 // LAS 1.4, point format 7 when the colours are the file's own, else 6 (see Las14PointEncoder);
-// the shift as the header's offset and lasScaleFor's scale; the box and the counts, by return
-// too, of the points written. Points without a finite position are left out and counted in
-// skipped. False on a write error.
+// the kind of GPS time the cloud's file had; the shift as the header's offset and lasScaleFor's
+// scale; the box and the counts, by return too, of the points written. Points without a finite
+// position are left out and counted in skipped. False on a write error.
 bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped);

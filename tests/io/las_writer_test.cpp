@@ -23,6 +23,7 @@ namespace {
 // readers, with the header fields the writer is answerable for.
 struct RawLas {
     int format = -1;
+    uint16_t encoding = 0; // global encoding
     uint32_t legacyCount = 0;
     uint64_t count = 0;
     uint64_t byReturn[15] = {};
@@ -43,6 +44,7 @@ RawLas decodeRaw(const std::string& path) {
     if (bytes.size() < 227 || bytes.compare(0, 4, "LASF") != 0)
         return las;
     las.format = static_cast<unsigned char>(bytes[104]) & 0x3F;
+    las.encoding = at<uint16_t>(bytes, 6);
     const uint32_t dataOffset = at<uint32_t>(bytes, 96);
     const uint16_t stride = at<uint16_t>(bytes, 105);
     las.legacyCount = at<uint32_t>(bytes, 107);
@@ -116,6 +118,8 @@ TEST(LasWriter, LasFilesComeBackWithTheirCoordinatesAndAttributes) {
         EXPECT_EQ(after.format, row.format);
         ASSERT_EQ(after.count, uint64_t(source.cloud.count));
         EXPECT_EQ(after.legacyCount, 0u);
+        // Seconds of the week or adjusted standard time: the GPS times mean what they meant.
+        EXPECT_EQ(after.encoding & 1, before.encoding & 1);
         ASSERT_EQ(after.xyz.size(), before.xyz.size());
         for (int axis = 0; axis < 3; ++axis) {
             EXPECT_EQ(after.scale[axis], before.scale[axis]);
