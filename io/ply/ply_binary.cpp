@@ -245,7 +245,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
     AttributeStaging staging(fields.intensity >= 0, fields.classification >= 0);
     if (!builder.reserve(static_cast<int64_t>(
             std::min<uint64_t>(vertex.count, static_cast<uint64_t>(end - p) / 4 + 1)))) {
-        result.status = ReadStatus::CannotAllocate;
+        builder.cannotGrow(result);
         return;
     }
     if (request.headerAccepted)
@@ -267,7 +267,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
         colourFrom(fields, rgb, colourOnly);
         const int64_t before = builder.count();
         if (!builder.add(xyz[0], xyz[1], xyz[2], colourOnly.r, colourOnly.g, colourOnly.b)) {
-            result.status = ReadStatus::CannotAllocate;
+            builder.cannotGrow(result);
             return;
         }
         auto value = [&](int index) {
