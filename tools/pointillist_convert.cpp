@@ -1,8 +1,10 @@
 // tools/pointillist_convert.cpp - writes any cloud the viewer reads as a native point file
-// (.txt), binary PLY (.ply), compressed LAS 1.4 (.laz) or an octree LAZ file (.copc.laz).
+// (.txt), binary PLY (.ply), LAS 1.4 (.las), compressed LAS 1.4 (.laz) or an octree LAZ file
+// (.copc.laz).
 #include "io/cloud_load.h"
 #include "io/cloud_writer.h"
 #include "io/copc/copc_cloud_writer.h"
+#include "io/las/las_writer.h"
 #include "io/las/laz_cloud_writer.h"
 #include "io/point_cloud.h"
 #include "threads/worker_pool.h"
@@ -13,7 +15,7 @@
 
 namespace {
 
-enum class Output { Native, Ply, Laz, Copc };
+enum class Output { Native, Ply, Las, Laz, Copc };
 
 bool endsWith(const std::string& text, const char* tail) {
     const size_t n = std::strlen(tail);
@@ -30,6 +32,8 @@ bool outputOf(const std::string& path, Output& output) {
         output = Output::Copc;
     else if (endsWith(path, ".laz"))
         output = Output::Laz;
+    else if (endsWith(path, ".las"))
+        output = Output::Las;
     else if (endsWith(path, ".ply"))
         output = Output::Ply;
     else if (endsWith(path, ".txt"))
@@ -37,6 +41,14 @@ bool outputOf(const std::string& path, Output& output) {
     else
         return false;
     return true;
+}
+
+// Only the native format keeps positions that are not finite; LAS has no place for them.
+void sayLeftOut(const char* path, int64_t leftOut) {
+    if (leftOut > 0)
+        std::fprintf(stderr,
+                     "pointillist-convert: %s: %lld points without a finite position left out\n",
+                     path, static_cast<long long>(leftOut));
 }
 
 // The compressed outputs, which may reorder the cloud and leave points out.
@@ -51,10 +63,8 @@ bool writeCompressed(PointCloud& cloud, Output output, FILE* out, const char* pa
     } else {
         written = writeLazCloud(cloud, sink, usableCores(), &report);
     }
-    if (written && report.leftOut > 0)
-        std::fprintf(stderr,
-                     "pointillist-convert: %s: %lld points without a finite position left out\n",
-                     path, static_cast<long long>(report.leftOut));
+    if (written)
+        sayLeftOut(path, report.leftOut);
     return written;
 }
 
@@ -89,13 +99,13 @@ int main(int argc, char** argv) {
     const bool allowRounding = takeFlag(argc, argv, "--allow-rounding");
     if (argc != 3) {
         std::fprintf(stderr, "usage: pointillist-convert [--allow-rounding] INPUT "
-                             "OUTPUT.txt|OUTPUT.ply|OUTPUT.laz|OUTPUT.copc.laz\n");
+                             "OUTPUT.txt|OUTPUT.ply|OUTPUT.las|OUTPUT.laz|OUTPUT.copc.laz\n");
         return 1;
     }
     Output output;
     if (!outputOf(argv[2], output)) {
         std::fprintf(stderr,
-                     "pointillist-convert: %s: the output must end in .txt, .ply, .laz or "
+                     "pointillist-convert: %s: the output must end in .txt, .ply, .las, .laz or "
                      ".copc.laz\n",
                      argv[2]);
         return 1;
@@ -120,6 +130,13 @@ int main(int argc, char** argv) {
         case Output::Ply:
             written = writeBinaryPly(cloud, out);
             break;
+        case Output::Las: {
+            int64_t leftOut = 0;
+            written = writeLas(cloud, out, leftOut);
+            if (written)
+                sayLeftOut(argv[2], leftOut);
+            break;
+        }
         default:
             written = writeCompressed(cloud, output, out, argv[2]);
             break;

@@ -101,6 +101,12 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
     provisionalShift(centre, shift);
 
     PointRecord* points = result.points;
+    const LasAttributeConversion attributes(layout.pointFormat);
+    result.attributes.present = attributes.present;
+    result.attributes.gpsStandardTime = (layout.globalEncoding & 1) && attributes.gpsOffset >= 0;
+    result.attributes.resize(static_cast<size_t>(count));
+    const LasAttributeConversion::Columns columns =
+        LasAttributeConversion::columnsOf(result.attributes);
     auto decodeAgainst = [&](const double against[3]) {
         const LasPointConversion conversion(decoded, against, colours.wide);
         // Integer positions are never dropped.
@@ -108,7 +114,9 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
             PartFound found;
             for (int64_t i = begin; i < end; ++i) {
                 PointRecord& p = points[i];
-                conversion.convert(records + static_cast<size_t>(i) * stride, p);
+                const unsigned char* record = records + static_cast<size_t>(i) * stride;
+                conversion.convert(record, p);
+                attributes.convert(record, columns, static_cast<size_t>(i));
                 found.box.add(p);
             }
             return found;
