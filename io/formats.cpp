@@ -4,6 +4,7 @@
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_reader.h"
 #include "io/e57/e57_reader.h"
+#include "io/ept/ept_reader.h"
 #include "io/las/las_reader.h"
 #include "io/las/laz_reader.h"
 #include "io/native/native_reader.h"
@@ -27,6 +28,7 @@ const FormatEntry kFormats[] = {
     {Format::Laz, "LAZ file", ".laz", hasLazSignature, nullptr, readLaz},
     {Format::E57, "E57 file", ".e57", hasE57Signature, nullptr, readE57},
     {Format::Pcd, "PCD file", ".pcd", hasPcdSignature, nullptr, readPcd},
+    {Format::Ept, "EPT dataset", ".json", hasEptSignature, nullptr, readEpt},
     {Format::Native, "native file", "", hasNativeSignature, nullptr, readNative},
     {Format::Pts, "PTS file", ".pts", nullptr, nullptr, readPts},
     {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, readObj},

@@ -1,13 +1,17 @@
-// tools/pointillist_info.cpp - loads a point file with the viewer's readers and prints what the
-// viewer derives from it, without opening a window; or, with --quick, what a LAS, LAZ or
-// octree file's header and index say without decoding any point.
+// tools/pointillist_info.cpp - loads a point file, dataset or URL with the viewer's readers and
+// prints what the viewer derives from it, without opening a window; or, with --quick, what a
+// LAS, LAZ or octree file's header and index, or a dataset's description and hierarchy, say
+// without decoding any point.
 #include "io/byte_source.h"
 #include "io/cloud_load.h"
 #include "io/copc/copc_file.h"
+#include "io/ept/ept_reader.h"
 #include "io/formats.h"
 #include "io/las/las_layout.h"
 #include "io/las/las_reader.h"
 #include "io/point_cloud.h"
+#include "net/remote_files.h"
+#include "net/url.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +22,7 @@
 
 namespace {
 
-const char* kUsage = "usage: pointillist-info [--quick] POINT_FILE\n";
+const char* kUsage = "usage: pointillist-info [--quick] POINT_FILE|URL\n";
 
 const char* kHelp =
     "Loads a point file with the viewer's readers and prints its number of points, box,\n"
@@ -26,11 +30,17 @@ const char* kHelp =
     "colour source, dropped points and shift. An octree (COPC) file adds the line\n"
     "  copc: depth D, N nodes, spacing S\n"
     "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
-    "hold points, and S the root's nominal distance between points.\n"
+    "hold points, and S the root's nominal distance between points. An EPT dataset (given by\n"
+    "its ept.json) adds\n"
+    "  ept: depth D, N nodes, span S, data TYPE\n"
+    "S being the dataset's span and TYPE how its nodes are stored (laszip or binary).\n"
+    "An http:// or https:// URL is read over HTTP: an octree file by range requests, a\n"
+    "dataset's files one request each, anything else fetched whole.\n"
     "\n"
     "  --quick  print what the header says, without decoding any point: the number of points,\n"
     "           the header's box and the format; for an octree file also its copc line, from\n"
-    "           the index alone. LAS, LAZ and octree files only.\n";
+    "           the index alone; for a dataset the box of its data, from ept.json, and its ept\n"
+    "           line. LAS, LAZ, octree files and EPT datasets only.\n";
 
 bool finishOutput() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -55,7 +65,7 @@ void printCopcLine(CopcFile& file, const char* path, bool report) {
 }
 
 std::unique_ptr<CopcFile> openCopc(const char* path, std::string& error) {
-    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    std::unique_ptr<ByteSource> source = openSource(path, error);
     return source ? CopcFile::open(std::move(source), error) : nullptr;
 }
 
@@ -66,15 +76,57 @@ std::string pluralNoun(const char* noun) {
     return endsInFile ? text + "s" : text + " files";
 }
 
-int quickInfo(const char* path) {
+// The hierarchy's line, with every file read; its damage, and a sum of counts that differs from
+// the description's, go to standard error when report is set.
+void printEptLine(EptDataset& dataset, const char* path, bool report) {
+    std::printf("%s\n", eptInfoLine(dataset).c_str());
+    if (!report)
+        return;
+    for (const std::string& line : dataset.hierarchy().takeDamage())
+        std::fprintf(stderr, "%s: %s\n", path, line.c_str());
+    const EptHierarchySummary summary = dataset.hierarchy().summary();
+    if (summary.points != dataset.metadata().points)
+        std::fprintf(stderr, "%s: the hierarchy holds %llu points, ept.json says %llu\n", path,
+                     static_cast<unsigned long long>(summary.points),
+                     static_cast<unsigned long long>(dataset.metadata().points));
+}
+
+int quickEpt(const char* path) {
     std::string error;
-    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    std::unique_ptr<EptDataset> dataset = openEptDataset(path, error);
+    if (!dataset) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const EptMetadata& metadata = dataset->metadata();
+    const double* box = metadata.conforming;
+    std::printf("points: %llu\n", static_cast<unsigned long long>(metadata.points));
+    std::printf("min: %.15g %.15g %.15g\n", box[0], box[1], box[2]);
+    std::printf("max: %.15g %.15g %.15g\n", box[3], box[4], box[5]);
+    std::printf("format: EPT %s, %s\n",
+                metadata.version.empty() ? "1.0.0" : metadata.version.c_str(),
+                metadata.dataTypeName());
+    printEptLine(*dataset, path, true);
+    return finishOutput() ? 0 : 1;
+}
+
+int quickInfo(const char* path) {
+    if (namesEptDataset(path))
+        return quickEpt(path);
+    std::string error;
+    std::unique_ptr<ByteSource> source = openSource(path, error);
     std::vector<uint8_t> head;
     const int64_t headSize = source ? std::min<int64_t>(source->size(), 4096) : 0;
     if (!source || !source->read(0, headSize, head, error)) {
-        std::printf("ERROR: unable to open file %s!\n", path);
+        // A URL's failure says what the server did; a file keeps the viewer's message.
+        if (isUrl(path))
+            std::fprintf(stderr, "%s\n", error.c_str());
+        else
+            std::printf("ERROR: unable to open file %s!\n", path);
         return 1;
     }
+    if (hasEptSignature(head.data(), head.size()))
+        return quickEpt(path);
     const bool lasFamily =
         hasLasSignature(head.data(), head.size()) || hasLazSignature(head.data(), head.size());
     if (!lasFamily) {
@@ -126,7 +178,19 @@ int main(int argc, char** argv) {
     }
     // Load failures print the viewer's messages and end with its status.
     PointCloud set;
-    loadCloudOrExit(argv[1], set);
+    RemoteRead remote;
+    if (isUrl(argv[1])) {
+        std::string error;
+        if (!openRemoteRead(argv[1], remote, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        CloudLoad load;
+        load.beginWith(argv[1], *remote.entry, remote.read, CloudLoad::Place::Here);
+        load.finish(set);
+    } else {
+        loadCloudOrExit(argv[1], set);
+    }
     set.computeViewDistance(kFramingFieldOfViewX);
 
     // Box and centroid in file coordinates: the shift is added back.
@@ -153,11 +217,22 @@ int main(int argc, char** argv) {
     // used was read as plain LAZ, and says so.
     if (set.format == Format::Copc) {
         std::string error;
-        if (std::unique_ptr<CopcFile> file = openCopc(argv[1], error))
+        if (remote.copc)
+            printCopcLine(*remote.copc, argv[1], false);
+        else if (std::unique_ptr<CopcFile> file = openCopc(argv[1], error))
             printCopcLine(*file, argv[1], false);
         else
             std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
                          argv[1], error.c_str());
+    }
+    if (set.format == Format::Ept) {
+        std::string error;
+        if (remote.ept)
+            printEptLine(*remote.ept, argv[1], false);
+        else if (std::unique_ptr<EptDataset> dataset = openEptDataset(argv[1], error))
+            printEptLine(*dataset, argv[1], false);
+        else
+            std::fprintf(stderr, "%s\n", error.c_str());
     }
     return finishOutput() ? 0 : 1;
 }
