@@ -10,11 +10,13 @@
 #include "io/las/las_layout.h"
 #include "io/las/las_reader.h"
 #include "io/point_cloud.h"
+#include "net/http_client.h"
 #include "net/remote_files.h"
 #include "net/url.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,7 +24,7 @@
 
 namespace {
 
-const char* kUsage = "usage: pointillist-info [--quick] POINT_FILE|URL\n";
+const char* kUsage = "usage: pointillist-info [--quick] [--timeout SECONDS] POINT_FILE|URL\n";
 
 const char* kHelp =
     "Loads a point file with the viewer's readers and prints its number of points, box,\n"
@@ -40,7 +42,9 @@ const char* kHelp =
     "  --quick  print what the header says, without decoding any point: the number of points,\n"
     "           the header's box and the format; for an octree file also its copc line, from\n"
     "           the index alone; for a dataset the box of its data, from ept.json, and its ept\n"
-    "           line. LAS, LAZ, octree files and EPT datasets only.\n";
+    "           line. LAS, LAZ, octree files and EPT datasets only.\n"
+    "  --timeout SECONDS  give up on a server that sends nothing for this long (default 30;\n"
+    "           a failed request is tried again a few times first).\n";
 
 bool finishOutput() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -169,27 +173,49 @@ int main(int argc, char** argv) {
         std::printf("%s\n%s", kUsage, kHelp);
         return finishOutput() ? 0 : 1;
     }
-    if (std::strcmp(argv[1], "--quick") == 0) {
-        if (argc != 3) {
+    bool quick = false;
+    const char* path = nullptr;
+    HttpOptions http;
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        if (std::strcmp(argv[i], "--quick") == 0 && !quick) {
+            quick = true;
+        } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+            const double seconds = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(seconds > 0) || seconds > 86400) {
+                std::fputs(kUsage, stderr);
+                return 1;
+            }
+            http.stallTimeoutMs = http.connectTimeoutMs = std::max(1, int(seconds * 1000));
+        } else if (!path) {
+            path = argv[i];
+        } else {
             std::fputs(kUsage, stderr);
             return 1;
         }
-        return quickInfo(argv[2]);
     }
+    if (!path) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+    setSharedHttpOptions(http);
+    if (quick)
+        return quickInfo(path);
+
     // Load failures print the viewer's messages and end with its status.
     PointCloud set;
     RemoteRead remote;
-    if (isUrl(argv[1])) {
+    if (isUrl(path)) {
         std::string error;
-        if (!openRemoteRead(argv[1], remote, error)) {
+        if (!openRemoteRead(path, remote, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }
         CloudLoad load;
-        load.beginWith(argv[1], *remote.entry, remote.read, CloudLoad::Place::Here);
+        load.beginWith(path, *remote.entry, remote.read, CloudLoad::Place::Here);
         load.finish(set);
     } else {
-        loadCloudOrExit(argv[1], set);
+        loadCloudOrExit(path, set);
     }
     set.computeViewDistance(kFramingFieldOfViewX);
 
@@ -218,19 +244,19 @@ int main(int argc, char** argv) {
     if (set.format == Format::Copc) {
         std::string error;
         if (remote.copc)
-            printCopcLine(*remote.copc, argv[1], false);
-        else if (std::unique_ptr<CopcFile> file = openCopc(argv[1], error))
-            printCopcLine(*file, argv[1], false);
+            printCopcLine(*remote.copc, path, false);
+        else if (std::unique_ptr<CopcFile> file = openCopc(path, error))
+            printCopcLine(*file, path, false);
         else
             std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
-                         argv[1], error.c_str());
+                         path, error.c_str());
     }
     if (set.format == Format::Ept) {
         std::string error;
         if (remote.ept)
-            printEptLine(*remote.ept, argv[1], false);
-        else if (std::unique_ptr<EptDataset> dataset = openEptDataset(argv[1], error))
-            printEptLine(*dataset, argv[1], false);
+            printEptLine(*remote.ept, path, false);
+        else if (std::unique_ptr<EptDataset> dataset = openEptDataset(path, error))
+            printEptLine(*dataset, path, false);
         else
             std::fprintf(stderr, "%s\n", error.c_str());
     }
