@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,31 @@ ProcessResult info(std::vector<std::string> arguments) {
     return runProgram(arguments);
 }
 
+std::string screenshot(const std::string& cloud, const std::string& png) {
+    const ProcessResult shot =
+        runProgram({POINTILLIST_EXE, "--size", "200x200", "--screenshot", png, cloud});
+    EXPECT_EQ(shot.status, 0) << shot.ending();
+    std::ifstream in(png, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 } // namespace
+
+// The viewer opens a dataset by its ept.json: both encodings draw the same picture, and a lost
+// node shows.
+TEST(EptInfo, ViewerDrawsBothEncodingsAlike) {
+    const ScratchFolder folder("viewer");
+    MadeEpt made = sampleEpt(EptDataType::Binary);
+    ASSERT_TRUE(writeEptFiles(folder.path + "/bin", makeEptFiles(made)));
+    made.type = EptDataType::Laszip;
+    ASSERT_TRUE(writeEptFiles(folder.path + "/laz", makeEptFiles(made)));
+    const std::string binary = screenshot(folder.path + "/bin/ept.json", folder.path + "/bin.png");
+    const std::string laszip = screenshot(folder.path + "/laz/ept.json", folder.path + "/laz.png");
+    ASSERT_FALSE(binary.empty());
+    EXPECT_TRUE(binary == laszip);
+    std::remove((folder.path + "/laz/ept-data/2-3-3-2.laz").c_str());
+    EXPECT_FALSE(binary == screenshot(folder.path + "/laz/ept.json", folder.path + "/lost.png"));
+}
 
 TEST(EptInfo, UsualLinesThenTheEptLine) {
     for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
