@@ -34,6 +34,13 @@ private:
 
 } // namespace
 
+void ResourceFolder::readMany(std::vector<WholeFile>& files) {
+    for (WholeFile& file : files) {
+        file.error.clear();
+        file.ok = readWhole(file.relative, file.bytes, file.error);
+    }
+}
+
 std::unique_ptr<ResourceFolder> openLocalFolder(const std::string& path) {
     return std::unique_ptr<ResourceFolder>(new (std::nothrow) LocalFolder(path));
 }

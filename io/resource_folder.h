@@ -17,6 +17,17 @@ public:
     // The whole file into out; false with one line naming the file and saying why.
     virtual bool readWhole(const std::string& relative, std::vector<uint8_t>& out,
                            std::string& error) = 0;
+
+    // One file of a readMany, and how its read went.
+    struct WholeFile {
+        std::string relative;
+        bool ok = false;
+        std::vector<uint8_t> bytes;
+        std::string error;
+    };
+    // Several files, all at once where the place allows (over HTTP, several requests in flight);
+    // here one after another.
+    virtual void readMany(std::vector<WholeFile>& files);
 };
 
 // The folder at path on this machine ("." when empty).

@@ -32,6 +32,25 @@ public:
         return fetchWhole(url, out, error);
     }
 
+    void readMany(std::vector<WholeFile>& files) override {
+        std::shared_ptr<HttpClient> client = sharedHttpClient();
+        if (!client) {
+            ResourceFolder::readMany(files); // each says HTTP is not available
+            return;
+        }
+        std::vector<HttpRequest> requests(files.size());
+        for (size_t i = 0; i < files.size(); ++i)
+            requests[i].url = resolveUrl(document_, files[i].relative);
+        client->perform(requests.data(), requests.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            WholeFile& file = files[i];
+            file.ok = requests[i].ok && !requests[i].url.empty();
+            file.error =
+                requests[i].url.empty() ? locate(file.relative) + ": not a URL" : requests[i].error;
+            file.bytes.swap(requests[i].body);
+        }
+    }
+
 private:
     std::string document_;
 };

@@ -98,6 +98,13 @@ ColourKind EptDataset::colour() const {
     return metadata_.intensity >= 0 ? ColourKind::Intensity : ColourKind::None;
 }
 
+void EptDataset::decideColour(const EptNodeDecoder& fetched) const {
+    std::call_once(colourDecided_, [&] {
+        if (colour() == ColourKind::Rgb)
+            wideColour_ = fetched.colourIsWide();
+    });
+}
+
 bool EptDataset::wideColour() const {
     std::call_once(colourDecided_, [this] {
         if (colour() != ColourKind::Rgb)

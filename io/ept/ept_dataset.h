@@ -15,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+class EptNodeDecoder;
+
 // Whether the first bytes look like a dataset's ept.json: a JSON object that names "bounds" and
 // "dataType" or "schema" within them.
 bool hasEptSignature(const unsigned char* head, size_t size);
@@ -51,6 +53,10 @@ public:
     // Whether 16-bit colour fields hold 16-bit values (true) or 8-bit ones. Decided once, from
     // the shallowest node with points that decodes, so that neighbouring nodes never differ.
     bool wideColour() const;
+    // Makes the decision from a node the caller has fetched already, which must be the one
+    // wideColour would pick (the shallowest with points, decoded whole): a whole read's first
+    // node, so that it is not fetched twice. No effect once decided.
+    void decideColour(const EptNodeDecoder& fetched) const;
 
 private:
     EptDataset() = default;

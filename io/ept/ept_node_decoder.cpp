@@ -50,14 +50,22 @@ EptPointConverter::EptPointConverter(const EptDataset& dataset, const double shi
 }
 
 bool EptNodeDecoder::fetch(const EptNode& node, std::string& error) {
-    count_ = 0;
-    const std::string name = "node " + node.key.text();
-    const std::string file = dataset_.dataFile(node.key);
+    std::vector<uint8_t> bytes;
     std::string why;
-    if (!dataset_.folder().readWhole(file, bytes_, why)) {
-        error = name + " cannot be read: " + why;
+    if (!dataset_.folder().readWhole(dataset_.dataFile(node.key), bytes, why)) {
+        count_ = 0;
+        error = "node " + node.key.text() + " cannot be read: " + why;
         return false;
     }
+    return accept(node, bytes, error);
+}
+
+bool EptNodeDecoder::accept(const EptNode& node, std::vector<uint8_t>& bytes, std::string& error) {
+    count_ = 0;
+    bytes_.swap(bytes);
+    std::vector<uint8_t>().swap(bytes);
+    const std::string name = "node " + node.key.text();
+    std::string why;
     const EptMetadata& metadata = dataset_.metadata();
     if (metadata.dataType == EptDataType::Binary) {
         const uint64_t want = node.points * metadata.recordLength;

@@ -41,6 +41,8 @@ public:
     // header says so and whose chunks all decode, or exactly that many binary records. False
     // with a one-line reason naming the node when it is missing, cut short or corrupt.
     bool fetch(const EptNode& node, std::string& error);
+    // The same for a file already fetched (taken from bytes, which is left empty).
+    bool accept(const EptNode& node, std::vector<uint8_t>& bytes, std::string& error);
     // Whether the fetched node's 16-bit colours exceed 255 anywhere.
     bool colourIsWide() const;
     // The fetched node's points, node.points of them, into points.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace {
 
 // Damage named in the one-line message; past this many the rest are only counted.
 constexpr size_t kMostNamed = 8;
+// Node files fetched at once.
+constexpr size_t kBatch = 64;
 
 std::string joinDamage(const std::vector<std::string>& damage) {
     std::string line;
@@ -53,27 +56,60 @@ ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
 
     double shift[3];
     chooseEptShift(dataset, shift);
-    const EptPointConverter converter(dataset, shift);
-    result.colour = converter.colour();
-
-    // A node's count is checked against its file before room is made for it, so a damaged
-    // hierarchy claiming vast counts costs nothing.
     std::vector<std::vector<PointRecord>> points(nodes.size());
     std::vector<std::string> errors(nodes.size());
-    runInParts(int64_t(nodes.size()), std::max(request.threads, 1),
-               [&](int64_t begin, int64_t end, int) {
-                   EptNodeDecoder decoder(dataset);
-                   for (int64_t i = begin; i < end; ++i) {
-                       if (!decoder.fetch(nodes[i], errors[i]))
-                           continue;
-                       if (nodes[i].points > points[i].max_size()) {
-                           errors[i] = "node " + nodes[i].key.text() + " is too large";
-                           continue;
+    std::unique_ptr<EptPointConverter> converter;
+    // Decodes the fetched file of node i into its own points. A node's count is checked against
+    // its file before room is made for it, so a hierarchy claiming vast counts costs nothing.
+    auto decode = [&](EptNodeDecoder& decoder, size_t i, ResourceFolder::WholeFile& file) {
+        if (!file.ok) {
+            errors[i] = "node " + nodes[i].key.text() + " cannot be read: " + file.error;
+            return false;
+        }
+        if (!decoder.accept(nodes[i], file.bytes, errors[i]))
+            return false;
+        if (nodes[i].points > points[i].max_size()) {
+            errors[i] = "node " + nodes[i].key.text() + " is too large";
+            return false;
+        }
+        points[i].resize(nodes[i].points);
+        return true;
+    };
+    // Files are fetched a batch at a time (over HTTP the batch's requests all in flight), then
+    // decoded on the threads.
+    for (size_t first = 0; first < nodes.size(); first += kBatch) {
+        const size_t count = std::min(kBatch, nodes.size() - first);
+        std::vector<ResourceFolder::WholeFile> files(count);
+        for (size_t i = 0; i < count; ++i)
+            files[i].relative = dataset.dataFile(nodes[first + i].key);
+        dataset.folder().readMany(files);
+        size_t from = 0;
+        if (!converter) {
+            // The root, first in key order, is the node the colour decision would fetch.
+            EptNodeDecoder decoder(dataset);
+            const bool root = nodes[0].key.level == 0 && decode(decoder, 0, files[0]);
+            if (root)
+                dataset.decideColour(decoder);
+            converter.reset(new (std::nothrow) EptPointConverter(dataset, shift));
+            if (!converter) {
+                result.status = ReadStatus::CannotAllocate;
+                return result;
+            }
+            if (root)
+                decoder.convert(*converter, points[0].data());
+            from = nodes[0].key.level == 0 ? 1 : 0;
+        }
+        runInParts(int64_t(count - from), std::max(request.threads, 1),
+                   [&](int64_t begin, int64_t end, int) {
+                       EptNodeDecoder decoder(dataset);
+                       for (int64_t at = begin; at < end; ++at) {
+                           const size_t i = first + from + size_t(at);
+                           if (decode(decoder, i, files[from + size_t(at)]))
+                               decoder.convert(*converter, points[i].data());
                        }
-                       points[i].resize(nodes[i].points);
-                       decoder.convert(converter, points[i].data());
-                   }
-               });
+                   });
+    }
+    result.colour = dataset.colour();
 
     std::vector<std::string> damage = hierarchy.takeDamage();
     uint64_t total = 0;

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,20 @@ TEST_F(RemoteInfo, QuickLookAtAnOctreeFileFetchesLittle) {
         fetched += entry.bytes;
     }
     EXPECT_LT(fetched, int64_t(fileBytes(dataPath(name)).size()));
+}
+
+// A whole read of a dataset fetches each of its files once, the colour decision's node included.
+TEST_F(RemoteInfo, EveryFileOfADatasetIsFetchedOnce) {
+    const ProcessResult whole = info({server.url("laz/ept.json")});
+    ASSERT_EQ(whole.status, 0) << whole.ending();
+    server.stop();
+    std::map<std::string, int> fetched;
+    for (const AccessLogEntry& entry : server.accessLog())
+        ++fetched[entry.path];
+    std::map<std::string, int> expected;
+    for (const auto& file : makeEptFiles(sampleEpt(EptDataType::Laszip)))
+        expected["/laz/" + file.first] = 1;
+    EXPECT_EQ(fetched, expected);
 }
 
 // A lost node file loses its points, said in the load's one line; the rest is read.
