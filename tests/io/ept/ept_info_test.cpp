@@ -118,6 +118,12 @@ TEST(EptInfo, MissingOrBrokenDescriptionFailsWithOneLine) {
         EXPECT_EQ(broken.out, "");
         EXPECT_EQ(broken.err, folder.path + "/ept.json: EPT dataset, no point count\n");
     }
+    // Any other JSON file is taken for a dataset by its name, and refused as one.
+    ASSERT_TRUE(writeEptFiles(folder.path, {{"settings.json", textBytes("{\"width\": 3}")}}));
+    const ProcessResult other = info({folder.path + "/settings.json"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err, folder.path + "/settings.json: EPT dataset, no usable bounds (six finite "
+                                       "numbers, low corner first)\n");
     const ProcessResult missing = info({"--quick", folder.path + "/none/ept.json"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, folder.path + "/none/ept.json: cannot be opened (No such file or "
