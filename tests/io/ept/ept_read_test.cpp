@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,39 @@ TEST(EptRead, NarrowColoursAndIntensity) {
     EXPECT_EQ(grey.result.points[0].r, grey.result.points[0].g);
     EXPECT_GE(grey.result.points[0].r, 100.0f); // raw intensity, for the loader to scale
     releasePoints(grey.result.points);
+}
+
+// Positions stored as doubles without a scale; one that is not a number is dropped and
+// counted. Without colour or intensity the loader's height ramp applies.
+TEST(EptRead, FloatPositionsAndNoColour) {
+    EptFiles files;
+    files["ept.json"] = textBytes(R"({"bounds": [0, 0, 0, 8, 8, 8], "points": 3,
+        "dataType": "binary", "schema": [{"name": "X", "type": "float", "size": 8},
+        {"name": "Y", "type": "float", "size": 8}, {"name": "Z", "type": "float", "size": 8},
+        {"name": "Classification", "type": "unsigned", "size": 1}]})");
+    files["ept-hierarchy/0-0-0-0.json"] = textBytes(R"({"0-0-0-0": 3})");
+    std::vector<uint8_t> records;
+    for (const double v : {1.25, 2.5, 3.75, std::nan(""), 1.0, 1.0, 7.5, 0.125, 6.0}) {
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&v);
+        records.insert(records.end(), bytes, bytes + 8);
+        if (records.size() % 25 == 24)
+            records.push_back(2); // the classification after each z
+    }
+    files["ept-data/0-0-0-0.bin"] = records;
+    Read read = readFiles(files);
+    ASSERT_EQ(read.error, "");
+    const ReadResult& r = read.result;
+    EXPECT_EQ(r.message, "");
+    EXPECT_EQ(r.count, 2);
+    EXPECT_EQ(r.dropped, 1);
+    EXPECT_EQ(r.colour, ColourKind::None);
+    EXPECT_EQ(r.precision[0], 0.0);
+    ASSERT_EQ(r.count, 2);
+    EXPECT_EQ(r.points[0].x, 1.25f);
+    EXPECT_EQ(r.points[0].z, 3.75f);
+    EXPECT_EQ(r.points[1].x, 7.5f);
+    EXPECT_EQ(r.points[1].y, 0.125f);
+    releasePoints(r.points);
 }
 
 // Each damaged part loses what it holds, named once; the rest reads as before.
