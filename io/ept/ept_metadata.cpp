@@ -67,8 +67,8 @@ bool readField(const Json& entry, EptField& field, std::string& reason) {
             return false;
         }
         field.scale = scale ? scale->get<double>() : 1.0;
-        field.offset0 = offset ? offset->get<double>() : 0.0;
-        if (!std::isfinite(field.scale) || !(field.scale != 0.0) || !std::isfinite(field.offset0)) {
+        field.offset = offset ? offset->get<double>() : 0.0;
+        if (!std::isfinite(field.scale) || !(field.scale != 0.0) || !std::isfinite(field.offset)) {
             reason = "schema entry " + field.name + " has an unusable scale or offset";
             return false;
         }
@@ -149,7 +149,7 @@ bool parseEptMetadata(const uint8_t* text, size_t size, EptMetadata& metadata,
         EptField field;
         if (!readField(entry, field, reason))
             return false;
-        field.offset = int(offset);
+        field.position = int(offset);
         offset += uint32_t(field.size);
         const int index = int(metadata.schema.size());
         int* slot = field.name == "X"           ? &metadata.x

@@ -18,10 +18,10 @@ enum class EptFieldType { Signed, Unsigned, Float };
 struct EptField {
     std::string name;
     EptFieldType type = EptFieldType::Unsigned;
-    int size = 0;   // bytes: 1, 2, 4 or 8 (4 or 8 for floats)
-    int offset = 0; // within a record
+    int size = 0;     // bytes: 1, 2, 4 or 8 (4 or 8 for floats)
+    int position = 0; // its first byte within a record
     bool scaled = false;
-    double scale = 1.0, offset0 = 0.0; // value = raw * scale + offset0, when scaled
+    double scale = 1.0, offset = 0.0; // value = raw * scale + offset, when scaled
 };
 
 struct EptMetadata {

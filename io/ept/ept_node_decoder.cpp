@@ -13,7 +13,7 @@
 namespace {
 
 double fieldValue(const EptField& field, const uint8_t* record) {
-    const uint8_t* at = record + field.offset;
+    const uint8_t* at = record + field.position;
     double raw = 0.0;
     switch (field.type) {
         case EptFieldType::Float:
@@ -32,7 +32,7 @@ double fieldValue(const EptField& field, const uint8_t* record) {
                                     : double(loadLittle<uint64_t>(at));
             break;
     }
-    return field.scaled ? raw * field.scale + field.offset0 : raw;
+    return field.scaled ? raw * field.scale + field.offset : raw;
 }
 
 } // namespace
