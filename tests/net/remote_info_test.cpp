@@ -102,6 +102,29 @@ TEST_F(RemoteInfo, SameLinesFromTheServerAsFromDisk) {
     }
 }
 
+// The real sample beside the repository, when it is there, served as it lies.
+TEST_F(RemoteInfo, RealDatasetGivesTheSameLines) {
+    const std::string shared = POINTILLIST_EPT_DATA_DIR;
+    if (shared.empty())
+        GTEST_SKIP() << "no ../shared/data/ept beside the repository";
+    const std::string folder = shared + "/pdal_1.2-with-color";
+    for (const char* name : {"ept.json", "ept-hierarchy/0-0-0-0.json", "ept-data/0-0-0-0.laz"})
+        ASSERT_TRUE(server.put(std::string("real/") + name, fileBytes(folder + "/" + name)));
+    for (const bool quick : {false, true}) {
+        std::vector<std::string> onDisk = {folder + "/ept.json"},
+                                 remote = {server.url("real/ept.json")};
+        if (quick) {
+            onDisk.insert(onDisk.begin(), "--quick");
+            remote.insert(remote.begin(), "--quick");
+        }
+        const ProcessResult got = info(remote);
+        EXPECT_EQ(got.status, 0) << got.ending();
+        EXPECT_EQ(got.out, info(onDisk).out);
+        EXPECT_NE(got.out.find("ept: depth 0, 1 nodes, span 128, data laszip\n"),
+                  std::string::npos);
+    }
+}
+
 // The quick look at an octree file asks for its header and index by ranges, never for the
 // whole file (which here is small: the first range alone is half of it).
 TEST_F(RemoteInfo, QuickLookAtAnOctreeFileFetchesLittle) {
