@@ -1,5 +1,5 @@
-// tools/pointillist_info.cpp - loads a point file, dataset or URL with the viewer's readers and
-// prints what the viewer derives from it, without opening a window; or, with --quick, what a
+// tools/pointillist_info.cpp - loads point files, datasets or URLs with the viewer's readers and
+// prints what the viewer derives from each, without opening a window; or, with --quick, what a
 // LAS, LAZ or octree file's header and index, or a dataset's description and hierarchy, say
 // without decoding any point.
 #include "io/byte_source.h"
@@ -24,27 +24,32 @@
 
 namespace {
 
-const char* kUsage = "usage: pointillist-info [--quick] [--timeout SECONDS] POINT_FILE|URL\n";
+const char* kUsage = "usage: pointillist-info [--quick] [--] POINT_FILE...\n";
 
 const char* kHelp =
-    "Loads a point file with the viewer's readers and prints its number of points, box,\n"
+    "Loads each point file with the viewer's readers and prints its number of points, box,\n"
     "centroid and view distance; for formats other than the native one also its format,\n"
-    "colour source, dropped points and shift. An octree (COPC) file adds the line\n"
+    "colour source, dropped points and shift, and a warning line for each thing the file\n"
+    "says that its points contradict. An octree (COPC) file adds the line\n"
     "  copc: depth D, N nodes, spacing S\n"
     "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
     "hold points, and S the root's nominal distance between points. An EPT dataset (given by\n"
     "its ept.json) adds\n"
     "  ept: depth D, N nodes, span S, data TYPE\n"
-    "S being the dataset's span and TYPE how its nodes are stored (laszip or binary).\n"
-    "An http:// or https:// URL is read over HTTP: an octree file by range requests, a\n"
-    "dataset's files one request each, anything else fetched whole.\n"
+    "S being the dataset's span and TYPE how its nodes are stored (laszip or binary). A\n"
+    "POINT_FILE may be an http:// or https:// URL, read over HTTP: an octree file by range\n"
+    "requests, a dataset's files one request each, anything else fetched whole. With several\n"
+    "files, each file's lines follow a line \"file: PATH\".\n"
     "\n"
-    "  --quick  print what the header says, without decoding any point: the number of points,\n"
-    "           the header's box and the format; for an octree file also its copc line, from\n"
-    "           the index alone; for a dataset the box of its data, from ept.json, and its ept\n"
-    "           line. LAS, LAZ, octree files and EPT datasets only.\n"
-    "  --timeout SECONDS  give up on a server that sends nothing for this long (default 30;\n"
-    "           a failed request is tried again a few times first).\n";
+    "  --quick    print what the header says, without decoding any point: the number of\n"
+    "             points, the header's box and the format; for an octree file also its copc\n"
+    "             line, from the index alone; for a dataset the box of its data, from\n"
+    "             ept.json, and its ept line. LAS, LAZ, octree files and EPT datasets only.\n"
+    "  --timeout SECONDS\n"
+    "             give up on a server that sends nothing for this long (default 30; a failed\n"
+    "             request is tried again a few times first)\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
 
 bool finishOutput() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -162,61 +167,25 @@ int quickInfo(const char* path) {
     return finishOutput() ? 0 : 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return 1;
-    }
-    if (std::strcmp(argv[1], "--help") == 0) {
-        std::printf("%s\n%s", kUsage, kHelp);
-        return finishOutput() ? 0 : 1;
-    }
-    bool quick = false;
-    const char* path = nullptr;
-    HttpOptions http;
-    for (int i = 1; i < argc; ++i) {
-        char* end = nullptr;
-        if (std::strcmp(argv[i], "--quick") == 0 && !quick) {
-            quick = true;
-        } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
-            const double seconds = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(seconds > 0) || seconds > 86400) {
-                std::fputs(kUsage, stderr);
-                return 1;
-            }
-            http.stallTimeoutMs = http.connectTimeoutMs = std::max(1, int(seconds * 1000));
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            std::fputs(kUsage, stderr);
-            return 1;
-        }
-    }
-    if (!path) {
-        std::fputs(kUsage, stderr);
-        return 1;
-    }
-    setSharedHttpOptions(http);
-    if (quick)
-        return quickInfo(path);
-
-    // Load failures print the viewer's messages and end with its status.
-    PointCloud set;
+// The lines of one whole load; false when the file was refused (its message printed).
+bool info(const char* path) {
+    // A URL's format is learnt from the server; a failure there is its one line.
     RemoteRead remote;
+    CloudLoad load;
     if (isUrl(path)) {
         std::string error;
         if (!openRemoteRead(path, remote, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
-            return 1;
+            return false;
         }
-        CloudLoad load;
         load.beginWith(path, *remote.entry, remote.read, CloudLoad::Place::Here);
-        load.finish(set);
     } else {
-        loadCloudOrExit(path, set);
+        load.begin(path, CloudLoad::Place::Here);
     }
+    if (load.reportRefusal())
+        return false;
+    PointCloud set;
+    load.finish(set);
     set.computeViewDistance(kFramingFieldOfViewX);
 
     // Box and centroid in file coordinates: the shift is added back.
@@ -233,10 +202,14 @@ int main(int argc, char** argv) {
     if (set.format != Format::Native) {
         static const char* kColours[] = {"rgb", "intensity", "none"};
         std::printf("format: %s\n", set.formatDescription.c_str());
-        std::printf("colour: %s\n", kColours[static_cast<int>(set.colour)]);
+        std::printf("colour: %s%s%s%s\n", kColours[static_cast<int>(set.colour)],
+                    set.colourNote.empty() ? "" : " (", set.colourNote.c_str(),
+                    set.colourNote.empty() ? "" : ")");
         std::printf("dropped: %lld\n", static_cast<long long>(set.dropped));
         if (set.shifted)
             std::printf("shift: %.17g %.17g %.17g\n", s[0], s[1], s[2]);
+        for (const std::string& warning : set.warnings)
+            std::printf("warning: %s\n", warning.c_str());
     }
     releasePoints(set.points);
     // An octree file read whole has named its damage already; a file whose index could not be
@@ -260,5 +233,57 @@ int main(int argc, char** argv) {
         else
             std::fprintf(stderr, "%s\n", error.c_str());
     }
-    return finishOutput() ? 0 : 1;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false, optionsEnded = false;
+    std::vector<const char*> files;
+    HttpOptions http;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
+            files.push_back(argument);
+        } else if (std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            std::printf("%s\n%s", kUsage, kHelp);
+            return finishOutput() ? 0 : 1;
+        } else if (std::strcmp(argument, "--version") == 0) {
+            std::printf("pointillist-info %s\n", POINTILLIST_VERSION);
+            return finishOutput() ? 0 : 1;
+        } else if (std::strcmp(argument, "--quick") == 0) {
+            quick = true;
+        } else if (std::strcmp(argument, "--timeout") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            const double seconds = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(seconds > 0) || seconds > 86400) {
+                std::fprintf(stderr, "pointillist-info: --timeout takes a number of seconds\n%s",
+                             kUsage);
+                return 2;
+            }
+            http.stallTimeoutMs = http.connectTimeoutMs = std::max(1, int(seconds * 1000));
+        } else {
+            std::fprintf(stderr, "pointillist-info: unknown option '%s'\n%s", argument, kUsage);
+            return 2;
+        }
+    }
+    // Without a file the usage line alone, and status 1, as the first version's programs.
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+    setSharedHttpOptions(http);
+    bool allRead = true;
+    for (const char* path : files) {
+        // One file's output stays as it has always been.
+        if (files.size() > 1)
+            std::printf("file: %s\n", path);
+        allRead &= quick ? quickInfo(path) == 0 : info(path);
+        // Each file's lines stay together with its messages on standard error.
+        std::fflush(stdout);
+    }
+    return finishOutput() && allRead ? 0 : 1;
 }

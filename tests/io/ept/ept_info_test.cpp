@@ -118,12 +118,13 @@ TEST(EptInfo, MissingOrBrokenDescriptionFailsWithOneLine) {
         EXPECT_EQ(broken.out, "");
         EXPECT_EQ(broken.err, folder.path + "/ept.json: EPT dataset, no point count\n");
     }
-    // Any other JSON file is taken for a dataset by its name, and refused as one.
+    // Any other JSON file is taken for a dataset by its name, and refused as none.
     ASSERT_TRUE(writeEptFiles(folder.path, {{"settings.json", textBytes("{\"width\": 3}")}}));
     const ProcessResult other = info({folder.path + "/settings.json"});
     EXPECT_EQ(other.status, 1);
-    EXPECT_EQ(other.err, folder.path + "/settings.json: EPT dataset, no usable bounds (six finite "
-                                       "numbers, low corner first)\n");
+    EXPECT_EQ(other.err, folder.path + "/settings.json: not an EPT dataset: no \"bounds\" with "
+                                       "\"dataType\" or \"schema\" in its first bytes; it "
+                                       "starts with the text \"{\"width\": 3}\"\n");
     const ProcessResult missing = info({"--quick", folder.path + "/none/ept.json"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, folder.path + "/none/ept.json: cannot be opened (No such file or "
