@@ -8,12 +8,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 TEST(InfoProgram, OtherFormatsAddFormatColourDroppedAndShiftLines) {
     const ProcessResult las =
@@ -175,6 +178,41 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
                           ::testing::TempDir() + "out.las"})
                   .status,
               1);
+}
+
+TEST(ConvertProgram, CompressedOutputsKeepEveryPointAndTheOctreeOneReadsAsOne) {
+    const std::string source = testData("formats/pdal_1.2-with-color.las");
+    LoadedCloud las;
+    loadFile(source, las);
+    const auto sorted = [](const LoadedCloud& loaded) {
+        std::vector<std::array<double, 6>> points;
+        for (int32_t i = 0; i < loaded.cloud.count; ++i) {
+            const PointRecord& p = loaded.cloud.points[i];
+            points.push_back(
+                {loaded.file(i, 0), loaded.file(i, 1), loaded.file(i, 2), p.r, p.g, p.b});
+        }
+        std::sort(points.begin(), points.end());
+        return points;
+    };
+    const auto expected = sorted(las);
+    for (const char* output : {"converted.laz", "converted.copc.laz"}) {
+        SCOPED_TRACE(output);
+        const std::string path = ::testing::TempDir() + output;
+        const ProcessResult converted = runProgram({POINTILLIST_CONVERT_EXE, source, path});
+        ASSERT_EQ(converted.status, 0) << converted.err;
+        EXPECT_EQ(converted.err, "");
+        LoadedCloud again;
+        loadFile(path, again);
+        ASSERT_EQ(again.cloud.count, las.cloud.count);
+        const auto points = sorted(again);
+        for (size_t i = 0; i < points.size(); ++i)
+            for (int k = 0; k < 6; ++k)
+                ASSERT_NEAR(points[i][size_t(k)], expected[i][size_t(k)], 1e-6) << i << " " << k;
+        const ProcessResult info = runProgram({POINTILLIST_INFO_EXE, path});
+        EXPECT_EQ(info.out.find("copc: depth ") != std::string::npos,
+                  std::string(output) == "converted.copc.laz")
+            << info.out;
+    }
 }
 
 // A native point file keeps 32-bit floats: a cloud they would round coarser than its own file
