@@ -71,6 +71,8 @@ FrameContent frameContent() {
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
+    if (viewer.displaySettings.eyeDome)
+        content.eyeDome = viewer.displaySettings.eyeDomeStrength;
     content.drawUnder = drawUnderPoints;
     content.drawOver = drawOverPoints;
     return content;
@@ -82,7 +84,8 @@ void drawCompleteFrame() {
     content.view.load();
     content.drawUnder();
     PointRenderer& renderer = viewer.frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.points.count, content.view);
+    renderer.begin(content.points, content.pointSize, content.points.count, content.view,
+                   content.eyeDome);
     renderer.addRange(0, content.points.count);
     renderer.finish();
     content.drawOver();

@@ -53,7 +53,7 @@ void FrameScheduler::display(const FrameContent& content) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, count, content.view);
+        renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
         renderer.addRange(0, count);
         renderer.finish();
         present(true, count, now() - pointsStarted, started);
@@ -64,7 +64,7 @@ void FrameScheduler::display(const FrameContent& content) {
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count, content.view);
+    renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -135,7 +135,7 @@ void FrameScheduler::stepWholeFrame() {
         content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, count, content.view);
+        renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
     }
     const int64_t pass = std::min(count - drawn_, frameBudget(false));
     const double passStarted = now();

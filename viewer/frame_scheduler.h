@@ -13,6 +13,7 @@
 struct FrameContent {
     PointSource points;
     float pointSize = 1.0f;
+    float eyeDome = 0.0f; // the strength of eye-dome lighting, 0 for none
     View view;
     void (*drawUnder)() = nullptr;
     void (*drawOver)() = nullptr;

@@ -49,6 +49,11 @@ void graphicsKey(unsigned char key, int, int) {
         case KeyAction::Pan:
             view.panMode = view.panMode == PanMode::Follow ? PanMode::Fixed : PanMode::Follow;
             break;
+        case KeyAction::EyeDome:
+            settings.eyeDome = !settings.eyeDome;
+            break;
+        case KeyAction::Measure:
+            break;
         case KeyAction::Frame:
             frameCloud(view, viewer.pointSet);
             break;

@@ -63,7 +63,7 @@ PointRaster::PointRaster(int threads) {
     threads_ = std::clamp(threads > 0 ? threads : usableCores(), 1, kMostParts);
 }
 
-void PointRaster::begin(const View& view) {
+void PointRaster::begin(const View& view, bool keepDepth) {
     // GL keeps the matrices it is given in float and forms their product in float, in this
     // order: clip coordinates round alike only so.
     float a[16], b[16];
@@ -92,15 +92,23 @@ void PointRaster::begin(const View& view) {
     for (std::vector<uint32_t>& layer : layers_)
         if (layer.size() != pixels_.size())
             layer.assign(pixels_.size(), 0u);
+    // A depth is read only where a pixel was drawn, so none needs clearing.
+    keepDepth_ = keepDepth;
+    if (keepDepth) {
+        depths_.resize(pixels_.size());
+        depthLayers_.resize(layers_.size());
+        for (std::vector<float>& layer : depthLayers_)
+            layer.resize(pixels_.size());
+    }
 }
 
-template <typename Pick>
+template <bool KeepDepth, typename Pick>
 void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
     const float* m = transform_;
     const int width = width_, height = height_, left = origin_[0], bottom = origin_[1];
     const float sx = scale_[0], sy = scale_[1], ox = offset_[0], oy = offset_[1];
     const char* base = static_cast<const char*>(source.positions);
-    auto project = [&](int64_t from, int64_t to, uint32_t* out) {
+    auto project = [&](int64_t from, int64_t to, uint32_t* out, float* depthOut) {
         for (int64_t k = from; k < to; ++k) {
             const int64_t i = pick(k);
             // A sample's records lie far apart: ask for the ones a few points ahead early.
@@ -125,32 +133,54 @@ void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
             const int y = snappedPixel(cy * inverse * sy + oy) - bottom;
             if (x < 0 || y < 0 || x >= width || y >= height)
                 continue;
-            out[size_t(y) * size_t(width) + size_t(x)] = packColour(source, i);
+            const size_t pixel = size_t(y) * size_t(width) + size_t(x);
+            out[pixel] = packColour(source, i);
+            if constexpr (KeepDepth)
+                depthOut[pixel] = cw;
         }
     };
 
     const int threads =
         static_cast<int>(std::clamp<int64_t>(count / kPointsPerThread, 1, threads_));
     if (threads == 1) {
-        project(0, count, pixels_.data());
+        project(0, count, pixels_.data(), depths_.data());
         return;
     }
     runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        project(begin, end, part ? layers_[size_t(part - 1)].data() : pixels_.data());
+        if (part == 0)
+            project(begin, end, pixels_.data(), depths_.data());
+        else
+            project(begin, end, layers_[size_t(part - 1)].data(),
+                    depthLayers_.empty() ? nullptr : depthLayers_[size_t(part - 1)].data());
     });
     for (int t = 1; t < threads; ++t) {
         std::vector<uint32_t>& layer = layers_[size_t(t - 1)];
-        for (size_t i = 0; i < pixels_.size(); ++i)
-            if (layer[i] != 0)
-                pixels_[i] = layer[i];
+        if constexpr (KeepDepth) {
+            const std::vector<float>& depthLayer = depthLayers_[size_t(t - 1)];
+            for (size_t i = 0; i < pixels_.size(); ++i)
+                if (layer[i] != 0) {
+                    pixels_[i] = layer[i];
+                    depths_[i] = depthLayer[i];
+                }
+        } else {
+            for (size_t i = 0; i < pixels_.size(); ++i)
+                if (layer[i] != 0)
+                    pixels_[i] = layer[i];
+        }
         std::fill(layer.begin(), layer.end(), 0u);
     }
 }
 
 void PointRaster::addRange(const PointSource& source, int64_t first, int64_t count) {
-    addPass(source, count, RunPick{first});
+    if (keepDepth_)
+        addPass<true>(source, count, RunPick{first});
+    else
+        addPass<false>(source, count, RunPick{first});
 }
 
 void PointRaster::addIndices(const PointSource& source, const uint32_t* indices, int64_t count) {
-    addPass(source, count, IndexPick{indices});
+    if (keepDepth_)
+        addPass<true>(source, count, IndexPick{indices});
+    else
+        addPass<false>(source, count, IndexPick{indices});
 }
