@@ -228,17 +228,24 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
         state.eyeOffset[axis] = static_cast<float>(state.eyeOffset[axis] + move * ray[axis]);
 }
 
-bool pickPivot(ViewState& state, const PointSet& set, int x, int y) {
+int64_t pointUnderPointer(const ViewState& state, const PointSet& set, int x, int y) {
     const View view = viewOf(state, set);
     const double windowY = view.viewport[3] - 1 - y;
-    const int64_t picked =
-        nearestPointOnScreen(set.points, set.count, view, x + 0.5, windowY + 0.5, PICK_RADIUS);
-    if (picked < 0)
-        return false;
-    const PointRecord& point = set.points[picked];
+    return nearestPointOnScreen(set.points, set.count, view, x + 0.5, windowY + 0.5, PICK_RADIUS);
+}
+
+void pivotOnPoint(ViewState& state, const PointSet& set, int64_t index) {
+    const PointRecord& point = set.points[index];
     const float p[3] = {point.x, point.y, point.z};
     setPivot(state, set, p);
     state.pivotPicked = true;
+}
+
+bool pickPivot(ViewState& state, const PointSet& set, int x, int y) {
+    const int64_t picked = pointUnderPointer(state, set, x, y);
+    if (picked < 0)
+        return false;
+    pivotOnPoint(state, set, picked);
     return true;
 }
 

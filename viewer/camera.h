@@ -72,9 +72,14 @@ void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
-// Makes the point of the cloud nearest to the pointer on screen, within PICK_RADIUS pixels, the
-// pivot; returns false and keeps the pivot when there is none.
+// The record index of the point of the cloud nearest to the pointer on screen (GLUT window
+// coordinates), within PICK_RADIUS pixels; -1 when there is none.
 constexpr double PICK_RADIUS = 5.0;
+int64_t pointUnderPointer(const ViewState& state, const PointSet& set, int x, int y);
+// Makes record index the pivot, as picked by a double-click.
+void pivotOnPoint(ViewState& state, const PointSet& set, int64_t index);
+// Makes the point under the pointer the pivot; returns false and keeps the pivot when there
+// is none.
 bool pickPivot(ViewState& state, const PointSet& set, int x, int y);
 // Turns about p (scene coordinates) from now on; the picture does not move.
 void setPivot(ViewState& state, const PointSet& set, const float p[3]);

@@ -18,8 +18,9 @@ bool nearClick(const PointerState& pointer, int x, int y) {
 
 } // namespace
 
-void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button, int state,
-                 int x, int y) {
+DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button,
+                        int state, int x, int y) {
+    DoubleClick click;
     pointer.lastMouseX = x;
     pointer.lastMouseY = y;
     pointer.dragMode = DRAG_XY;
@@ -33,8 +34,12 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, in
         pointer.dragged = pointer.clicked = false;
         // A third press starts afresh rather than making a second double-click.
         pointer.pressed = !twice;
-        if (twice)
-            pickPivot(view, set, x, y);
+        if (twice) {
+            click.happened = true;
+            click.point = pointUnderPointer(view, set, x, y);
+            if (click.point >= 0)
+                pivotOnPoint(view, set, click.point);
+        }
         glutPostRedisplay();
     } else if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) {
         pointer.clicked = pointer.pressed && !pointer.dragged;
@@ -43,6 +48,7 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, in
         pointer.dragMode = DRAG_Z;
         pointer.clicked = pointer.pressed = false;
     }
+    return click;
 }
 
 void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y) {
