@@ -24,9 +24,6 @@
 
 namespace {
 
-using Rgb = std::vector<int>;
-const Rgb BLACK = {0, 0, 0};
-
 class Display : public GraphicsWindowTest {
 protected:
     int pixelsNot(const Rgb& colour) {

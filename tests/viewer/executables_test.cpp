@@ -3,11 +3,12 @@
 // end, one test at a time, in tests/e2e.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/file_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -65,9 +66,7 @@ TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
     const std::string path = ::testing::TempDir() + "generated_cloud.txt";
     const ProcessResult toStdout = runProgram({GENERATE_CLOUD_EXE, "300"});
     ASSERT_EQ(runProgram({GENERATE_CLOUD_EXE, "300", path}).status, 0);
-    std::stringstream written;
-    written << std::ifstream(path).rdbuf();
-    EXPECT_EQ(toStdout.out, written.str());
+    EXPECT_EQ(toStdout.out, fileText(path));
     EXPECT_EQ(runProgram({INFO, path}).out.rfind("points: 300\n", 0), 0u);
     std::remove(path.c_str());
     for (const char* count : {"-1", "12x", "", "99999999999"})
