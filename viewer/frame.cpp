@@ -2,6 +2,7 @@
 #include "viewer/frame.h"
 
 #include "viewer/overlays.h"
+#include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -42,7 +43,10 @@ void drawUnderPoints() {
 }
 
 void drawOverPoints() {
-    drawOverlays(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    // Under the help and the status line, which may cover them.
+    drawPointMarks(viewOf(viewer.viewState, viewer.pointSet), width, height);
+    drawOverlays(width, height);
 }
 
 // The file's colours are in the records; the others come from their own array.

@@ -3,6 +3,7 @@
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -56,7 +57,8 @@ void reshapeScene(int width, int height) {
 
 void graphicsMouse(int button, int state, int x, int y) {
     viewer.frameScheduler.buttonChanged(button, state);
-    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y);
+    markDoubleClick(
+        mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y));
 }
 
 void graphicsMotion(int x, int y) {

@@ -4,8 +4,10 @@
 #include "viewer/camera.h"
 #include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
+#include "viewer/measurement.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
+#include "viewer/point_query.h"
 #include "viewer/point_set.h"
 
 #include <cstdint>
@@ -21,6 +23,8 @@ struct Viewer {
     int32_t showAxis = 0; // non-zero draws the three axes at the centroid
     FrameScheduler frameScheduler;
     PointColours pointColours;
+    PointQuery query; // the point a double-click marked
+    Measurement measurement;
 };
 
 extern Viewer viewer;
