@@ -17,7 +17,8 @@ namespace {
 void* const FONT = GLUT_BITMAP_HELVETICA_12;
 constexpr int LINE_HEIGHT = 15;
 constexpr int PADDING = 4;
-constexpr int CROSS_ARM = 6;
+constexpr int CROSS_ARM = 7;
+constexpr int CROSS_GAP = 3;
 // The box starts this far right of and below the cross, clear of its arms.
 constexpr int BOX_OFFSET = CROSS_ARM + 4;
 
@@ -38,8 +39,8 @@ void boxColour() {
 std::array<double, 4> toClip(const double clip[16], const double p[3]) {
     std::array<double, 4> out{};
     for (int row = 0; row < 4; ++row)
-        out[size_t(row)] = clip[row] * p[0] + clip[4 + row] * p[1] + clip[8 + row] * p[2] +
-                           clip[12 + row];
+        out[size_t(row)] =
+            clip[row] * p[0] + clip[4 + row] * p[1] + clip[8 + row] * p[2] + clip[12 + row];
     return out;
 }
 
@@ -98,14 +99,17 @@ void drawBox(int left, int top, const std::vector<std::string>& lines, int width
     }
 }
 
+// Open in the middle, so the point itself still shows in its own colour.
 void drawCross(double x, double y) {
     markColour();
     glLineWidth(2.0f);
     glBegin(GL_LINES);
-    glVertex2d(x - CROSS_ARM, y);
-    glVertex2d(x + CROSS_ARM, y);
-    glVertex2d(x, y - CROSS_ARM);
-    glVertex2d(x, y + CROSS_ARM);
+    for (int side : {-1, 1}) {
+        glVertex2d(x + side * CROSS_GAP, y);
+        glVertex2d(x + side * CROSS_ARM, y);
+        glVertex2d(x, y + side * CROSS_GAP);
+        glVertex2d(x, y + side * CROSS_ARM);
+    }
     glEnd();
     glLineWidth(1.0f);
 }
@@ -218,8 +222,8 @@ void drawPointMarks(const View& view, int width, int height) {
         drawBitmapText(FONT, hint);
     }
     // The box sits beside the marked point, else beside the measurement's last vertex.
-    std::vector<std::string> lines = viewer.query.marked ? viewer.query.lines
-                                                          : std::vector<std::string>{};
+    std::vector<std::string> lines =
+        viewer.query.marked ? viewer.query.lines : std::vector<std::string>{};
     if (measuring)
         for (const std::string& line : measurementLines())
             lines.push_back(line);
@@ -231,6 +235,9 @@ void drawPointMarks(const View& view, int width, int height) {
         toScene(viewer.measurement.vertices().back(), last);
         at = onWindow(view, last);
     }
+    // Off the window the mark and its box would be cut off or pressed against an edge.
+    if (at && ((*at)[0] < 0 || (*at)[1] < 0 || (*at)[0] >= width || (*at)[1] >= height))
+        at.reset();
     if (at && viewer.query.marked)
         drawCross((*at)[0], (*at)[1]);
     if (at && !lines.empty())

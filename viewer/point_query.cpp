@@ -46,8 +46,8 @@ int coordinateDecimals(const PointCloud& cloud) {
     // A float's step at the largest stored coordinate: 2^-23 of its power of two.
     float largest = 0.0f;
     for (int axis = 0; axis < 3; ++axis)
-        largest = std::max({largest, std::abs(cloud.nearCorner[axis]),
-                            std::abs(cloud.farCorner[axis])});
+        largest =
+            std::max({largest, std::abs(cloud.nearCorner[axis]), std::abs(cloud.farCorner[axis])});
     if (!(largest > 0.0f) || !std::isfinite(largest))
         largest = 1.0f;
     const double step = std::ldexp(1.0, std::ilogb(largest) - 23);
@@ -100,10 +100,9 @@ PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
     if (has(kIntensity, attributes.intensity.size()))
         lines.push_back("intensity " + std::to_string(attributes.intensity[i]));
     if (has(kReturns, attributes.returns.size()))
-        lines.push_back("return " +
-                        std::to_string(PointAttributes::returnNumber(attributes.returns[i])) +
-                        " of " +
-                        std::to_string(PointAttributes::numberOfReturns(attributes.returns[i])));
+        lines.push_back(
+            "return " + std::to_string(PointAttributes::returnNumber(attributes.returns[i])) +
+            " of " + std::to_string(PointAttributes::numberOfReturns(attributes.returns[i])));
     if (has(kGpsTime, attributes.gpsTime.size()))
         lines.push_back("GPS time " + decimalText(attributes.gpsTime[i], 6));
     if (has(kPointSource, attributes.pointSource.size()))

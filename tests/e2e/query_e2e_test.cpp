@@ -49,8 +49,8 @@ protected:
         }));
         for (Rgb colour : {ORANGE, CYAN, PINK}) {
             const ColourPixels at = pixelsOf(startScene, colour);
-            places.push_back({static_cast<int>(std::lround(at.meanX)),
-                              static_cast<int>(std::lround(at.meanY))});
+            places.push_back(
+                {static_cast<int>(std::lround(at.meanX)), static_cast<int>(std::lround(at.meanY))});
         }
     }
 

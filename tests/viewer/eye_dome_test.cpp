@@ -40,13 +40,13 @@ TEST(EyeDomeShade, MeanOfNearerNeighboursInLogDepth) {
         float strength;
         int expected;
     } cases[] = {
-        {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 1.0f, 200},               // flat: as it was
-        {{1, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s, 166},               // 200 exp(-3 x 0.5 / 8)
-        {{0.5f, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s, 137},            // two nearer
-        {{FAR, FAR, FAR, FAR, 1, FAR, 2, 3, 1.5f}, s, 200},     // farther and background
-        {{1, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s * 2, 137},           // twice the strength
-        {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 1.0f, 0},                 // far behind everything
-        {{0, 0, 0, 0, FAR, 0, 0, 0, 0}, 1.0f, 200},             // the background keeps its colour
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 1.0f, 200},           // flat: as it was
+        {{1, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s, 166},           // 200 exp(-3 x 0.5 / 8)
+        {{0.5f, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s, 137},        // two nearer
+        {{FAR, FAR, FAR, FAR, 1, FAR, 2, 3, 1.5f}, s, 200}, // farther and background
+        {{1, 1, 1, 1, 1, 1, 1, 1, 0.5f}, s * 2, 137},       // twice the strength
+        {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 1.0f, 0},             // far behind everything
+        {{0, 0, 0, 0, FAR, 0, 0, 0, 0}, 1.0f, 200},         // the background keeps its colour
     };
     for (const auto& c : cases)
         EXPECT_EQ(shadedMiddle(c.depth, c.strength), c.expected)

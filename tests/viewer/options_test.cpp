@@ -163,11 +163,13 @@ TEST(CommandLine, EyeDomeLightingAndItsStrength) {
     EXPECT_FALSE(strengthOnly.settings.eyeDome);
     EXPECT_EQ(strengthOnly.settings.eyeDomeStrength, 100.0f);
     EXPECT_EQ(parse({"--edl=yes", "c.txt"}).error, "pointillist: unknown option '--edl'");
-    for (const char* value : {"0", "0.0", "-1", "100.5", "1e2", "inf", "nan", " 1", "1x", ".", ""}) {
+    for (const char* value :
+         {"0", "0.0", "-1", "100.5", "1e2", "inf", "nan", " 1", "1x", ".", ""}) {
         const ViewerOptions options = parse({"--edl-strength", value, "c.txt"});
         EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
-        EXPECT_EQ(options.error,
-                  std::string("pointillist: --edl-strength takes a number above 0 up to 100, not '") +
-                      value + "'");
+        EXPECT_EQ(
+            options.error,
+            std::string("pointillist: --edl-strength takes a number above 0 up to 100, not '") +
+                value + "'");
     }
 }

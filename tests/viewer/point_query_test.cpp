@@ -65,12 +65,18 @@ TEST(PointQueryBox, EveryAttributeTheCloudHasAndNoOther) {
     a.userData = {0, 255};
     a.pointSource = {12, 65535};
     a.gpsTime = {0.0, 123456789.125};
-    const Lines expected = {"x -1.00",         "y 2.00",
-                            "z 3.00",          "colour 0 0 255",
-                            "class 18",        "intensity 7",
-                            "return 15 of 15", "GPS time 123456789.125000",
-                            "point source 65535", "scan angle 90.000 deg",
-                            "user data 255",   "flags synthetic, withheld"};
+    const Lines expected = {"x -1.00",
+                            "y 2.00",
+                            "z 3.00",
+                            "colour 0 0 255",
+                            "class 18",
+                            "intensity 7",
+                            "return 15 of 15",
+                            "GPS time 123456789.125000",
+                            "point source 65535",
+                            "scan angle 90.000 deg",
+                            "user data 255",
+                            "flags synthetic, withheld"};
     EXPECT_EQ(queryPoint(cloud, 1).lines, expected);
     EXPECT_EQ(queryPoint(cloud, 0).lines[4], "class 2");
     EXPECT_EQ(queryPoint(cloud, 0).lines[6], "return 2 of 3");
@@ -174,11 +180,13 @@ TEST_F(PointMarks, DoubleClickShowsThePointAndEmptySpaceOrResetTakesItAway) {
     EXPECT_EQ(markPixelsNear(2), 0);
     doubleClickOn(2);
     ASSERT_TRUE(viewer.query.marked);
-    EXPECT_EQ(viewer.query.lines, (Lines{"x " + text(2, 0), "y " + text(2, 1), "z " + text(2, 2),
-                                         "colour 0 0 255"}));
+    EXPECT_EQ(viewer.query.lines,
+              (Lines{"x " + text(2, 0), "y " + text(2, 1), "z " + text(2, 2), "colour 0 0 255"}));
     EXPECT_EQ(viewer.query.lines[0], "x 501123.45");
     EXPECT_TRUE(viewer.viewState.pivotPicked) << "it still sets the rotation centre";
     EXPECT_GT(markPixelsNear(2), 10) << "the cross";
+    const auto [x, y] = pointerOn(2);
+    EXPECT_EQ(pixel(x, 399 - y), BLUE) << "the point itself shows through the cross";
 
     // Another point moves the mark; empty space removes it.
     doubleClickOn(0);
@@ -209,7 +217,7 @@ TEST_F(PointMarks, MeasurementPrintsItsLengthsInFileUnits) {
     mouseClick(2, 2);
     doubleClickOn(2);
     EXPECT_EQ(measurementLines(), (Lines{"segment 1000.80", "  horizontal 1000.00",
-                                        "  vertical 40.00", "total 2000.80"}));
+                                         "  vertical 40.00", "total 2000.80"}));
     // The polyline runs through the first segment a quarter along, clear of crosses and labels.
     redraw();
     const auto [ax, ay] = pointerOn(0);
