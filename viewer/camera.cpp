@@ -228,24 +228,18 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
         state.eyeOffset[axis] = static_cast<float>(state.eyeOffset[axis] + move * ray[axis]);
 }
 
-int64_t pointUnderPointer(const ViewState& state, const PointSet& set, int x, int y) {
+bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
+               int x, int y, float picked[3]) {
     const View view = viewOf(state, set);
     const double windowY = view.viewport[3] - 1 - y;
-    return nearestPointOnScreen(set.points, set.count, view, x + 0.5, windowY + 0.5, PICK_RADIUS);
-}
-
-void pivotOnPoint(ViewState& state, const PointSet& set, int64_t index) {
-    const PointRecord& point = set.points[index];
-    const float p[3] = {point.x, point.y, point.z};
+    float p[3];
+    if (!nearestPointOnScreen(points.data(), points.size(), view, x + 0.5, windowY + 0.5,
+                              PICK_RADIUS, p))
+        return false;
     setPivot(state, set, p);
     state.pivotPicked = true;
-}
-
-bool pickPivot(ViewState& state, const PointSet& set, int x, int y) {
-    const int64_t picked = pointUnderPointer(state, set, x, y);
-    if (picked < 0)
-        return false;
-    pivotOnPoint(state, set, picked);
+    if (picked)
+        std::copy(p, p + 3, picked);
     return true;
 }
 

@@ -2,10 +2,12 @@
 // change it.
 #pragma once
 
+#include "viewer/point_raster.h"
 #include "viewer/point_set.h"
 #include "viewer/view.h"
 
 #include <cstdint>
+#include <vector>
 
 // The fixed projection. fieldOfViewY goes to the perspective, whose aspect ratio is the
 // window's; framing fits the cloud's extent to fieldOfViewX across a square or wide window, and
@@ -72,15 +74,12 @@ void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
-// The record index of the point of the cloud nearest to the pointer on screen (GLUT window
-// coordinates), within PICK_RADIUS pixels; -1 when there is none.
+// Makes the point nearest to the pointer on screen, within PICK_RADIUS pixels, of the runs of
+// the set's points given, the pivot, its position into picked when not null; returns false
+// and keeps the pivot when there is none.
 constexpr double PICK_RADIUS = 5.0;
-int64_t pointUnderPointer(const ViewState& state, const PointSet& set, int x, int y);
-// Makes record index the pivot, as picked by a double-click.
-void pivotOnPoint(ViewState& state, const PointSet& set, int64_t index);
-// Makes the point under the pointer the pivot; returns false and keeps the pivot when there
-// is none.
-bool pickPivot(ViewState& state, const PointSet& set, int x, int y);
+bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
+               int x, int y, float picked[3] = nullptr);
 // Turns about p (scene coordinates) from now on; the picture does not move.
 void setPivot(ViewState& state, const PointSet& set, const float p[3]);
 // Moves the eye so that the whole cloud is in view as at the start, keeping the rotation.

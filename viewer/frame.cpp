@@ -1,6 +1,7 @@
 // viewer/frame.cpp - composing a frame: background, axes, points, overlays.
 #include "viewer/frame.h"
 
+#include "viewer/level_of_detail.h"
 #include "viewer/overlays.h"
 #include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
@@ -50,12 +51,13 @@ void drawOverPoints() {
 }
 
 // The file's colours are in the records; the others come from their own array.
-PointSource pointsToDraw() {
-    PointSource source = recordSource(viewer.pointSet.points, viewer.pointSet.count);
-    if (viewer.displaySettings.colourMode == ColourMode::File)
+PointSource pointsToDraw(const PointCloud& cloud) {
+    PointSource source = recordSource(cloud.points, cloud.count);
+    // A streamed file's nodes carry their colours: the other modes need every record at once.
+    if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
-        viewer.pointColours.colours(viewer.pointSet, viewer.displaySettings.colourMode);
+        viewer.pointColours.colours(cloud, viewer.displaySettings.colourMode);
     if (colours == nullptr) {
         std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
                      colourModeName(viewer.displaySettings.colourMode));
@@ -73,7 +75,10 @@ PointSource pointsToDraw() {
 FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
-    content.points = pointsToDraw();
+    content.points = pointsToDraw(drawnCloud());
+    content.cloudPoints =
+        viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
+    content.lod = levelOfDetail();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     if (viewer.displaySettings.eyeDome)
         content.eyeDome = viewer.displaySettings.eyeDomeStrength;
@@ -84,13 +89,19 @@ FrameContent frameContent() {
 
 void drawCompleteFrame() {
     viewer.frameScheduler.cancel();
+    finishLevelOfDetail(viewOf(viewer.viewState, viewer.pointSet));
     const FrameContent content = frameContent();
     content.view.load();
     content.drawUnder();
     PointRenderer& renderer = viewer.frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.points.count, content.view,
+    renderer.begin(content.points, content.pointSize, content.cloudPoints, content.view,
                    content.eyeDome);
-    renderer.addRange(0, content.points.count);
+    if (content.lod) {
+        const LodFrame frame = content.lod->frame(content.view, -1, content.points);
+        renderer.addSegments(frame.segments.data(), frame.segments.size());
+    } else {
+        renderer.addRange(0, content.points.count);
+    }
     renderer.finish();
     content.drawOver();
 }

@@ -39,6 +39,10 @@ void FrameScheduler::prepare() {
         budget.assume(kindOf(PointPath::Software, false), perPoint);
 }
 
+int64_t FrameScheduler::cloudPoints() const {
+    return content_.cloudPoints >= 0 ? content_.cloudPoints : content_.points.count;
+}
+
 void FrameScheduler::display(const FrameContent& content) {
     const double started = now();
     ++generation_;
@@ -49,14 +53,19 @@ void FrameScheduler::display(const FrameContent& content) {
     const double allowed =
         last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
     content.view.load();
+    if (content.lod) {
+        displayLevelOfDetail(content, allowed, started);
+        return;
+    }
     if (count <= budget.pointsFor(kindOf(renderer.largeFramePath(), false), allowed)) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
+        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view,
+                       content.eyeDome);
         renderer.addRange(0, count);
         renderer.finish();
-        present(true, count, now() - pointsStarted, started);
+        present(true, false, count, now() - pointsStarted, started);
         return;
     }
 
@@ -64,20 +73,45 @@ void FrameScheduler::display(const FrameContent& content) {
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
+    renderer.begin(content.points, content.pointSize, cloudPoints(), content.view, content.eyeDome);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
-    present(false, subset_.size(), now() - pointsStarted, started);
-    if (!buttonHeld())
-        startWholeFrame();
+    present(false, true, subset_.size(), now() - pointsStarted, started);
+    if (!buttonHeld()) {
+        PointSegment whole;
+        whole.source = content.points;
+        whole.count = count;
+        startWholeFrame({whole}, true);
+    }
 }
 
-void FrameScheduler::present(bool full, int64_t points, double pointSeconds, double started) {
+void FrameScheduler::displayLevelOfDetail(const FrameContent& content, double allowed,
+                                          double started) {
+    // The nodes are runs of points, whose cost is that of a run of records.
+    const int64_t points = budget.pointsFor(kindOf(renderer.largeFramePath(), false), allowed);
+    if (content.drawUnder)
+        content.drawUnder();
+    const double pointsStarted = now();
+    const LodFrame frame = content.lod->frame(content.view, points, content.points);
+    renderer.begin(content.points, content.pointSize, cloudPoints(), content.view);
+    renderer.addSegments(frame.segments.data(), frame.segments.size());
+    renderer.finish();
+    present(frame.complete, false, frame.points, now() - pointsStarted, started);
+    if (buttonHeld() || frame.complete)
+        return;
+    LodFrame whole = content.lod->frame(content.view, -1, content.points);
+    // Nodes still to come may leave the frame at rest no larger than the one just drawn.
+    if (whole.points > frame.points)
+        startWholeFrame(std::move(whole.segments), whole.complete);
+}
+
+void FrameScheduler::present(bool full, bool sampled, int64_t points, double pointSeconds,
+                             double started) {
     if (content_.drawOver)
         content_.drawOver();
     glutSwapBuffers();
     const double seconds = now() - started;
-    budget.record(kindOf(renderer.framePath(), !full), points, pointSeconds, seconds);
+    budget.record(kindOf(renderer.framePath(), sampled), points, pointSeconds, seconds);
     ++last_.serial;
     last_.full = full;
     last_.points = points;
@@ -96,8 +130,31 @@ void FrameScheduler::buttonChanged(int button, int state) {
         ++generation_;
         pending_ = false;
     } else if (buttons_ == 0 && last_.serial > 0 && !last_.full && !pending_) {
-        startWholeFrame();
+        // The view is the last frame's: its frame at rest follows.
+        if (content_.lod) {
+            LodFrame whole = content_.lod->frame(content_.view, -1, content_.points);
+            if (whole.points > last_.points || whole.complete)
+                startWholeFrame(std::move(whole.segments), whole.complete);
+        } else {
+            PointSegment whole;
+            whole.source = content_.points;
+            whole.count = content_.points.count;
+            startWholeFrame({whole}, true);
+        }
     }
+}
+
+void FrameScheduler::nodesArrived() {
+    if (last_.serial == 0 || !content_.lod || buttonHeld()) {
+        glutPostRedisplay();
+        return;
+    }
+    if (pending_) {
+        arrivedMeanwhile_ = true;
+        return;
+    }
+    LodFrame whole = content_.lod->frame(content_.view, -1, content_.points);
+    startWholeFrame(std::move(whole.segments), whole.complete);
 }
 
 void FrameScheduler::cancel() {
@@ -105,8 +162,16 @@ void FrameScheduler::cancel() {
     pending_ = false;
 }
 
-void FrameScheduler::startWholeFrame() {
+void FrameScheduler::startWholeFrame(std::vector<PointSegment> plan, bool complete) {
     pending_ = true;
+    arrivedMeanwhile_ = false;
+    plan_ = std::move(plan);
+    planPoints_ = 0;
+    for (const PointSegment& segment : plan_)
+        planPoints_ += std::max<int64_t>(segment.count, 0);
+    planComplete_ = complete;
+    segment_ = 0;
+    within_ = 0;
     drawn_ = 0;
     started_ = now();
     continuing = this;
@@ -130,37 +195,58 @@ void FrameScheduler::continueWholeFrame(int generation) {
 
 void FrameScheduler::stepWholeFrame() {
     const FrameContent& content = content_;
-    const int64_t count = content.points.count;
     if (drawn_ == 0) {
         content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, count, content.view, content.eyeDome);
+        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view,
+                       content.eyeDome);
     }
-    const int64_t pass = std::min(count - drawn_, frameBudget(false));
+    // The next budget's worth of the plan's runs.
+    std::vector<PointSegment> pass;
+    int64_t left = std::min(planPoints_ - drawn_, frameBudget(false));
+    const int64_t points = left;
+    while (left > 0 && segment_ < plan_.size()) {
+        const PointSegment& segment = plan_[segment_];
+        const int64_t take = std::min(left, segment.count - within_);
+        if (take > 0) {
+            PointSegment part = segment;
+            part.first = segment.first + within_;
+            part.count = take;
+            pass.push_back(part);
+            within_ += take;
+            left -= take;
+        }
+        if (within_ >= segment.count) {
+            ++segment_;
+            within_ = 0;
+        }
+    }
     const double passStarted = now();
-    renderer.addRange(drawn_, pass);
-    drawn_ += pass;
-    if (drawn_ < count) {
+    renderer.addSegments(pass.data(), pass.size());
+    drawn_ += points;
+    if (drawn_ < planPoints_) {
         // GL queues the pass: it must be drawn now, not all at once at the end.
         if (renderer.framePath() == PointPath::Gl)
             glFinish();
         const double seconds = now() - passStarted;
-        budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
+        budget.recordPass(kindOf(renderer.framePath(), false), points, seconds);
         glutTimerFunc(0, continueWholeFrame, generation_);
         return;
     }
     renderer.finish();
     const double seconds = now() - passStarted;
-    budget.recordPass(kindOf(renderer.framePath(), false), pass, seconds);
+    budget.recordPass(kindOf(renderer.framePath(), false), points, seconds);
     pending_ = false;
     if (content.drawOver)
         content.drawOver();
     glutSwapBuffers();
     ++last_.serial;
-    last_.full = true;
-    last_.points = count;
+    last_.full = planComplete_;
+    last_.points = planPoints_;
     last_.seconds = now() - started_;
     if (presented)
         presented(last_);
+    if (arrivedMeanwhile_)
+        nodesArrived();
 }

@@ -18,8 +18,9 @@ bool nearClick(const PointerState& pointer, int x, int y) {
 
 } // namespace
 
-DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button,
-                        int state, int x, int y) {
+DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
+                        const std::vector<PointSegment>& pickable, int button, int state, int x,
+                        int y) {
     DoubleClick click;
     pointer.lastMouseX = x;
     pointer.lastMouseY = y;
@@ -36,9 +37,7 @@ DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& 
         pointer.pressed = !twice;
         if (twice) {
             click.happened = true;
-            click.point = pointUnderPointer(view, set, x, y);
-            if (click.point >= 0)
-                pivotOnPoint(view, set, click.point);
+            click.picked = pickPivot(view, set, pickable, x, y, click.position);
         }
         glutPostRedisplay();
     } else if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "io/point_records.h"
+#include "viewer/point_raster.h"
 #include "viewer/view.h"
 
 #include <cstdint>
@@ -12,3 +13,6 @@
 // of points equally near on screen the one nearest to the eye wins.
 int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
                              double y, double radius);
+// The same over runs of points: whether one lies within radius, and its position if so.
+bool nearestPointOnScreen(const PointSegment* segments, size_t count, const View& view, double x,
+                          double y, double radius, float position[3]);

@@ -23,7 +23,7 @@ void heightColour(double t, unsigned char rgb[3]) {
         rgb[i] = toByte(stops[leg][i] + (stops[leg + 1][i] - stops[leg][i]) * along);
 }
 
-const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode) {
+const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mode) {
     if (mode == ColourMode::File)
         return nullptr;
     if (rgb_ != nullptr && mode_ == mode && points_ == set.points && count_ == set.count)

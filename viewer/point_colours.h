@@ -1,8 +1,8 @@
 // viewer/point_colours.h - the colours the points are drawn in, by colour mode.
 #pragma once
 
+#include "io/point_cloud.h"
 #include "viewer/display_settings.h"
-#include "viewer/point_set.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +18,7 @@ class PointColours {
 public:
     // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
     // the records, and when the array cannot be allocated.
-    const unsigned char* colours(const PointSet& set, ColourMode mode);
+    const unsigned char* colours(const PointCloud& set, ColourMode mode);
     void release();
 
 private:

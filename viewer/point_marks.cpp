@@ -2,6 +2,7 @@
 #include "viewer/point_marks.h"
 
 #include "controls/core/drawing.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -155,19 +156,33 @@ void drawPolyline(const View& view) {
     }
 }
 
+// The first record at exactly position (the picked point's own copy), -1 when none is.
+int64_t recordAt(const PointCloud& cloud, const float position[3]) {
+    for (int64_t i = 0; i < cloud.count; ++i) {
+        const PointRecord& r = cloud.points[i];
+        if (r.x == position[0] && r.y == position[1] && r.z == position[2])
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 void markDoubleClick(const DoubleClick& click) {
     if (!click.happened)
         return;
-    if (click.point < 0) {
+    if (!click.picked) {
         clearMark();
         return;
     }
-    viewer.query = queryPoint(viewer.pointSet, click.point);
+    // Picking gives a position among the points drawn; the attributes need its record, which
+    // only the point set has (not an octree's sample while it is built, nor a streamed file).
+    const PointSet& set = viewer.pointSet;
+    const int64_t record = &drawnCloud() == &set ? recordAt(set, click.position) : -1;
+    viewer.query = record >= 0 ? queryPoint(set, record) : queryPosition(set, click.position);
     if (viewer.measurement.active()) {
         double position[3];
-        fileCoordinates(viewer.pointSet, click.point, position);
+        fileCoordinates(set, click.position, position);
         viewer.measurement.add(position);
     }
 }

@@ -54,11 +54,9 @@ int coordinateDecimals(const PointCloud& cloud) {
     return std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, kMostDecimals);
 }
 
-void fileCoordinates(const PointCloud& cloud, int64_t index, double position[3]) {
-    const PointRecord& point = cloud.points[index];
-    position[0] = static_cast<double>(point.x) + cloud.shift[0];
-    position[1] = static_cast<double>(point.y) + cloud.shift[1];
-    position[2] = static_cast<double>(point.z) + cloud.shift[2];
+void fileCoordinates(const PointCloud& cloud, const float stored[3], double position[3]) {
+    for (int axis = 0; axis < 3; ++axis)
+        position[axis] = static_cast<double>(stored[axis]) + cloud.shift[axis];
 }
 
 std::string decimalText(double value, int decimals) {
@@ -71,19 +69,25 @@ std::string decimalText(double value, int decimals) {
     return written;
 }
 
-PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
+PointQuery queryPosition(const PointCloud& cloud, const float position[3]) {
     PointQuery query;
     query.marked = true;
-    const PointRecord& point = cloud.points[index];
-    query.position[0] = point.x;
-    query.position[1] = point.y;
-    query.position[2] = point.z;
     double file[3];
-    fileCoordinates(cloud, index, file);
+    fileCoordinates(cloud, position, file);
     const int decimals = coordinateDecimals(cloud);
+    for (int axis = 0; axis < 3; ++axis) {
+        query.position[axis] = position[axis];
+        query.lines.push_back(std::string(1, char('x' + axis)) + " " +
+                              decimalText(file[axis], decimals));
+    }
+    return query;
+}
+
+PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
+    const PointRecord& point = cloud.points[index];
+    const float stored[3] = {point.x, point.y, point.z};
+    PointQuery query = queryPosition(cloud, stored);
     std::vector<std::string>& lines = query.lines;
-    for (int axis = 0; axis < 3; ++axis)
-        lines.push_back(std::string(1, char('x' + axis)) + " " + decimalText(file[axis], decimals));
     if (cloud.colour == ColourKind::Rgb)
         lines.push_back("colour " + std::to_string(colourByte(point.r)) + " " +
                         std::to_string(colourByte(point.g)) + " " +

@@ -21,11 +21,13 @@ struct PointQuery {
 // file has colours (0 to 255 each), then class (code and name), intensity, return (n of m),
 // GPS time, point source, scan angle (degrees), user data and flags, those the cloud has.
 PointQuery queryPoint(const PointCloud& cloud, int64_t index);
+// The query of a point known by its position only (scene coordinates): x, y and z.
+PointQuery queryPosition(const PointCloud& cloud, const float position[3]);
 
 // Decimals a file coordinate or a distance of the cloud has: every digit of the file's scale
 // where it has one (LAS), else as many as a float holds at the size of the records' coordinates.
 int coordinateDecimals(const PointCloud& cloud);
-// The position of record index in file coordinates: the stored one, in double, plus the shift.
-void fileCoordinates(const PointCloud& cloud, int64_t index, double position[3]);
+// A stored position in file coordinates: in double, plus the shift.
+void fileCoordinates(const PointCloud& cloud, const float stored[3], double position[3]);
 // value with that many decimals; -0 is written as 0.
 std::string decimalText(double value, int decimals);

@@ -4,6 +4,7 @@
 
 #include "viewer/view.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +18,16 @@ struct PointSource {
     ColourType colourType = FloatRgb;
     int64_t colourStride = 0;
     int64_t count = 0;
+};
+
+// A run of a source's points: count of them from first.
+struct PointSegment {
+    PointSource source;
+    int64_t first = 0;
+    int64_t count = 0;
+    // Not 0: these points, with their colours, never change under this number (a node of a
+    // level of detail), so that a GPU may keep them in a buffer of their own.
+    uint64_t id = 0;
 };
 
 // An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),
@@ -34,6 +45,8 @@ public:
     void begin(const View& view, bool keepDepth = false);
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
+    // The segments' points in their order, as if one run.
+    void addSegments(const PointSegment* segments, size_t count);
 
     int threads() const { return threads_; }
     int width() const { return width_; }
@@ -44,8 +57,14 @@ public:
     float* depths() { return keepDepth_ ? depths_.data() : nullptr; }
 
 private:
-    template <bool KeepDepth, typename Pick>
-    void addPass(const PointSource& source, int64_t count, Pick pick);
+    // Projects points from..to of a pass into out, and their eye depths into depthOut unless it
+    // is null.
+    template <typename Pick>
+    void project(const PointSource& source, Pick pick, int64_t from, int64_t to, uint32_t* out,
+                 float* depthOut) const;
+    // Runs pass(begin, end, out, depthOut) over a pass of count points split over the threads, and
+    // lays the later threads' layers (and depths) over the first's.
+    template <typename Pass> void split(int64_t count, Pass pass);
 
     int threads_ = 1;
     int width_ = 0;

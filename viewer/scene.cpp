@@ -3,6 +3,7 @@
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
 
@@ -39,7 +40,8 @@ int createGraphicsWindow(int width, int height) {
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = viewer.pointSet.pending
+    const bool large = viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
+                       : viewer.pointSet.pending
                            ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
                            : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)
@@ -49,6 +51,7 @@ void warmUpGraphicsWindow() {
 
 void displayScene() {
     viewer.frameScheduler.display(frameContent());
+    afterFrame();
 }
 
 void reshapeScene(int width, int height) {
@@ -57,8 +60,8 @@ void reshapeScene(int width, int height) {
 
 void graphicsMouse(int button, int state, int x, int y) {
     viewer.frameScheduler.buttonChanged(button, state);
-    markDoubleClick(
-        mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y));
+    markDoubleClick(mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, pickablePoints(),
+                                button, state, x, y));
 }
 
 void graphicsMotion(int x, int y) {
