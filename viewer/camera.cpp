@@ -229,7 +229,7 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
 }
 
 bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
-               int x, int y) {
+               int x, int y, float picked[3]) {
     const View view = viewOf(state, set);
     const double windowY = view.viewport[3] - 1 - y;
     float p[3];
@@ -238,6 +238,8 @@ bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSeg
         return false;
     setPivot(state, set, p);
     state.pivotPicked = true;
+    if (picked)
+        std::copy(p, p + 3, picked);
     return true;
 }
 

@@ -75,10 +75,11 @@ void resetView(ViewState& state, const PointSet& set);
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
 // Makes the point nearest to the pointer on screen, within PICK_RADIUS pixels, of the runs of
-// the set's points given, the pivot; returns false and keeps the pivot when there is none.
+// the set's points given, the pivot, its position into picked when not null; returns false
+// and keeps the pivot when there is none.
 constexpr double PICK_RADIUS = 5.0;
 bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
-               int x, int y);
+               int x, int y, float picked[3] = nullptr);
 // Turns about p (scene coordinates) from now on; the picture does not move.
 void setPivot(ViewState& state, const PointSet& set, const float p[3]);
 // Moves the eye so that the whole cloud is in view as at the start, keeping the rotation.

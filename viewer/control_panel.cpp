@@ -8,6 +8,7 @@
 #include "controls/widgets/radio_group.h"
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
+#include "viewer/point_marks.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
 
@@ -33,8 +34,10 @@ template <typename T> T* require(T* created, const char* what) {
 void controlCallback(int32_t userId) {
     // The radio group and the check box have already written their live variables and asked
     // for a redisplay by the time they call back.
-    if (userId == ID_RESET_VIEW)
+    if (userId == ID_RESET_VIEW) {
         resetView(viewer.viewState, viewer.pointSet);
+        clearMark();
+    }
 }
 
 void buildControlPanel(int mainWindowId) {

@@ -9,6 +9,9 @@ enum class Background { Black, White, DarkGrey };
 
 constexpr int MIN_POINT_SIZE = 1;
 constexpr int MAX_POINT_SIZE = 16;
+// The strengths eye-dome lighting takes (see eye_dome.h).
+constexpr float DEFAULT_EYE_DOME_STRENGTH = 1.0f;
+constexpr float MAX_EYE_DOME_STRENGTH = 100.0f;
 
 // Chosen on the command line and changed by the graphics window's keys; the defaults draw
 // the first version's picture.
@@ -18,6 +21,8 @@ struct DisplaySettings {
     Background background = Background::Black;
     bool showHelp = false;
     bool showStatus = false;
+    bool eyeDome = false; // shading by depth
+    float eyeDomeStrength = DEFAULT_EYE_DOME_STRENGTH;
 };
 
 // The names the command line takes and the status line shows.

@@ -3,6 +3,7 @@
 
 #include "viewer/level_of_detail.h"
 #include "viewer/overlays.h"
+#include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -43,7 +44,10 @@ void drawUnderPoints() {
 }
 
 void drawOverPoints() {
-    drawOverlays(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    // Under the help and the status line, which may cover them.
+    drawPointMarks(viewOf(viewer.viewState, viewer.pointSet), width, height);
+    drawOverlays(width, height);
 }
 
 // The file's colours are in the records; the others come from their own array.
@@ -76,6 +80,8 @@ FrameContent frameContent() {
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
     content.lod = levelOfDetail();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
+    if (viewer.displaySettings.eyeDome)
+        content.eyeDome = viewer.displaySettings.eyeDomeStrength;
     content.drawUnder = drawUnderPoints;
     content.drawOver = drawOverPoints;
     return content;
@@ -88,7 +94,8 @@ void drawCompleteFrame() {
     content.view.load();
     content.drawUnder();
     PointRenderer& renderer = viewer.frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.cloudPoints, content.view);
+    renderer.begin(content.points, content.pointSize, content.cloudPoints, content.view,
+                   content.eyeDome);
     if (content.lod) {
         const LodFrame frame = content.lod->frame(content.view, -1, content.points);
         renderer.addSegments(frame.segments.data(), frame.segments.size());

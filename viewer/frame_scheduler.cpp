@@ -61,7 +61,8 @@ void FrameScheduler::display(const FrameContent& content) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view);
+        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view,
+                       content.eyeDome);
         renderer.addRange(0, count);
         renderer.finish();
         present(true, false, count, now() - pointsStarted, started);
@@ -72,7 +73,7 @@ void FrameScheduler::display(const FrameContent& content) {
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, cloudPoints(), content.view);
+    renderer.begin(content.points, content.pointSize, cloudPoints(), content.view, content.eyeDome);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, true, subset_.size(), now() - pointsStarted, started);
@@ -198,7 +199,8 @@ void FrameScheduler::stepWholeFrame() {
         content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view);
+        renderer.begin(content.points, content.pointSize, cloudPoints(), content.view,
+                       content.eyeDome);
     }
     // The next budget's worth of the plan's runs.
     std::vector<PointSegment> pass;

@@ -21,6 +21,7 @@ struct FrameContent {
     int64_t cloudPoints = -1;
     LodSource* lod = nullptr;
     float pointSize = 1.0f;
+    float eyeDome = 0.0f; // the strength of eye-dome lighting, 0 for none
     View view;
     void (*drawUnder)() = nullptr;
     void (*drawOver)() = nullptr;

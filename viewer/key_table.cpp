@@ -11,6 +11,8 @@ const KeyBinding keyBindings[] = {
     {"b",      "b",      "background: black, white, grey",    KeyAction::Background},
     {"[]",     "[  ]",   "slower / faster moves and zoom",    KeyAction::Speed},
     {"p",      "p",      "pan: follow the pointer / fixed",   KeyAction::Pan},
+    {"e",      "e",      "eye-dome lighting: shade by depth", KeyAction::EyeDome},
+    {"m",      "m",      "measure: start / end and print",    KeyAction::Measure},
     {"f",      "f",      "frame the whole cloud",             KeyAction::Frame},
     {"123456", "1 - 6",  "front back left right top bottom",  KeyAction::StandardView},
     {"0r",     "0  r",   "reset the view",                    KeyAction::ResetView},

@@ -7,6 +7,8 @@ enum class KeyAction {
     Background,
     Speed, // '[' slower, the other faster
     Pan,
+    EyeDome,
+    Measure,
     Frame,
     StandardView, // '1' to '6' in the order of StandardView
     ResetView,

@@ -2,6 +2,7 @@
 #include "viewer/keys.h"
 
 #include "viewer/key_table.h"
+#include "viewer/point_marks.h"
 #include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
 
@@ -49,6 +50,12 @@ void graphicsKey(unsigned char key, int, int) {
         case KeyAction::Pan:
             view.panMode = view.panMode == PanMode::Follow ? PanMode::Fixed : PanMode::Follow;
             break;
+        case KeyAction::EyeDome:
+            settings.eyeDome = !settings.eyeDome;
+            break;
+        case KeyAction::Measure:
+            toggleMeasurement(stdout);
+            break;
         case KeyAction::Frame:
             frameCloud(view, viewer.pointSet);
             break;
@@ -57,6 +64,7 @@ void graphicsKey(unsigned char key, int, int) {
             break;
         case KeyAction::ResetView:
             resetView(view, viewer.pointSet);
+            clearMark();
             break;
         case KeyAction::Screenshot:
             // Drawn, saved and shown at once: no redisplay needed.

@@ -18,8 +18,10 @@ bool nearClick(const PointerState& pointer, int x, int y) {
 
 } // namespace
 
-void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
-                 const std::vector<PointSegment>& pickable, int button, int state, int x, int y) {
+DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
+                        const std::vector<PointSegment>& pickable, int button, int state, int x,
+                        int y) {
+    DoubleClick click;
     pointer.lastMouseX = x;
     pointer.lastMouseY = y;
     pointer.dragMode = DRAG_XY;
@@ -33,8 +35,10 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
         pointer.dragged = pointer.clicked = false;
         // A third press starts afresh rather than making a second double-click.
         pointer.pressed = !twice;
-        if (twice)
-            pickPivot(view, set, pickable, x, y);
+        if (twice) {
+            click.happened = true;
+            click.picked = pickPivot(view, set, pickable, x, y, click.position);
+        }
         glutPostRedisplay();
     } else if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) {
         pointer.clicked = pointer.pressed && !pointer.dragged;
@@ -43,6 +47,7 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
         pointer.dragMode = DRAG_Z;
         pointer.clicked = pointer.pressed = false;
     }
+    return click;
 }
 
 void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y) {

@@ -22,12 +22,20 @@ struct PointerState {
     bool clicked = false; // the last left press was released as a click
 };
 
+// Whether a press was a double-click, and the point it picked, if any, in scene coordinates.
+struct DoubleClick {
+    bool happened = false;
+    bool picked = false;
+    float position[3] = {};
+};
+
 // A press or release (GLUT's button and state) at (x, y) in the graphics window: records the
 // position and returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. A
-// left press soon after a left click at the same place is a double-click, which picks the
-// pivot under the pointer among the pickable points.
-void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
-                 const std::vector<PointSegment>& pickable, int button, int state, int x, int y);
+// left press soon after a left click at the same place is a double-click, which makes the point
+// under the pointer among the pickable points the pivot, when there is one.
+DoubleClick mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
+                        const std::vector<PointSegment>& pickable, int button, int state, int x,
+                        int y);
 // Motion with a button held: moves the camera by the pointer's movement since the last event.
 void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y);
 // Each notch forward zooms in towards the pointer, backward out.

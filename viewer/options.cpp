@@ -11,7 +11,8 @@
 
 const char* const usageLine = "usage: pointillist [--point-size N] [--background black|white|grey] "
                               "[--color file|height|grey] [--size WxH] [--pan follow|fixed] "
-                              "[--memory SIZE] [--screenshot OUT.png] [--] POINT_FILE";
+                              "[--edl] [--edl-strength S] [--memory SIZE] [--screenshot OUT.png] "
+                              "[--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
@@ -24,6 +25,8 @@ const char* const helpText =
     "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
     "                                  move 0.5 units a pixel (fixed for point files, else\n"
     "                                  follow)\n"
+    "  --edl                           eye-dome lighting: shade the points by depth (e)\n"
+    "  --edl-strength S                its strength, above 0 up to 100 (1)\n"
     "  --memory SIZE                   the decoded points an octree LAZ file keeps, such as\n"
     "                                  512M or 2G (half the memory, at most 8G)\n"
     "  --screenshot OUT.png            save the picture at rest as a PNG and end\n"
@@ -45,6 +48,22 @@ const char* parseWhole(const char* text, char stop, long low, long high, int* re
         return nullptr;
     *result = static_cast<int>(value);
     return end;
+}
+
+// A number above 0 up to the largest strength, written in decimals.
+bool parseStrength(const char* text, float* strength) {
+    // strtod would take signs, spaces, hexadecimal, "inf" and "nan".
+    for (const char* c = text; *c; ++c)
+        if (!std::isdigit(static_cast<unsigned char>(*c)) && *c != '.')
+            return false;
+    errno = 0;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !(value > 0.0) ||
+        value > MAX_EYE_DOME_STRENGTH)
+        return false;
+    *strength = static_cast<float>(value);
+    return true;
 }
 
 bool parsePointSize(const char* text, int* size) {
@@ -139,6 +158,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
             options.outcome = ViewerOptions::Version;
             return options;
         }
+        if (std::strcmp(argument, "--edl") == 0) {
+            options.settings.eyeDome = true;
+            continue;
+        }
 
         // The options that take a value: --name VALUE or --name=VALUE.
         std::string name = argument;
@@ -150,7 +173,8 @@ ViewerOptions parseOptions(int argc, char** argv) {
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
                                 name == "--color" || name == "--colour" || name == "--size" ||
-                                name == "--pan" || name == "--memory" || name == "--screenshot";
+                                name == "--pan" || name == "--edl-strength" || name == "--memory" ||
+                                name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -174,6 +198,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
             if (!panModeFromName(value, &pan))
                 return bad("--pan takes follow or fixed, not '" + std::string(value) + "'");
             options.pan = pan;
+        } else if (name == "--edl-strength") {
+            if (!parseStrength(value, &options.settings.eyeDomeStrength))
+                return bad("--edl-strength takes a number above 0 up to 100, not '" +
+                           std::string(value) + "'");
         } else if (name == "--size") {
             if (!parseWindowSize(value, &options.windowWidth, &options.windowHeight))
                 return bad("--size takes WIDTHxHEIGHT, each from " +

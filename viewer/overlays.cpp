@@ -27,7 +27,7 @@ const char* const mouseLines[][2] = {
     {"left drag", "move (TRANSLATE) or turn (ROTATE)"},
     {"right drag", "move nearer / turn about z"},
     {"wheel", "zoom towards the pointer"},
-    {"double-click", "turn about the point there"},
+    {"double-click", "turn about the point there, show what it holds"},
 };
 // clang-format on
 

@@ -63,7 +63,7 @@ PointRaster::PointRaster(int threads) {
     threads_ = std::clamp(threads > 0 ? threads : usableCores(), 1, kMostParts);
 }
 
-void PointRaster::begin(const View& view) {
+void PointRaster::begin(const View& view, bool keepDepth) {
     // GL keeps the matrices it is given in float and forms their product in float, in this
     // order: clip coordinates round alike only so.
     float a[16], b[16];
@@ -92,11 +92,19 @@ void PointRaster::begin(const View& view) {
     for (std::vector<uint32_t>& layer : layers_)
         if (layer.size() != pixels_.size())
             layer.assign(pixels_.size(), 0u);
+    // A depth is read only where a pixel was drawn, so none needs clearing.
+    keepDepth_ = keepDepth;
+    if (keepDepth) {
+        depths_.resize(pixels_.size());
+        depthLayers_.resize(layers_.size());
+        for (std::vector<float>& layer : depthLayers_)
+            layer.resize(pixels_.size());
+    }
 }
 
 template <typename Pick>
 void PointRaster::project(const PointSource& source, Pick pick, int64_t from, int64_t to,
-                          uint32_t* out) const {
+                          uint32_t* out, float* depthOut) const {
     const float* m = transform_;
     const int width = width_, height = height_, left = origin_[0], bottom = origin_[1];
     const float sx = scale_[0], sy = scale_[1], ox = offset_[0], oy = offset_[1];
@@ -125,7 +133,10 @@ void PointRaster::project(const PointSource& source, Pick pick, int64_t from, in
         const int y = snappedPixel(cy * inverse * sy + oy) - bottom;
         if (x < 0 || y < 0 || x >= width || y >= height)
             continue;
-        out[size_t(y) * size_t(width) + size_t(x)] = packColour(source, i);
+        const size_t pixel = size_t(y) * size_t(width) + size_t(x);
+        out[pixel] = packColour(source, i);
+        if (depthOut)
+            depthOut[pixel] = cw;
     }
 }
 
@@ -133,30 +144,43 @@ template <typename Pass> void PointRaster::split(int64_t count, Pass pass) {
     const int threads =
         static_cast<int>(std::clamp<int64_t>(count / kPointsPerThread, 1, threads_));
     if (threads == 1) {
-        pass(0, count, pixels_.data());
+        pass(0, count, pixels_.data(), keepDepth_ ? depths_.data() : nullptr);
         return;
     }
     runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        pass(begin, end, part ? layers_[size_t(part - 1)].data() : pixels_.data());
+        if (part == 0)
+            pass(begin, end, pixels_.data(), keepDepth_ ? depths_.data() : nullptr);
+        else
+            pass(begin, end, layers_[size_t(part - 1)].data(),
+                 keepDepth_ ? depthLayers_[size_t(part - 1)].data() : nullptr);
     });
     for (int t = 1; t < threads; ++t) {
         std::vector<uint32_t>& layer = layers_[size_t(t - 1)];
-        for (size_t i = 0; i < pixels_.size(); ++i)
-            if (layer[i] != 0)
-                pixels_[i] = layer[i];
+        if (keepDepth_) {
+            const std::vector<float>& depthLayer = depthLayers_[size_t(t - 1)];
+            for (size_t i = 0; i < pixels_.size(); ++i)
+                if (layer[i] != 0) {
+                    pixels_[i] = layer[i];
+                    depths_[i] = depthLayer[i];
+                }
+        } else {
+            for (size_t i = 0; i < pixels_.size(); ++i)
+                if (layer[i] != 0)
+                    pixels_[i] = layer[i];
+        }
         std::fill(layer.begin(), layer.end(), 0u);
     }
 }
 
 void PointRaster::addRange(const PointSource& source, int64_t first, int64_t count) {
-    split(count, [&](int64_t begin, int64_t end, uint32_t* out) {
-        project(source, RunPick{first}, begin, end, out);
+    split(count, [&](int64_t begin, int64_t end, uint32_t* out, float* depthOut) {
+        project(source, RunPick{first}, begin, end, out, depthOut);
     });
 }
 
 void PointRaster::addIndices(const PointSource& source, const uint32_t* indices, int64_t count) {
-    split(count, [&](int64_t begin, int64_t end, uint32_t* out) {
-        project(source, IndexPick{indices}, begin, end, out);
+    split(count, [&](int64_t begin, int64_t end, uint32_t* out, float* depthOut) {
+        project(source, IndexPick{indices}, begin, end, out, depthOut);
     });
 }
 
@@ -165,7 +189,7 @@ void PointRaster::addSegments(const PointSegment* segments, size_t count) {
     for (size_t s = 0; s < count; ++s)
         total += std::max<int64_t>(segments[s].count, 0);
     // The segments one after the other, as one run split over the threads.
-    split(total, [&](int64_t begin, int64_t end, uint32_t* out) {
+    split(total, [&](int64_t begin, int64_t end, uint32_t* out, float* depthOut) {
         int64_t start = 0;
         for (size_t s = 0; s < count && start < end; ++s) {
             const PointSegment& segment = segments[s];
@@ -173,7 +197,7 @@ void PointRaster::addSegments(const PointSegment* segments, size_t count) {
             const int64_t from = std::max<int64_t>(begin - start, 0);
             const int64_t to = std::min(end - start, length);
             if (from < to)
-                project(segment.source, RunPick{segment.first}, from, to, out);
+                project(segment.source, RunPick{segment.first}, from, to, out, depthOut);
             start += length;
         }
     });

@@ -36,11 +36,13 @@ struct PointSegment {
 // split over the threads; a point lands where GL_POINTS of size 1 puts it: the clip planes of
 // the volume, then the window coordinates snapped to 1/256 of a pixel as the rasteriser keeps
 // them, then their floor; colours clamped and rounded to 8 bits the way the rasteriser does.
+// On request it also keeps the eye depth (clip w) of the point each pixel shows, for shading by
+// depth; the colours are the same either way.
 class PointRaster {
 public:
     explicit PointRaster(int threads = 0); // 0: one per core
-    // Starts an empty frame with the view's matrices and size.
-    void begin(const View& view);
+    // Starts an empty frame with the view's matrices and size, keeping depths or not.
+    void begin(const View& view, bool keepDepth = false);
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
     // The segments' points in their order, as if one run.
@@ -50,14 +52,18 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     const uint32_t* pixels() const { return pixels_.data(); }
+    uint32_t* pixels() { return pixels_.data(); }
+    // With keepDepth, each pixel's eye depth, meaningful where its pixel is not 0; else nullptr.
+    float* depths() { return keepDepth_ ? depths_.data() : nullptr; }
 
 private:
-    // Projects points from..to of a pass into out.
+    // Projects points from..to of a pass into out, and their eye depths into depthOut unless it
+    // is null.
     template <typename Pick>
-    void project(const PointSource& source, Pick pick, int64_t from, int64_t to,
-                 uint32_t* out) const;
-    // Runs pass(begin, end, out) over a pass of count points split over the threads, and lays
-    // the later threads' layers over the first's.
+    void project(const PointSource& source, Pick pick, int64_t from, int64_t to, uint32_t* out,
+                 float* depthOut) const;
+    // Runs pass(begin, end, out, depthOut) over a pass of count points split over the threads, and
+    // lays the later threads' layers (and depths) over the first's.
     template <typename Pass> void split(int64_t count, Pass pass);
 
     int threads_ = 1;
@@ -68,7 +74,10 @@ private:
     float scale_[2] = {};
     float offset_[2] = {};
     std::vector<uint32_t> pixels_;
+    bool keepDepth_ = false;
+    std::vector<float> depths_;
     // One buffer for each thread but the first, which draws into pixels_ itself: the others'
-    // points come later in the pass and are laid over it in thread order.
+    // points come later in the pass and are laid over it in thread order. Their depths likewise.
     std::vector<std::vector<uint32_t>> layers_;
+    std::vector<std::vector<float>> depthLayers_;
 };

@@ -2,6 +2,8 @@
 #define GL_GLEXT_PROTOTYPES
 #include "viewer/point_renderer.h"
 
+#include "viewer/eye_dome.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -102,8 +104,9 @@ double PointRenderer::measure() const {
 }
 
 void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints,
-                          const View& view) {
+                          const View& view, float eyeDome) {
     source_ = source;
+    eyeDome_ = eyeDome;
     // Buffers no frame has drawn for a while belong to nodes gone or out of view.
     ++frames_;
     for (auto held = buffers_.begin(); held != buffers_.end();) {
@@ -120,11 +123,14 @@ void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cl
                      : PointPath::Gl;
     if (framePath_ == PointPath::Gl) {
         glPointSize(pointSize);
+        // Without the buffers the frame is drawn as without eye-dome lighting.
+        if (eyeDome_ > 0.0f && !glEyeDome_.beginFrame(view))
+            eyeDome_ = 0.0f;
         return;
     }
     origin_[0] = view.viewport[0];
     origin_[1] = view.viewport[1];
-    raster_.begin(view);
+    raster_.begin(view, eyeDome_ > 0.0f);
 }
 
 // The arrays are set for each pass and unset after, so that a frame given up halfway leaves
@@ -151,6 +157,11 @@ void PointRenderer::addRange(int64_t first, int64_t count) {
     }
     setArrays(&source_);
     glDrawArrays(GL_POINTS, static_cast<GLint>(first), static_cast<GLsizei>(count));
+    if (eyeDome_ > 0.0f) {
+        glEyeDome_.beginPass();
+        glDrawArrays(GL_POINTS, static_cast<GLint>(first), static_cast<GLsizei>(count));
+        glEyeDome_.endPass();
+    }
     setArrays(nullptr);
 }
 
@@ -163,6 +174,11 @@ void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
     }
     setArrays(&source_);
     glDrawElements(GL_POINTS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
+    if (eyeDome_ > 0.0f) {
+        glEyeDome_.beginPass();
+        glDrawElements(GL_POINTS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
+        glEyeDome_.endPass();
+    }
     setArrays(nullptr);
 }
 
@@ -184,6 +200,18 @@ void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
         setArrays(&segment.source);
         glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
                      static_cast<GLsizei>(segment.count));
+    }
+    // The depths for eye-dome lighting from the client arrays, whichever way the colours came.
+    if (eyeDome_ > 0.0f) {
+        glEyeDome_.beginPass();
+        for (size_t s = 0; s < count; ++s) {
+            if (segments[s].count <= 0)
+                continue;
+            setArrays(&segments[s].source);
+            glDrawArrays(GL_POINTS, static_cast<GLint>(segments[s].first),
+                         static_cast<GLsizei>(segments[s].count));
+        }
+        glEyeDome_.endPass();
     }
     setArrays(nullptr);
 }
@@ -228,8 +256,16 @@ void PointRenderer::drawFromBuffer(const PointSegment& segment) {
 
 void PointRenderer::finish() {
     if (framePath_ == PointPath::Gl) {
+        if (eyeDome_ > 0.0f)
+            glEyeDome_.finish(eyeDome_);
         glFinish();
         return;
+    }
+    if (eyeDome_ > 0.0f) {
+        const int64_t pixels = int64_t(raster_.width()) * raster_.height();
+        logDepthFromEye(raster_.depths(), raster_.pixels(), pixels);
+        shadeByDepth(raster_.pixels(), raster_.depths(), raster_.width(), raster_.height(),
+                     eyeDome_);
     }
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_PIXEL_MODE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);

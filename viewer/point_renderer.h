@@ -2,6 +2,7 @@
 // CPU raster.
 #pragma once
 
+#include "viewer/gl_eye_dome.h"
 #include "viewer/point_raster.h"
 
 #include "io/point_records.h"
@@ -22,7 +23,8 @@ PointSource recordSource(const PointRecord* records, int64_t count);
 // points. Both give the same pixels. The path of a frame is picked at begin: software only when
 // the context's renderer is a software rasteriser, the frame has enough points to gain from
 // it and the GL state is one the raster reproduces (size-1 points, no blending, depth test or
-// smoothing).
+// smoothing). Either path can shade the frame's points by their depths (eye-dome lighting):
+// the raster keeps a depth per pixel for it, GL's path its depth buffer.
 class PointRenderer {
 public:
     // Picks the path for large frames from GL_RENDERER of the current context.
@@ -52,7 +54,9 @@ public:
     // Starts a frame of points of size pointSize from source, a cloud of cloudPoints: every
     // frame of a cloud takes the same path, whether it draws all of it or a sample. view is the
     // one loaded into GL, which the GL path draws through and the software path projects by.
-    void begin(const PointSource& source, float pointSize, int64_t cloudPoints, const View& view);
+    // eyeDome: the strength of eye-dome lighting, which finish applies; 0 for none.
+    void begin(const PointSource& source, float pointSize, int64_t cloudPoints, const View& view,
+               float eyeDome = 0.0f);
     void addRange(int64_t first, int64_t count);
     void addIndices(const uint32_t* indices, int64_t count);
     // Runs of any sources, in their order: the nodes of a level-of-detail frame.
@@ -83,7 +87,9 @@ private:
     PointPath framePath_ = PointPath::Gl;
     PointSource source_;
     int origin_[2] = {}; // the viewport's corner, where the raster goes
+    float eyeDome_ = 0.0f;
     PointRaster raster_;
+    GlEyeDome glEyeDome_;
 };
 
 // Clouds of fewer points than this always take the GL path: it is fast enough there, and small

@@ -4,6 +4,7 @@
 #include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/level_of_detail.h"
+#include "viewer/point_marks.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -59,8 +60,8 @@ void reshapeScene(int width, int height) {
 
 void graphicsMouse(int button, int state, int x, int y) {
     viewer.frameScheduler.buttonChanged(button, state);
-    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, pickablePoints(), button, state,
-                x, y);
+    markDoubleClick(mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, pickablePoints(),
+                                button, state, x, y));
 }
 
 void graphicsMotion(int x, int y) {

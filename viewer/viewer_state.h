@@ -7,8 +7,10 @@
 #include "viewer/level_of_detail.h"
 #include "viewer/lod/cloud_octree.h"
 #include "viewer/lod/copc_lod.h"
+#include "viewer/measurement.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
+#include "viewer/point_query.h"
 #include "viewer/point_set.h"
 
 #include <cstdint>
@@ -35,6 +37,8 @@ struct Viewer {
     int32_t showAxis = 0; // non-zero draws the three axes at the centroid
     FrameScheduler frameScheduler;
     PointColours pointColours;
+    PointQuery query; // the point a double-click marked
+    Measurement measurement;
     LodSettings lodSettings;
     // The octree of the point set, once a frame has shown that it needs one.
     std::unique_ptr<CloudOctree> cloudOctree;

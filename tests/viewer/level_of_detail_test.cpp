@@ -189,7 +189,8 @@ TEST_F(LevelOfDetail, DragDrawsWithinTheBudgetAndRestDrawsTheSamePictureEachTime
     EXPECT_TRUE(backImage() == first) << "the picture at rest does not change";
 
     graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
-    graphicsMotion(203, 200);
+    // Beyond a double-click's reach, so that pressing again to drag back marks no point.
+    graphicsMotion(208, 200);
     const int64_t serial = viewer.frameScheduler.lastFrame().serial;
     ASSERT_TRUE(pumpUntil([&] { return viewer.frameScheduler.lastFrame().serial > serial; }));
     const FrameRecord dragged = viewer.frameScheduler.lastFrame();
@@ -198,12 +199,12 @@ TEST_F(LevelOfDetail, DragDrawsWithinTheBudgetAndRestDrawsTheSamePictureEachTime
     for (int i = 0; i < 20; ++i)
         glutMainLoopEvent();
     EXPECT_EQ(viewer.frameScheduler.lastFrame().serial, dragged.serial) << "nothing more held";
-    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 203, 200);
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 208, 200);
     ASSERT_TRUE(waitForRest(dragged.serial));
     EXPECT_GT(viewer.frameScheduler.lastFrame().points, dragged.points);
     // Back where it was: the same picture at rest.
     const int64_t moved = viewer.frameScheduler.lastFrame().serial;
-    mouseDrag(GLUT_LEFT_BUTTON, {{203, 200}, {200, 200}});
+    mouseDrag(GLUT_LEFT_BUTTON, {{208, 200}, {200, 200}});
     ASSERT_TRUE(waitForRest(moved));
     EXPECT_TRUE(backImage() == first);
 }

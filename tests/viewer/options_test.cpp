@@ -150,6 +150,30 @@ TEST(CommandLine, PanIsFollowOrFixedOrLeftToTheFormat) {
     }
 }
 
+// --edl turns eye-dome lighting on; --edl-strength sets its strength whether on or not.
+TEST(CommandLine, EyeDomeLightingAndItsStrength) {
+    const ViewerOptions plain = parse({"c.txt"});
+    EXPECT_FALSE(plain.settings.eyeDome);
+    EXPECT_EQ(plain.settings.eyeDomeStrength, 1.0f);
+    const ViewerOptions on = parse({"c.txt", "--edl", "--edl-strength", "2.5"});
+    ASSERT_EQ(on.outcome, ViewerOptions::Run) << on.error;
+    EXPECT_TRUE(on.settings.eyeDome);
+    EXPECT_EQ(on.settings.eyeDomeStrength, 2.5f);
+    const ViewerOptions strengthOnly = parse({"--edl-strength=100", "c.txt"});
+    EXPECT_FALSE(strengthOnly.settings.eyeDome);
+    EXPECT_EQ(strengthOnly.settings.eyeDomeStrength, 100.0f);
+    EXPECT_EQ(parse({"--edl=yes", "c.txt"}).error, "pointillist: unknown option '--edl'");
+    for (const char* value :
+         {"0", "0.0", "-1", "100.5", "1e2", "inf", "nan", " 1", "1x", ".", ""}) {
+        const ViewerOptions options = parse({"--edl-strength", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(
+            options.error,
+            std::string("pointillist: --edl-strength takes a number above 0 up to 100, not '") +
+                value + "'");
+    }
+}
+
 TEST(CommandLine, MemoryTakesASizeInPowersOf1024) {
     EXPECT_EQ(parse({"c.txt"}).memoryBytes, 0u) << "the default is chosen at start";
     const struct {
