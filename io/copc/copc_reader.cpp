@@ -4,6 +4,7 @@
 
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_node_decoder.h"
+#include "io/damage_line.h"
 #include "io/las/las_layout.h"
 #include "io/las/laz_reader.h"
 #include "threads/worker_pool.h"
@@ -14,22 +15,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Damage named in the one-line message; past this many the rest are only counted.
-constexpr size_t kMostNamed = 8;
-
-std::string joinDamage(const std::vector<std::string>& damage) {
-    std::string line;
-    for (size_t i = 0; i < damage.size() && i < kMostNamed; ++i)
-        line += (i ? "; " : "") + damage[i];
-    if (damage.size() > kMostNamed)
-        line += "; and " + std::to_string(damage.size() - kMostNamed) + " more damaged parts";
-    return line;
-}
-
-} // namespace
 
 ReadResult readCopc(const ReadRequest& request) {
     std::string reason;

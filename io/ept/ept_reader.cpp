@@ -2,6 +2,7 @@
 // threads, then the nodes joined in key order and the shift settled.
 #include "io/ept/ept_reader.h"
 
+#include "io/damage_line.h"
 #include "io/ept/ept_node_decoder.h"
 #include "io/shift.h"
 #include "threads/worker_pool.h"
@@ -15,19 +16,8 @@
 
 namespace {
 
-// Damage named in the one-line message; past this many the rest are only counted.
-constexpr size_t kMostNamed = 8;
 // Node files fetched at once.
 constexpr size_t kBatch = 64;
-
-std::string joinDamage(const std::vector<std::string>& damage) {
-    std::string line;
-    for (size_t i = 0; i < damage.size() && i < kMostNamed; ++i)
-        line += (i ? "; " : "") + damage[i];
-    if (damage.size() > kMostNamed)
-        line += "; and " + std::to_string(damage.size() - kMostNamed) + " more damaged parts";
-    return line;
-}
 
 } // namespace
 
