@@ -63,7 +63,7 @@ void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
-// Makes the point of the cloud nearest to the pointer on screen, within PICK_RADIUS pixels, the
+// Makes the point drawn nearest to the pointer on screen, within PICK_RADIUS pixels, the
 // pivot; returns false and keeps the pivot when there is none.
 constexpr double PICK_RADIUS = 5.0;
 bool pickPivot(ViewState& state, const PointSet& set, int x, int y);

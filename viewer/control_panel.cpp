@@ -34,7 +34,7 @@ void controlCallback(int32_t userId) {
         resetView(viewer.viewState, viewer.pointSet);
 }
 
-void buildControlPanel(int mainWindowId) {
+ControlWindow* buildControlPanel(int mainWindowId) {
     ControlWindow* window =
         require(windowManager.createWindow("Pointillist Controls", 0, -1, -1), "control window");
     Panel* camera = require(window->addPanel("Camera", BORDER_ETCHED), "\"Camera\" panel");
@@ -66,4 +66,5 @@ void buildControlPanel(int mainWindowId) {
 
     window->setMainWindow(mainWindowId);
     windowManager.setIdleCallback(nullptr);
+    return window;
 }

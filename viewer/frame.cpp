@@ -1,6 +1,7 @@
-// viewer/frame.cpp - composing a frame: background, axes, points, overlays.
+// viewer/frame.cpp - composing a frame: background, axes, the points drawn, overlays.
 #include "viewer/frame.h"
 
+#include "viewer/legend.h"
 #include "viewer/overlays.h"
 #include "viewer/viewer_state.h"
 
@@ -42,7 +43,10 @@ void drawUnderPoints() {
 }
 
 void drawOverPoints() {
-    drawOverlays(glutGet(GLUT_WINDOW_WIDTH), glutGet(GLUT_WINDOW_HEIGHT));
+    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    drawOverlays(width, height);
+    if (viewer.displaySettings.showLegend)
+        drawLegend(width, height);
 }
 
 // The file's colours are in the records; the others come from their own array.
@@ -53,8 +57,9 @@ PointSource pointsToDraw() {
     const unsigned char* colours =
         viewer.pointColours.colours(viewer.pointSet, viewer.displaySettings.colourMode);
     if (colours == nullptr) {
-        std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
-                     colourModeName(viewer.displaySettings.colourMode));
+        if (colourModeAvailable(viewer.displaySettings.colourMode, viewer.pointSet.attributes))
+            std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
+                         colourModeName(viewer.displaySettings.colourMode));
         viewer.displaySettings.colourMode = ColourMode::File;
         return source;
     }
@@ -70,6 +75,10 @@ FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw();
+    PointVisibility& visibility = viewer.pointSet.visibility;
+    content.drawn = visibility.drawn();
+    content.drawnCount = visibility.drawnCount();
+    content.drawnVersion = visibility.version();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     content.drawUnder = drawUnderPoints;
     content.drawOver = drawOverPoints;
@@ -83,7 +92,10 @@ void drawCompleteFrame() {
     content.drawUnder();
     PointRenderer& renderer = viewer.frameScheduler.renderer;
     renderer.begin(content.points, content.pointSize, content.points.count, content.view);
-    renderer.addRange(0, content.points.count);
+    if (content.drawn != nullptr)
+        renderer.addIndices(content.drawn, content.drawnCount);
+    else
+        renderer.addRange(0, content.points.count);
     renderer.finish();
     content.drawOver();
 }

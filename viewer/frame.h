@@ -4,11 +4,11 @@
 #include "viewer/frame_scheduler.h"
 
 // The next frame of the graphics window, which is current: the background and the axes when
-// viewer.showAxis is set under the points, the points in the chosen size and colours, the overlays
-// over them, all through the camera's view.
+// viewer.showAxis is set under the points, the points not hidden in the chosen size and colours,
+// the overlays and the legend over them, all through the camera's view.
 FrameContent frameContent();
 
-// The same frame with every point, drawn into the back buffer at once rather than through
+// The same frame with every point shown, drawn into the back buffer at once rather than through
 // the frame scheduler, and not swapped: for screenshots. A whole frame the scheduler has in
 // progress is given up.
 void drawCompleteFrame();

@@ -21,6 +21,15 @@ int kindOf(PointPath path, bool sampled) {
     return (path == PointPath::Software ? 2 : 0) + (sampled ? 1 : 0);
 }
 
+// Points first to first + count of those the content draws.
+void addPoints(PointRenderer& renderer, const FrameContent& content, int64_t first,
+               int64_t count) {
+    if (content.drawn != nullptr)
+        renderer.addIndices(content.drawn + first, count);
+    else
+        renderer.addRange(first, count);
+}
+
 // Drag buttons only: the wheel's presses come with their releases at once.
 bool isDragButton(int button) {
     return button == GLUT_LEFT_BUTTON || button == GLUT_MIDDLE_BUTTON ||
@@ -45,7 +54,7 @@ void FrameScheduler::display(const FrameContent& content) {
     pending_ = false;
     content_ = content;
     window_ = glutGetWindow();
-    const int64_t count = content.points.count;
+    const int64_t count = content.pointsDrawn();
     const double allowed =
         last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
     content.view.load();
@@ -53,18 +62,19 @@ void FrameScheduler::display(const FrameContent& content) {
         if (content.drawUnder)
             content.drawUnder();
         const double pointsStarted = now();
-        renderer.begin(content.points, content.pointSize, count, content.view);
-        renderer.addRange(0, count);
+        renderer.begin(content.points, content.pointSize, content.points.count, content.view);
+        addPoints(renderer, content, 0, count);
         renderer.finish();
         present(true, count, now() - pointsStarted, started);
         return;
     }
 
-    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))));
+    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))), content.drawn,
+                   content.drawnVersion);
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    renderer.begin(content.points, content.pointSize, count, content.view);
+    renderer.begin(content.points, content.pointSize, content.points.count, content.view);
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, subset_.size(), now() - pointsStarted, started);
@@ -130,16 +140,16 @@ void FrameScheduler::continueWholeFrame(int generation) {
 
 void FrameScheduler::stepWholeFrame() {
     const FrameContent& content = content_;
-    const int64_t count = content.points.count;
+    const int64_t count = content.pointsDrawn();
     if (drawn_ == 0) {
         content.view.load();
         if (content.drawUnder)
             content.drawUnder();
-        renderer.begin(content.points, content.pointSize, count, content.view);
+        renderer.begin(content.points, content.pointSize, content.points.count, content.view);
     }
     const int64_t pass = std::min(count - drawn_, frameBudget(false));
     const double passStarted = now();
-    renderer.addRange(drawn_, pass);
+    addPoints(renderer, content, drawn_, pass);
     drawn_ += pass;
     if (drawn_ < count) {
         // GL queues the pass: it must be drawn now, not all at once at the end.

@@ -9,13 +9,21 @@
 #include <cstdint>
 
 // What a frame shows: the points, the view they are seen through, and what goes under them (the
-// clear, the axes) and over them. The view is loaded into GL before anything is drawn.
+// clear, the axes) and over them. The view is loaded into GL before anything is drawn. When some
+// points are hidden, drawn lists the records shown (ascending, drawnCount of them; drawnVersion
+// changes whenever the list does) and only those are drawn; null draws every one.
 struct FrameContent {
     PointSource points;
+    const uint32_t* drawn = nullptr;
+    int64_t drawnCount = 0;
+    uint64_t drawnVersion = 0;
     float pointSize = 1.0f;
     View view;
     void (*drawUnder)() = nullptr;
     void (*drawOver)() = nullptr;
+
+    // The points the frame draws: drawnCount, or all of them.
+    int64_t pointsDrawn() const { return drawn != nullptr ? drawnCount : points.count; }
 };
 
 // What the last frame put on screen.

@@ -5,14 +5,20 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* const usageLine = "usage: pointillist [--point-size N] [--background black|white|grey] "
-                              "[--color file|height|grey] [--screenshot OUT.png] [--] POINT_FILE";
+const char* const usageLine =
+    "usage: pointillist [--point-size N] [--background black|white|grey] "
+    "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
+    "[--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
     "  --point-size N                  each point N pixels across, 1 to 16 (1)\n"
     "  --background black|white|grey   the window's background (black)\n"
     "  --color file|height|grey        the file's colours, a ramp along z, or grey (file)\n"
+    "  --color intensity|classification|return\n"
+    "                                  by the file's attributes; a file without the one\n"
+    "                                  asked for shows its own colours, with a warning\n"
+    "  --hide-classes CODE,...         the classes hidden at start (7,18); empty hides none\n"
     "  --screenshot OUT.png            save the first frame as a PNG and end\n"
     "  --help                          this text\n"
     "  --version                       the version\n"
@@ -29,6 +35,26 @@ bool parsePointSize(const char* text, int* size) {
         return false;
     *size = static_cast<int>(value);
     return true;
+}
+
+// Class codes 0 to 255 separated by commas; an empty text is no code.
+bool parseClassCodes(const char* text, std::vector<int>* codes) {
+    codes->clear();
+    if (*text == '\0')
+        return true;
+    for (const char* at = text;; ++at) {
+        // strtol would take signs and spaces.
+        if (*at < '0' || *at > '9')
+            return false;
+        char* end = nullptr;
+        const long code = std::strtol(at, &end, 10);
+        if (code > 255 || (*end != ',' && *end != '\0'))
+            return false;
+        codes->push_back(static_cast<int>(code));
+        at = end;
+        if (*at == '\0')
+            return true;
+    }
 }
 
 ViewerOptions bad(const std::string& error) {
@@ -77,7 +103,8 @@ ViewerOptions parseOptions(int argc, char** argv) {
             name.resize(equals);
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
-                                name == "--color" || name == "--screenshot";
+                                name == "--color" || name == "--hide-classes" ||
+                                name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -95,7 +122,16 @@ ViewerOptions parseOptions(int argc, char** argv) {
                            "'");
         } else if (name == "--color") {
             if (!colourModeFromName(value, &options.settings.colourMode))
-                return bad("--color takes file, height or grey, not '" + std::string(value) + "'");
+                return bad("--color takes file, height, grey, intensity, classification or return, "
+                           "not '" +
+                           std::string(value) + "'");
+        } else if (name == "--hide-classes") {
+            std::vector<int> codes;
+            if (!parseClassCodes(value, &codes))
+                return bad("--hide-classes takes class codes from 0 to 255 separated by commas, "
+                           "not '" +
+                           std::string(value) + "'");
+            options.hiddenClasses = codes;
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

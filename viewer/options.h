@@ -3,7 +3,9 @@
 
 #include "viewer/display_settings.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 // What the command line asks for. Run opens pointFile with the settings; Help and Version
 // print and end with status 0; NoArguments is the bare command, which prints the first
@@ -16,6 +18,8 @@ struct ViewerOptions {
     const char* pointFile = nullptr;
     // When set, one frame is saved there as a PNG and the program ends.
     const char* screenshotPath = nullptr;
+    // The class codes hidden at start, when --hide-classes gives them (none for an empty list).
+    std::optional<std::vector<int>> hiddenClasses;
     DisplaySettings settings;
 };
 

@@ -2,7 +2,7 @@
 #include "viewer/picking.h"
 
 int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
-                             double y, double radius) {
+                             double y, double radius, const PointVisibility* visibility) {
     // clip = projection x modelview x (p, 1): one matrix for the whole loop.
     double m[16];
     view.combined(m);
@@ -16,6 +16,8 @@ int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const Vie
         const double cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
         // Inside the near and far planes; a NaN fails every comparison and is skipped.
         if (!(w > 0.0 && cz >= -w && cz <= w))
+            continue;
+        if (visibility != nullptr && !visibility->shows(i))
             continue;
         const double cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
         const double cy = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];

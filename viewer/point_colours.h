@@ -1,6 +1,7 @@
 // viewer/point_colours.h - the colours the points are drawn in, by colour mode.
 #pragma once
 
+#include "viewer/attribute_colours.h"
 #include "viewer/display_settings.h"
 #include "viewer/point_set.h"
 
@@ -17,12 +18,17 @@ void heightColour(double t, unsigned char rgb[3]);
 class PointColours {
 public:
     // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
-    // the records, and when the array cannot be allocated.
+    // the records, for a mode whose attribute the set lacks, and when the array cannot be
+    // allocated.
     const unsigned char* colours(const PointSet& set, ColourMode mode);
     void release();
+    // The set's intensity percentiles (see intensityRange), counted once per set.
+    IntensityRange intensityRangeOf(const PointSet& set);
 
 private:
     std::unique_ptr<unsigned char[]> rgb_;
+    IntensityRange range_;
+    const PointRecord* rangePoints_ = nullptr;
     ColourMode mode_ = ColourMode::File;
     const PointRecord* points_ = nullptr;
     int64_t count_ = 0;

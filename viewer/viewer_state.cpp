@@ -1,11 +1,16 @@
 // viewer/viewer_state.cpp - the one viewer record.
 #include "viewer/viewer_state.h"
 
+#include <new>
+
 Viewer viewer;
 
 void resetViewer() {
     viewer.frameScheduler.cancel();
     // The records are the loader's to release, never the point set's.
     releasePoints(viewer.pointSet.points);
-    viewer = Viewer{};
+    // Built again in place: GCC 12 warns, wrongly, of uninitialised members when a record this
+    // large is assigned from a temporary.
+    viewer.~Viewer();
+    new (&viewer) Viewer();
 }

@@ -21,6 +21,7 @@ struct Viewer {
     int32_t showAxis = 0; // non-zero draws the three axes at the centroid
     FrameScheduler frameScheduler;
     PointColours pointColours;
+    int classesWindow = 0; // the GLUT id of the classes window, 0 when there is none
 };
 
 extern Viewer viewer;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/support/gl_test_support.h"
+#include "io/point_attributes.h"
 #include "tests/support/program.h"
 #include "viewer/view.h"
 
@@ -30,6 +31,10 @@ WindowPoint project(double x, double y, double z);
 // Writes a point file of the given records (x y z r g b each) in the test's temporary folder
 // and returns its path.
 std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records);
+
+// Gives the loaded point set these attribute columns, one entry per record, as a reader that
+// keeps them would, and attaches its visibility with the start's hidden classes.
+void giveAttributes(PointAttributes attributes);
 
 // Loads a test file (or an absolute path) into the global point set and sizes the camera's view
 // as a 400 x 400 graphics window would, with no window: for what the camera computes alone.

@@ -1,0 +1,47 @@
+// viewer/classification_stand_in.cpp - class names and counts.
+#include "viewer/classification_stand_in.h"
+
+namespace {
+
+// clang-format off
+const char* const kNames[] = {
+    "Created, never classified",
+    "Unclassified",
+    "Ground",
+    "Low Vegetation",
+    "Medium Vegetation",
+    "High Vegetation",
+    "Building",
+    "Low Point (noise)",
+    "Reserved",
+    "Water",
+    "Rail",
+    "Road Surface",
+    "Reserved",
+    "Wire - Guard (Shield)",
+    "Wire - Conductor (Phase)",
+    "Transmission Tower",
+    "Wire-Structure Connector (Insulator)",
+    "Bridge Deck",
+    "High Noise",
+    "Overhead Structure",
+    "Ignored Ground",
+    "Snow",
+    "Temporal Exclusion",
+};
+// clang-format on
+
+} // namespace
+
+std::string className(int code) {
+    if (code >= 0 && code < static_cast<int>(sizeof kNames / sizeof kNames[0]))
+        return kNames[code];
+    return "Class " + std::to_string(code);
+}
+
+ClassCounts countClasses(const PointAttributes& attributes) {
+    ClassCounts counts{};
+    for (uint8_t code : attributes.classification)
+        ++counts[code];
+    return counts;
+}

@@ -1,0 +1,17 @@
+// viewer/classification_stand_in.h - the ASPRS class names and counts until io provides them
+// in io/classification.h, whose declarations these repeat; then this pair goes.
+#pragma once
+
+#include "io/point_attributes.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The name LAS 1.4 R15 gives a class code 0-22 ("Reserved" for 8 and 12), else "Class N". Plain
+// ASCII, so that the viewer's bitmap fonts draw every character.
+std::string className(int code);
+
+// How many points of each class code 0-255; all zero when the cloud has no classification.
+using ClassCounts = std::array<int64_t, 256>;
+ClassCounts countClasses(const PointAttributes& attributes);
