@@ -12,6 +12,7 @@
 #include "viewer/camera.h"
 #include "viewer/classes_window.h"
 #include "viewer/keys.h"
+#include "viewer/legend.h"
 #include "viewer/point_colours.h"
 #include "viewer/scene.h"
 #include "viewer/screenshot.h"
@@ -29,8 +30,8 @@ namespace {
 using Rgb = std::vector<int>;
 const Rgb BLACK = {0, 0, 0};
 
-// Eight white points 10 apart along x, each a pixel of its own: classes, intensities, returns
-// and flags as below. Record 7 is withheld; 3 and 5 are noise.
+// Eight white points 10 apart along x and 1 up in z, each a pixel of its own: classes,
+// intensities, returns and flags as below. Record 7 is withheld; 3 and 5 are noise.
 struct Record {
     int code, intensity, number, of;
     bool withheld;
@@ -50,7 +51,7 @@ protected:
     void SetUp() override {
         std::vector<std::vector<double>> points;
         for (int i = 0; i < kRecords; ++i)
-            points.push_back({10.0 * i, 0, 0, 1, 1, 1});
+            points.push_back({10.0 * i, 0, double(i), 1, 1, 1});
         open(writeCloud("attribute_cloud.txt", points));
         PointAttributes attributes;
         attributes.present = kIntensity | kClassification | kReturns | kFlags;
@@ -71,7 +72,7 @@ protected:
         GraphicsWindowTest::TearDown();
     }
 
-    WindowPoint at(int record) { return project(10.0 * record, 0, 0); }
+    WindowPoint at(int record) { return project(10.0 * record, 0, record); }
     Rgb seen(int record) {
         const WindowPoint p = at(record);
         return pixel(static_cast<int>(p.x), static_cast<int>(p.y));
@@ -101,6 +102,105 @@ protected:
         return (x1 - x0) * (y1 - y0) - pixelsNot(colour, x0, y0, x1, y1);
     }
 };
+
+// --- The legend ---
+
+namespace {
+
+// The legend's corner of the window, bottom-left origin: the top right quarter and a half.
+constexpr int kCornerX = 200, kCornerY = 250;
+
+class LegendOverCloud : public AttributeCloud {
+protected:
+    int swatchPixels(const unsigned char rgb[3]) {
+        return pixelsOf(asRgb(rgb), kCornerX, kCornerY, 400, 400);
+    }
+};
+
+std::vector<std::vector<std::string>> rowsOf(const Legend& legend) {
+    std::vector<std::vector<std::string>> rows;
+    for (const Legend::Row& row : legend.rows)
+        rows.push_back({row.text, row.count});
+    return rows;
+}
+
+} // namespace
+
+// Classification: a swatch, the name and the count drawn of each class drawn, and nothing of
+// the hidden ones; the count follows w. Gone again with a second l.
+TEST_F(LegendOverCloud, ClassesDrawnWithTheirCounts) {
+    viewer.displaySettings.colourMode = ColourMode::Classification;
+    show();
+    const std::vector<unsigned char> without = readBackBuffer(400, 400);
+    EXPECT_EQ(pixelsNot(BLACK, kCornerX, kCornerY, 400, 400), 0) << "no points in the corner";
+    press('l');
+    show();
+    for (const Record& r : records) {
+        unsigned char rgb[3];
+        classColour(r.code, rgb);
+        const bool drawn = r.code != 7 && r.code != 18;
+        EXPECT_EQ(swatchPixels(rgb), drawn ? kSwatchWidth * kSwatchHeight : 0) << r.code;
+    }
+    const std::vector<std::vector<std::string>> rows = {{"1 Unclassified", "1"},
+                                                        {"2 Ground", "1"},
+                                                        {"6 Building", "1"},
+                                                        {"9 Water", "1"},
+                                                        {"40 Class 40", "1"}};
+    EXPECT_EQ(rowsOf(currentLegend()), rows);
+    press('w');
+    EXPECT_EQ(rowsOf(currentLegend())[1], (std::vector<std::string>{"2 Ground", "2"}));
+
+    press('w');
+    press('l');
+    show();
+    EXPECT_TRUE(readBackBuffer(400, 400) == without);
+}
+
+// Return: the four colours named. Height: the ramp from blue at the bottom to red at the top,
+// between the box's z in file units. Intensity: the values that go black and white.
+TEST_F(LegendOverCloud, ReturnsRampsAndTheirEnds) {
+    press('l');
+    viewer.displaySettings.colourMode = ColourMode::Return;
+    show();
+    for (int kind = 0; kind < kReturnKinds; ++kind) {
+        unsigned char rgb[3];
+        returnColour(static_cast<ReturnKind>(kind), rgb);
+        EXPECT_EQ(swatchPixels(rgb), kSwatchWidth * kSwatchHeight) << kind;
+    }
+    EXPECT_EQ(rowsOf(currentLegend()),
+              (std::vector<std::vector<std::string>>{
+                  {"only", ""}, {"first of many", ""}, {"intermediate", ""}, {"last of many", ""}}));
+
+    viewer.displaySettings.colourMode = ColourMode::Height;
+    viewer.pointSet.shift[2] = 1000.25;
+    show();
+    const Legend height = currentLegend();
+    EXPECT_TRUE(height.bar);
+    EXPECT_EQ(height.low, "1000.250");
+    EXPECT_EQ(height.high, "1007.250");
+    // The highest row of the corner with pure red lies above the highest with pure blue. The
+    // bar's foot reaches below the corner, and the points lie lower still.
+    int topRed = -1, topBlue = -1;
+    const std::vector<unsigned char> rgb = readBackBuffer(400, 400);
+    for (int y = kCornerY - 20; y < 400; ++y)
+        for (int x = kCornerX; x < 400; ++x) {
+            const unsigned char* p = &rgb[size_t(y * 400 + x) * 3];
+            if (p[0] > 240 && p[1] < 30 && p[2] < 30)
+                topRed = y;
+            if (p[0] < 30 && p[1] < 30 && p[2] > 240)
+                topBlue = y;
+        }
+    EXPECT_GT(topBlue, kCornerY - 20);
+    EXPECT_GT(topRed, topBlue + kBarHeight * 3 / 4);
+
+    viewer.displaySettings.colourMode = ColourMode::Intensity;
+    const Legend intensity = currentLegend();
+    EXPECT_EQ(intensity.low, "10");
+    EXPECT_EQ(intensity.high, "80");
+    viewer.displaySettings.colourMode = ColourMode::File;
+    EXPECT_TRUE(currentLegend().rows.empty());
+    EXPECT_FALSE(currentLegend().bar);
+}
 
 // --- The classes window, driven through the toolkit's GLUT callbacks ---
 
@@ -156,8 +256,6 @@ protected:
 // attribute, and noise and withheld points stay hidden in all of them.
 TEST_F(AttributeCloud, ColourModesColourByTheAttributes) {
     const IntensityRange range{10, 80};
-    unsigned char green[3];
-    heightColour(0.5, green);
     const ColourMode cycle[] = {ColourMode::File,      ColourMode::Height,
                                 ColourMode::Grey,      ColourMode::Intensity,
                                 ColourMode::Classification, ColourMode::Return,
@@ -170,7 +268,7 @@ TEST_F(AttributeCloud, ColourModesColourByTheAttributes) {
             const Record& r = records[i];
             unsigned char rgb[3] = {255, 255, 255};
             if (mode == ColourMode::Height)
-                std::copy(green, green + 3, rgb);
+                heightColour(i / 7.0, rgb);
             if (mode == ColourMode::Intensity)
                 rgb[0] = rgb[1] = rgb[2] = intensityGrey(uint16_t(r.intensity), range);
             if (mode == ColourMode::Classification)

@@ -102,3 +102,23 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     EXPECT_EQ(dashed.status, 1);
     EXPECT_EQ(dashed.out, "ERROR: unable to open file -missing.txt!\n");
 }
+
+// A colour mode the file cannot give is not a mistake in the command line: one warning, then
+// the picture in the file's colours, as without the option.
+TEST(Programs, ViewerWarnsOfAColourModeTheFileLacks) {
+    const std::string file = dataPath("render_corners.txt");
+    const std::string plain = ::testing::TempDir() + "lacks_plain.png";
+    const std::string asked = ::testing::TempDir() + "lacks_asked.png";
+    ASSERT_EQ(runProgram({VIEWER, "--screenshot", plain, file}).status, 0);
+    const ProcessResult result =
+        runProgram({VIEWER, "--color", "classification", "--screenshot", asked, file});
+    EXPECT_EQ(result.status, 0) << result.ending();
+    EXPECT_EQ(result.err,
+              "pointillist: " + file + " has no classification; showing its own colours\n");
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_FALSE(bytes(plain).empty());
+    EXPECT_EQ(bytes(asked), bytes(plain));
+}
