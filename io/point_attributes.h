@@ -2,8 +2,8 @@
 // kept as columns beside the records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // The attributes a cloud may carry. A column exists only when the file has the attribute, so a
@@ -45,9 +45,24 @@ struct PointAttributes {
     std::vector<double> gpsTime;
 
     bool has(AttributeBit bit) const { return (present & bit) != 0; }
+    // Sizes the columns the present bits name to count entries (new ones zero) and empties the
+    // others.
+    void resize(size_t count);
+    // Entries [from, from + count) of every present column moved down to [to, to + count),
+    // to <= from: what readers do as they close the gaps of dropped records.
+    void moveDown(size_t to, size_t from, size_t count);
+    // The bytes one point's entries take.
+    size_t bytesPerPoint() const;
     static uint8_t packReturns(int number, int of) {
         return static_cast<uint8_t>((number & 15) | ((of & 15) << 4));
     }
     static int returnNumber(uint8_t packed) { return packed & 15; }
     static int numberOfReturns(uint8_t packed) { return packed >> 4; }
 };
+
+// Every attribute, in the order pointillist-info lists them.
+constexpr AttributeBit kAttributeOrder[] = {kIntensity,  kClassification, kReturns,    kFlags,
+                                            kScanAngle,  kUserData,       kPointSource, kGpsTime};
+// "intensity", "classification", "returns", "flags", "scan-angle", "user-data", "point-source",
+// "gps-time".
+const char* attributeName(AttributeBit bit);

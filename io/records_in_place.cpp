@@ -45,15 +45,23 @@ void decodeInParts(ReadResult& result, int64_t count, int threads, const double 
     }
     // The parts' box counts the dropped records too: the one of those kept is gathered as the
     // gaps close.
+    // The attributes' entries move with their records, a run of kept ones at a time.
     int64_t kept = count;
     if (found.dropped) {
         kept = 0;
         found.box = StoredBox();
-        for (int64_t i = 0; i < count; ++i)
-            if (finitePosition(points[i])) {
+        for (int64_t i = 0; i < count;) {
+            int64_t run = i;
+            while (run < count && finitePosition(points[run]))
+                ++run;
+            result.attributes.moveDown(kept, i, run - i);
+            for (; i < run; ++i) {
                 points[kept] = points[i];
                 found.box.add(points[kept++]);
             }
+            ++i; // past the dropped record that ended the run
+        }
+        result.attributes.resize(kept);
     }
     result.count = kept;
     result.dropped = count - kept;

@@ -26,6 +26,7 @@ struct PartFound {
 
 // Decodes records [0, count) into result.points, which has room for them, by decode(begin, end)
 // in parts over the threads, each part's pages mapped first; then takes the dropped records out,
-// the others kept in order, and settles the shift.
+// the others kept in order with their entries in result.attributes (which, when present, hold
+// count entries), and settles the shift.
 void decodeInParts(ReadResult& result, int64_t count, int threads, const double shift[3],
                    const std::function<PartFound(int64_t begin, int64_t end)>& decode);

@@ -2,6 +2,7 @@
 // viewer derives from it, without opening a window; or, with --quick, what a LAS, LAZ or
 // octree file's header and index say without decoding any point.
 #include "io/byte_source.h"
+#include "io/classification.h"
 #include "io/cloud_load.h"
 #include "io/copc/copc_file.h"
 #include "io/formats.h"
@@ -26,7 +27,11 @@ const char* kHelp =
     "colour source, dropped points and shift. An octree (COPC) file adds the line\n"
     "  copc: depth D, N nodes, spacing S\n"
     "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
-    "hold points, and S the root's nominal distance between points.\n"
+    "hold points, and S the root's nominal distance between points. Then the attributes the\n"
+    "file keeps per point, the count of each class present, and of the withheld points:\n"
+    "  attributes: intensity classification returns flags scan-angle user-data point-source\n"
+    "  classes: CODE:COUNT ...\n"
+    "  withheld: N\n"
     "\n"
     "  --quick  print what the header says, without decoding any point: the number of points,\n"
     "           the header's box and the format; for an octree file also its copc line, from\n"
@@ -64,6 +69,28 @@ std::string pluralNoun(const char* noun) {
     const std::string text = noun;
     const bool endsInFile = text.size() >= 4 && text.compare(text.size() - 4, 4, "file") == 0;
     return endsInFile ? text + "s" : text + " files";
+}
+
+// What the file says of its points besides position and colour: the attributes it has, then
+// the count of each class present and of the withheld points.
+void printAttributeLines(const PointAttributes& attributes) {
+    if (attributes.present == 0)
+        return;
+    std::string line = "attributes:";
+    for (AttributeBit bit : kAttributeOrder)
+        if (attributes.has(bit))
+            line += std::string(" ") + attributeName(bit);
+    std::printf("%s\n", line.c_str());
+    if (attributes.has(kClassification)) {
+        const ClassCounts counts = countClasses(attributes);
+        line = "classes:";
+        for (size_t code = 0; code < counts.size(); ++code)
+            if (counts[code] != 0)
+                line += " " + std::to_string(code) + ":" + std::to_string(counts[code]);
+        std::printf("%s\n", line.c_str());
+    }
+    if (const int64_t withheld = countWithheld(attributes))
+        std::printf("withheld: %lld\n", static_cast<long long>(withheld));
 }
 
 int quickInfo(const char* path) {
@@ -159,5 +186,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
                          argv[1], error.c_str());
     }
+    if (set.format != Format::Native)
+        printAttributeLines(set.attributes);
     return finishOutput() ? 0 : 1;
 }

@@ -40,6 +40,11 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
             }
         });
     const LasPointConversion conversion(layout, shift, wide.load());
+    const LasAttributeConversion attributes(layout.pointFormat);
+    result.attributes.present = attributes.present;
+    result.attributes.resize(static_cast<size_t>(count));
+    const LasAttributeConversion::Columns columns =
+        LasAttributeConversion::columnsOf(result.attributes);
     PointRecord* points = result.points;
     result.colour = rgb >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
     // Integer positions are never dropped.
@@ -47,7 +52,9 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
         PartFound found;
         for (int64_t i = begin; i < end; ++i) {
             PointRecord& p = points[i];
-            conversion.convert(records + static_cast<size_t>(i) * stride, p);
+            const unsigned char* record = records + static_cast<size_t>(i) * stride;
+            conversion.convert(record, p);
+            attributes.convert(record, columns, static_cast<size_t>(i));
             found.box.add(p);
         }
         return found;

@@ -35,7 +35,7 @@ uint32_t totalLayers(const LazLayout& layout) {
 bool viewerNeeds(const LazItem& item, uint32_t layer) {
     switch (item.type) {
         case LazItemType::Point14:
-            return layer == kLayerXY || layer == kLayerZ || layer == kLayerIntensity;
+            return true;
         case LazItemType::Rgb14:
         case LazItemType::RgbNir14:
             return layer == 0;

@@ -11,8 +11,9 @@
 #include <memory>
 #include <vector>
 
-// Which fields a caller needs. Viewer: x, y, z, intensity and colour only, so a layered chunk's
-// other layers are stepped over; their fields then hold the chunk's first values.
+// Which fields a caller needs. Viewer: every field the viewer keeps (the point's, colour), so a
+// layered chunk's near infrared and extra bytes layers are stepped over; their fields then hold
+// the chunk's first values.
 enum class LazFields { All, Viewer };
 
 // Decodes chunks of one layout, one at a time; every model lives here and is reset per chunk,

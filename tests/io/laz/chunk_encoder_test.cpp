@@ -42,10 +42,11 @@ LazLayout layoutOf(int format, uint32_t extra, uint16_t version = 3) {
     if (decoder.consumed() != chunk.size())
         return ::testing::AssertionFailure()
                << "the layers end at " << decoder.consumed() << " of " << chunk.size();
-    // A viewer's decode leaves the skipped fields at the first point's values.
+    // A viewer's decode leaves the skipped fields (near infrared, extra bytes) at the first
+    // point's values.
     std::vector<std::pair<uint32_t, uint32_t>> compared = {{0, length}};
     if (fields == LazFields::Viewer) {
-        compared = {{0, 14}};
+        compared = {{0, 30}};
         if (layout.items.size() > 1 && layout.items[1].type != LazItemType::Byte14)
             compared.push_back({30, 6});
     }

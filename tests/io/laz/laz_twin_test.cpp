@@ -19,7 +19,9 @@ struct Field {
 
 // Where x, y, z, intensity and RGB sit in a record, by point format.
 std::vector<Field> viewerFields(int pointFormat) {
-    std::vector<Field> fields = {{"x", 0, 4}, {"y", 4, 4}, {"z", 8, 4}, {"intensity", 12, 2}};
+    // Every field of the point and its time: the attributes need them all.
+    const uint32_t core = pointFormat >= 6 ? 30 : pointFormat == 1 || pointFormat == 3 ? 28 : 20;
+    std::vector<Field> fields = {{"point", 0, core}};
     const int rgb = pointFormat == 2 ? 20 : pointFormat == 3 ? 28 : pointFormat >= 7 ? 30 : -1;
     if (rgb >= 0)
         fields.push_back({"rgb", uint32_t(rgb), 6});
