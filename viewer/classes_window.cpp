@@ -7,7 +7,7 @@
 #include "controls/widgets/panel.h"
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
-#include "viewer/classification_stand_in.h"
+#include "io/classification.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -94,11 +94,10 @@ ControlWindow* buildClassesWindow(int mainWindowId, const ControlWindow* beside)
                 "class check box");
         ++inColumn;
     }
-    Panel* buttons = require(window->addPanel(window->root, "", BORDER_NONE), "buttons panel");
-    require(window->addButton(buttons, "all", ID_ALL_CLASSES, classesCallback), "\"all\" button");
-    addColumnBreak(window, buttons);
-    require(window->addButton(buttons, "none", ID_NO_CLASSES, classesCallback),
-            "\"none\" button");
+    // Under the last column, as the control window stacks its buttons.
+    window->addSeparator(panel);
+    require(window->addButton(panel, "all", ID_ALL_CLASSES, classesCallback), "\"all\" button");
+    require(window->addButton(panel, "none", ID_NO_CLASSES, classesCallback), "\"none\" button");
 
     window->setMainWindow(mainWindowId);
     viewer.classesWindow = window->windowId;

@@ -18,8 +18,8 @@ void classesCallback(int32_t userId);
 // Opens the classes window for viewer.pointSet's classes, right of the graphics window
 // mainWindowId and of beside (the control window) so that it covers neither: a "Classes" panel
 // with one check box per class present, "CODE NAME (COUNT)", bound to whether the class is
-// drawn, in columns of at most kClassesPerColumn, then "all" and "none". Records its GLUT id in
-// viewer.classesWindow. Ends the process with status 1 and a one-line message when the toolkit
-// cannot create a part of it.
+// drawn, in columns of at most kClassesPerColumn, then "all" and "none" under the last column.
+// Records its GLUT id in viewer.classesWindow. Ends the process with status 1 and a one-line
+// message when the toolkit cannot create a part of it.
 constexpr int kClassesPerColumn = 20;
 ControlWindow* buildClassesWindow(int mainWindowId, const ControlWindow* beside);

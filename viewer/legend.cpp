@@ -3,7 +3,7 @@
 
 #include "controls/core/drawing.h"
 #include "viewer/attribute_colours.h"
-#include "viewer/classification_stand_in.h"
+#include "io/classification.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
