@@ -158,12 +158,26 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.dropped = result_.dropped;
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    std::copy(result_.precision, result_.precision + 3, cloud.precision);
+    cloud.organised = result_.organised;
+    cloud.viewpoint = result_.viewpoint;
     cloud.attributes = std::move(result_.attributes);
     result_.points = nullptr;
     // Records the reader moved or dropped after calling them final are summed afresh.
     if (summed != cloud.points || summedTo > cloud.count) {
         bounds = BoundsSum();
         summedTo = 0;
+    }
+    // The reader's box is the cloud's when every record in it is finite. A record stored beyond
+    // float's range is in that box but not in the cloud's, which is then gathered here.
+    if (result_.box && summedTo == 0) {
+        bounds.addToCentroid(cloud.points, 0, cloud.count);
+        if (bounds.used() == cloud.count) {
+            bounds.takeBox(result_.box->low, result_.box->high);
+            bounds.applyTo(cloud);
+            return;
+        }
+        bounds = BoundsSum();
     }
     bounds.add(cloud.points, summedTo, cloud.count);
     bounds.applyTo(cloud);

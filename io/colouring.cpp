@@ -36,10 +36,16 @@ void applyColourKind(ReadResult& result) {
     const float inf = std::numeric_limits<float>::infinity();
     float low = inf, high = -inf;
     const bool grey = result.colour == ColourKind::Intensity;
-    for (int64_t i = 0; i < result.count; ++i) {
-        const float v = grey ? result.points[i].r : result.points[i].z;
-        low = std::min(low, v);
-        high = std::max(high, v);
+    if (!grey && result.box) {
+        // Gathered over the same values in the same order of comparison as the loop would.
+        low = result.box->low[2];
+        high = result.box->high[2];
+    } else {
+        for (int64_t i = 0; i < result.count; ++i) {
+            const float v = grey ? result.points[i].r : result.points[i].z;
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
     }
     // A flat cloud or constant intensity shows one level: the middle of the ramp, or white.
     const float range = high - low;

@@ -11,7 +11,8 @@ void PointCloud::computeBounds() {
     bounds.applyTo(*this);
 }
 
-void BoundsSum::add(const PointRecord* points, int64_t from, int64_t to) {
+template <bool kBox>
+void BoundsSum::addRecords(const PointRecord* points, int64_t from, int64_t to) {
     // Bounds start empty rather than at a fixed range so that the box is exactly that of the
     // points wherever they lie; the sums are doubles because float sums stop moving on large
     // clouds. A NaN or infinite position would make the box and the camera matrices NaN and
@@ -22,11 +23,26 @@ void BoundsSum::add(const PointRecord* points, int64_t from, int64_t to) {
             continue;
         for (int axis = 0; axis < 3; ++axis) {
             sum_[axis] += position[axis];
-            low_[axis] = std::min(low_[axis], position[axis]);
-            high_[axis] = std::max(high_[axis], position[axis]);
+            if (kBox) {
+                low_[axis] = std::min(low_[axis], position[axis]);
+                high_[axis] = std::max(high_[axis], position[axis]);
+            }
         }
         ++used_;
     }
+}
+
+void BoundsSum::add(const PointRecord* points, int64_t from, int64_t to) {
+    addRecords<true>(points, from, to);
+}
+
+void BoundsSum::addToCentroid(const PointRecord* points, int64_t from, int64_t to) {
+    addRecords<false>(points, from, to);
+}
+
+void BoundsSum::takeBox(const float low[3], const float high[3]) {
+    std::copy(low, low + 3, low_);
+    std::copy(high, high + 3, high_);
 }
 
 void BoundsSum::applyTo(PointCloud& cloud) const {

@@ -4,6 +4,7 @@
 #include "io/format.h"
 #include "io/point_attributes.h"
 #include "io/point_records.h"
+#include "io/sensor_pose.h"
 
 #include <cstdint>
 #include <limits>
@@ -26,13 +27,17 @@ struct PointCloud {
     float viewDistance = 0.0f;
 
     // What the reader said: the format and its variant, the colour source, the records left
-    // out for a non-finite position and the shift from stored to file coordinates.
+    // out for a non-finite position, the shift from stored to file coordinates and the sensor.
     Format format = Format::Native;
     std::string formatDescription;
     ColourKind colour = ColourKind::Rgb;
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    double precision[3] = {0.0, 0.0, 0.0}; // as the reader said (ReadResult::precision)
+    // A depth camera's organised cloud, and where the camera stood (see ReadResult).
+    bool organised = false;
+    SensorPose viewpoint;
     // The columns of attributes beside the records, in their order (see PointAttributes).
     PointAttributes attributes;
 
@@ -50,10 +55,18 @@ struct PointCloud {
 class BoundsSum {
 public:
     void add(const PointRecord* points, int64_t from, int64_t to);
+    // The same for the centroid alone, for records whose box comes from elsewhere (takeBox).
+    void addToCentroid(const PointRecord* points, int64_t from, int64_t to);
+    // The box gathered elsewhere, in place of what add gathered.
+    void takeBox(const float low[3], const float high[3]);
+    // How many records with a finite position were added.
+    int64_t used() const { return used_; }
     // The box and centroid of what was added, into cloud.
     void applyTo(PointCloud& cloud) const;
 
 private:
+    template <bool kBox> void addRecords(const PointRecord* points, int64_t from, int64_t to);
+
     static constexpr float kInfinity = std::numeric_limits<float>::infinity();
     float low_[3] = {kInfinity, kInfinity, kInfinity};
     float high_[3] = {-kInfinity, -kInfinity, -kInfinity};

@@ -3,8 +3,12 @@
 
 #include "io/point_attributes.h"
 #include "io/point_records.h"
+#include "io/sensor_pose.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -13,6 +17,27 @@ struct ReadProgress {
     int64_t bytesRead = 0;  // of the file, header included
     int64_t bytesTotal = 0; // the file's size when it was opened; 0 when it isn't a regular file
     int64_t pointsRead = 0; // complete records so far
+};
+
+// The box of the stored positions, gathered while they are decoded so that neither settling the
+// shift nor the loading code needs a pass of its own for it.
+struct StoredBox {
+    float low[3] = {INFINITY, INFINITY, INFINITY};
+    float high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    // In one order of comparison everywhere, so that ties of 0 and -0 go the same way: the
+    // first one met wins, as in a pass over the records in order.
+    void add(const PointRecord& p) {
+        low[0] = std::min(low[0], p.x), high[0] = std::max(high[0], p.x);
+        low[1] = std::min(low[1], p.y), high[1] = std::max(high[1], p.y);
+        low[2] = std::min(low[2], p.z), high[2] = std::max(high[2], p.z);
+    }
+    // other's records come after these.
+    void join(const StoredBox& other) {
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = std::min(low[axis], other.low[axis]);
+            high[axis] = std::max(high[axis], other.high[axis]);
+        }
+    }
 };
 
 enum class ReadStatus {
@@ -40,8 +65,18 @@ struct ReadResult {
     // georeferenced coordinates keep their precision in 32 bits.
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    // The box of the records in points, exactly as they are stored, when the reader gathered it
+    // (all but the native reader do): the loading code then does not gather it again.
+    std::optional<StoredBox> box;
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // The step between the coordinates the file can hold, per axis, when it stores them as
+    // scaled integers (the LAS family's scale); zero when it has no such step.
+    double precision[3] = {0.0, 0.0, 0.0};
+    // An organised cloud, row by row as a depth camera saw it (a PCD file of HEIGHT > 1), with
+    // the sensor's pose (PCD's VIEWPOINT), by which the viewer starts looking as it looked.
+    bool organised = false;
+    SensorPose viewpoint;
     // What the file says of each point besides position and colour, one entry per record of
     // points; empty columns for what it does not say.
     PointAttributes attributes;

@@ -30,19 +30,13 @@ void provisionalShift(const double near[3], double shift[3]) {
                           : 0.0;
 }
 
-void StoredBox::join(const StoredBox& other) {
-    for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = std::min(low[axis], other.low[axis]);
-        high[axis] = std::max(high[axis], other.high[axis]);
-    }
-}
-
 void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
                  int threads) {
     const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;
     result.shifted = false;
     if (result.count == 0)
         return;
+    result.box = box;
     double low[3], high[3];
     for (int axis = 0; axis < 3; ++axis) {
         low[axis] = box.low[axis] + provisional[axis];
@@ -66,6 +60,12 @@ void settleShift(ReadResult& result, const double provisional[3], const StoredBo
                 p.z = static_cast<float>(p.z + move[2]);
             }
         });
+        // Rounding to float never reverses an order, so the moved box is the moved points' box
+        // to the bit: the same sum makes a -0 into +0 here as it does there.
+        for (int axis = 0; axis < 3; ++axis) {
+            result.box->low[axis] = static_cast<float>(box.low[axis] + move[axis]);
+            result.box->high[axis] = static_cast<float>(box.high[axis] + move[axis]);
+        }
     }
     result.shifted = needed;
     std::copy(shift, shift + 3, result.shift);

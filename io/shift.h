@@ -3,33 +3,17 @@
 
 #include "io/read_result.h"
 
-#include <algorithm>
-#include <cmath>
-
 // Whether a cloud with this box (file coordinates) needs a shift, and which: the rounded box
 // centre, when a coordinate's magnitude exceeds 100,000 or when float storage would lose more
 // than 1e-5 of the cloud's extent.
 bool chooseShift(const double low[3], const double high[3], double shift[3]);
 
-// The box of the stored positions, gathered while they are decoded so that settling the shift
-// needs no pass of its own.
-struct StoredBox {
-    float low[3] = {INFINITY, INFINITY, INFINITY};
-    float high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    // In one order of comparison everywhere, so that ties of 0 and -0 go the same way.
-    void add(const PointRecord& p) {
-        low[0] = std::min(low[0], p.x), high[0] = std::max(high[0], p.x);
-        low[1] = std::min(low[1], p.y), high[1] = std::max(high[1], p.y);
-        low[2] = std::min(low[2], p.z), high[2] = std::max(high[2], p.z);
-    }
-    void join(const StoredBox& other);
-};
-
 // Readers store float(file - provisional), with a provisional shift picked before the box was
 // known (the rounded first point, or a header's box centre). This settles it: from the box of
 // the stored points, gathered as they were stored, it chooses the real shift, moves the points to
 // it (the differences are exact in double; the move split over the threads) and records it in the
-// result. With a zero provisional shift and no need for one it leaves the points alone.
+// result, with the box moved alike. With a zero provisional shift and no need for one it leaves
+// the points alone.
 void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
                  int threads);
 

@@ -3,9 +3,11 @@
 
 #include "viewer/matrices.h"
 #include "viewer/picking.h"
+#include "viewer/sensor_view.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 const CameraSettings cameraSettings = {0.1f, 10000.0f, kFramingFieldOfViewX, 60.0f};
 
@@ -43,7 +45,45 @@ void modelviewOf(const ViewState& state, const PointSet& set, double m[16]) {
     translateMatrix(m, -pivot[0], -pivot[1], -pivot[2]);
 }
 
-void projectionFor(const View& view, const PointSet& set, double projection[16]) {
+// The window's width over its height; 1.0 before it has a size.
+double aspectOf(const ViewState& state) {
+    return state.width > 0 && state.height > 0 ? static_cast<double>(state.width) / state.height
+                                               : 1.0;
+}
+
+// tan of half the field of view across the window's narrower side, which framing fits the
+// cloud's extent into. A square window or a wide one keeps the vertical field of view.
+double framingTangent(const ViewState& state) {
+    const double aspect = aspectOf(state);
+    if (aspect >= 1.0)
+        return std::tan(cameraSettings.fieldOfViewX * M_PI / 360.0);
+    return std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0) * aspect;
+}
+
+// The pivot in eye coordinates, which do not depend on the rotation: it turns about the pivot.
+void pivotInEye(const ViewState& state, const PointSet& set, double eye[3]) {
+    const SceneOffset offset = sceneOffset(set);
+    const float shift[3] = {offset.x, offset.y, offset.z};
+    for (int axis = 0; axis < 3; ++axis)
+        eye[axis] = -(static_cast<double>(state.eyeOffset[axis]) - state.pivot[axis] - shift[axis]);
+}
+
+// How far in front of the eye the pivot lies, and how far from it. Once the eye is past the
+// pivot, moves keep a size rather than shrink to nothing.
+double pivotDepth(const ViewState& state, const PointSet& set) {
+    double eye[3];
+    pivotInEye(state, set, eye);
+    return std::max(std::abs(eye[2]), set.viewDistance * 1e-6);
+}
+double pivotDistance(const ViewState& state, const PointSet& set) {
+    double eye[3];
+    pivotInEye(state, set, eye);
+    return std::max(std::sqrt(eye[0] * eye[0] + eye[1] * eye[1] + eye[2] * eye[2]),
+                    set.viewDistance * 1e-6);
+}
+
+void projectionFor(const View& view, const ViewState& state, const PointSet& set,
+                   double projection[16]) {
     double centre[3], radius = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
         const double low = std::min(set.nearCorner[axis], set.farCorner[axis]);
@@ -65,8 +105,8 @@ void projectionFor(const View& view, const PointSet& set, double projection[16])
     if (distance + radius > farPlane)
         farPlane = (distance + radius) * 1.1;
     identityMatrix(projection);
-    // Aspect 1.0 whatever the window's shape: a window that isn't square stretches the image.
-    perspectiveMatrix(projection, cameraSettings.fieldOfViewY, 1.0, nearPlane, farPlane);
+    perspectiveMatrix(projection, cameraSettings.fieldOfViewY, aspectOf(state), nearPlane,
+                      farPlane);
 }
 
 } // namespace
@@ -84,7 +124,7 @@ SceneOffset sceneOffset(const PointSet& set) {
 View viewOf(const ViewState& state, const PointSet& set) {
     View view;
     modelviewOf(state, set, view.modelview);
-    projectionFor(view, set, view.projection);
+    projectionFor(view, state, set, view.projection);
     view.viewport[2] = state.width;
     view.viewport[3] = state.height;
     return view;
@@ -92,14 +132,19 @@ View viewOf(const ViewState& state, const PointSet& set) {
 
 // --- Moves ---
 
-void updateCamera(ViewState& state, float a, float b, float c) {
+void updateCamera(ViewState& state, const PointSet& set, float a, float b, float c) {
     float* eye = state.eyeOffset;
     float* angle = state.rotation;
     if (state.navigationMode == MODE_TRANSLATE) {
-        const double speed = translateSpeed(state);
+        const double speed = translateSpeed(state, set);
+        // Following, a pixel of c moves the eye by the share of its distance to the pivot that a
+        // pixel of a or b moves it of the pivot's depth.
+        const double depthSpeed = state.panMode == PanMode::Follow
+                                      ? speed * pivotDistance(state, set) / pivotDepth(state, set)
+                                      : speed;
         eye[0] = accumulate(eye[0], a, speed);
         eye[1] = accumulate(eye[1], b, speed);
-        eye[2] = accumulate(eye[2], c, speed);
+        eye[2] = accumulate(eye[2], c, depthSpeed);
     } else {
         // Vertical movement turns about x, horizontal about y.
         angle[0] = accumulate(angle[0], b, DEGREES_PER_PIXEL);
@@ -111,7 +156,12 @@ void updateCamera(ViewState& state, float a, float b, float c) {
 void reshapeView(ViewState& state, PointSet& set, int width, int height) {
     state.width = width;
     state.height = height;
-    set.computeViewDistance(cameraSettings.fieldOfViewX);
+    // A square or wide window frames as it always has; a tall one by its narrower width.
+    const double aspect = aspectOf(state);
+    const float fieldOfView =
+        aspect >= 1.0 ? cameraSettings.fieldOfViewX
+                      : static_cast<float>(std::atan(framingTangent(state)) * 360.0 / M_PI);
+    set.computeViewDistance(fieldOfView);
     resetView(state, set);
 }
 
@@ -122,14 +172,42 @@ void resetView(ViewState& state, const PointSet& set) {
         state.pivot[axis] = set.centroid[axis];
     }
     state.pivotPicked = false;
+    // A depth camera's cloud is seen as the camera saw it, framed from behind it.
+    if (set.organised) {
+        sensorViewRotation(set.viewpoint, state.rotation);
+        frameCloud(state, set);
+    }
 }
 
 void changeSpeed(ViewState& state, int steps) {
     state.speedStep = std::clamp(state.speedStep + steps, -MAX_SPEED_STEPS, MAX_SPEED_STEPS);
 }
 
-double translateSpeed(const ViewState& state) {
-    return std::ldexp(TRANSLATE_PER_PIXEL, state.speedStep);
+double translateSpeed(const ViewState& state, const PointSet& set) {
+    if (state.panMode == PanMode::Fixed || state.height <= 0)
+        return std::ldexp(TRANSLATE_PER_PIXEL, state.speedStep);
+    // A pixel's height at the pivot's depth; pixels are square.
+    const double tanHalf = std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0);
+    const double pixel = 2.0 * pivotDepth(state, set) * tanHalf / state.height;
+    return std::ldexp(pixel, state.speedStep);
+}
+
+PanMode startPanMode(const PointSet& set) {
+    return set.format == Format::Native ? PanMode::Fixed : PanMode::Follow;
+}
+
+const char* panModeName(PanMode mode) {
+    return mode == PanMode::Follow ? "follow" : "fixed";
+}
+
+bool panModeFromName(const char* name, PanMode* mode) {
+    for (PanMode candidate : {PanMode::Fixed, PanMode::Follow}) {
+        if (std::strcmp(name, panModeName(candidate)) == 0) {
+            *mode = candidate;
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- Zoom and pivot ---
@@ -137,16 +215,11 @@ double translateSpeed(const ViewState& state) {
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
     if (state.width <= 0 || state.height <= 0)
         return;
-    // The direction through the pointer's pixel centre in eye coordinates, with depth 1: the
-    // projection has aspect 1.0 whatever the window's shape.
+    // The direction through the pointer's pixel centre in eye coordinates, with depth 1.
     const double tanHalf = std::tan(cameraSettings.fieldOfViewY * M_PI / 360.0);
-    const double ray[3] = {(2.0 * (x + 0.5) / state.width - 1.0) * tanHalf,
+    const double ray[3] = {(2.0 * (x + 0.5) / state.width - 1.0) * tanHalf * aspectOf(state),
                            (1.0 - 2.0 * (y + 0.5) / state.height) * tanHalf, -1.0};
-    // The pivot's depth does not depend on the rotation, which turns about it. Once the eye is
-    // past it the steps keep their size rather than shrink to nothing.
-    const SceneOffset offset = sceneOffset(set);
-    double depth = std::abs(static_cast<double>(state.eyeOffset[2]) - state.pivot[2] - offset.z);
-    depth = std::max(depth, set.viewDistance * 1e-6);
+    const double depth = pivotDepth(state, set);
     const double fraction = std::min(ZOOM_PER_NOTCH * std::ldexp(1.0, state.speedStep), 0.9);
     // In and out by the same factor, so a notch each way returns to where it began.
     const double step = notches > 0 ? fraction : -fraction / (1.0 - fraction);
@@ -208,14 +281,13 @@ void frameCloud(ViewState& state, const PointSet& set) {
         }
     }
     // The start view's framing applied to the box as seen: the width fills the field of view
-    // with a 10 % margin, or the larger other extent, or 1.0.
+    // across the window's narrower side with a 10 % margin, or the larger other extent, or 1.0.
     double extent = high[0] - low[0];
     if (extent == 0.0)
         extent = std::max(high[1] - low[1], high[2] - low[2]);
     if (extent == 0.0)
         extent = 1.0;
-    const double distance =
-        extent * 0.5 / std::tan(cameraSettings.fieldOfViewX * M_PI / 360.0) * 1.1;
+    const double distance = extent * 0.5 / framingTangent(state) * 1.1;
     const double move[3] = {(low[0] + high[0]) * 0.5, (low[1] + high[1]) * 0.5, high[2] + distance};
     for (int axis = 0; axis < 3; ++axis)
         state.eyeOffset[axis] = static_cast<float>(state.eyeOffset[axis] + move[axis]);

@@ -7,8 +7,9 @@
 
 #include <cstdint>
 
-// The fixed projection. fieldOfViewX only frames the cloud (computeViewDistance);
-// fieldOfViewY goes to the perspective, whose aspect ratio is always 1.0.
+// The fixed projection. fieldOfViewY goes to the perspective, whose aspect ratio is the
+// window's; framing fits the cloud's extent to fieldOfViewX across a square or wide window, and
+// to the narrower width's field of view across a tall one.
 struct CameraSettings {
     float nearPlane;
     float farPlane;
@@ -29,6 +30,11 @@ SceneOffset sceneOffset(const PointSet& set);
 constexpr int32_t MODE_TRANSLATE = 0;
 constexpr int32_t MODE_ROTATE = 1;
 
+// How far translate drags move. Fixed: 0.5 units a pixel, the native point file's rate. Follow:
+// the point under the pointer at the pivot's depth stays under the pointer, and a right drag
+// moves the eye by the same share of its distance to the pivot; so at any scale.
+enum class PanMode { Fixed, Follow };
+
 // What the view is computed from. navigationMode: any non-zero value rotates. eyeOffset is the
 // eye's position in scene units (it always looks along -z); rotation holds degrees
 // about x, y and z through the pivot, never wrapped. The pivot is the centroid until a
@@ -36,6 +42,7 @@ constexpr int32_t MODE_ROTATE = 1;
 // times their start speed. width and height are the graphics window's, the viewport's size.
 struct ViewState {
     int32_t navigationMode = MODE_TRANSLATE;
+    PanMode panMode = PanMode::Fixed;
     float eyeOffset[3] = {};
     float rotation[3] = {};
     float pivot[3] = {};
@@ -46,19 +53,21 @@ struct ViewState {
 };
 
 // The view of the set from the state: the modelview rebuilt from the offset, the eye, the pivot
-// and the turn; the projection the fixed planes, except that the near plane comes closer when
-// the cloud's bounding sphere reaches nearer than it, and the far plane goes out past the sphere
-// when that reaches beyond it; the viewport the whole window.
+// and the turn; the projection the window's aspect and the fixed planes, except that the near plane
+// comes closer when the cloud's bounding sphere reaches nearer than it, and the far plane goes out
+// past the sphere when that reaches beyond it; the viewport the whole window.
 View viewOf(const ViewState& state, const PointSet& set);
 
 // The functions below change the state alone; the caller redisplays.
 
-// Adds a (horizontal), b (vertical) and c (depth) pixel deltas to the eye offset or to the
-// rotation, by navigationMode.
-void updateCamera(ViewState& state, float a, float b, float c);
+// Adds a (horizontal), b (vertical) and c (depth) pixel deltas to the eye offset, at
+// translateSpeed, or to the rotation, at 0.1 degrees a pixel, by navigationMode.
+void updateCamera(ViewState& state, const PointSet& set, float a, float b, float c);
 // A new window size: the viewport, the set's view distance for it and the initial view.
 void reshapeView(ViewState& state, PointSet& set, int width, int height);
-// Back to the initial view with the current viewDistance, turning about the centroid again.
+// Back to the initial view with the current viewDistance, turning about the centroid again. The
+// initial view looks along -z with y up, except for an organised cloud (a depth camera's),
+// which it looks at along the sensor's view (see sensorViewRotation), framed as frameCloud does.
 void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
@@ -76,5 +85,10 @@ enum class StandardView { Front, Back, Left, Right, Top, Bottom };
 void showStandardView(ViewState& state, const PointSet& set, StandardView view);
 // Halves (-1) or doubles (+1) the speed of translate drags and of the wheel.
 void changeSpeed(ViewState& state, int steps);
-// Units a translate drag moves per pixel, now.
-double translateSpeed(const ViewState& state);
+// Units a translate drag moves per pixel, now: by panMode, times 2^speedStep.
+double translateSpeed(const ViewState& state, const PointSet& set);
+// The pan mode a cloud starts with: Fixed for the native point file, whose drags have always
+// moved 0.5 units a pixel, Follow for every other format.
+PanMode startPanMode(const PointSet& set);
+const char* panModeName(PanMode mode);
+bool panModeFromName(const char* name, PanMode* mode);

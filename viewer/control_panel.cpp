@@ -8,7 +8,10 @@
 #include "controls/widgets/radio_group.h"
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
+#include "viewer/scene.h"
 #include "viewer/viewer_state.h"
+
+#include <GL/freeglut.h>
 
 #include <cstdio>
 #include <stdlib.h>
@@ -35,8 +38,13 @@ void controlCallback(int32_t userId) {
 }
 
 ControlWindow* buildControlPanel(int mainWindowId) {
+    // Just right of the graphics window, top edges level, so that no window manager is needed
+    // to keep the controls off the picture.
+    glutSetWindow(mainWindowId);
+    const int x = GRAPHICS_WINDOW_X + glutGet(GLUT_WINDOW_WIDTH) + CONTROL_WINDOW_GAP;
     ControlWindow* window =
-        require(windowManager.createWindow("Pointillist Controls", 0, -1, -1), "control window");
+        require(windowManager.createWindow("Pointillist Controls", 0, x, GRAPHICS_WINDOW_Y),
+                "control window");
     Panel* camera = require(window->addPanel("Camera", BORDER_ETCHED), "\"Camera\" panel");
 
     RadioGroup* mode = require(window->addRadioGroup(camera, &viewer.viewState.navigationMode,

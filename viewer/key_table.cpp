@@ -12,6 +12,7 @@ const KeyBinding keyBindings[] = {
     {"l",      "l",      "legend of the colours",             KeyAction::Legend},
     {"b",      "b",      "background: black, white, grey",    KeyAction::Background},
     {"[]",     "[  ]",   "slower / faster moves and zoom",    KeyAction::Speed},
+    {"p",      "p",      "pan: follow the pointer / fixed",   KeyAction::Pan},
     {"f",      "f",      "frame the whole cloud",             KeyAction::Frame},
     {"123456", "1 - 6",  "front back left right top bottom",  KeyAction::StandardView},
     {"0r",     "0  r",   "reset the view",                    KeyAction::ResetView},

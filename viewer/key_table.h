@@ -8,6 +8,7 @@ enum class KeyAction {
     Legend,
     Background,
     Speed, // '[' slower, the other faster
+    Pan,
     Frame,
     StandardView, // '1' to '6' in the order of StandardView
     ResetView,

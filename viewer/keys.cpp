@@ -55,6 +55,9 @@ void graphicsKey(unsigned char key, int, int) {
         case KeyAction::Speed:
             changeSpeed(view, key == '[' ? -1 : 1);
             break;
+        case KeyAction::Pan:
+            view.panMode = view.panMode == PanMode::Follow ? PanMode::Fixed : PanMode::Follow;
+            break;
         case KeyAction::Frame:
             frameCloud(view, viewer.pointSet);
             break;

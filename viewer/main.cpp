@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
-    int graphicsWindow = openGraphicsWindow();
+    int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
     ControlWindow* controlWindow = nullptr;
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     if (controlWindow != nullptr && viewer.pointSet.visibility.hasClasses())
         buildClassesWindow(graphicsWindow, controlWindow);
     glutSetWindow(graphicsWindow);
+    viewer.viewState.panMode = options.pan ? *options.pan : startPanMode(viewer.pointSet);
     glutMainLoop();
     return 0;
 }

@@ -45,16 +45,16 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, in
     }
 }
 
-void mouseMotion(PointerState& pointer, ViewState& view, int x, int y) {
+void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y) {
     if (!nearClick(pointer, x, y))
         pointer.dragged = true;
     const int dx = x - pointer.lastMouseX;
     const int dy = y - pointer.lastMouseY;
     // Window y grows downwards, so dy is passed as is to move the cloud with the pointer.
     if (pointer.dragMode == DRAG_Z)
-        updateCamera(view, 0.0f, 0.0f, static_cast<float>(-dy));
+        updateCamera(view, set, 0.0f, 0.0f, static_cast<float>(-dy));
     else
-        updateCamera(view, static_cast<float>(-dx), static_cast<float>(dy), 0.0f);
+        updateCamera(view, set, static_cast<float>(-dx), static_cast<float>(dy), 0.0f);
     pointer.lastMouseX = x;
     pointer.lastMouseY = y;
     glutPostRedisplay();

@@ -29,6 +29,6 @@ struct PointerState {
 void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button, int state,
                  int x, int y);
 // Motion with a button held: moves the camera by the pointer's movement since the last event.
-void mouseMotion(PointerState& pointer, ViewState& view, int x, int y);
+void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y);
 // Each notch forward zooms in towards the pointer, backward out.
 void mouseWheel(ViewState& view, const PointSet& set, int direction, int x, int y);

@@ -1,6 +1,7 @@
 // viewer/options.cpp - parsing the command line into a ViewerOptions.
 #include "viewer/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,23 +9,43 @@
 const char* const usageLine =
     "usage: pointillist [--point-size N] [--background black|white|grey] "
     "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
-    "[--screenshot OUT.png] [--] POINT_FILE";
+    "[--size WxH] [--pan follow|fixed] [--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
     "  --point-size N                  each point N pixels across, 1 to 16 (1)\n"
     "  --background black|white|grey   the window's background (black)\n"
-    "  --color file|height|grey        the file's colours, a ramp along z, or grey (file)\n"
+    "  --color file|height|grey        the file's colours, a ramp along z, or grey (file);\n"
+    "                                  --colour is the same\n"
     "  --color intensity|classification|return\n"
     "                                  by the file's attributes; a file without the one\n"
     "                                  asked for shows its own colours, with a warning\n"
     "  --hide-classes CODE,...         the classes hidden at start (7,18); empty hides none\n"
+    "  --size WxH                      the graphics window's size in pixels, 64 to 8192 a\n"
+    "                                  side (400x400)\n"
+    "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
+    "                                  move 0.5 units a pixel (fixed for point files, else\n"
+    "                                  follow)\n"
     "  --screenshot OUT.png            save the first frame as a PNG and end\n"
     "  --help                          this text\n"
     "  --version                       the version\n"
     "In the graphics window, h shows the keys and the mouse controls.\n";
 
 namespace {
+
+// A whole number from low to high written in decimal digits alone, up to stop; where it ends.
+const char* parseWhole(const char* text, char stop, long low, long high, int* result) {
+    // strtol would take signs and leading spaces.
+    if (!std::isdigit(static_cast<unsigned char>(*text)))
+        return nullptr;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != stop || errno != 0 || value < low || value > high)
+        return nullptr;
+    *result = static_cast<int>(value);
+    return end;
+}
 
 bool parsePointSize(const char* text, int* size) {
     errno = 0;
@@ -55,6 +76,17 @@ bool parseClassCodes(const char* text, std::vector<int>* codes) {
         if (*at == '\0')
             return true;
     }
+}
+
+// WIDTHxHEIGHT; the values change only when both are good.
+bool parseWindowSize(const char* text, int* width, int* height) {
+    int w = 0, h = 0;
+    const char* x = parseWhole(text, 'x', MIN_WINDOW_SIZE, MAX_WINDOW_SIZE, &w);
+    if (x == nullptr || parseWhole(x + 1, '\0', MIN_WINDOW_SIZE, MAX_WINDOW_SIZE, &h) == nullptr)
+        return false;
+    *width = w;
+    *height = h;
+    return true;
 }
 
 ViewerOptions bad(const std::string& error) {
@@ -103,8 +135,9 @@ ViewerOptions parseOptions(int argc, char** argv) {
             name.resize(equals);
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
-                                name == "--color" || name == "--hide-classes" ||
-                                name == "--screenshot";
+                                name == "--color" || name == "--colour" ||
+                                name == "--hide-classes" || name == "--size" ||
+                                name == "--pan" || name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -120,11 +153,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
             if (!backgroundFromName(value, &options.settings.background))
                 return bad("--background takes black, white or grey, not '" + std::string(value) +
                            "'");
-        } else if (name == "--color") {
+        } else if (name == "--color" || name == "--colour") {
             if (!colourModeFromName(value, &options.settings.colourMode))
-                return bad("--color takes file, height, grey, intensity, classification or return, "
-                           "not '" +
-                           std::string(value) + "'");
+                return bad(name + " takes file, height, grey, intensity, classification or return, "
+                           "not '" + value + "'");
         } else if (name == "--hide-classes") {
             std::vector<int> codes;
             if (!parseClassCodes(value, &codes))
@@ -132,6 +164,16 @@ ViewerOptions parseOptions(int argc, char** argv) {
                            "not '" +
                            std::string(value) + "'");
             options.hiddenClasses = codes;
+        } else if (name == "--pan") {
+            PanMode pan = PanMode::Follow;
+            if (!panModeFromName(value, &pan))
+                return bad("--pan takes follow or fixed, not '" + std::string(value) + "'");
+            options.pan = pan;
+        } else if (name == "--size") {
+            if (!parseWindowSize(value, &options.windowWidth, &options.windowHeight))
+                return bad("--size takes WIDTHxHEIGHT, each from " +
+                           std::to_string(MIN_WINDOW_SIZE) + " to " +
+                           std::to_string(MAX_WINDOW_SIZE) + ", not '" + value + "'");
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

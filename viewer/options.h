@@ -1,11 +1,17 @@
 // viewer/options.h - the viewer's command line.
 #pragma once
 
+#include "viewer/camera.h"
 #include "viewer/display_settings.h"
 
 #include <optional>
 #include <string>
 #include <vector>
+
+// The graphics window's side without --size, and the sides --size takes.
+constexpr int DEFAULT_WINDOW_SIZE = 400;
+constexpr int MIN_WINDOW_SIZE = 64;
+constexpr int MAX_WINDOW_SIZE = 8192;
 
 // What the command line asks for. Run opens pointFile with the settings; Help and Version
 // print and end with status 0; NoArguments is the bare command, which prints the first
@@ -20,6 +26,11 @@ struct ViewerOptions {
     const char* screenshotPath = nullptr;
     // The class codes hidden at start, when --hide-classes gives them (none for an empty list).
     std::optional<std::vector<int>> hiddenClasses;
+    // The graphics window's size in pixels at start.
+    int windowWidth = DEFAULT_WINDOW_SIZE;
+    int windowHeight = DEFAULT_WINDOW_SIZE;
+    // --pan's choice; without it the format's (startPanMode).
+    std::optional<PanMode> pan;
     DisplaySettings settings;
 };
 

@@ -82,36 +82,82 @@ void drawHelp() {
 }
 
 void drawStatus(int width, int height) {
+    const std::vector<std::string> lines = statusLines(width - 2 * MARGIN);
+    const int count = static_cast<int>(lines.size());
     boxColour();
-    fillRectangle(0, height - LINE_HEIGHT - 4, width, height);
+    fillRectangle(0, height - count * LINE_HEIGHT - 4, width, height);
     textColour();
-    text(MARGIN, height - 6, statusText().c_str());
+    for (int i = 0; i < count; ++i)
+        text(MARGIN, height - 6 - (count - 1 - i) * LINE_HEIGHT, lines[size_t(i)].c_str());
+}
+
+// The colours as drawn: with the file's mode, a file without colours shows what stands in.
+const char* drawnColoursName() {
+    const ColourMode mode = viewer.displaySettings.colourMode;
+    if (mode == ColourMode::File && viewer.pointSet.colour == ColourKind::Intensity)
+        return "intensity";
+    if (mode == ColourMode::File && viewer.pointSet.colour == ColourKind::None)
+        return "height";
+    return colourModeName(mode);
+}
+
+// text cut at the end, with "...", to fit width; as much as fits of "..." when nothing else does.
+std::string shortened(const std::string& text, int width) {
+    if (bitmapTextWidth(FONT, text.c_str()) <= width)
+        return text;
+    std::string cut = text;
+    while (!cut.empty() && bitmapTextWidth(FONT, (cut + "...").c_str()) > width)
+        cut.pop_back();
+    cut += "...";
+    while (!cut.empty() && bitmapTextWidth(FONT, cut.c_str()) > width)
+        cut.pop_back();
+    return cut;
 }
 
 } // namespace
 
-std::string statusText() {
-    char line[256];
-    const int length =
-        std::snprintf(line, sizeof line, "%d points  size %d  colours %s",
-                      static_cast<int>(viewer.pointSet.count), viewer.displaySettings.pointSize,
-                      colourModeName(viewer.displaySettings.colourMode));
-    if (viewer.viewState.pivotPicked && length > 0 && static_cast<size_t>(length) < sizeof line) {
+std::vector<std::string> statusParts() {
+    const PointSet& set = viewer.pointSet;
+    std::vector<std::string> parts = {std::to_string(set.count) + " points",
+                                      "size " + std::to_string(viewer.displaySettings.pointSize),
+                                      std::string("colours ") + drawnColoursName(),
+                                      std::string("pan ") + panModeName(viewer.viewState.panMode)};
+    if (viewer.viewState.pivotPicked) {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;
         for (int axis = 0; axis < 3; ++axis)
-            extent =
-                std::max(extent, std::abs(static_cast<double>(viewer.pointSet.farCorner[axis]) -
-                                          viewer.pointSet.nearCorner[axis]));
+            extent = std::max(
+                extent, std::abs(static_cast<double>(set.farCorner[axis]) - set.nearCorner[axis]));
         const int decimals =
             extent > 0.0 ? std::clamp(6 - static_cast<int>(std::floor(std::log10(extent))), 0, 12)
                          : 6;
-        std::snprintf(line + length, sizeof line - length, "  pivot %.*f %.*f %.*f", decimals,
-                      viewer.viewState.pivot[0] + viewer.pointSet.shift[0], decimals,
-                      viewer.viewState.pivot[1] + viewer.pointSet.shift[1], decimals,
-                      viewer.viewState.pivot[2] + viewer.pointSet.shift[2]);
+        char pivot[160];
+        std::snprintf(pivot, sizeof pivot, "pivot %.*f %.*f %.*f", decimals,
+                      viewer.viewState.pivot[0] + set.shift[0], decimals,
+                      viewer.viewState.pivot[1] + set.shift[1], decimals,
+                      viewer.viewState.pivot[2] + set.shift[2]);
+        parts.push_back(pivot);
     }
+    return parts;
+}
+
+std::string statusText() {
+    std::string line;
+    for (const std::string& part : statusParts())
+        line += (line.empty() ? "" : "  ") + part;
     return line;
+}
+
+std::vector<std::string> statusLines(int width) {
+    std::vector<std::string> lines;
+    for (const std::string& part : statusParts()) {
+        const std::string longer = lines.empty() ? part : lines.back() + "  " + part;
+        if (!lines.empty() && bitmapTextWidth(FONT, longer.c_str()) <= width)
+            lines.back() = longer;
+        else
+            lines.push_back(shortened(part, width));
+    }
+    return lines;
 }
 
 void drawOverlays(int width, int height) {

@@ -7,10 +7,10 @@
 
 #include <GL/freeglut.h>
 
-int openGraphicsWindow() {
+int openGraphicsWindow(int width, int height) {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_ALPHA);
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(400, 400);
+    glutInitWindowPosition(GRAPHICS_WINDOW_X, GRAPHICS_WINDOW_Y);
+    glutInitWindowSize(width, height);
     const int window = glutCreateWindow("Pointillist");
     glutDisplayFunc(displayScene);
     glutReshapeFunc(reshapeScene);
@@ -31,8 +31,8 @@ int openGraphicsWindow() {
     return window;
 }
 
-int createGraphicsWindow() {
-    const int window = openGraphicsWindow();
+int createGraphicsWindow(int width, int height) {
+    const int window = openGraphicsWindow(width, height);
     viewer.pointSet.finishLoad();
     return window;
 }
@@ -60,7 +60,7 @@ void graphicsMouse(int button, int state, int x, int y) {
 }
 
 void graphicsMotion(int x, int y) {
-    mouseMotion(viewer.pointer, viewer.viewState, x, y);
+    mouseMotion(viewer.pointer, viewer.viewState, viewer.pointSet, x, y);
 }
 
 void graphicsWheel(int, int direction, int x, int y) {

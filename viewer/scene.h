@@ -1,13 +1,19 @@
 // viewer/scene.h - the graphics window: its creation and its GLUT callbacks.
 #pragma once
 
-// Opens the 400 x 400 double-buffered graphics window titled "Pointillist" at (0, 0) and
-// registers its display, reshape, mouse, motion, wheel and keyboard handlers; the points are
-// not needed yet, so that viewer.pointSet's pending load may go on meanwhile. GLUT must be
-// initialised. Returns the GLUT window id.
-int openGraphicsWindow();
+// Where the graphics window opens, and the gap right of it where the control window goes (room
+// for a window manager's border).
+constexpr int GRAPHICS_WINDOW_X = 0;
+constexpr int GRAPHICS_WINDOW_Y = 0;
+constexpr int CONTROL_WINDOW_GAP = 10;
+
+// Opens the double-buffered graphics window titled "Pointillist" at GRAPHICS_WINDOW_X and _Y,
+// width x height pixels, and registers its display, reshape, mouse, motion, wheel and keyboard
+// handlers; the points are not needed yet, so that viewer.pointSet's pending load may go on
+// meanwhile. GLUT must be initialised. Returns the GLUT window id.
+int openGraphicsWindow(int width = 400, int height = 400);
 // openGraphicsWindow, then finishes viewer.pointSet's pending load.
-int createGraphicsWindow();
+int createGraphicsWindow(int width = 400, int height = 400);
 // With the graphics window current, while viewer.pointSet's load goes on: waits until the read
 // shows whether the cloud is large enough for the software path (or has ended), and if so takes
 // that path's first steps now rather than in the first frame (see PointRenderer::warmUp).

@@ -52,6 +52,7 @@ ReadResult readCopc(const ReadRequest& request) {
     const LasLayout& layout = file->las();
     ReadResult result;
     result.format = lasFormatLine("LAZ", layout);
+    std::copy(layout.scale, layout.scale + 3, result.precision);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.declared, INT64_MAX));
 
     // Each node decodes into its own slot; the index bounds every count by its chunk's bytes,

@@ -14,6 +14,7 @@ ReadResult readLas(const ReadRequest& request) {
     if (!parseLasHeader(request.bytes, request.size, layout, reason))
         return refusal(reason);
     result.format = lasFormatLine("LAS", layout);
+    std::copy(layout.scale, layout.scale + 3, result.precision);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.declared, INT64_MAX));
 
     const uint64_t available = layout.dataOffset >= request.size

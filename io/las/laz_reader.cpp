@@ -22,6 +22,7 @@ ReadResult readLaz(const ReadRequest& request) {
 
     ReadResult result;
     result.format = lasFormatLine("LAZ", layout);
+    std::copy(layout.scale, layout.scale + 3, result.precision);
     result.expected = static_cast<int64_t>(std::min<uint64_t>(info.pointCount, INT64_MAX));
 
     // The decoded records are the one transient copy: the points are made from them once every

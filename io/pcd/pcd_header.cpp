@@ -4,6 +4,8 @@
 
 #include "io/text_scan.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +23,23 @@ std::vector<std::string> words(const char* p, const char* end) {
             out.emplace_back(start, p);
     }
     return out;
+}
+
+// VIEWPOINT tx ty tz qw qx qy qz; false, leaving pose alone, unless all seven are finite numbers.
+bool parseViewpoint(const std::vector<std::string>& word, SensorPose& pose) {
+    if (word.size() != 8)
+        return false;
+    double values[7];
+    for (size_t i = 0; i < 7; ++i) {
+        const char* text = word[i + 1].c_str();
+        char* end = nullptr;
+        values[i] = std::strtod(text, &end);
+        if (end == text || *end != '\0' || !std::isfinite(values[i]))
+            return false;
+    }
+    std::copy(values, values + 3, pose.translation);
+    std::copy(values + 3, values + 7, pose.rotation);
+    return true;
 }
 
 } // namespace
@@ -84,6 +103,8 @@ bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
         } else if (key == "POINTS" && word.size() > 1) {
             layout.points = std::strtoull(word[1].c_str(), nullptr, 10);
             pointsGiven = true;
+        } else if (key == "VIEWPOINT") {
+            parseViewpoint(word, layout.viewpoint);
         } else if (key == "DATA") {
             const std::string kind = word.size() > 1 ? word[1] : "";
             if (kind == "ascii")
@@ -99,7 +120,7 @@ bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
             layout.bodyOffset = static_cast<size_t>(p - start);
             break;
         }
-        // VERSION and VIEWPOINT say nothing the points need.
+        // VERSION says nothing the points need.
     }
     if (layout.bodyOffset == 0) {
         reason = "the header has no DATA line";

@@ -4,6 +4,7 @@
 
 #include "io/byte_order.h"
 #include "io/format_reader.h"
+#include "io/sensor_pose.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,9 @@ struct PcdLayout {
     enum class Data { Ascii, Binary, Compressed } data = Data::Ascii;
     size_t pointBytes = 0;
     size_t bodyOffset = 0;
+    // VIEWPOINT: the sensor's translation, then its rotation as a quaternion w x y z. A line
+    // without seven finite numbers leaves the identity.
+    SensorPose viewpoint;
 };
 
 // False with a one-line reason when the header cannot be read.

@@ -22,6 +22,9 @@ ReadResult readPcd(const ReadRequest& request) {
     result.colour = fields.colour >= 0      ? ColourKind::Rgb
                     : fields.intensity >= 0 ? ColourKind::Intensity
                                             : ColourKind::None;
+    // Rows of a depth camera's picture, in the sensor's frame, with where the sensor stood.
+    result.organised = layout.height > 1;
+    result.viewpoint = layout.viewpoint;
 
     if (layout.data == PcdLayout::Data::Ascii)
         readPcdAscii(request, layout, fields, result);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -147,4 +148,32 @@ TEST_F(NavigationE2E, ScreenshotOptionSavesWhatTheWindowShows) {
     EXPECT_EQ(0, thumbnail.wait());
     EXPECT_EQ("", thumbnail.standardOutput());
     EXPECT_EQ(0, readPng(folder + "/thumbnail.png").differingPixels(startScene));
+}
+
+// Outside the native point file a TRANSLATE drag keeps the cloud under the pointer, however
+// large it is; p switches to the fixed 0.5 units a pixel.
+TEST_F(NavigationE2E, TranslateFollowsThePointerOutsidePointFilesAndPSwitches) {
+    // The test triangle ten times as large, as column text: 2000 units across.
+    const std::string path = folder + "/triangle.xyz";
+    std::ofstream out(path);
+    for (int x = 0; x <= 200; x += 10)
+        for (int y = 0; x + y <= 200; y += 10)
+            out << x * 10 << " " << y * 10 << " 0 255 255 0\n";
+    out.close();
+    ASSERT_NO_FATAL_FAILURE(start({path}, wholeTriangle));
+    const double before = pixelsOf(startScene, YELLOW).meanX;
+    graphics.drag(1, 200, 200, 230, 200);
+    const Screenshot followed =
+        waitForScene([&](const Screenshot& s) { return pixelsOf(s, YELLOW).meanX > before + 20; },
+                     "the cloud moved with the pointer");
+    const double after = pixelsOf(followed, YELLOW).meanX;
+    EXPECT_NEAR(after - before, 30, 1.5);
+
+    // Fixed: 15 units, under 3 pixels at this size.
+    graphics.key("p");
+    graphics.drag(1, 200, 200, 230, 200);
+    const Screenshot fixed =
+        waitForScene([&](const Screenshot& s) { return pixelsOf(s, YELLOW).meanX > after + 1; },
+                     "the cloud moved a little");
+    EXPECT_NEAR(pixelsOf(fixed, YELLOW).meanX - after, 15 * (400 / 1.1) / 2000, 1.0);
 }

@@ -191,4 +191,34 @@ TEST_F(ViewerE2E, IdleViewerUsesNoProcessor) {
     EXPECT_LT(share, 0.02) << "an idle viewer used " << share * 100 << " % of a core";
 }
 
+// --size opens the graphics window at that size, and the control window opens just right of it
+// with their top edges level, covering none of the picture.
+TEST(ViewerE2EStartup, SizedWindowWithTheControlsBesideIt) {
+    for (auto [width, height] : {std::pair{400, 400}, {640, 300}}) {
+        SCOPED_TRACE(width);
+        std::vector<std::string> command = {POINTILLIST_EXECUTABLE, TRIANGLE_CLOUD};
+        if (width != 400)
+            command.insert(command.begin() + 1,
+                           {"--size", std::to_string(width) + "x" + std::to_string(height)});
+        Process viewer(command);
+        const XWindow graphics = XWindow::find("Pointillist");
+        const XWindow controls = XWindow::find("Pointillist Controls");
+        ASSERT_TRUE(graphics.valid() && controls.valid()) << "the windows did not appear";
+        int x = -1, y = -1, w = 0, h = 0, controlsX = -1, controlsY = -1;
+        EXPECT_TRUE(pollUntil([&] {
+            graphics.geometry(&x, &y, &w, &h);
+            controls.geometry(&controlsX, &controlsY, nullptr, nullptr);
+            return w == width && h == height && controlsX > 0;
+        }));
+        EXPECT_EQ(w, width);
+        EXPECT_EQ(h, height);
+        EXPECT_GE(controlsX, x + w) << "the controls over the picture";
+        EXPECT_LE(controlsX, x + w + 20) << "the controls far from the picture";
+        EXPECT_EQ(controlsY, y);
+        const Screenshot picture = graphics.capture();
+        EXPECT_EQ(picture.width, width);
+        EXPECT_EQ(picture.height, height);
+    }
+}
+
 } // namespace

@@ -33,7 +33,8 @@ void ViewerSession::start(const std::vector<std::string>& arguments, const Condi
     controls = XWindow::find("Pointillist Controls");
     ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
     ASSERT_TRUE(controls.valid()) << "no window titled \"Pointillist Controls\" appeared";
-    // Both windows open at the screen's corner; a person drags the panel aside first.
+    // The control window opens beside the graphics window; placed there again, the tests do
+    // not depend on where it opened.
     controls.move(410, 0);
     ASSERT_TRUE(pollUntil([&] {
         int x = 0;

@@ -1,7 +1,8 @@
 // tests/io/cloud_load_test.cpp - point files loaded into a cloud: count, box, centroid and view
-// distance; the places a load runs; the box summed as records become final; the fscanf reader's
-// refusals.
+// distance; the places a load runs; the box summed as records become final or taken from the
+// reader; the fscanf reader's refusals.
 #include "io/cloud_load.h"
+#include "io/colouring.h"
 #include "io/native/scanf_reader.h"
 #include "io/point_cloud.h"
 #include "tests/io/cloud_text.h"
@@ -171,4 +172,68 @@ TEST(CloudLoadPlaces, BoundsSummedInRunsEqualOnePass) {
     BoundsSum().applyTo(none);
     for (int axis = 0; axis < 3; ++axis)
         EXPECT_EQ(none.nearCorner[axis] + none.farCorner[axis] + none.centroid[axis], 0.0f);
+}
+
+namespace {
+
+std::string repeated(const std::string& line, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += line;
+    return text;
+}
+
+} // namespace
+
+// The readers gather the box as they store the records, and the load takes it from them: it
+// must be the box one pass over the loaded records gives, to the bit (ties of 0 and -0 included,
+// and after the shift has moved the records), with the centroid summed as before. A record
+// stored beyond float's range is in the reader's box but not the cloud's.
+TEST(CloudLoadBounds, ReadersBoxIsTheOnePassBoxToTheBit) {
+    const std::string files[] = {
+        testData("formats/trimesh_points_agisoft.xyz"),
+        testData("formats/pdal_autzen.pts"),
+        testData("formats/assimp_float-color.ply"),
+        testData("formats/happly_platonic_shelf_big_endian.ply"),
+        testData("formats/assimp_issue623.ply"),
+        testData("formats/pcl_bunny.pcd"),
+        testData("formats/loadersgl_simple-ascii.pcd"),
+        testData("formats/pdal_1.2-with-color.las"),
+        testData("formats/loadersgl_pdrf8-1.4.laz"),
+        testData("copc/laspy_simple_with_page.copc.laz"),
+        testData("formats/e57data_ColouredCubeFloat.e57"),
+        testData("formats/loadersgl_cube-vertex-colors.obj"),
+        scratchFile("zeros_first_negative.xyz", "-0 1 -0\n0 -0 0\n-0 0 -0\n"),
+        scratchFile("zeros_first_positive.xyz", "0 -0 0\n-0 1 -0\n0 0 -0\n"),
+        scratchFile("zeros_shifted.xyz", "-0 100000000 0\n0 100000001 -0\n"),
+        scratchFile("beyond_float.xyz", "1e39 0 0\n-1e39 0 0\n5 5 5\n"),
+        // Read in parts over the threads, whose boxes are joined in record order.
+        scratchFile("zeros_parts_negative.xyz", "-0 -0 -0\n" + repeated("0 0 0\n", 300000)),
+        scratchFile("zeros_parts_positive.xyz", "0 0 0\n" + repeated("-0 -0 -0\n", 300000)),
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        LoadedCloud loaded;
+        loadFile(file, loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read);
+        EXPECT_TRUE(loaded.result.box.has_value());
+        PointCloud onePass = loaded.cloud;
+        onePass.computeBounds();
+        EXPECT_EQ(0, std::memcmp(loaded.cloud.nearCorner, onePass.nearCorner, sizeof(float) * 3));
+        EXPECT_EQ(0, std::memcmp(loaded.cloud.farCorner, onePass.farCorner, sizeof(float) * 3));
+        EXPECT_EQ(0, std::memcmp(loaded.cloud.centroid, onePass.centroid, sizeof(float) * 3));
+        // The height ramp takes its range from that box too: the colours are those of the ramp
+        // over the records themselves.
+        if (loaded.cloud.colour == ColourKind::None) {
+            std::vector<PointRecord> again(loaded.cloud.points,
+                                           loaded.cloud.points + loaded.cloud.count);
+            ReadResult ramp;
+            ramp.points = again.data();
+            ramp.count = loaded.cloud.count;
+            ramp.colour = ColourKind::None;
+            applyColourKind(ramp);
+            EXPECT_EQ(0, std::memcmp(again.data(), loaded.cloud.points,
+                                     sizeof(PointRecord) * again.size()));
+        }
+    }
 }

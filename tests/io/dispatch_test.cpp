@@ -3,14 +3,13 @@
 #include "tests/io/io_test_support.h"
 
 #include "io/shift.h"
+#include "tests/support/file_text.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,13 +90,6 @@ std::vector<std::string> smallFiles() {
     return names;
 }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
 // Every copied real file, cut at many places and with bytes overwritten: each either opens with
@@ -108,7 +100,7 @@ TEST(DamagedFiles, CutOrCorruptedCopiesKeepTheirCompletePointsOrAreRefused) {
     ASSERT_GE(names.size(), 20u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string whole = contents(testData("formats/" + name));
+        const std::string whole = fileText(testData("formats/" + name));
         LoadedCloud full;
         loadFile(testData("formats/" + name), full);
         for (int part = 1; part < 12; ++part) {

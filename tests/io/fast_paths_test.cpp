@@ -270,6 +270,7 @@ TEST(BinaryFastPaths, LasColourDepthIsDecidedOverEveryPart) {
         ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
         ASSERT_EQ(loaded.cloud.count, kCount);
         EXPECT_TRUE(loaded.cloud.shifted);
+        EXPECT_EQ(loaded.cloud.precision[2], 0.01); // the step the file's integers keep
         for (const int i : {1, kCount / 2 + 1, kCount - 2}) {
             EXPECT_EQ(loaded.cloud.points[i].r, static_cast<float>(i % 256) * c.scale);
             EXPECT_EQ(loaded.cloud.points[i].b, 255 * c.scale);

@@ -1,55 +1,25 @@
 // tests/io/programs_test.cpp - pointillist-info's lines for other formats and pointillist-convert,
 // run as the real executables.
 #include "tests/io/io_test_support.h"
+#include "tests/support/file_text.h"
+#include "tests/support/program.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <map>
 #include <vector>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-namespace {
-
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-ProgramRun run(const std::string& command) {
-    // ctest runs the tests of this file as processes side by side: each keeps its own files.
-    const std::string stem = ::testing::TempDir() + "program-" + std::to_string(getpid());
-    const std::string out = stem + ".out";
-    const std::string err = stem + ".err";
-    const int status = std::system((command + " >" + out + " 2>" + err).c_str());
-    ProgramRun result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(out);
-    result.err = slurp(err);
-    return result;
-}
-
-} // namespace
-
 TEST(InfoProgram, OtherFormatsAddFormatColourDroppedAndShiftLines) {
-    const ProgramRun las =
-        run(std::string(POINTILLIST_INFO_EXE) + " " + testData("formats/pdal_1.2-with-color.las"));
+    const ProcessResult las =
+        runProgram({POINTILLIST_INFO_EXE, testData("formats/pdal_1.2-with-color.las")});
     EXPECT_EQ(las.status, 0);
     EXPECT_EQ(las.err, "");
     EXPECT_EQ(las.out.rfind("points: 1065\nmin: 635619.85 848899.7 406.589996\n", 0), 0u)
@@ -58,8 +28,8 @@ TEST(InfoProgram, OtherFormatsAddFormatColourDroppedAndShiftLines) {
                            "shift: 637301 851218 496\n"),
               std::string::npos)
         << las.out;
-    const ProgramRun pcd = run(std::string(POINTILLIST_INFO_EXE) + " " +
-                               testData("formats/pcl_office1_keypoints.pcd"));
+    const ProcessResult pcd =
+        runProgram({POINTILLIST_INFO_EXE, testData("formats/pcl_office1_keypoints.pcd")});
     EXPECT_NE(pcd.out.find("\nformat: PCD binary\ncolour: intensity\ndropped: 0\n"),
               std::string::npos);
     EXPECT_EQ(pcd.out.find("shift:"), std::string::npos);
@@ -72,15 +42,15 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     whole.read(&head[0], static_cast<std::streamsize>(head.size()));
     const std::string cut = ::testing::TempDir() + "cut-" + std::to_string(getpid()) + ".laz";
     std::ofstream(cut, std::ios::binary) << head;
-    const ProgramRun laz = run(std::string(POINTILLIST_INFO_EXE) + " " + cut);
+    const ProcessResult laz = runProgram({POINTILLIST_INFO_EXE, cut});
     EXPECT_EQ(laz.status, 1);
     EXPECT_EQ(laz.out, "");
     EXPECT_EQ(laz.err.find('\n'), laz.err.size() - 1) << laz.err;
     EXPECT_NE(laz.err.find("LAZ file, the header is cut short"), std::string::npos) << laz.err;
-    const ProgramRun compressed = run(std::string(POINTILLIST_INFO_EXE) + " " +
-                                      testData("formats/lazperf_point-color.las.laz"));
-    const ProgramRun twin =
-        run(std::string(POINTILLIST_INFO_EXE) + " " + testData("formats/lazperf_point-color.las"));
+    const ProcessResult compressed =
+        runProgram({POINTILLIST_INFO_EXE, testData("formats/lazperf_point-color.las.laz")});
+    const ProcessResult twin =
+        runProgram({POINTILLIST_INFO_EXE, testData("formats/lazperf_point-color.las")});
     EXPECT_EQ(compressed.status, 0);
     EXPECT_NE(compressed.out.find("\nformat: LAZ 1.2, point format 2\ncolour: rgb\n"),
               std::string::npos)
@@ -88,8 +58,8 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     // The five lines of box and centroid are the uncompressed twin's.
     EXPECT_EQ(compressed.out.substr(0, compressed.out.find("format:")),
               twin.out.substr(0, twin.out.find("format:")));
-    const ProgramRun garbage = run(std::string(POINTILLIST_INFO_EXE) + " " +
-                                   testData("formats/pdal_garbage_nVariableLength.las"));
+    const ProcessResult garbage =
+        runProgram({POINTILLIST_INFO_EXE, testData("formats/pdal_garbage_nVariableLength.las")});
     EXPECT_EQ(garbage.status, 0);
     EXPECT_NE(garbage.err.find("expected 719 points, read 718"), std::string::npos) << garbage.err;
     EXPECT_EQ(garbage.out.rfind("points: 718\n", 0), 0u);
@@ -188,9 +158,9 @@ TEST(InfoProgram, AttributeLinesAgreeWithAnIndependentCount) {
                        testData("formats/laspy_simple1_1.las"));
 
     for (const auto& [read, counted] : files) {
-        const LasCount count = countLasRecords(slurp(counted));
+        const LasCount count = countLasRecords(fileText(counted));
         ASSERT_GE(count.format, 0) << counted;
-        const ProgramRun info = run(std::string(POINTILLIST_INFO_EXE) + " " + read);
+        const ProcessResult info = runProgram({POINTILLIST_INFO_EXE, read});
         EXPECT_EQ(info.status, 0) << read;
         const std::string expected = attributeLines(count);
         ASSERT_GE(info.out.size(), expected.size()) << read;
@@ -204,7 +174,7 @@ TEST(InfoProgram, AttributeLinesAgreeWithAnIndependentCount) {
 TEST(InfoProgram, FilesWithoutAttributesAddNoLines) {
     for (const char* file : {"camera_cube.txt", "formats/pcl_colored_cloud.pcd",
                              "formats/draco_test_pos_color.ply"}) {
-        const ProgramRun info = run(std::string(POINTILLIST_INFO_EXE) + " " + testData(file));
+        const ProcessResult info = runProgram({POINTILLIST_INFO_EXE, testData(file)});
         EXPECT_EQ(info.status, 0) << file;
         EXPECT_EQ(info.out.find("attributes:"), std::string::npos) << file;
         EXPECT_EQ(info.out.find("classes:"), std::string::npos) << file;
@@ -213,9 +183,7 @@ TEST(InfoProgram, FilesWithoutAttributesAddNoLines) {
 
 TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     const std::string native = ::testing::TempDir() + "converted.txt";
-    ASSERT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " + testData("camera_lopsided.txt") +
-                  " " + native)
-                  .status,
+    ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, testData("camera_lopsided.txt"), native}).status,
               0);
     LoadedCloud original, again;
     loadFile(testData("camera_lopsided.txt"), original);
@@ -228,10 +196,10 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     for (const char* output : {"converted.ply", "converted_las.txt"}) {
         SCOPED_TRACE(output);
         const std::string path = ::testing::TempDir() + output;
-        ASSERT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " +
-                      testData("formats/pdal_1.2-with-color.las") + " " + path)
-                      .status,
-                  0);
+        ASSERT_EQ(
+            runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pdal_1.2-with-color.las"), path})
+                .status,
+            0);
         LoadedCloud las, converted;
         loadFile(testData("formats/pdal_1.2-with-color.las"), las);
         loadFile(path, converted);
@@ -241,8 +209,8 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
         EXPECT_NEAR(converted.cloud.points[0].r * 255, las.cloud.points[0].r * 255, 0.5);
         EXPECT_NEAR(converted.cloud.points[9].b * 255, las.cloud.points[9].b * 255, 0.5);
     }
-    EXPECT_EQ(run(std::string(POINTILLIST_CONVERT_EXE) + " " + testData("camera_cube.txt") + " " +
-                  ::testing::TempDir() + "out.las")
+    EXPECT_EQ(runProgram({POINTILLIST_CONVERT_EXE, testData("camera_cube.txt"),
+                          ::testing::TempDir() + "out.las"})
                   .status,
               1);
 }

@@ -359,6 +359,39 @@ TEST(PcdVariants, LayoutsPackedColoursAndOrganisedHoles) {
     EXPECT_EQ(b.cloud.formatDescription, "PCD binary");
 }
 
+// More than one row is a depth camera's picture, with the sensor's pose from VIEWPOINT; a
+// VIEWPOINT that is not seven finite numbers leaves the identity.
+TEST(PcdVariants, OrganisedRowsAndTheSensorsViewpoint) {
+    const struct {
+        const char* height;
+        const char* viewpoint;
+        bool organised;
+        std::vector<double> pose; // translation, then w x y z
+    } cases[] = {
+        {"HEIGHT 2\n", "VIEWPOINT 1 2 3 0.5 -0.5 0.5 0.5\n", true, {1, 2, 3, 0.5, -0.5, 0.5, 0.5}},
+        {"HEIGHT 2\n", "", true, {0, 0, 0, 1, 0, 0, 0}},
+        {"HEIGHT 1\n", "VIEWPOINT 1 2 3 0 1 0 0\n", false, {1, 2, 3, 0, 1, 0, 0}},
+        {"", "VIEWPOINT 1 2 3 0 1 0 0\n", false, {1, 2, 3, 0, 1, 0, 0}},
+        {"HEIGHT 2\n", "VIEWPOINT 1 2 3 0 1 0\n", true, {0, 0, 0, 1, 0, 0, 0}},
+        {"HEIGHT 2\n", "VIEWPOINT 1 2 3 0 1 0 x\n", true, {0, 0, 0, 1, 0, 0, 0}},
+        {"HEIGHT 2\n", "VIEWPOINT 1 2 3 0 nan 0 0\n", true, {0, 0, 0, 1, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.height) + c.viewpoint);
+        const std::string text = std::string("# .PCD v0.7\nFIELDS x y z\nWIDTH 2\n") + c.height +
+                                 c.viewpoint + "DATA ascii\n1 2 3\n4 5 6\n7 8 9\n1 1 1\n";
+        LoadedCloud loaded;
+        loadFile(scratchFile("viewpoint.pcd", text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        EXPECT_EQ(loaded.cloud.organised, c.organised);
+        std::vector<double> pose(loaded.cloud.viewpoint.translation,
+                                 loaded.cloud.viewpoint.translation + 3);
+        pose.insert(pose.end(), loaded.cloud.viewpoint.rotation,
+                    loaded.cloud.viewpoint.rotation + 4);
+        EXPECT_EQ(pose, c.pose);
+    }
+}
+
 // Column text: separators, header names in any order and case, column counts, colour scales.
 TEST(ColumnTextVariants, SeparatorsHeadersAndColumnCounts) {
     const struct {

@@ -2,6 +2,7 @@
 // their own, and waiting for them with a limit.
 #include "tests/support/program.h"
 
+#include "tests/support/file_text.h"
 #include "tests/support/polling.h"
 
 #include <fcntl.h>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -50,13 +50,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
         out.push_back(s.data());
     out.push_back(nullptr);
     return out;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 } // namespace
@@ -130,16 +123,16 @@ void Process::kill() {
 }
 
 std::string Process::standardOutput() const {
-    return readFile(folder_ + "/stdout");
+    return fileText(folder_ + "/stdout");
 }
 
 std::string Process::standardError() const {
-    return readFile(folder_ + "/stderr");
+    return fileText(folder_ + "/stderr");
 }
 
 double Process::cpuSeconds() const {
     // Fields 14 and 15 of /proc/PID/stat, after the command name in parentheses.
-    const std::string stat = readFile("/proc/" + std::to_string(pid_) + "/stat");
+    const std::string stat = fileText("/proc/" + std::to_string(pid_) + "/stat");
     std::istringstream fields(stat.substr(stat.rfind(')') + 2));
     std::string field;
     long ticks = 0;

@@ -2,6 +2,8 @@
 // temporary folder the test fills, with its access log for the test to read.
 #include "tests/support/static_http_server.h"
 
+#include "tests/support/file_text.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -25,13 +27,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool accepts(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -177,7 +172,7 @@ bool StaticHttpServer::makeCertificate(std::string& error) {
     posix_spawn_file_actions_destroy(&actions);
     if (!spawned || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0) {
-        error = "openssl could not make a certificate: " + readFile(log);
+        error = "openssl could not make a certificate: " + fileText(log);
         return false;
     }
     return true;
@@ -201,7 +196,7 @@ bool StaticHttpServer::launch(std::string& error, bool& portTaken) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            const std::string log = readFile(folder_ + "/error.log");
+            const std::string log = fileText(folder_ + "/error.log");
             portTaken = log.find("Address already in use") != std::string::npos;
             error = "lighttpd stopped at once: " + log;
             return false;
@@ -248,7 +243,7 @@ std::vector<AccessLogEntry> StaticHttpServer::accessLog(size_t count, int limitM
     const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(limitMs);
     for (;;) {
         std::vector<AccessLogEntry> entries;
-        std::istringstream lines(readFile(folder_ + "/access.log"));
+        std::istringstream lines(fileText(folder_ + "/access.log"));
         std::string line;
         AccessLogEntry entry;
         while (std::getline(lines, line))

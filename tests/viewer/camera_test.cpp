@@ -117,7 +117,7 @@ TEST_F(CameraView, TranslationAndRotationAccumulateUntilReset) {
     expectInitialView();
 }
 
-TEST_F(CameraView, ReshapeRestoresInitialViewAndStretchesWideWindows) {
+TEST_F(CameraView, ReshapeRestoresInitialViewAtTheWindowsAspect) {
     // The cloud's x extent fills the width with a 10 % margin.
     EXPECT_NEAR(project(10, 0, 10).x - project(-10, 0, 10).x, 400 / 1.1, 1e-3);
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {40, 30}});
@@ -125,12 +125,24 @@ TEST_F(CameraView, ReshapeRestoresInitialViewAndStretchesWideWindows) {
     mouseDrag(GLUT_RIGHT_BUTTON, {{0, 0}, {0, 300}});
     resize(300, 300);
     expectInitialView(300, 300);
-    resize(800, 400); // aspect 1.0 stays: twice as wide is twice as stretched
-    expectInitialView(800, 400);
+    // Wide or tall, the front face stays square on screen, its width fitting the narrower side
+    // with the 10 % margin, and the centre stays in the middle.
+    for (auto [width, height] : {std::pair{800, 400}, {400, 700}}) {
+        SCOPED_TRACE(width);
+        resize(width, height);
+        const double across = project(10, 0, 10).x - project(-10, 0, 10).x;
+        EXPECT_NEAR(across, std::min(width, height) / 1.1, 1e-3);
+        EXPECT_NEAR(project(0, 10, 10).y - project(0, -10, 10).y, across, 1e-3);
+        EXPECT_NEAR(project(0, 0, 0).x, width * 0.5, 1e-3);
+        EXPECT_NEAR(project(0, 0, 0).y, height * 0.5, 1e-3);
+    }
     // The navigation state was cleared too, not only the matrix: a new drag starts from zero.
+    resize(800, 400);
+    const WindowPoint start = project(0, 0, 10);
     viewer.viewState.navigationMode = MODE_TRANSLATE;
     mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {2, 0}});
-    expectSeenAt({0, 0, 10}, {1, 0, -front}, 800, 400);
+    EXPECT_NEAR(project(0, 0, 10).x - start.x, project(1, 0, 10).x - project(0, 0, 10).x, 1e-3);
+    EXPECT_NEAR(project(0, 0, 10).y, start.y, 1e-3);
 }
 
 TEST_F(CameraView, LeftPressRedrawsRightPressDoesNot) {

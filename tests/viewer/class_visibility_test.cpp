@@ -27,9 +27,6 @@
 
 namespace {
 
-using Rgb = std::vector<int>;
-const Rgb BLACK = {0, 0, 0};
-
 // Eight white points 10 apart along x and 1 up in z, each a pixel of its own: classes,
 // intensities, returns and flags as below. Record 7 is withheld; 3 and 5 are noise.
 struct Record {
@@ -43,7 +40,7 @@ const Record records[8] = {
 constexpr int kRecords = 8;
 
 Rgb asRgb(const unsigned char rgb[3]) {
-    return {rgb[0], rgb[1], rgb[2]};
+    return Rgb{rgb[0], rgb[1], rgb[2]};
 }
 
 class AttributeCloud : public GraphicsWindowTest {

@@ -2,6 +2,7 @@
 // clouds of any size in view, point size, colours, background, overlays and screenshots.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "controls/core/drawing.h"
 #include "viewer/camera.h"
 #include "viewer/frame.h"
 #include "viewer/keys.h"
@@ -22,9 +23,6 @@
 #include <vector>
 
 namespace {
-
-using Rgb = std::vector<int>;
-const Rgb BLACK = {0, 0, 0};
 
 class Display : public GraphicsWindowTest {
 protected:
@@ -174,16 +172,69 @@ TEST_F(Display, BackgroundKeyAndOverlays) {
     redraw();
     EXPECT_NE(pixel(200, 3), BLACK) << "the status line along the bottom";
     EXPECT_EQ(pixel(200, 390), BLACK);
-    EXPECT_EQ(statusText(), "5 points  size 1  colours file");
+    EXPECT_EQ(statusText(), "5 points  size 1  colours file  pan fixed");
     viewer.displaySettings.pointSize = 3;
     viewer.displaySettings.colourMode = ColourMode::Height;
     const WindowPoint corner = project(10, 10, 0);
     mouseClick(static_cast<int>(corner.x), 399 - static_cast<int>(corner.y));
     mouseClick(static_cast<int>(corner.x), 399 - static_cast<int>(corner.y));
-    EXPECT_EQ(statusText(), "5 points  size 3  colours height  pivot 10.00000 10.00000 0.00000");
+    press('p');
+    EXPECT_EQ(statusText(),
+              "5 points  size 3  colours height  pan follow  pivot 10.00000 10.00000 0.00000");
     press('i');
     redraw();
     EXPECT_EQ(pixel(200, 3), BLACK);
+}
+
+// The status line says which colours are on screen: a file without colours is drawn with a
+// height ramp or its intensity grey, which the line names rather than "file".
+TEST_F(Display, StatusLineNamesTheColoursDrawn) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"render_corners.txt", {"colours file", "colours height", "colours grey"}},
+        {"formats/pcl_bunny.pcd", {"colours height", "colours height", "colours grey"}},
+        {"formats/laspy_simple1_1.las", {"colours intensity", "colours height", "colours grey"}},
+    };
+    for (const auto& [file, names] : cases) {
+        SCOPED_TRACE(file);
+        open(file);
+        for (const std::string& name : names) {
+            EXPECT_EQ(statusParts()[2], name);
+            press('c');
+        }
+        TearDown();
+        window = 0;
+    }
+}
+
+// Parts that do not fit the window's width go on further lines, the box growing upwards; a
+// part wider than the window is cut short.
+TEST_F(Display, StatusLineWrapsToFitTheWindow) {
+    open("camera_cube.txt");
+    viewer.viewState.pivotPicked = true;
+    viewer.viewState.pivot[0] = 10.0f;
+    press('i');
+    const auto fits = [](const std::vector<std::string>& lines, int width) {
+        for (const std::string& line : lines)
+            EXPECT_LE(bitmapTextWidth(GLUT_BITMAP_HELVETICA_12, line.c_str()), width) << line;
+    };
+    EXPECT_EQ(statusLines(1000), std::vector<std::string>{statusText()});
+    resize(150, 400);
+    redraw();
+    const std::vector<std::string> lines = statusLines(150 - 12);
+    ASSERT_GE(lines.size(), 2u);
+    fits(lines, 150 - 12);
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += (joined.empty() ? "" : "  ") + line;
+    EXPECT_EQ(joined, statusText());
+    // Above the first line's box, at the right where no text reaches: the second line's box.
+    EXPECT_NE(pixel(147, 25), BLACK);
+    EXPECT_EQ(pixel(147, 25 + 15 * static_cast<int>(lines.size())), BLACK);
+
+    const std::vector<std::string> narrow = statusLines(40);
+    fits(narrow, 40);
+    EXPECT_EQ(narrow.size(), statusParts().size());
+    EXPECT_EQ(narrow.back().substr(narrow.back().size() - 3), "...");
 }
 
 // The file holds exactly the frame the window shows; numbered files never replace one.

@@ -3,10 +3,13 @@
 // end, one test at a time, in tests/e2e.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/file_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -63,9 +66,7 @@ TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
     const std::string path = ::testing::TempDir() + "generated_cloud.txt";
     const ProcessResult toStdout = runProgram({GENERATE_CLOUD_EXE, "300"});
     ASSERT_EQ(runProgram({GENERATE_CLOUD_EXE, "300", path}).status, 0);
-    std::stringstream written;
-    written << std::ifstream(path).rdbuf();
-    EXPECT_EQ(toStdout.out, written.str());
+    EXPECT_EQ(toStdout.out, fileText(path));
     EXPECT_EQ(runProgram({INFO, path}).out.rfind("points: 300\n", 0), 0u);
     std::remove(path.c_str());
     for (const char* count : {"-1", "12x", "", "99999999999"})
@@ -76,7 +77,7 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     const std::string cloud = dataPath("camera_cube.txt");
     const std::vector<std::vector<std::string>> mistakes = {
         {VIEWER, "--point-size", "0", cloud},
-        {VIEWER, "--colour", "height", cloud},
+        {VIEWER, "--size", "10x10", cloud},
         {VIEWER, "--background"},
         {VIEWER, "--screenshot", "out.png"},
     };
@@ -115,10 +116,28 @@ TEST(Programs, ViewerWarnsOfAColourModeTheFileLacks) {
     EXPECT_EQ(result.status, 0) << result.ending();
     EXPECT_EQ(result.err,
               "pointillist: " + file + " has no classification; showing its own colours\n");
-    const auto bytes = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_FALSE(bytes(plain).empty());
-    EXPECT_EQ(bytes(asked), bytes(plain));
+    EXPECT_FALSE(fileText(plain).empty());
+    EXPECT_EQ(fileText(asked), fileText(plain));
+}
+
+// The install puts the three programs, and nothing else, in PREFIX/bin, where they run.
+TEST(Programs, InstallPutsTheThreeProgramsInBin) {
+    char folder[] = "/tmp/pointillist-install-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string prefix = folder;
+    const ProcessResult install =
+        runProgram({CMAKE_EXE, "--install", BUILD_DIR, "--prefix", prefix});
+    ASSERT_EQ(install.status, 0) << install.ending() << install.out;
+    std::istringstream listed(runProgram({"find", prefix, "-type", "f"}).out);
+    std::set<std::string> files;
+    for (std::string line; std::getline(listed, line);)
+        files.insert(line);
+    EXPECT_EQ(files, (std::set<std::string>{prefix + "/bin/pointillist",
+                                            prefix + "/bin/pointillist-convert",
+                                            prefix + "/bin/pointillist-info"}));
+    const ProcessResult info =
+        runProgram({prefix + "/bin/pointillist-info", dataPath("far_away.txt")});
+    EXPECT_EQ(info.status, 0) << info.ending();
+    EXPECT_EQ(info.out.rfind("points: 2\n", 0), 0u);
+    runProgram({"rm", "-rf", prefix});
 }

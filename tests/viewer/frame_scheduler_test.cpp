@@ -5,6 +5,7 @@
 #include "viewer/camera.h"
 #include "viewer/point_subset.h"
 #include "viewer/scene.h"
+#include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -19,11 +20,7 @@ namespace {
 using Image = std::vector<unsigned char>;
 
 Image frontImage() {
-    Image image(400 * 400 * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 400, 400, GL_RGB, GL_UNSIGNED_BYTE, image.data());
-    return image;
+    return readBackBuffer(400, 400);
 }
 
 class FrameScheduling : public GraphicsWindowTest {

@@ -217,3 +217,97 @@ TEST_F(CameraNavigation, StandardViewsLookAlongTheAxes) {
         EXPECT_NEAR(up.x, 200, 0.01);
     }
 }
+
+// In a window that isn't square the picture keeps its proportions: framing fits the box to the
+// narrower side with the 10 % margin, the wheel keeps what is under the pointer there and a
+// double-click picks the point drawn under it.
+TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
+    load("camera_cube.txt");
+    for (auto [width, height] : {std::pair{600, 300}, {300, 600}}) {
+        SCOPED_TRACE(width);
+        reshapeView(viewer.viewState, viewer.pointSet, width, height);
+        const std::vector<WindowPoint> start = projectAll(cubePoints);
+        updateCamera(viewer.viewState, viewer.pointSet, 35, -20, 60);
+        frameCloud(viewer.viewState, viewer.pointSet);
+        expectSamePlaces(projectAll(cubePoints), start, 0.01);
+
+        // From the front the near face is 20 across and 20 high, z up.
+        const double half = std::min(width, height) / 2.2;
+        showStandardView(viewer.viewState, viewer.pointSet, StandardView::Front);
+        const WindowPoint centre = project(0, -10, 0);
+        EXPECT_NEAR(centre.x, width * 0.5, 0.01);
+        EXPECT_NEAR(centre.y, height * 0.5, 0.01);
+        EXPECT_NEAR(project(10, -10, 0).x - centre.x, half, 0.01);
+        EXPECT_NEAR(project(0, -10, 10).y - centre.y, half, 0.01);
+
+        const int x = width - 40, y = 30;
+        const std::vector<Point> onLine = {underPointer(x, y, {0, 0, 10}),
+                                           underPointer(x, y, {0, 10, 0})};
+        const std::vector<WindowPoint> before = projectAll(onLine);
+        zoomAt(viewer.viewState, viewer.pointSet, x, y, 2);
+        expectSamePlaces(projectAll(onLine), before, 0.02);
+
+        const WindowPoint right = project(10, 0, 0);
+        ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, static_cast<int>(right.x),
+                              height - 1 - static_cast<int>(right.y)));
+        EXPECT_EQ(viewer.viewState.pivot[0], 10.0f);
+    }
+}
+
+// Following, a left or middle drag keeps the point under the pointer at the pivot's depth under
+// the pointer, at any scale, with the pivot picked anywhere and the cloud turned; a right drag
+// moves the eye by the same share of its distance to the pivot.
+TEST_F(Navigation, FollowPanKeepsThePointUnderThePointerAtEveryScale) {
+    const double share = 2 * std::tan(M_PI / 6) / 400; // of the pivot's depth, a pixel
+    for (double scale : {1e-3, 1.0, 5e4}) {
+        SCOPED_TRACE(scale);
+        std::vector<std::vector<double>> records;
+        for (const Point& p : cubePoints)
+            records.push_back({p[0] * scale, p[1] * scale, p[2] * scale, 1, 1, 1});
+        open(writeCloud("pan_cube.txt", records));
+        viewer.viewState.panMode = PanMode::Follow;
+
+        Point pivot = {0, 0, 0};
+        const Point top = {0, 10 * scale, 0};
+        for (int button : {GLUT_LEFT_BUTTON, GLUT_MIDDLE_BUTTON}) {
+            const Point held = underPointer(100, 120, pivot);
+            mouseDrag(button, {{100, 120}, {130, 100}, {180, 60}});
+            const WindowPoint now = project(held[0], held[1], held[2]);
+            EXPECT_NEAR(now.x, 180.5, 0.01);
+            EXPECT_NEAR(now.y, 400 - 60 - 0.5, 0.01);
+            // Turned, and turning about the top point from now on.
+            viewer.viewState.navigationMode = MODE_ROTATE;
+            mouseDrag(GLUT_LEFT_BUTTON, {{0, 0}, {200, 150}});
+            viewer.viewState.navigationMode = MODE_TRANSLATE;
+            const float topPoint[3] = {0, static_cast<float>(top[1]), 0};
+            setPivot(viewer.viewState, viewer.pointSet, topPoint);
+            pivot = top;
+        }
+
+        controlCallback(ID_RESET_VIEW);
+        const double before = eyeDepth({0, 0, 0});
+        mouseDrag(GLUT_RIGHT_BUTTON, {{10, 10}, {10, 30}});
+        EXPECT_NEAR(eyeDepth({0, 0, 0}), before * (1 - 20 * share), before * 1e-5);
+        mouseDrag(GLUT_RIGHT_BUTTON, {{10, 30}, {10, 10}});
+        EXPECT_NEAR(eyeDepth({0, 0, 0}), before * (1 - 20 * share) * (1 + 20 * share),
+                    before * 1e-5);
+
+        TearDown();
+        window = 0;
+    }
+}
+
+// The native point file keeps its fixed rate; every other format follows the pointer.
+TEST_F(CameraNavigation, PanStartsFixedForPointFilesAndFollowsForOthers) {
+    const std::pair<const char*, PanMode> cases[] = {
+        {"camera_cube.txt", PanMode::Fixed},
+        {"formats/pcl_bunny.pcd", PanMode::Follow},
+        {"formats/laspy_simple1_1.las", PanMode::Follow},
+        {"formats/trimesh_points_agisoft.xyz", PanMode::Follow},
+    };
+    for (const auto& [file, mode] : cases) {
+        load(file);
+        EXPECT_EQ(startPanMode(viewer.pointSet), mode) << file;
+        TearDown();
+    }
+}

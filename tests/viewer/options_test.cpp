@@ -46,6 +46,12 @@ TEST(CommandLine, OptionsAndFileInAnyOrder) {
          ColourMode::Height,
          Background::White,
          nullptr},
+        {{"--colour", "height", "c.txt"},
+         "c.txt",
+         1,
+         ColourMode::Height,
+         Background::Black,
+         nullptr},
         {{"--color=grey", "--background", "grey", "--screenshot", "out.png", "c.txt"},
          "c.txt",
          1,
@@ -100,6 +106,9 @@ TEST(CommandLine, MistakesAreNamed) {
          "--hide-classes takes class codes from 0 to 255 separated by commas, not '7,'"},
         {{"--hide-classes", "-7", "c.txt"},
          "--hide-classes takes class codes from 0 to 255 separated by commas, not '-7'"},
+        {{"--colour=rgb", "c.txt"},
+         "--colour takes file, height, grey, intensity, classification or return, not 'rgb'"},
+        {{"--colours", "file", "c.txt"}, "unknown option '--colours'"},
         {{"--screenshot=", "c.txt"}, "--screenshot needs a file name"},
         {{"--point-size", "3"}, "no point file given"},
         {{"a.txt", "b.txt"}, "one point file only, but also given 'b.txt'"},
@@ -132,5 +141,44 @@ TEST(CommandLine, AttributeColoursAndHiddenClasses) {
         ASSERT_TRUE(options.hiddenClasses.has_value());
         EXPECT_EQ(*options.hiddenClasses, codes) << words.front();
         EXPECT_STREQ(options.pointFile, "c.las");
+    }
+}
+
+TEST(CommandLine, SizeTakesWidthByHeightWithinLimits) {
+    const ViewerOptions plain = parse({"c.txt"});
+    EXPECT_EQ(plain.windowWidth, 400);
+    EXPECT_EQ(plain.windowHeight, 400);
+    const struct {
+        std::vector<std::string> words;
+        int width, height;
+    } good[] = {{{"--size", "1280x800", "c.txt"}, 1280, 800},
+                {{"c.txt", "--size=64x8192"}, 64, 8192},
+                {{"--size", "8192x64", "c.txt"}, 8192, 64}};
+    for (const auto& c : good) {
+        const ViewerOptions options = parse(c.words);
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << options.error;
+        EXPECT_EQ(options.windowWidth, c.width);
+        EXPECT_EQ(options.windowHeight, c.height);
+    }
+    for (const char* value :
+         {"1280", "1280x", "x800", "1280x800x2", "63x400", "400x8193", "+400x400", " 400x400",
+          "400x 400", "-400x400", "400x-1", "400X400", "99999999999999999999x400", "4e2x400", ""}) {
+        const ViewerOptions options = parse({"--size", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error, std::string("pointillist: --size takes WIDTHxHEIGHT, each from 64 "
+                                             "to 8192, not '") +
+                                     value + "'");
+    }
+}
+
+TEST(CommandLine, PanIsFollowOrFixedOrLeftToTheFormat) {
+    EXPECT_FALSE(parse({"c.txt"}).pan.has_value());
+    EXPECT_EQ(parse({"--pan", "fixed", "c.laz"}).pan, PanMode::Fixed);
+    EXPECT_EQ(parse({"c.txt", "--pan=follow"}).pan, PanMode::Follow);
+    for (const char* value : {"Follow", "free", ""}) {
+        const ViewerOptions options = parse({"--pan", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error,
+                  std::string("pointillist: --pan takes follow or fixed, not '") + value + "'");
     }
 }

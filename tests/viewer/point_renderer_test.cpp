@@ -23,11 +23,11 @@ protected:
     void SetUp() override { open("single_point.txt"); }
 
     // A perspective view with a turn, so that no axis lines up with the pixels.
-    void setView(int width, int height) {
+    void setView(int width, int height, double aspect = 1.0) {
         glViewport(0, 0, width, height);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        gluPerspective(60.0, 1.0, 0.1, 10000.0);
+        gluPerspective(60.0, aspect, 0.1, 10000.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         gluLookAt(3, 2, -5, 3, 2, -100, 0, 1, 0);
@@ -110,8 +110,13 @@ TEST_F(RasterAgainstGl, SparsePointsLandOnTheSamePixelsInTheSameColours) {
     points[10].r = -0.5f;
     points[11].g = 1.5f;
     points[12].b = INFINITY;
-    for (const auto& [width, height] : {std::pair{400, 400}, std::pair{400, 300}}) {
-        setView(width, height);
+    // A window that isn't square, stretched or with its own aspect.
+    const struct {
+        int width, height;
+        double aspect;
+    } views[] = {{400, 400, 1.0}, {400, 300, 1.0}, {400, 300, 4.0 / 3.0}, {250, 400, 0.625}};
+    for (const auto& [width, height, aspect] : views) {
+        setView(width, height, aspect);
         const PointSource source = recordSource(points.data(), int64_t(points.size()));
         const Image byGl = draw(source, PointPath::Gl);
         const Image byRaster = draw(source, PointPath::Software);

@@ -7,13 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
-
-using Rgb = std::vector<int>;
-const Rgb BLACK = {0, 0, 0}, RED = {255, 0, 0}, GREEN = {0, 255, 0}, BLUE = {0, 0, 255},
-          WHITE = {255, 255, 255}, YELLOW = {255, 255, 0};
 
 class SceneDrawing : public GraphicsWindowTest {
 protected:

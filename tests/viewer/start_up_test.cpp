@@ -3,6 +3,7 @@
 #include "tests/io/cloud_text.h"
 #include "tests/support/gl_test_support.h"
 #include "viewer/scene.h"
+#include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
 
 #include <gtest/gtest.h>
@@ -24,29 +25,19 @@
 
 namespace {
 
-std::vector<unsigned char> backBuffer() {
-    std::vector<unsigned char> pixels(400 * 400 * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 400, 400, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
 std::vector<unsigned char> drawList(GLuint list) {
     glClear(GL_COLOR_BUFFER_BIT);
     glCallList(list);
     glFinish();
-    return backBuffer();
+    return readBackBuffer(400, 400);
 }
 
 // The viewer's frame of the whole cloud, however many passes it takes.
 std::vector<unsigned char> drawWholeFrame() {
     displayScene();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (viewer.frameScheduler.wholeFramePending() && std::chrono::steady_clock::now() < deadline)
-        glutMainLoopEvent();
+    pumpUntil([] { return !viewer.frameScheduler.wholeFramePending(); }, std::chrono::seconds(20));
     EXPECT_TRUE(viewer.frameScheduler.lastFrame().full);
-    return backBuffer();
+    return readBackBuffer(400, 400);
 }
 
 } // namespace

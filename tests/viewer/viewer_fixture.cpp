@@ -136,7 +136,7 @@ void GraphicsWindowTest::redraw() {
     ASSERT_TRUE(pumpUntil([&] { return displays > before; }));
 }
 
-std::vector<int> GraphicsWindowTest::pixel(int x, int y) {
+Rgb GraphicsWindowTest::pixel(int x, int y) {
     unsigned char rgb[3] = {};
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

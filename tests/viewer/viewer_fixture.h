@@ -5,6 +5,7 @@
 #include "tests/support/gl_test_support.h"
 #include "io/point_attributes.h"
 #include "tests/support/program.h"
+#include "tests/support/rgb.h"
 #include "viewer/view.h"
 
 #include <gtest/gtest.h>
@@ -55,10 +56,10 @@ protected:
     void resize(int width, int height);
     // Asks for a frame and waits until it has been drawn.
     void redraw();
-    // The RGB bytes of a pixel of the last frame, origin bottom-left. Read from the back buffer:
+    // The colour of a pixel of the last frame, origin bottom-left. Read from the back buffer:
     // Mesa's software rasteriser swaps by copying the back buffer to the window and keeps it,
     // while the front buffer of a double-buffered window reads back as black.
-    std::vector<int> pixel(int x, int y);
+    Rgb pixel(int x, int y);
 
     static int displays;
     static int reshapes;

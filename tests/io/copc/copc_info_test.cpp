@@ -1,44 +1,26 @@
 // tests/io/copc/copc_info_test.cpp - pointillist-info on octree files: its usual lines as before
 // plus the copc line, --quick from the header and index alone, and damage on standard error.
 #include "tests/io/copc/copc_test_files.h"
+#include "tests/support/program.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
-
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // ctest runs these tests as processes side by side: each keeps its own files.
 std::string scratch(const std::string& suffix) {
     return ::testing::TempDir() + "copc-info-" + std::to_string(getpid()) + suffix;
 }
 
-ProgramRun info(const std::string& arguments) {
-    const std::string out = scratch(".out"), err = scratch(".err");
-    const int status = std::system(
-        (std::string(POINTILLIST_INFO_EXE) + " " + arguments + " >" + out + " 2>" + err).c_str());
-    ProgramRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = slurp(out);
-    run.err = slurp(err);
-    return run;
+ProcessResult info(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), POINTILLIST_INFO_EXE);
+    return runProgram(arguments);
 }
 
 std::string dataPath(const std::string& name) {
@@ -49,7 +31,7 @@ std::string dataPath(const std::string& name) {
 
 // The lines before the copc line are exactly what the plain LAZ read has always printed.
 TEST(CopcInfo, UsualLinesThenTheCopcLine) {
-    const ProgramRun paged = info(dataPath("copc/laspy_simple_with_page.copc.laz"));
+    const ProcessResult paged = info({dataPath("copc/laspy_simple_with_page.copc.laz")});
     EXPECT_EQ(paged.status, 0);
     EXPECT_EQ(paged.err, "");
     EXPECT_EQ(paged.out, "points: 1065\n"
@@ -62,14 +44,14 @@ TEST(CopcInfo, UsualLinesThenTheCopcLine) {
                          "dropped: 0\n"
                          "shift: 637301 851218 496\n"
                          "copc: depth 3, 65 nodes, spacing 36.2166\n");
-    const ProgramRun root = info(dataPath("copc/lasrs_autzen.copc.laz"));
+    const ProcessResult root = info({dataPath("copc/lasrs_autzen.copc.laz")});
     EXPECT_EQ(root.status, 0);
     EXPECT_NE(
         root.out.find("\nshift: 637297 851226 457\ncopc: depth 0, 1 nodes, spacing 30.6713\n"),
         std::string::npos)
         << root.out;
     // A LAZ file that is no octree has no copc line.
-    const ProgramRun plain = info(dataPath("formats/loadersgl_pdrf8-1.4.laz"));
+    const ProcessResult plain = info({dataPath("formats/loadersgl_pdrf8-1.4.laz")});
     EXPECT_EQ(plain.status, 0);
     EXPECT_EQ(plain.out.find("copc:"), std::string::npos);
 }
@@ -81,7 +63,7 @@ TEST(CopcInfo, QuickPrintsTheHeaderAndIndexWithoutDecoding) {
     const std::string path = scratch(".copc.laz");
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    const ProgramRun quick = info("--quick " + path);
+    const ProcessResult quick = info({"--quick", path});
     EXPECT_EQ(quick.status, 0);
     EXPECT_EQ(quick.err, "");
     EXPECT_EQ(quick.out, "points: 1065\n"
@@ -90,16 +72,16 @@ TEST(CopcInfo, QuickPrintsTheHeaderAndIndexWithoutDecoding) {
                          "format: LAZ 1.4, point format 7\n"
                          "copc: depth 3, 65 nodes, spacing 36.2166\n");
 
-    const ProgramRun las = info("--quick " + dataPath("formats/laspy_test1_4.las"));
+    const ProcessResult las = info({"--quick", dataPath("formats/laspy_test1_4.las")});
     EXPECT_EQ(las.status, 0);
     EXPECT_EQ(las.out.rfind("points: 1000\nmin: ", 0), 0u) << las.out;
     EXPECT_NE(las.out.find("\nformat: LAS 1.4, point format 6\n"), std::string::npos) << las.out;
-    const ProgramRun other = info("--quick " + dataPath("formats/pcl_bunny.pcd"));
+    const ProcessResult other = info({"--quick", dataPath("formats/pcl_bunny.pcd")});
     EXPECT_EQ(other.status, 1);
     EXPECT_EQ(other.out, "");
     EXPECT_EQ(other.err, dataPath("formats/pcl_bunny.pcd") +
                              ": --quick reads only LAS and LAZ headers, not PCD files\n");
-    const ProgramRun usage = info("--quick");
+    const ProcessResult usage = info({"--quick"});
     EXPECT_EQ(usage.status, 1);
     EXPECT_EQ(usage.err, "usage: pointillist-info [--quick] POINT_FILE\n");
     unlink(path.c_str());
@@ -116,7 +98,7 @@ TEST(CopcInfo, DamageIsNamedOnStandardError) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 
-    const ProgramRun whole = info(path);
+    const ProcessResult whole = info({path});
     EXPECT_EQ(whole.status, 0);
     EXPECT_EQ(whole.err, path +
                              ": expected 1065 points, read 967 (hierarchy page 2-0-0-0 (160 bytes "
@@ -125,7 +107,7 @@ TEST(CopcInfo, DamageIsNamedOnStandardError) {
     EXPECT_EQ(whole.out.rfind("points: 967\n", 0), 0u);
     EXPECT_NE(whole.out.find("\ncopc: depth 3, 60 nodes, spacing 36.2166\n"), std::string::npos);
 
-    const ProgramRun quick = info("--quick " + path);
+    const ProcessResult quick = info({"--quick", path});
     EXPECT_EQ(quick.status, 0);
     EXPECT_EQ(quick.err, path +
                              ": hierarchy page 2-0-0-0 (160 bytes at 33556) reaches past the end "

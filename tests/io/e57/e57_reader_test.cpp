@@ -3,13 +3,12 @@
 #include "io/e57/e57_reader.h"
 #include "io/load_progress.h"
 #include "tests/io/e57/e57_test_writer.h"
+#include "tests/support/program.h"
 #include "tests/support/pseudo_terminal.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -21,28 +20,6 @@ std::string writeScratch(const std::string& name, const std::vector<uint8_t>& by
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
-}
-
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ProgramRun run(const std::string& command) {
-    // ctest runs the tests side by side, so each keeps its own standard error file.
-    const std::string errPath = ::testing::TempDir() +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                ".stderr";
-    ProgramRun r;
-    FILE* pipe = popen((command + " 2>" + errPath).c_str(), "r");
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        r.out.append(buffer, n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errPath);
-    r.err.assign(std::istreambuf_iterator<char>(err), {});
-    return r;
 }
 
 TestField field(const std::string& xml, std::vector<uint8_t> stream) {
@@ -110,7 +87,7 @@ TEST(E57Reader, ScansMergeIntoOneShiftedCloudWithGreyAndColour) {
 
 TEST(E57Programs, InfoAndConvertReportAndWriteTheScans) {
     const std::string path = writeScratch("two_scans.e57", twoScans());
-    const ProgramRun info = run(std::string(POINTILLIST_INFO_EXE) + " " + path);
+    const ProcessResult info = runProgram({POINTILLIST_INFO_EXE, path});
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.err, "");
     EXPECT_EQ(info.out.rfind("points: 3\nmin: 500001 5000000 0\nmax: 500010 5000000 1\n", 0), 0u)
@@ -120,10 +97,9 @@ TEST(E57Programs, InfoAndConvertReportAndWriteTheScans) {
         << info.out;
 
     const std::string converted = ::testing::TempDir() + "two_scans.txt";
-    const ProgramRun convert =
-        run(std::string(POINTILLIST_CONVERT_EXE) + " " + path + " " + converted);
+    const ProcessResult convert = runProgram({POINTILLIST_CONVERT_EXE, path, converted});
     ASSERT_EQ(convert.status, 0) << convert.err;
-    const ProgramRun back = run(std::string(POINTILLIST_INFO_EXE) + " " + converted);
+    const ProcessResult back = runProgram({POINTILLIST_INFO_EXE, converted});
     EXPECT_EQ(back.out.rfind("points: 3\nmin: 500001 5000000 0\nmax: 500010 5000000 1\n", 0), 0u)
         << back.out;
 }
@@ -138,8 +114,8 @@ TEST(E57Programs, BadPageIsOneLineAndTheCloudStillOpens) {
     scan.packets.assign(10, {400, 400, 400});
     TestFile file = writeE57({scan});
     file.bytes[size_t(physicalOf(file.dataPackets[6].first + 8))] ^= 1;
-    const ProgramRun info =
-        run(std::string(POINTILLIST_INFO_EXE) + " " + writeScratch("bad_page.e57", file.bytes));
+    const ProcessResult info =
+        runProgram({POINTILLIST_INFO_EXE, writeScratch("bad_page.e57", file.bytes)});
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.err.find('\n'), info.err.size() - 1) << info.err;
     EXPECT_NE(info.err.find("expected 1000 points, read "), std::string::npos) << info.err;
