@@ -2,6 +2,8 @@
 // percentiles.
 #include "viewer/attribute_colours.h"
 
+#include "io/ramp_span.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -107,31 +109,10 @@ void returnColour(ReturnKind kind, unsigned char rgb[3]) {
 
 IntensityRange intensityRange(const PointAttributes& attributes) {
     const std::vector<uint16_t>& values = attributes.intensity;
-    IntensityRange range;
-    if (values.empty())
-        return range;
-    // A count per value: one pass whatever the spread, 8-bit and 16-bit data alike.
-    std::vector<int64_t> histogram(65536, 0);
-    for (uint16_t value : values)
-        ++histogram[value];
-    const int64_t n = static_cast<int64_t>(values.size());
-    // At least ceil(n p) points at or below the value; at least one.
-    const int64_t lowRank = std::max<int64_t>(1, (n + 99) / 100);
-    const int64_t highRank = std::max<int64_t>(1, (n * 99 + 99) / 100);
-    int64_t seen = 0;
-    bool lowFound = false;
-    for (int value = 0; value < 65536; ++value) {
-        seen += histogram[size_t(value)];
-        if (!lowFound && seen >= lowRank) {
-            range.low = static_cast<uint16_t>(value);
-            lowFound = true;
-        }
-        if (seen >= highRank) {
-            range.high = static_cast<uint16_t>(value);
-            break;
-        }
-    }
-    return range;
+    // Whole values in, whole values out: the ends are values of the column.
+    const RampSpan span = rampSpan(static_cast<int64_t>(values.size()),
+                                   [&values](int64_t i) { return float(values[size_t(i)]); });
+    return IntensityRange{static_cast<uint16_t>(span.low), static_cast<uint16_t>(span.high)};
 }
 
 unsigned char intensityGrey(uint16_t intensity, const IntensityRange& range) {

@@ -20,9 +20,9 @@ ReturnKind returnKind(uint8_t packed);
 const char* returnKindName(ReturnKind kind);
 void returnColour(ReturnKind kind, unsigned char rgb[3]);
 
-// The intensities that map to black and white: the 1st and 99th percentiles of the column
-// (the lowest value with at least 1 %, resp. 99 %, of the points at or below it), so that a few
-// very bright or dark returns do not wash out the rest. Both 0 for an empty column.
+// The intensities that map to black and white: the 1st and 99th percentiles of the column,
+// or its extremes where nothing beyond the percentile is an outlier (settleRampSpan), so that
+// a few very bright or dark returns do not wash out the rest. Both 0 for an empty column.
 struct IntensityRange {
     uint16_t low = 0;
     uint16_t high = 0;

@@ -156,8 +156,9 @@ Legend currentLegend() {
         case ColourMode::Height: {
             legend.title = "height";
             legend.bar = true;
-            const double bottom = double(set.farCorner[2]) + set.shift[2];
-            const double top = double(set.nearCorner[2]) + set.shift[2];
+            const RampSpan span = viewer.pointColours.heightSpanOf(set);
+            const double bottom = double(span.low) + set.shift[2];
+            const double top = double(span.high) + set.shift[2];
             legend.low = fileValue(bottom, top - bottom);
             legend.high = fileValue(top, top - bottom);
             break;

@@ -7,7 +7,7 @@
 // What the legend shows for viewer's colour mode now, under a title: rows of a colour and its
 // meaning (and a count), or a bar of the mode's ramp between two values in file units.
 // Classification: each class drawn, with the points of it drawn; return: the four kinds;
-// height: the box's bottom and top z with the shift added back; intensity: the intensities
+// height: the z that go blue and red, with the shift added back; intensity: the intensities
 // that go black and white. The file's colours and grey have a title alone.
 struct Legend {
     struct Row {

@@ -32,6 +32,15 @@ IntensityRange PointColours::intensityRangeOf(const PointSet& set) {
     return range_;
 }
 
+RampSpan PointColours::heightSpanOf(const PointSet& set) {
+    if (heightPoints_ != set.points || set.points == nullptr) {
+        const PointRecord* points = set.points;
+        heightSpan_ = rampSpan(set.count, [points](int64_t i) { return points[i].z; });
+        heightPoints_ = set.points;
+    }
+    return heightSpan_;
+}
+
 const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode) {
     if (mode == ColourMode::File || !colourModeAvailable(mode, set.attributes))
         return nullptr;
@@ -49,10 +58,9 @@ const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode)
     unsigned char* out = rgb_.get();
     switch (mode) {
         case ColourMode::Height: {
-            const double bottom = set.farCorner[2];
-            const double height = static_cast<double>(set.nearCorner[2]) - bottom;
+            const RampSpan span = heightSpanOf(set);
             for (int64_t i = 0; i < set.count; ++i, out += 3)
-                heightColour(height > 0.0 ? (set.points[i].z - bottom) / height : 0.5, out);
+                heightColour(spanFraction(set.points[i].z, span, 0.5), out);
             break;
         }
         case ColourMode::Intensity: {

@@ -1,6 +1,7 @@
 // viewer/point_colours.h - the colours the points are drawn in, by colour mode.
 #pragma once
 
+#include "io/ramp_span.h"
 #include "viewer/attribute_colours.h"
 #include "viewer/display_settings.h"
 #include "viewer/point_set.h"
@@ -8,8 +9,8 @@
 #include <cstdint>
 #include <memory>
 
-// The height ramp along z from the box's bottom (0) to its top (1): blue, cyan, green, yellow,
-// red. A cloud without height is green.
+// The height ramp from 0 to 1: blue, cyan, green, yellow, red. Height mode runs it along z over
+// the cloud's ramp span (see rampSpan); a cloud without height is green.
 void heightColour(double t, unsigned char rgb[3]);
 
 // Colours computed for a mode other than the file's, three bytes a point. Only the latest
@@ -22,13 +23,17 @@ public:
     // allocated.
     const unsigned char* colours(const PointSet& set, ColourMode mode);
     void release();
-    // The set's intensity percentiles (see intensityRange), counted once per set.
+    // The set's intensity percentiles (see intensityRange) and the z its height ramp runs
+    // between, each counted once per set.
     IntensityRange intensityRangeOf(const PointSet& set);
+    RampSpan heightSpanOf(const PointSet& set);
 
 private:
     std::unique_ptr<unsigned char[]> rgb_;
     IntensityRange range_;
     const PointRecord* rangePoints_ = nullptr;
+    RampSpan heightSpan_;
+    const PointRecord* heightPoints_ = nullptr;
     ColourMode mode_ = ColourMode::File;
     const PointRecord* points_ = nullptr;
     int64_t count_ = 0;

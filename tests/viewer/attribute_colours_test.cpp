@@ -68,24 +68,31 @@ TEST(ReturnKinds, FromNumberAndCount) {
 }
 
 // The 1st and 99th percentiles go black and white, whatever the data's bit depth: 16-bit data
-// that is 8-bit data times 257 gets the same greys. Outliers saturate.
+// that is 8-bit data times 257 gets the same greys. Outliers saturate; without outliers the
+// extremes stay black and white.
 TEST(IntensityGrey, PercentilesOfEightAndSixteenBitDataAlike) {
     for (int scale : {1, 257}) {
         SCOPED_TRACE(scale);
         PointAttributes attributes = withColumns(kIntensity, 0);
-        // 0 to 199, and one far outlier.
-        for (int i = 0; i < 200; ++i)
+        // 20 to 219, and an outlier at each end.
+        for (int i = 20; i < 220; ++i)
             attributes.intensity.push_back(static_cast<uint16_t>(i * scale));
-        attributes.intensity.push_back(static_cast<uint16_t>(std::min(65535, 250 * scale)));
+        attributes.intensity.push_back(0);
+        attributes.intensity.push_back(static_cast<uint16_t>(255 * scale));
         const IntensityRange range = intensityRange(attributes);
-        // 201 values: the 3rd lowest (ceil 2.01) and the 199th (ceil 198.99).
-        EXPECT_EQ(range.low, 2 * scale);
-        EXPECT_EQ(range.high, 198 * scale);
+        // 202 values: the 3rd lowest (ceil 2.02) and the 200th (ceil 199.98).
+        EXPECT_EQ(range.low, 21 * scale);
+        EXPECT_EQ(range.high, 218 * scale);
         EXPECT_EQ(intensityGrey(0, range), 0);
-        EXPECT_EQ(intensityGrey(uint16_t(2 * scale), range), 0);
-        EXPECT_EQ(intensityGrey(uint16_t(100 * scale), range), 128);
-        EXPECT_EQ(intensityGrey(uint16_t(198 * scale), range), 255);
-        EXPECT_EQ(intensityGrey(uint16_t(std::min(65535, 250 * scale)), range), 255);
+        EXPECT_EQ(intensityGrey(uint16_t(21 * scale), range), 0);
+        EXPECT_EQ(intensityGrey(uint16_t(120 * scale), range), 128);
+        EXPECT_EQ(intensityGrey(uint16_t(218 * scale), range), 255);
+        EXPECT_EQ(intensityGrey(uint16_t(255 * scale), range), 255);
+
+        attributes.intensity.resize(200);
+        const IntensityRange whole = intensityRange(attributes);
+        EXPECT_EQ(whole.low, 20 * scale);
+        EXPECT_EQ(whole.high, 219 * scale);
     }
     // One value throughout: mid-grey; none: an empty range.
     PointAttributes flat = withColumns(kIntensity, 10);
