@@ -36,9 +36,8 @@ void applyColourKind(ReadResult& result) {
         return;
     const bool grey = result.colour == ColourKind::Intensity;
     const PointRecord* points = result.points;
-    const RampSpan span = rampSpan(result.count, [points, grey](int64_t i) {
-        return grey ? points[i].r : points[i].z;
-    });
+    const RampSpan span = rampSpan(
+        result.count, [points, grey](int64_t i) { return grey ? points[i].r : points[i].z; });
     const float low = span.low, high = span.high;
     // A flat cloud or constant intensity shows one level: the middle of the ramp, or white.
     // The arithmetic is the same as over the extremes before percentiles, so that a cloud

@@ -61,8 +61,8 @@ struct PointAttributes {
 };
 
 // Every attribute, in the order pointillist-info lists them.
-constexpr AttributeBit kAttributeOrder[] = {kIntensity,  kClassification, kReturns,    kFlags,
-                                            kScanAngle,  kUserData,       kPointSource, kGpsTime};
+constexpr AttributeBit kAttributeOrder[] = {kIntensity, kClassification, kReturns,     kFlags,
+                                            kScanAngle, kUserData,       kPointSource, kGpsTime};
 // "intensity", "classification", "returns", "flags", "scan-angle", "user-data", "point-source",
 // "gps-time".
 const char* attributeName(AttributeBit bit);

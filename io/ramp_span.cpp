@@ -94,7 +94,8 @@ RampSpan PercentileSearch::span() const {
     if (counted_ == 0)
         return RampSpan{};
     int64_t unused = 0;
-    const float low = fromKey(lowTop_ << 16 | binOfRank(fineLow_, lowRank_ - belowLowTop_, &unused));
+    const float low =
+        fromKey(lowTop_ << 16 | binOfRank(fineLow_, lowRank_ - belowLowTop_, &unused));
     const float high =
         fromKey(highTop_ << 16 | binOfRank(fineHigh_, highRank_ - belowHighTop_, &unused));
     return settleRampSpan(lowest_, low, high, highest_);

@@ -231,8 +231,8 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
 bool pickPivot(ViewState& state, const PointSet& set, int x, int y) {
     const View view = viewOf(state, set);
     const double windowY = view.viewport[3] - 1 - y;
-    const int64_t picked = nearestPointOnScreen(set.points, set.count, view, x + 0.5,
-                                                windowY + 0.5, PICK_RADIUS, &set.visibility);
+    const int64_t picked = nearestPointOnScreen(set.points, set.count, view, x + 0.5, windowY + 0.5,
+                                                PICK_RADIUS, &set.visibility);
     if (picked < 0)
         return false;
     const PointRecord& point = set.points[picked];

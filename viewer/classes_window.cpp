@@ -8,6 +8,7 @@
 #include "controls/windows/control_window.h"
 #include "controls/windows/window_manager.h"
 #include "io/classification.h"
+#include "viewer/scene.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -18,9 +19,6 @@
 #include <new>
 
 namespace {
-
-// Room between windows for a window manager's border.
-constexpr int kWindowGap = 10;
 
 template <typename T> T* require(T* created, const char* what) {
     if (created == nullptr) {
@@ -72,8 +70,10 @@ ControlWindow* buildClassesWindow(int mainWindowId, const ControlWindow* beside)
     int x = rightEdge(mainWindowId);
     if (beside != nullptr)
         x = std::max(x, rightEdge(beside->windowId, beside->contentWidth));
-    ControlWindow* window = require(
-        windowManager.createWindow("Pointillist Classes", 0, x + kWindowGap, 0), "classes window");
+    ControlWindow* window =
+        require(windowManager.createWindow("Pointillist Classes", 0, x + CONTROL_WINDOW_GAP,
+                                           GRAPHICS_WINDOW_Y),
+                "classes window");
     Panel* panel = require(window->addPanel("Classes", BORDER_ETCHED), "\"Classes\" panel");
 
     PointVisibility& visibility = viewer.pointSet.visibility;

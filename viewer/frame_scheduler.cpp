@@ -22,8 +22,7 @@ int kindOf(PointPath path, bool sampled) {
 }
 
 // Points first to first + count of those the content draws.
-void addPoints(PointRenderer& renderer, const FrameContent& content, int64_t first,
-               int64_t count) {
+void addPoints(PointRenderer& renderer, const FrameContent& content, int64_t first, int64_t count) {
     if (content.drawn != nullptr)
         renderer.addIndices(content.drawn + first, count);
     else

@@ -2,8 +2,8 @@
 #include "viewer/legend.h"
 
 #include "controls/core/drawing.h"
-#include "viewer/attribute_colours.h"
 #include "io/classification.h"
+#include "viewer/attribute_colours.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>

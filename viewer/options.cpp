@@ -136,8 +136,8 @@ ViewerOptions parseOptions(int argc, char** argv) {
         }
         const bool takesValue = name == "--point-size" || name == "--background" ||
                                 name == "--color" || name == "--colour" ||
-                                name == "--hide-classes" || name == "--size" ||
-                                name == "--pan" || name == "--screenshot";
+                                name == "--hide-classes" || name == "--size" || name == "--pan" ||
+                                name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -155,8 +155,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
                            "'");
         } else if (name == "--color" || name == "--colour") {
             if (!colourModeFromName(value, &options.settings.colourMode))
-                return bad(name + " takes file, height, grey, intensity, classification or return, "
-                           "not '" + value + "'");
+                return bad(name +
+                           " takes file, height, grey, intensity, classification or return, "
+                           "not '" +
+                           value + "'");
         } else if (name == "--hide-classes") {
             std::vector<int> codes;
             if (!parseClassCodes(value, &codes))

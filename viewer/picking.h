@@ -13,5 +13,4 @@
 // of points equally near on screen the one nearest to the eye wins. With a visibility, nor are
 // the points it hides.
 int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
-                             double y, double radius,
-                             const PointVisibility* visibility = nullptr);
+                             double y, double radius, const PointVisibility* visibility = nullptr);

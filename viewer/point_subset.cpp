@@ -18,8 +18,7 @@ uint64_t mix(uint64_t value) {
 
 } // namespace
 
-void PointSubset::sample(int64_t count, int64_t size, const uint32_t* from,
-                         uint64_t fromVersion) {
+void PointSubset::sample(int64_t count, int64_t size, const uint32_t* from, uint64_t fromVersion) {
     size = std::clamp<int64_t>(size, 0, count);
     if (count == count_ && size == this->size() && from == from_ && fromVersion == fromVersion_)
         return;

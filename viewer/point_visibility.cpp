@@ -62,13 +62,13 @@ void PointVisibility::rebuild() {
         return;
     // Each part counts its records drawn, then writes them at its offset, so the list ascends.
     int64_t partDrawn[kMostParts + 1] = {};
-    const int parts = runInParts(count_, kMostParts, kSmallestPart,
-                                 [&](int64_t begin, int64_t end, int part) {
-                                     int64_t n = 0;
-                                     for (int64_t i = begin; i < end; ++i)
-                                         n += shows(i);
-                                     partDrawn[part + 1] = n;
-                                 });
+    const int parts =
+        runInParts(count_, kMostParts, kSmallestPart, [&](int64_t begin, int64_t end, int part) {
+            int64_t n = 0;
+            for (int64_t i = begin; i < end; ++i)
+                n += shows(i);
+            partDrawn[part + 1] = n;
+        });
     for (int part = 0; part < parts; ++part)
         partDrawn[part + 1] += partDrawn[part];
     // One entry more, so that an empty list is still a list rather than nullptr. Without the

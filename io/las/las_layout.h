@@ -29,6 +29,7 @@ std::string lasFormatLine(const char* family, const LasLayout& layout);
 
 // Turns count records of the layout, laid out at its record length from records, into
 // result.points (allocated for count): scale and offset in double precision, colour or
-// intensity, the shift settled; and the point format's attributes into result.attributes. Shared with the compressed reader, which decodes to records.
+// intensity, the shift settled; and the point format's attributes into result.attributes. Shared
+// with the compressed reader, which decodes to records.
 void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int64_t count,
                       int threads, ReadResult& result);

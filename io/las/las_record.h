@@ -67,7 +67,7 @@ inline bool lasColourIsWide(const unsigned char* records, uint64_t count, size_t
 struct LasAttributeConversion {
     uint32_t present = 0;
     bool extended = false;
-    int gpsOffset = -1;           // within a record; -1 for formats without GPS time
+    int gpsOffset = -1;            // within a record; -1 for formats without GPS time
     int16_t legacyAngle[256] = {}; // a legacy scan angle rank (as its byte) in 0.006 degrees
 
     explicit LasAttributeConversion(int pointFormat) {
@@ -90,8 +90,9 @@ struct LasAttributeConversion {
         double* gpsTime; // null without GPS time
     };
     static Columns columnsOf(PointAttributes& a) {
-        return {a.intensity.data(), a.classification.data(), a.returns.data(),
-                a.flags.data(),     a.userData.data(),       a.scanAngle.data(),
+        return {a.intensity.data(),   a.classification.data(),
+                a.returns.data(),     a.flags.data(),
+                a.userData.data(),    a.scanAngle.data(),
                 a.pointSource.data(), a.gpsTime.empty() ? nullptr : a.gpsTime.data()};
     }
 

@@ -68,13 +68,13 @@ void expectSample(const PointAttributes& a, const Sample& s, const std::string& 
 
 void expectColumnsOf(const LoadedCloud& loaded, bool gps, const std::string& where) {
     const PointAttributes& a = loaded.cloud.attributes;
-    const uint32_t all = kIntensity | kClassification | kReturns | kFlags | kScanAngle |
-                         kUserData | kPointSource;
+    const uint32_t all =
+        kIntensity | kClassification | kReturns | kFlags | kScanAngle | kUserData | kPointSource;
     EXPECT_EQ(a.present, all | (gps ? kGpsTime : 0u)) << where;
     const size_t n = static_cast<size_t>(loaded.cloud.count);
-    for (size_t size : {a.intensity.size(), a.classification.size(), a.returns.size(),
-                        a.flags.size(), a.scanAngle.size(), a.userData.size(),
-                        a.pointSource.size()})
+    for (size_t size :
+         {a.intensity.size(), a.classification.size(), a.returns.size(), a.flags.size(),
+          a.scanAngle.size(), a.userData.size(), a.pointSource.size()})
         EXPECT_EQ(size, n) << where;
     EXPECT_EQ(a.gpsTime.size(), gps ? n : 0u) << where;
 }

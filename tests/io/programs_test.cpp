@@ -172,8 +172,8 @@ TEST(InfoProgram, AttributeLinesAgreeWithAnIndependentCount) {
 }
 
 TEST(InfoProgram, FilesWithoutAttributesAddNoLines) {
-    for (const char* file : {"camera_cube.txt", "formats/pcl_colored_cloud.pcd",
-                             "formats/draco_test_pos_color.ply"}) {
+    for (const char* file :
+         {"camera_cube.txt", "formats/pcl_colored_cloud.pcd", "formats/draco_test_pos_color.ply"}) {
         const ProcessResult info = runProgram({POINTILLIST_INFO_EXE, testData(file)});
         EXPECT_EQ(info.status, 0) << file;
         EXPECT_EQ(info.out.find("attributes:"), std::string::npos) << file;

@@ -51,9 +51,9 @@ TEST(ReturnKinds, FromNumberAndCount) {
         int number, of;
         ReturnKind kind;
     } cases[] = {
-        {1, 1, ReturnKind::Only},         {1, 3, ReturnKind::First}, {2, 3, ReturnKind::Intermediate},
-        {3, 3, ReturnKind::Last},         {2, 2, ReturnKind::Last},  {14, 15, ReturnKind::Intermediate},
-        {0, 0, ReturnKind::Only},         {0, 2, ReturnKind::First}, {5, 3, ReturnKind::Last},
+        {1, 1, ReturnKind::Only}, {1, 3, ReturnKind::First}, {2, 3, ReturnKind::Intermediate},
+        {3, 3, ReturnKind::Last}, {2, 2, ReturnKind::Last},  {14, 15, ReturnKind::Intermediate},
+        {0, 0, ReturnKind::Only}, {0, 2, ReturnKind::First}, {5, 3, ReturnKind::Last},
     };
     for (const auto& c : cases)
         EXPECT_EQ(returnKind(PointAttributes::packReturns(c.number, c.of)), c.kind)
@@ -118,8 +118,7 @@ TEST(ColourModes, CycleThroughWhatTheCloudHas) {
         for (size_t i = 0; i + 1 < cycle.size(); ++i)
             EXPECT_EQ(nextColourMode(cycle[i], attributes), cycle[i + 1]) << present << " " << i;
     }
-    const char* const names[] = {"file",      "height",         "grey",
-                                 "intensity", "classification", "return"};
+    const char* const names[] = {"file", "height", "grey", "intensity", "classification", "return"};
     for (int mode = 0; mode < 6; ++mode) {
         ColourMode parsed = ColourMode::File;
         ASSERT_TRUE(colourModeFromName(names[mode], &parsed));

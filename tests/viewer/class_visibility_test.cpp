@@ -34,7 +34,7 @@ struct Record {
     bool withheld;
 };
 const Record records[8] = {
-    {1, 10, 1, 1, false}, {2, 20, 1, 3, false}, {6, 30, 2, 3, false},  {7, 40, 3, 3, false},
+    {1, 10, 1, 1, false}, {2, 20, 1, 3, false},  {6, 30, 2, 3, false},  {7, 40, 3, 3, false},
     {9, 50, 1, 1, false}, {18, 60, 1, 2, false}, {40, 70, 2, 2, false}, {2, 80, 1, 1, true},
 };
 constexpr int kRecords = 8;
@@ -164,9 +164,10 @@ TEST_F(LegendOverCloud, ReturnsRampsAndTheirEnds) {
         returnColour(static_cast<ReturnKind>(kind), rgb);
         EXPECT_EQ(swatchPixels(rgb), kSwatchWidth * kSwatchHeight) << kind;
     }
-    EXPECT_EQ(rowsOf(currentLegend()),
-              (std::vector<std::vector<std::string>>{
-                  {"only", ""}, {"first of many", ""}, {"intermediate", ""}, {"last of many", ""}}));
+    EXPECT_EQ(
+        rowsOf(currentLegend()),
+        (std::vector<std::vector<std::string>>{
+            {"only", ""}, {"first of many", ""}, {"intermediate", ""}, {"last of many", ""}}));
 
     viewer.displaySettings.colourMode = ColourMode::Height;
     viewer.pointSet.shift[2] = 1000.25;
@@ -253,10 +254,9 @@ protected:
 // attribute, and noise and withheld points stay hidden in all of them.
 TEST_F(AttributeCloud, ColourModesColourByTheAttributes) {
     const IntensityRange range{10, 80};
-    const ColourMode cycle[] = {ColourMode::File,      ColourMode::Height,
-                                ColourMode::Grey,      ColourMode::Intensity,
-                                ColourMode::Classification, ColourMode::Return,
-                                ColourMode::File};
+    const ColourMode cycle[] = {
+        ColourMode::File,           ColourMode::Height, ColourMode::Grey, ColourMode::Intensity,
+        ColourMode::Classification, ColourMode::Return, ColourMode::File};
     for (ColourMode mode : cycle) {
         SCOPED_TRACE(colourModeName(mode));
         ASSERT_EQ(viewer.displaySettings.colourMode, mode);
@@ -329,8 +329,8 @@ TEST_F(AttributeCloud, HiddenPointsAreNotPickedNorFramed) {
 // turn every box and class.
 TEST_F(ClassesWindow, CheckBoxesHideAndShowTheirClasses) {
     const std::pair<int, std::string> labels[] = {
-        {1, "1 Unclassified (1)"}, {2, "2 Ground (2)"},      {6, "6 Building (1)"},
-        {7, "7 Low Point (noise) (1)"}, {9, "9 Water (1)"}, {18, "18 High Noise (1)"},
+        {1, "1 Unclassified (1)"},      {2, "2 Ground (2)"}, {6, "6 Building (1)"},
+        {7, "7 Low Point (noise) (1)"}, {9, "9 Water (1)"},  {18, "18 High Noise (1)"},
         {40, "40 Class 40 (1)"}};
     for (const auto& [code, label] : labels) {
         Control* box = control(ID_FIRST_CLASS + code);
@@ -377,9 +377,9 @@ protected:
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y)
                 for (int x = 0; x < nx; ++x) {
-                    viewer.pointSet.points[count++] = {float(x), float(y) * 0.7f, float(z),
-                                                       float(x % 256) / 255.0f, float(y) / 255.0f,
-                                                       float(z * 12) / 255.0f};
+                    viewer.pointSet.points[count++] = {float(x),          float(y) * 0.7f,
+                                                       float(z),          float(x % 256) / 255.0f,
+                                                       float(y) / 255.0f, float(z * 12) / 255.0f};
                     attributes.classification.push_back(static_cast<uint8_t>(z % 4));
                 }
         viewer.pointSet.count = count;

@@ -2,8 +2,8 @@
 // window under a real X server, projection of scene points and the real executables.
 #pragma once
 
-#include "tests/support/gl_test_support.h"
 #include "io/point_attributes.h"
+#include "tests/support/gl_test_support.h"
 #include "tests/support/program.h"
 #include "tests/support/rgb.h"
 #include "viewer/view.h"
