@@ -1,5 +1,7 @@
 // tests/viewer/attribute_colours_test.cpp - the colours of classes, returns and intensities, the
 // modes a cloud offers, and which records a visibility draws: no window needed.
+#include "io/classification.h"
+#include "tests/support/file_text.h"
 #include "viewer/attribute_colours.h"
 #include "viewer/display_settings.h"
 #include "viewer/point_subset.h"
@@ -7,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
+#include <sstream>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -34,16 +39,39 @@ PointAttributes withColumns(uint32_t present, size_t count) {
 // Every code has a colour of its own, the same each time: the table's, and made-up ones for the
 // rest that differ from the table's and from each other.
 TEST(ClassColours, EveryCodeItsOwnFixedColour) {
-    const std::pair<int, std::tuple<int, int, int>> fromTable[] = {
-        {2, {160, 100, 50}}, {6, {235, 80, 35}}, {9, {40, 110, 230}}};
-    for (const auto& [code, colour] : fromTable)
-        EXPECT_EQ(colourOf(code), colour) << code;
     std::set<std::tuple<int, int, int>> seen;
     for (int code = 0; code < 256; ++code) {
         EXPECT_EQ(colourOf(code), colourOf(code));
         EXPECT_TRUE(seen.insert(colourOf(code)).second) << code << " shares a colour";
         EXPECT_EQ(classColourInTable(code), code <= 22 && code != 8 && code != 12) << code;
     }
+}
+
+// README's class table is the code's: every row's name and colour, and a row for every code
+// the code's table names.
+TEST(ClassColours, ReadmeTableIsTheCodes) {
+    const std::string readme =
+        fileText(std::string(POINTILLIST_TEST_DATA_DIR) + "/../../README.md");
+    ASSERT_FALSE(readme.empty());
+    std::istringstream lines(readme.substr(readme.find("| Code | Class | Colour (r g b) |")));
+    std::set<int> listed;
+    std::string line;
+    std::getline(lines, line);
+    std::getline(lines, line); // the rule under the heading
+    while (std::getline(lines, line) && line.rfind("| ", 0) == 0) {
+        int code = -1, r = -1, g = -1, b = -1;
+        char name[128] = {};
+        ASSERT_EQ(std::sscanf(line.c_str(), "| %d | %127[^|]| %d %d %d |", &code, name, &r, &g, &b),
+                  5)
+            << line;
+        std::string trimmed = name;
+        trimmed.erase(trimmed.find_last_not_of(' ') + 1);
+        EXPECT_EQ(trimmed, className(code)) << line;
+        EXPECT_EQ(std::make_tuple(r, g, b), colourOf(code)) << line;
+        EXPECT_TRUE(listed.insert(code).second) << line;
+    }
+    for (int code = 0; code < 256; ++code)
+        EXPECT_EQ(listed.count(code), classColourInTable(code) ? 1u : 0u) << code;
 }
 
 TEST(ReturnKinds, FromNumberAndCount) {
