@@ -10,6 +10,7 @@
 bool CloudBuilder::reserve(int64_t count) {
     if (count <= capacity_)
         return true;
+    requested_ = count;
     PointRecord* grown = allocatePoints(count);
     if (!grown)
         return false;
@@ -19,6 +20,10 @@ bool CloudBuilder::reserve(int64_t count) {
     points_ = grown;
     capacity_ = count;
     return true;
+}
+
+void CloudBuilder::cannotGrow(ReadResult& result) const {
+    cannotAllocate(result, requested_, static_cast<uint64_t>(requested_) * sizeof(PointRecord));
 }
 
 bool CloudBuilder::add(double x, double y, double z, float r, float g, float b) {

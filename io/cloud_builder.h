@@ -26,11 +26,14 @@ public:
     PointRecord* points() { return points_; }
     // Moves the points, the count of dropped ones and the settled shift into result.
     void finish(ReadResult& result);
+    // After reserve or add failed: result says how much storage could not be had.
+    void cannotGrow(ReadResult& result) const;
 
 private:
     PointRecord* points_ = nullptr;
     int64_t count_ = 0;
     int64_t capacity_ = 0;
+    int64_t requested_ = 0; // the capacity last asked for
     int64_t dropped_ = 0;
     bool started_ = false;
     double shift_[3] = {0.0, 0.0, 0.0};

@@ -3,16 +3,23 @@
 #include "io/cloud_load.h"
 
 #include "io/colouring.h"
+#include "io/file_signatures.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 // The signatures and resemblance checks look at no more than this.
 constexpr size_t kHeadBytes = 4096;
+
+// "a PLY file", "an E57 file".
+std::string withArticle(const char* noun) {
+    return (std::strchr("AEIOU", noun[0]) ? "an " : "a ") + std::string(noun);
+}
 
 } // namespace
 
@@ -20,23 +27,34 @@ CloudLoad::~CloudLoad() {
     worker_.wait();
 }
 
+void CloudLoad::refuseHere(ReadStatus status, const std::string& message) {
+    result_.status = status;
+    result_.message = message;
+    finished_.store(true, std::memory_order_release);
+}
+
 void CloudLoad::begin(const char* path, Place place) {
     path_ = path;
     progress_.start();
     const MappedFile::Opened opened = file_.open(path);
-    if (opened == MappedFile::Opened::CannotOpen) {
-        result_.status = ReadStatus::CannotOpen;
-        finished_.store(true, std::memory_order_release);
-        return;
-    }
+    if (opened == MappedFile::Opened::CannotOpen)
+        return refuseHere(ReadStatus::CannotOpen, std::string());
+    if (opened == MappedFile::Opened::Directory)
+        return refuseHere(ReadStatus::Refused, path_ + ": is a directory");
+    if (opened == MappedFile::Opened::NullDevice)
+        return refuseHere(ReadStatus::Refused, path_ + ": empty file");
     const bool mapped = opened == MappedFile::Opened::Mapped;
-    entry_ = pickFormat(path, file_.data(), std::min(file_.size(), kHeadBytes), mapped);
-    if (!entry_) {
-        result_.status = ReadStatus::Refused;
-        result_.message = path_ + ": unknown format (not a point file this program reads)";
-        finished_.store(true, std::memory_order_release);
-        return;
-    }
+    // A format with a header has nothing to show in no bytes. An empty file of another name
+    // opens as an empty native cloud, as it always has.
+    const FormatEntry* named = formatByExtension(path);
+    if (mapped && file_.size() == 0 && named && named->signature)
+        return refuseHere(ReadStatus::Refused, path_ + ": empty file");
+    const size_t headSize = std::min(file_.size(), kHeadBytes);
+    entry_ = pickFormat(path, file_.data(), headSize, mapped);
+    if (!entry_)
+        return refuseHere(ReadStatus::Refused,
+                          path_ + ": unknown format (not a point file this program reads; it " +
+                              "starts with " + describeHead(file_.data(), headSize) + ")");
     everyCore_ = place != Place::WorkerOneCore;
     threaded_ = place != Place::Here && worker_.start([this] { read(); });
     if (!threaded_) {
@@ -71,12 +89,15 @@ void CloudLoad::read() {
     request.progress = [this](const ReadProgress& read) { progress_.update(read); };
     ReadResult result = entry_->read(request);
     if (result.status == ReadStatus::Refused)
-        result.message = path_ + ": " + entry_->noun + ", " + result.message;
+        result.message = refusalLine(result.message);
     // A cloud is counted in 32 bits; records beyond that are not shown.
     if (result.status == ReadStatus::Read && result.count > INT32_MAX) {
+        const int64_t count = result.count;
         releasePoints(result.points);
         result = ReadResult();
         result.status = ReadStatus::CannotAllocate;
+        result.message = "not enough room for " + std::to_string(count) +
+                         " points: a cloud holds at most " + std::to_string(INT32_MAX);
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -86,22 +107,47 @@ void CloudLoad::read() {
     }
 }
 
-void CloudLoad::exitIfRefused() const {
+std::string CloudLoad::refusalLine(const std::string& reason) const {
+    const size_t headSize = std::min(file_.size(), kHeadBytes);
+    const unsigned char* head = file_.data();
+    // Picked by its extension alone: what the file holds says more than the reader's reason.
+    if (entry_->signature && file_.size() > 0 && !entry_->signature(head, headSize))
+        return path_ + ": not " + withArticle(entry_->noun) + ": " + entry_->missingSignature +
+               "; it starts with " + describeHead(head, headSize);
+    std::string line = path_ + ": " + entry_->noun + ", " + reason;
+    if (hasForeignSignature(head, headSize))
+        line += " (it starts with " + describeHead(head, headSize) + ")";
+    return line;
+}
+
+bool CloudLoad::reportRefusal() const {
     if (!refused())
-        return;
-    switch (result_.status) {
-        case ReadStatus::CannotOpen:
+        return false;
+    const bool native = entry_ == nullptr || entry_->format == Format::Native;
+    if (result_.status == ReadStatus::CannotOpen ||
+        (result_.status == ReadStatus::CannotAllocate && native)) {
+        // The native format's messages, and a file that can't be opened, say what they always
+        // have.
+        if (result_.status == ReadStatus::CannotOpen)
             std::printf("ERROR: unable to open file %s!\n", path_.c_str());
-            break;
-        case ReadStatus::CannotAllocate:
+        else
             std::printf("Not Enough memory to allocate the point the structure\n");
-            break;
-        default:
-            std::fflush(stdout);
-            std::fprintf(stderr, "%s\n", result_.message.c_str());
-            break;
+        std::fflush(stdout);
+        return true;
     }
-    std::exit(1);
+    std::fflush(stdout);
+    if (result_.status == ReadStatus::CannotAllocate)
+        std::fprintf(stderr, "%s: %s, %s\n", path_.c_str(), entry_->noun,
+                     result_.message.empty() ? "not enough memory for the points"
+                                             : result_.message.c_str());
+    else
+        std::fprintf(stderr, "%s\n", result_.message.c_str());
+    return true;
+}
+
+void CloudLoad::exitIfRefused() const {
+    if (reportRefusal())
+        std::exit(1);
 }
 
 bool CloudLoad::waitForRecords(int64_t count) {
@@ -158,6 +204,8 @@ void CloudLoad::finish(PointCloud& cloud) {
     cloud.dropped = result_.dropped;
     cloud.shifted = result_.shifted;
     std::copy(result_.shift, result_.shift + 3, cloud.shift);
+    cloud.colourNote = std::move(result_.colourNote);
+    cloud.warnings = std::move(result_.warnings);
     std::copy(result_.precision, result_.precision + 3, cloud.precision);
     cloud.organised = result_.organised;
     cloud.viewpoint = result_.viewpoint;

@@ -38,6 +38,10 @@ public:
     // After begin: whether the file cannot be read at all, and the result that says why.
     bool refused() const { return finished() && result_.status != ReadStatus::Read; }
     const ReadResult& result() const { return result_; }
+    // Prints the refusal's message: the native format's exact texts on standard output, every
+    // other as one line on standard error. False, printing nothing, when the file is not
+    // refused.
+    bool reportRefusal() const;
     // Prints the refusal's message and ends the process with status 1; returns when the file
     // is not refused.
     void exitIfRefused() const;
@@ -56,6 +60,11 @@ public:
 
 private:
     void read();
+    // Ends begin with the file refused before any reader ran.
+    void refuseHere(ReadStatus status, const std::string& message);
+    // The one line a reader's refusal becomes: the file, its format and the reason, or what the
+    // file holds instead when it lacks the format's signature.
+    std::string refusalLine(const std::string& reason) const;
 
     std::string path_;
     const FormatEntry* entry_ = nullptr;

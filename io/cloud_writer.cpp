@@ -17,12 +17,12 @@ bool writeNative(const PointCloud& cloud, FILE* out) {
     std::fprintf(out, "# points = %d\n", static_cast<int>(cloud.count));
     for (int32_t i = 0; i < cloud.count; ++i) {
         const PointRecord& p = cloud.points[i];
-        // Unshifted floats round-trip with 9 digits; shifted ones are doubles near the shift.
-        if (cloud.shifted)
-            std::fprintf(out, "%.17g %.17g %.17g %.9g %.9g %.9g\n", p.x + cloud.shift[0],
-                         p.y + cloud.shift[1], p.z + cloud.shift[2], p.r, p.g, p.b);
-        else
-            std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", p.x, p.y, p.z, p.r, p.g, p.b);
+        // The native reader keeps floats, so more digits than give a float back would only
+        // promise what a reopened file cannot hold; nine always do.
+        const float x = static_cast<float>(p.x + cloud.shift[0]);
+        const float y = static_cast<float>(p.y + cloud.shift[1]);
+        const float z = static_cast<float>(p.z + cloud.shift[2]);
+        std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g\n", x, y, z, p.r, p.g, p.b);
     }
     return std::fflush(out) == 0 && !std::ferror(out);
 }
@@ -56,4 +56,45 @@ bool writeBinaryPly(const PointCloud& cloud, FILE* out) {
             return false;
     }
     return std::fflush(out) == 0 && !std::ferror(out);
+}
+
+FloatRounding floatRounding(const PointCloud& cloud) {
+    double low[3], high[3], largest[3] = {0.0, 0.0, 0.0};
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = INFINITY;
+        high[axis] = -INFINITY;
+    }
+    for (int32_t i = 0; i < cloud.count; ++i) {
+        const float stored[3] = {cloud.points[i].x, cloud.points[i].y, cloud.points[i].z};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!std::isfinite(stored[axis]))
+                continue;
+            // Exact in double: a float plus a whole-number shift well inside 2^53.
+            const double file = double(stored[axis]) + cloud.shift[axis];
+            largest[axis] = std::max(largest[axis], std::fabs(double(float(file)) - file));
+            low[axis] = std::min(low[axis], file);
+            high[axis] = std::max(high[axis], file);
+        }
+    }
+    double extent = 0.0;
+    for (int axis = 0; axis < 3; ++axis)
+        if (high[axis] > low[axis])
+            extent = std::max(extent, high[axis] - low[axis]);
+    FloatRounding rounding;
+    double worst = -1.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double tolerance =
+            cloud.precision[axis] > 0.0 ? cloud.precision[axis] : 1e-5 * extent;
+        const bool exceeds = largest[axis] > tolerance;
+        const double ratio =
+            tolerance > 0.0 ? largest[axis] / tolerance : (exceeds ? INFINITY : 0.0);
+        rounding.exceeds = rounding.exceeds || exceeds;
+        if (ratio > worst) {
+            worst = ratio;
+            rounding.axis = axis;
+            rounding.largest = largest[axis];
+            rounding.tolerance = tolerance;
+        }
+    }
+    return rounding;
 }

@@ -21,17 +21,20 @@ namespace {
 // may also start with a comment line, and an octree file, a LAZ file too, before LAZ.
 // clang-format off
 const FormatEntry kFormats[] = {
-    {Format::Ply, "PLY file", ".ply", hasPlySignature, nullptr, readPly},
-    {Format::Las, "LAS file", ".las", hasLasSignature, nullptr, readLas},
-    {Format::Copc, "LAZ file", "", hasCopcSignature, nullptr, readCopc},
-    {Format::Laz, "LAZ file", ".laz", hasLazSignature, nullptr, readLaz},
-    {Format::E57, "E57 file", ".e57", hasE57Signature, nullptr, readE57},
-    {Format::Pcd, "PCD file", ".pcd", hasPcdSignature, nullptr, readPcd},
-    {Format::Native, "native file", "", hasNativeSignature, nullptr, readNative},
-    {Format::Pts, "PTS file", ".pts", nullptr, nullptr, readPts},
-    {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, readObj},
-    {Format::ColumnText, "column text", ".xyz .txt .csv .asc", nullptr, resemblesColumnText,
-     readColumnText},
+    {Format::Ply, "PLY file", ".ply", hasPlySignature, "no \"ply\" first line", nullptr,
+     readPly},
+    {Format::Las, "LAS file", ".las", hasLasSignature, "no LASF signature", nullptr, readLas},
+    {Format::Copc, "LAZ file", "", hasCopcSignature, "no LASF signature", nullptr, readCopc},
+    {Format::Laz, "LAZ file", ".laz", hasLazSignature, "no LASF signature", nullptr, readLaz},
+    {Format::E57, "E57 file", ".e57", hasE57Signature, "no ASTM-E57 signature", nullptr,
+     readE57},
+    {Format::Pcd, "PCD file", ".pcd", hasPcdSignature,
+     "no PCD header (# .PCD, VERSION or FIELDS first)", nullptr, readPcd},
+    {Format::Native, "native file", "", hasNativeSignature, nullptr, nullptr, readNative},
+    {Format::Pts, "PTS file", ".pts", nullptr, nullptr, nullptr, readPts},
+    {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, nullptr, readObj},
+    {Format::ColumnText, "column text", ".xyz .txt .csv .asc", nullptr, nullptr,
+     resemblesColumnText, readColumnText},
 };
 // clang-format on
 
@@ -66,6 +69,14 @@ const FormatEntry& formatEntry(Format format) {
     return kFormats[0];
 }
 
+const FormatEntry* formatByExtension(const char* path) {
+    const std::string extension = lowerExtension(path);
+    for (const FormatEntry& entry : kFormats)
+        if (listed(entry.extensions, extension))
+            return &entry;
+    return nullptr;
+}
+
 const FormatEntry* pickFormat(const char* path, const unsigned char* head, size_t size,
                               bool mapped) {
     // What cannot be mapped (a pipe) has always been read as a native file.
@@ -74,10 +85,8 @@ const FormatEntry* pickFormat(const char* path, const unsigned char* head, size_
     for (const FormatEntry& entry : kFormats)
         if (entry.signature && entry.signature(head, size))
             return &entry;
-    const std::string extension = lowerExtension(path);
-    for (const FormatEntry& entry : kFormats)
-        if (listed(entry.extensions, extension))
-            return &entry;
+    if (const FormatEntry* entry = formatByExtension(path))
+        return entry;
     for (const FormatEntry& entry : kFormats)
         if (entry.resembles && entry.resembles(head, size))
             return &entry;

@@ -13,6 +13,9 @@ struct FormatEntry {
     const char* extensions; // lower case, each with its dot, separated by blanks: ".xyz .txt"
     // True when the first bytes carry the format's signature. Null for formats without one.
     bool (*signature)(const unsigned char* head, size_t size);
+    // What a refusal of a file picked by its extension says is missing when the signature is:
+    // "no LASF signature". Null for formats without one.
+    const char* missingSignature;
     // A weaker look at the first bytes, tried after signatures and extensions have failed.
     bool (*resembles)(const unsigned char* head, size_t size);
     ReadFunction read;
@@ -25,3 +28,5 @@ const FormatEntry* pickFormat(const char* path, const unsigned char* head, size_
                               bool mapped);
 
 const FormatEntry& formatEntry(Format format);
+// The format whose extension the path has (in any case); null when none has it.
+const FormatEntry* formatByExtension(const char* path);

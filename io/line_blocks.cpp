@@ -94,7 +94,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     const int64_t total = everyLineARecord ? std::min(first[kMostParts], most) : first[kMostParts];
     PointRecord* points = allocatePoints(std::max<int64_t>(total, 1));
     if (!points) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, total, static_cast<uint64_t>(total) * sizeof(PointRecord));
         return false;
     }
     if (accepted)
@@ -126,6 +126,8 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         dropped += block.dropped;
         colourMax = std::max(colourMax, block.colourMax);
         box.join(block.box);
+        if (block.kept + block.dropped > 0)
+            joined.lastDropped = block.lastDropped;
         if (kept + dropped >= most)
             break;
         if (block.bad) {
@@ -175,6 +177,20 @@ bool readTextBody(const ReadRequest& request, const char* p, const char* end, in
         result, joined);
     if (!allocated)
         return false;
+    const bool unterminated = end > p && !isLineEnd(end[-1]);
+    if (most < INT64_MAX && unterminated && !joined.bad && result.count + result.dropped < most &&
+        result.count + result.dropped > 0) {
+        if (joined.lastDropped) {
+            --result.dropped;
+        } else {
+            --result.count;
+            joined.box = StoredBox();
+            for (int64_t i = 0; i < result.count; ++i)
+                joined.box.add(result.points[i]);
+        }
+        joined.kept = result.count;
+        joined.dropped = result.dropped;
+    }
     const int64_t read = result.count + result.dropped;
     if (body.missing && read < most)
         result.message =

@@ -15,11 +15,13 @@ struct LineBlock {
     float colourMax = 0.0f;
     const char* bad = nullptr; // the first line that is not a record; null when none
     StoredBox box;
+    bool lastDropped = false; // the last record was dropped rather than kept
 
     // Stores point at file position xyz, against the shift, in out's next slot; a position with
     // a non-finite coordinate is counted as dropped instead.
     void keep(const double xyz[3], const double shift[3], PointRecord point, PointRecord* out) {
-        if (!finitePosition(xyz)) {
+        lastDropped = !finitePosition(xyz);
+        if (lastDropped) {
             ++dropped;
             return;
         }
@@ -71,8 +73,9 @@ struct TextBody {
 // Reads the body [p, end), at most `most` records (dropped ones included), into result: the
 // provisional shift is the first finite position's among the records looked at, as if they were
 // added one by one; the lines are read in blocks by readLineBlocks; the shift is settled over the
-// records' box. joined is readLineBlocks'. False, with result's status CannotAllocate, when the
-// records cannot be had.
+// records' box. A counted body (most < INT64_MAX) that ends short of its count in a line without
+// its line end was cut there, perhaps inside a number: that last record is left out. joined is
+// readLineBlocks'. False, with result's status CannotAllocate, when the records cannot be had.
 bool readTextBody(const ReadRequest& request, const char* p, const char* end, int64_t most,
                   bool everyLineARecord, const TextBody& body, ReadResult& result,
                   LineBlock& joined);

@@ -21,13 +21,20 @@ MappedFile::Opened MappedFile::open(const char* path) {
     if (fd < 0)
         return Opened::CannotOpen;
     struct stat status;
-    if (fstat(fd, &status) != 0 || isDirectory(fd)) {
+    if (fstat(fd, &status) != 0) {
         close(fd);
         return Opened::CannotOpen;
     }
+    if (S_ISDIR(status.st_mode)) {
+        close(fd);
+        return Opened::Directory;
+    }
     if (!S_ISREG(status.st_mode)) {
         close(fd);
-        return Opened::NotRegular;
+        struct stat null;
+        const bool nullDevice = S_ISCHR(status.st_mode) && stat("/dev/null", &null) == 0 &&
+                                S_ISCHR(null.st_mode) && null.st_rdev == status.st_rdev;
+        return nullDevice ? Opened::NullDevice : Opened::NotRegular;
     }
     size_ = static_cast<size_t>(status.st_size);
     // An empty file cannot be mapped; it is simply no bytes.

@@ -17,8 +17,9 @@ public:
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-    enum class Opened { Mapped, NotRegular, CannotOpen };
-    // CannotOpen for a missing or unreadable file and for a directory.
+    // NullDevice: the device that is always empty (/dev/null), which holds no file.
+    enum class Opened { Mapped, NotRegular, NullDevice, Directory, CannotOpen };
+    // CannotOpen for a missing or unreadable file.
     Opened open(const char* path);
 
     const unsigned char* data() const { return data_; }

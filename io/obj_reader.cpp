@@ -5,6 +5,7 @@
 #include "io/text_scan.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -26,7 +27,7 @@ ReadResult readObj(const ReadRequest& request) {
         vertices += isVertexLine(q, end);
     CloudBuilder builder;
     if (!builder.reserve(vertices)) {
-        result.status = ReadStatus::CannotAllocate;
+        builder.cannotGrow(result);
         return result;
     }
     if (request.headerAccepted)
@@ -34,6 +35,9 @@ ReadResult readObj(const ReadRequest& request) {
     bool coloured = false, first = true;
     float colourMax = 0.0f;
     int64_t line = 1;
+    // A file cut inside its last vertex ends in a vertex line shorter than the one before.
+    const char* last = lastFilledLine(p, end);
+    int before = 3;
     for (; p < end; p = nextLine(p, end), ++line) {
         if (!isVertexLine(p, end))
             continue;
@@ -41,6 +45,15 @@ ReadResult readObj(const ReadRequest& request) {
         double values[8];
         bool clean;
         const int got = scanLine(q, end, values, 8, &clean);
+        if (p == last && got < before) {
+            result.message = "line " + std::to_string(line) +
+                             ", the last, is incomplete: " + std::to_string(got) +
+                             (got == 1 ? " value" : " values") +
+                             (first ? " where a vertex has " : " where the vertex before has ") +
+                             std::to_string(before);
+            break;
+        }
+        before = got;
         if (got < 3) {
             result.message = "line " + std::to_string(line) + ": a vertex without x, y and z";
             break;
@@ -55,7 +68,7 @@ ReadResult readObj(const ReadRequest& request) {
             colourMax = std::max({colourMax, rgb[0], rgb[1], rgb[2]});
         }
         if (!builder.add(values[0], values[1], values[2], rgb[0], rgb[1], rgb[2])) {
-            result.status = ReadStatus::CannotAllocate;
+            builder.cannotGrow(result);
             return result;
         }
     }
@@ -65,6 +78,9 @@ ReadResult readObj(const ReadRequest& request) {
             points[i].r /= 255.0f, points[i].g /= 255.0f, points[i].b /= 255.0f;
     }
     result.colour = coloured ? ColourKind::Rgb : ColourKind::None;
+    if (builder.count() == 0)
+        result.message = "no point could be read" +
+                         (result.message.empty() ? std::string() : ": " + result.message);
     builder.finish(result);
     return result;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 // The viewer's horizontal field of view (degrees), which frames the whole cloud.
 constexpr float kFramingFieldOfViewX = 60.0f;
@@ -34,6 +35,10 @@ struct PointCloud {
     int64_t dropped = 0;
     bool shifted = false;
     double shift[3] = {0.0, 0.0, 0.0};
+    // See ReadResult: why the colour kind, what the points contradict, the file's own step
+    // (precision).
+    std::string colourNote;
+    std::vector<std::string> warnings;
     double precision[3] = {0.0, 0.0, 0.0}; // as the reader said (ReadResult::precision)
     // A depth camera's organised cloud, and where the camera stood (see ReadResult).
     bool organised = false;

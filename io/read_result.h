@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // How far a body has been read.
 struct ReadProgress {
@@ -43,7 +44,8 @@ struct StoredBox {
 enum class ReadStatus {
     Read,           // points holds count records; the file may have been cut short (see expected)
     CannotOpen,     // the file is missing, unreadable or a directory
-    CannotAllocate, // the records cannot be had (for the native format also a negative count)
+    CannotAllocate, // the records cannot be had (for the native format also a negative count);
+                    // the message says how many points and bytes were asked for
     Refused,        // nothing can be read: unknown format, bad header, unsupported variant
 };
 
@@ -70,6 +72,12 @@ struct ReadResult {
     std::optional<StoredBox> box;
     // The variant read, for pointillist-info's format line: "LAS 1.2, point format 3".
     std::string format;
+    // Why the colour kind is not what the file's fields promise ("RGB fields all zero"), for
+    // pointillist-info's colour line; empty when it is.
+    std::string colourNote;
+    // What the file says that its points contradict ("header box differs from the points"),
+    // for pointillist-info's warning lines.
+    std::vector<std::string> warnings;
     // The step between the coordinates the file can hold, per axis, when it stores them as
     // scaled integers (the LAS family's scale); zero when it has no such step.
     double precision[3] = {0.0, 0.0, 0.0};
@@ -81,6 +89,13 @@ struct ReadResult {
     // points; empty columns for what it does not say.
     PointAttributes attributes;
 };
+
+// Storage for the points that cannot be had: how many points, and the bytes asked for.
+inline void cannotAllocate(ReadResult& result, int64_t points, uint64_t bytes) {
+    result.status = ReadStatus::CannotAllocate;
+    result.message = "not enough memory for " + std::to_string(points) + " points (" +
+                     std::to_string(bytes) + " bytes)";
+}
 
 // A file that cannot be read at all, for the reason given ("the header has no DATA line").
 inline ReadResult refusal(std::string reason) {

@@ -9,7 +9,7 @@
 bool allocateRecords(const ReadRequest& request, int64_t count, ReadResult& result) {
     result.points = allocatePoints(count);
     if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, count, static_cast<uint64_t>(count) * sizeof(PointRecord));
         return false;
     }
     if (request.headerAccepted)
@@ -29,8 +29,8 @@ void prefaultRecords(PointRecord* points, int64_t count) {
 #endif
 }
 
-void decodeInParts(ReadResult& result, int64_t count, int threads, const double shift[3],
-                   const std::function<PartFound(int64_t begin, int64_t end)>& decode) {
+StoredBox decodeParts(ReadResult& result, int64_t count, int threads,
+                      const std::function<PartFound(int64_t begin, int64_t end)>& decode) {
     PartFound inPart[kMostParts];
     PointRecord* points = result.points;
     const int parts =
@@ -65,5 +65,11 @@ void decodeInParts(ReadResult& result, int64_t count, int threads, const double 
     }
     result.count = kept;
     result.dropped = count - kept;
-    settleShift(result, shift, found.box, threads);
+    return found.box;
+}
+
+void decodeInParts(ReadResult& result, int64_t count, int threads, const double shift[3],
+                   const std::function<PartFound(int64_t begin, int64_t end)>& decode) {
+    const StoredBox box = decodeParts(result, count, threads, decode);
+    settleShift(result, shift, box, threads);
 }

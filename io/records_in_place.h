@@ -27,6 +27,10 @@ struct PartFound {
 // Decodes records [0, count) into result.points, which has room for them, by decode(begin, end)
 // in parts over the threads, each part's pages mapped first; then takes the dropped records out,
 // the others kept in order with their entries in result.attributes (which, when present, hold
-// count entries), and settles the shift.
+// count entries). Sets result's count and dropped; returns the box of the records kept.
+StoredBox decodeParts(ReadResult& result, int64_t count, int threads,
+                      const std::function<PartFound(int64_t begin, int64_t end)>& decode);
+
+// decodeParts, then the shift settled from the provisional one the records were stored against.
 void decodeInParts(ReadResult& result, int64_t count, int threads, const double shift[3],
                    const std::function<PartFound(int64_t begin, int64_t end)>& decode);

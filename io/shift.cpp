@@ -30,6 +30,18 @@ void provisionalShift(const double near[3], double shift[3]) {
                           : 0.0;
 }
 
+bool provisionalShiftFits(const StoredBox& box) {
+    double magnitude = 0.0, extent = 0.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        magnitude = std::max(
+            {magnitude, std::fabs(double(box.low[axis])), std::fabs(double(box.high[axis]))});
+        extent = std::max(extent, double(box.high[axis]) - double(box.low[axis]));
+    }
+    // Within twice the extent a float loses at most a bit or two against the best shift; a
+    // unit's leeway keeps the rounding of the shift itself from counting.
+    return !(magnitude > 2.0 * extent + 1.0);
+}
+
 void settleShift(ReadResult& result, const double provisional[3], const StoredBox& box,
                  int threads) {
     const bool wasShifted = provisional[0] != 0.0 || provisional[1] != 0.0 || provisional[2] != 0.0;

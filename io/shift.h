@@ -20,3 +20,10 @@ void settleShift(ReadResult& result, const double provisional[3], const StoredBo
 // The provisional shift for a cloud whose first point (or box centre) is here: rounded, zero
 // for coordinates that floats hold well anyway.
 void provisionalShift(const double near[3], double shift[3]);
+
+// Whether points stored against a provisional shift (box: theirs, as stored) kept about the
+// precision that storing against their settled shift would give: false when the provisional
+// shift lies further from them than their own extent, as one taken from a header's box that
+// does not hold the points does. Then they are best stored again, against
+// provisionalShift(their box's centre).
+bool provisionalShiftFits(const StoredBox& box);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,40 @@ Columns byCount(int count) {
         columns.rgb[0] = 4, columns.rgb[1] = 5, columns.rgb[2] = 6;
     columns.needed = std::min(count, 7);
     return columns;
+}
+
+// Whether the record lines from p on all end in the same text, as an alpha column does (255 on
+// every line) and a blue one hardly can; at least two lines are needed to tell. A last line
+// without its line end may be cut short and is not looked at. Compared as text: one pass of
+// byte scanning, no numbers.
+bool lastColumnConstant(const char* p, const char* end, char separator) {
+    auto isGap = [separator](char c) { return c == ' ' || c == '\t' || c == separator; };
+    const char* first = nullptr;
+    size_t firstLength = 0;
+    int64_t lines = 0;
+    while (p < end) {
+        const char* next = nextLine(p, end);
+        if (next == end && !isLineEnd(end[-1]))
+            break;
+        if (!isBlankLine(p, end) && !isComment(p, end)) {
+            const char* last = next;
+            while (last > p && (isLineEnd(last[-1]) || isGap(last[-1])))
+                --last;
+            const char* start = last;
+            while (start > p && !isGap(start[-1]))
+                --start;
+            const size_t length = static_cast<size_t>(last - start);
+            if (!first) {
+                first = start;
+                firstLength = length;
+            } else if (length != firstLength || std::memcmp(start, first, length) != 0) {
+                return false;
+            }
+            ++lines;
+        }
+        p = next;
+    }
+    return lines >= 2;
 }
 
 // The names of a header line, lower case; false when the line holds something else.
@@ -101,6 +136,10 @@ bool byNames(const char* p, const char* end, char separator, Columns& columns) {
 }
 
 // --- Records ---
+
+const char* textOf(const ReadRequest& request) {
+    return reinterpret_cast<const char*>(request.bytes);
+}
 
 enum class Line { Record, Skipped, Bad };
 
@@ -173,6 +212,36 @@ int64_t linesBefore(const char* p, const char* at) {
     return lines;
 }
 
+// A file cut inside its last record: that line holds fewer values than the record line before
+// it (or, when it is the first, than `needed`). Such a line is left out, end moved to its start,
+// and said in note. first: the first record line; begin: the file, for the line's number.
+void leaveOutCutLastLine(const char* begin, const char* first, const char*& end, char separator,
+                         int needed, std::string& note) {
+    const char* last = lastFilledLine(first, end);
+    if (!last || isComment(last, end))
+        return;
+    const char* before = lastFilledLine(first, last);
+    while (before && isComment(before, end))
+        before = lastFilledLine(first, before);
+    double values[kMostColumns];
+    bool clean;
+    int expected = needed;
+    if (before) {
+        const char* q = before;
+        expected = scanLine(q, end, values, kMostColumns, &clean, separator);
+    }
+    const char* q = last;
+    const int got = scanLine(q, end, values, kMostColumns, &clean, separator);
+    // A line of no numbers at all is not a record cut short, but something else.
+    if (got == 0 || got >= expected)
+        return;
+    end = last;
+    note = "line " + std::to_string(1 + linesBefore(begin, last)) +
+           ", the last, is incomplete: " + std::to_string(got) + (got == 1 ? " value" : " values") +
+           " where " + (before ? "the line before has " : "a record has ") +
+           std::to_string(expected);
+}
+
 // Records looked at before the blocks start, for the shift and the colour scale.
 constexpr int kLookAhead = 64;
 
@@ -182,6 +251,8 @@ constexpr int kLookAhead = 64;
 void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                     const Columns& columns, char separator, int64_t most, int64_t firstLine,
                     ReadResult& result) {
+    std::string cut;
+    leaveOutCutLastLine(textOf(request), p, end, separator, columns.needed, cut);
     result.colour = columns.rgb[0] >= 0      ? ColourKind::Rgb
                     : columns.intensity >= 0 ? ColourKind::Intensity
                                              : ColourKind::None;
@@ -212,6 +283,12 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
     if (bad)
         result.message =
             "line " + std::to_string(firstLine + linesBefore(p, bad)) + " is not a complete record";
+    else
+        result.message = cut;
+    // Without a count to compare with, an empty read says so itself.
+    if (kept == 0 && result.dropped == 0 && result.expected < 0)
+        result.message = "no point could be read" +
+                         (result.message.empty() ? std::string() : ": " + result.message);
     // 0..255 integers or 0..1 fractions: one decision for the whole file.
     if (columns.rgb[0] >= 0 && !divide && joined.colourMax > 1.0f)
         runInParts(kept, request.threads, kSmallestReadPart,
@@ -222,10 +299,6 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
                            points[i].b /= 255.0f;
                        }
                    });
-}
-
-const char* textOf(const ReadRequest& request) {
-    return reinterpret_cast<const char*>(request.bytes);
 }
 
 } // namespace
@@ -274,6 +347,11 @@ ReadResult readColumnText(const ReadRequest& request) {
                     " separated";
     if (count >= 3 && clean) {
         columns = byCount(count);
+        // x y z r g b a rather than x y z intensity r g b when the last column never changes.
+        if (count == 7 && lastColumnConstant(p, end, separator)) {
+            columns.intensity = -1;
+            columns.rgb[0] = 3, columns.rgb[1] = 4, columns.rgb[2] = 5;
+        }
     } else if (byNames(p, end, separator, columns)) {
         p = nextLine(p, end), ++line;
         result.format += ", with a header line";

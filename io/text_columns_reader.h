@@ -11,7 +11,8 @@ bool resemblesColumnText(const unsigned char* head, size_t size);
 
 // Space, tab, comma or semicolon separated; an optional header line of names (x y z, r g b or
 // red green blue, intensity or i, any order and case); without one, 3 columns are x y z, 4 add
-// intensity, 6 add r g b, 7 are x y z intensity r g b. Colours 0..255 or 0..1, decided once per
+// intensity, 6 add r g b, 7 are x y z intensity r g b, or x y z r g b alpha when the last
+// column holds the same on every line. Colours 0..255 or 0..1, decided once per
 // file. Lines starting with '#' or "//" are comments.
 ReadResult readColumnText(const ReadRequest& request);
 // A first line holding the point count, then x y z intensity [r g b].

@@ -27,6 +27,19 @@ inline const char* nextLine(const char* p, const char* end) {
     return p;
 }
 
+// The start of the last line in [begin, end) with anything but blanks on it; null when none.
+// A file cut short ends in such a line.
+inline const char* lastFilledLine(const char* begin, const char* end) {
+    const char* q = end;
+    while (q > begin && (isLineEnd(q[-1]) || q[-1] == ' ' || q[-1] == '\t'))
+        --q;
+    if (q == begin)
+        return nullptr;
+    while (q > begin && !isLineEnd(q[-1]))
+        --q;
+    return q;
+}
+
 inline bool endsNumber(const char* q, const char* end, char separator) {
     return q == end || *q == ' ' || *q == '\t' || *q == separator || isLineEnd(*q) || *q == '\v' ||
            *q == '\f';

@@ -20,9 +20,35 @@ bool endsWith(const std::string& text, const char* tail) {
     return true;
 }
 
+// Takes every `flag` out of argv, closing up the rest; whether there was one.
+bool takeFlag(int& argc, char** argv, const char* flag) {
+    int kept = 1;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], flag) != 0)
+            argv[kept++] = argv[i];
+    const bool found = kept != argc;
+    argc = kept;
+    return found;
+}
+
+// A native point file keeps 32-bit floats: a georeferenced cloud would come back rounded
+// coarser than its own file resolves, which the user is asked to accept in so many words.
+bool refuseRounding(const PointCloud& cloud, const char* output) {
+    const FloatRounding rounding = floatRounding(cloud);
+    if (!rounding.exceeds)
+        return false;
+    std::fprintf(stderr,
+                 "pointillist-convert: %s: a point file holds 32-bit floats, which would move %c "
+                 "by up to %.3g (the input resolves %.3g); .ply and .las keep the coordinates, "
+                 "--allow-rounding writes it anyway\n",
+                 output, "xyz"[rounding.axis], rounding.largest, rounding.tolerance);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool allowRounding = takeFlag(argc, argv, "--allow-rounding");
     if (argc != 3) {
         std::fprintf(stderr, "usage: pointillist-convert INPUT OUTPUT.txt|OUTPUT.ply\n");
         return 1;
@@ -36,6 +62,10 @@ int main(int argc, char** argv) {
     }
     PointCloud cloud;
     loadCloudOrExit(argv[1], cloud);
+    if (!allowRounding && endsWith(argv[2], ".txt") && refuseRounding(cloud, argv[2])) {
+        releasePoints(cloud.points);
+        return 1;
+    }
     FILE* out = std::fopen(argv[2], "wb");
     if (!out) {
         std::fprintf(stderr, "pointillist-convert: cannot write %s\n", argv[2]);

@@ -19,12 +19,13 @@
 
 namespace {
 
-const char* kUsage = "usage: pointillist-info [--quick] POINT_FILE\n";
+const char* kUsage = "usage: pointillist-info [--quick] [--] POINT_FILE...\n";
 
 const char* kHelp =
-    "Loads a point file with the viewer's readers and prints its number of points, box,\n"
+    "Loads each point file with the viewer's readers and prints its number of points, box,\n"
     "centroid and view distance; for formats other than the native one also its format,\n"
-    "colour source, dropped points and shift. An octree (COPC) file adds the line\n"
+    "colour source, dropped points and shift, and a warning line for each thing the file\n"
+    "says that its points contradict. An octree (COPC) file adds the line\n"
     "  copc: depth D, N nodes, spacing S\n"
     "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
     "hold points, and S the root's nominal distance between points. Then the attributes the\n"
@@ -32,10 +33,13 @@ const char* kHelp =
     "  attributes: intensity classification returns flags scan-angle user-data point-source\n"
     "  classes: CODE:COUNT ...\n"
     "  withheld: N\n"
+    "With several files, each file's lines follow a line \"file: PATH\".\n"
     "\n"
-    "  --quick  print what the header says, without decoding any point: the number of points,\n"
-    "           the header's box and the format; for an octree file also its copc line, from\n"
-    "           the index alone. LAS, LAZ and octree files only.\n";
+    "  --quick    print what the header says, without decoding any point: the number of\n"
+    "             points, the header's box and the format; for an octree file also its copc\n"
+    "             line, from the index alone. LAS, LAZ and octree files only.\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
 
 bool finishOutput() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -133,27 +137,14 @@ int quickInfo(const char* path) {
     return finishOutput() ? 0 : 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return 1;
-    }
-    if (std::strcmp(argv[1], "--help") == 0) {
-        std::printf("%s\n%s", kUsage, kHelp);
-        return finishOutput() ? 0 : 1;
-    }
-    if (std::strcmp(argv[1], "--quick") == 0) {
-        if (argc != 3) {
-            std::fputs(kUsage, stderr);
-            return 1;
-        }
-        return quickInfo(argv[2]);
-    }
-    // Load failures print the viewer's messages and end with its status.
+// The lines of one whole load; false when the file was refused (its message printed).
+bool info(const char* path) {
+    CloudLoad load;
+    load.begin(path, CloudLoad::Place::Here);
+    if (load.reportRefusal())
+        return false;
     PointCloud set;
-    loadCloudOrExit(argv[1], set);
+    load.finish(set);
     set.computeViewDistance(kFramingFieldOfViewX);
 
     // Box and centroid in file coordinates: the shift is added back.
@@ -170,23 +161,68 @@ int main(int argc, char** argv) {
     if (set.format != Format::Native) {
         static const char* kColours[] = {"rgb", "intensity", "none"};
         std::printf("format: %s\n", set.formatDescription.c_str());
-        std::printf("colour: %s\n", kColours[static_cast<int>(set.colour)]);
+        std::printf("colour: %s%s%s%s\n", kColours[static_cast<int>(set.colour)],
+                    set.colourNote.empty() ? "" : " (", set.colourNote.c_str(),
+                    set.colourNote.empty() ? "" : ")");
         std::printf("dropped: %lld\n", static_cast<long long>(set.dropped));
         if (set.shifted)
             std::printf("shift: %.17g %.17g %.17g\n", s[0], s[1], s[2]);
+        for (const std::string& warning : set.warnings)
+            std::printf("warning: %s\n", warning.c_str());
     }
     releasePoints(set.points);
     // An octree file read whole has named its damage already; a file whose index could not be
     // used was read as plain LAZ, and says so.
     if (set.format == Format::Copc) {
         std::string error;
-        if (std::unique_ptr<CopcFile> file = openCopc(argv[1], error))
-            printCopcLine(*file, argv[1], false);
+        if (std::unique_ptr<CopcFile> file = openCopc(path, error))
+            printCopcLine(*file, path, false);
         else
             std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
-                         argv[1], error.c_str());
+                         path, error.c_str());
     }
     if (set.format != Format::Native)
         printAttributeLines(set.attributes);
-    return finishOutput() ? 0 : 1;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false, optionsEnded = false;
+    std::vector<const char*> files;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
+            files.push_back(argument);
+        } else if (std::strcmp(argument, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            std::printf("%s\n%s", kUsage, kHelp);
+            return finishOutput() ? 0 : 1;
+        } else if (std::strcmp(argument, "--version") == 0) {
+            std::printf("pointillist-info %s\n", POINTILLIST_VERSION);
+            return finishOutput() ? 0 : 1;
+        } else if (std::strcmp(argument, "--quick") == 0) {
+            quick = true;
+        } else {
+            std::fprintf(stderr, "pointillist-info: unknown option '%s'\n%s", argument, kUsage);
+            return 2;
+        }
+    }
+    // Without a file the usage line alone, and status 1, as the first version's programs.
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+    bool allRead = true;
+    for (const char* path : files) {
+        // One file's output stays as it has always been.
+        if (files.size() > 1)
+            std::printf("file: %s\n", path);
+        allRead &= quick ? quickInfo(path) == 0 : info(path);
+        // Each file's lines stay together with its messages on standard error.
+        std::fflush(stdout);
+    }
+    return finishOutput() && allRead ? 0 : 1;
 }

@@ -68,7 +68,8 @@ ReadResult readCopc(const ReadRequest& request) {
     if (total <= UINT64_MAX / stride)
         records.reset(new (std::nothrow) unsigned char[std::max<uint64_t>(total * stride, 1)]);
     if (!records) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)),
+                       total <= UINT64_MAX / stride ? total * stride : UINT64_MAX);
         return result;
     }
     if (request.headerAccepted)
@@ -103,7 +104,7 @@ ReadResult readCopc(const ReadRequest& request) {
     const int64_t count = static_cast<int64_t>(std::min<uint64_t>(kept, INT64_MAX));
     result.points = allocatePoints(count);
     if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, count, static_cast<uint64_t>(count) * sizeof(PointRecord));
         return result;
     }
     decodeLasRecords(layout, buffer, count, request.threads, result);

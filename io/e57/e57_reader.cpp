@@ -78,7 +78,7 @@ ReadResult readE57(const ReadRequest& request) {
     if (!d.readable)
         return refusal(d.message);
     if (sink.failed) {
-        result.status = ReadStatus::CannotAllocate;
+        builder.cannotGrow(result);
         return result;
     }
     result.format = "E57, " + std::to_string(d.scans) + (d.scans == 1 ? " scan" : " scans");

@@ -33,7 +33,8 @@ ReadResult readLaz(const ReadRequest& request) {
     if (stride != 0 && total <= UINT64_MAX / stride)
         records.reset(new (std::nothrow) unsigned char[std::max<uint64_t>(total * stride, 1)]);
     if (!records) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX)),
+                       stride != 0 && total <= UINT64_MAX / stride ? total * stride : UINT64_MAX);
         return result;
     }
     if (request.headerAccepted)
@@ -44,24 +45,26 @@ ReadResult readLaz(const ReadRequest& request) {
         decodeLazFileInto(request.bytes, request.size, info, LazFields::Viewer,
                           static_cast<unsigned>(std::max(request.threads, 1)), buffer);
 
-    // Chunks are in file order, so moving each whole one down keeps the points in order.
+    // Chunks are in file order, so moving what each kept down keeps the points in order.
     uint64_t kept = 0;
     for (size_t i = 0; i < decoded.chunks.chunks.size(); ++i) {
         const LazChunk& chunk = decoded.chunks.chunks[i];
-        if (i >= decoded.chunkOk.size() || !decoded.chunkOk[i] || chunk.firstPoint > total)
+        if (i >= decoded.chunkKept.size() || chunk.firstPoint > total)
             continue;
-        const uint64_t points = std::min(chunk.points, total - chunk.firstPoint);
-        if (chunk.firstPoint != kept)
+        const uint64_t points = std::min(decoded.chunkKept[i], total - chunk.firstPoint);
+        if (chunk.firstPoint != kept && points)
             std::memmove(buffer + kept * stride, buffer + chunk.firstPoint * stride,
                          points * stride);
         kept += points;
     }
-    result.message = decoded.message();
+    // The loading code says how many points were expected and read; this says why.
+    if (decoded.decoded != decoded.expected)
+        result.message = decoded.problem;
 
     const int64_t count = static_cast<int64_t>(std::min<uint64_t>(kept, INT64_MAX));
     result.points = allocatePoints(count);
     if (!result.points) {
-        result.status = ReadStatus::CannotAllocate;
+        cannotAllocate(result, count, static_cast<uint64_t>(count) * sizeof(PointRecord));
         return result;
     }
     decodeLasRecords(layout, buffer, count, request.threads, result);

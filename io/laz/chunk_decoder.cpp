@@ -86,12 +86,14 @@ ChunkDecoder::ChunkDecoder(const LazLayout& layout, LazFields fields)
 
 ChunkDecoder::~ChunkDecoder() = default;
 
-bool ChunkDecoder::start(const uint8_t* begin, const uint8_t* end, uint64_t count) {
+bool ChunkDecoder::start(const uint8_t* begin, const uint8_t* end, uint64_t count, bool cut) {
     begin_ = begin;
     end_ = end;
     count_ = count;
     next_ = 0;
     layeredBytes_ = 0;
+    sound_ = 0;
+    cut_ = cut;
     valid_ = count != 0 && begin <= end && uint64_t(end - begin) >= layout_.recordLength;
     if (valid_)
         valid_ = layout_.layered() ? startLayered() : startPointwise();
@@ -109,7 +111,10 @@ bool ChunkDecoder::read(uint8_t* out, uint64_t n) {
         --n;
         ++next_;
     }
+    overran_ = false;
     valid_ = layout_.layered() ? readLayered(out, n) : readPointwise(out, n);
+    if (valid_ || !overran_)
+        sound_ = valid_ ? next_ + n : 0;
     next_ += n;
     return valid_;
 }
@@ -170,9 +175,13 @@ bool ChunkDecoder::readPointwise(uint8_t* out, uint64_t n) {
             }
             at += item.size;
         }
-        // A stream that ran out is corrupt from there on: stop rather than decode noise.
-        if (stream_.missing() != 0)
+        // A stream that ran out is corrupt from there on: stop rather than decode noise. When
+        // the file ends inside the chunk, the records before this one came from its bytes.
+        if (stream_.missing() != 0) {
+            overran_ = cut_;
+            sound_ = next_ + i;
             valid = false;
+        }
     }
     return valid;
 }
@@ -196,7 +205,10 @@ bool layeredChunkExtent(const LazLayout& layout, const uint8_t* begin, const uin
 
 bool ChunkDecoder::startLayered() {
     uint64_t stored = 0;
-    if (!layeredChunkExtent(layout_, begin_, end_, layeredBytes_, stored) || stored != count_)
+    const bool whole = layeredChunkExtent(layout_, begin_, end_, layeredBytes_, stored);
+    // A chunk cut short still has its head, and its layers up to the cut.
+    const uint64_t head = uint64_t(layout_.recordLength) + 4 + 4 * layers_.size();
+    if ((!whole && !(cut_ && uint64_t(end_ - begin_) >= head)) || stored != count_)
         return false;
 
     point14_->init(begin_);
@@ -220,7 +232,10 @@ bool ChunkDecoder::startLayered() {
             const bool wanted = fields_ == LazFields::All || viewerNeeds(item, j);
             active_[layer] = nullptr;
             if (size != 0 && wanted) {
-                layers_[layer].start(data, data + size);
+                // The layers of a cut chunk end at the cut; those past it read as nothing.
+                const uint8_t* from = data < end_ ? data : end_;
+                const uint8_t* to = uint64_t(end_ - from) < size ? end_ : from + size;
+                layers_[layer].start(from, to);
                 active_[layer] = &layers_[layer];
             }
             data += size;
@@ -251,10 +266,14 @@ bool ChunkDecoder::readLayered(uint8_t* out, uint64_t n) {
             layer += layerCount(item);
             at += item.size;
         }
-        if ((i & 63) == 63 || i + 1 == n)
+        // A cut chunk is checked at every record, so that those before the cut are kept.
+        if (cut_ || (i & 63) == 63 || i + 1 == n)
             for (ArithmeticDecoder* d : active_)
-                if (d && d->missing() != 0)
+                if (d && d->missing() != 0) {
+                    overran_ = cut_;
+                    sound_ = next_ + i;
                     valid = false;
+                }
     }
     return valid;
 }

@@ -26,13 +26,17 @@ public:
     ChunkDecoder& operator=(const ChunkDecoder&) = delete;
 
     // Starts on the chunk at begin, of `count` points (count >= 1), which must lie within
-    // [begin, end). False when it can't be decoded at all: its head doesn't fit, or a layered
-    // chunk's own count differs from count.
-    bool start(const uint8_t* begin, const uint8_t* end, uint64_t count);
+    // [begin, end), or be cut short by end when cut is set (a file that ends inside it). False
+    // when it can't be decoded at all: its head doesn't fit, or a layered chunk's own count
+    // differs from count.
+    bool start(const uint8_t* begin, const uint8_t* end, uint64_t count, bool cut = false);
     // Decodes the next n records of the chunk (the raw first point first) into out, which
     // holds n * recordLength bytes. False once the chunk shows itself corrupt or cut short:
     // a stream reads past its end, or the time keeps switching sequences.
     bool read(uint8_t* out, uint64_t n);
+    // After a read that failed because a stream ran past end: how many of the chunk's records,
+    // from its first, were decoded from bytes before end alone. 0 after any other failure.
+    uint64_t sound() const { return sound_; }
     // After the last read: the chunk's length in bytes, which is where the next one begins
     // (for a pointwise chunk, as far as its stream read).
     uint64_t consumed() const;
@@ -50,7 +54,10 @@ private:
     uint64_t count_ = 0;
     uint64_t next_ = 0; // index in the chunk of the next record to read
     uint64_t layeredBytes_ = 0;
+    uint64_t sound_ = 0;
     bool valid_ = false;
+    bool cut_ = false;     // end lies inside the chunk: every record is checked for the overrun
+    bool overran_ = false; // the last read failed because a stream ran past a cut
     ArithmeticDecoder stream_;
 
     // Pointwise items, in list order (only one of each kind can occur, BYTE last).

@@ -26,8 +26,11 @@ LazChunkList sequentialChunks(uint64_t pointData, uint64_t points, const LazLayo
     LazChunkList list;
     list.sequential = true;
     list.problem = std::move(problem);
+    // Layered chunks carry their counts and lengths in their heads, so the decoder finds
+    // them; pointwise ones of varying size cannot be found.
     if (layout.variableChunks()) {
-        list.problem += "; its chunks vary in size, so none can be found";
+        if (!layout.layered())
+            list.problem += "; its chunks vary in size, so none can be found";
         return list;
     }
     // Compressor 1 has no table offset: its one stream covers every point.

@@ -25,6 +25,7 @@ struct LazChunkList {
 };
 
 // data/size: the whole file; pointData: the header's offset to point data; points: the header's
-// point count. A variable-chunk file without a readable table gives no chunks and a problem.
+// point count. A variable-chunk file without a readable table gives no chunks: a layered one's
+// are found from their heads as they are decoded, a pointwise one's not at all (a problem).
 LazChunkList readChunkTable(const uint8_t* data, size_t size, uint64_t pointData, uint64_t points,
                             const LazLayout& layout);

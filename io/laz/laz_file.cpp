@@ -38,29 +38,41 @@ public:
     bool ready() const { return buffer_ != nullptr; }
 
     // Decodes one chunk whose bytes lie in [offset, limit); false if it is corrupt or short.
-    bool run(const LazChunk& chunk, uint64_t limit, uint64_t& consumed) {
+    // A chunk that reaches past the end of the file is decoded up to it: kept is then how many
+    // of its records, from its first, came from bytes inside the file and were handed over.
+    bool run(const LazChunk& chunk, uint64_t limit, uint64_t& consumed, uint64_t& kept) {
         consumed = 0;
-        if (chunk.offset > limit || limit > size_)
+        kept = 0;
+        const bool cut = limit >= size_;
+        limit = std::min<uint64_t>(limit, size_);
+        if (chunk.offset > limit)
             return false;
         // Even a chunk of identical points costs a few thousandths of a bit per point; a count
         // far beyond that is a corrupt count, and decoding it would only spin on noise.
-        if (chunk.points / kPointsPerByte > limit - chunk.offset)
+        if (!cut && chunk.points / kPointsPerByte > limit - chunk.offset)
             return false;
-        if (!decoder_.start(data_ + chunk.offset, data_ + limit, chunk.points))
+        if (!decoder_.start(data_ + chunk.offset, data_ + limit, chunk.points, cut))
             return false;
         if (records_ && chunk.firstPoint <= recordCount_ &&
             chunk.points <= recordCount_ - chunk.firstPoint) {
-            if (!decoder_.read(records_ + chunk.firstPoint * recordLength_, chunk.points))
-                return false;
+            const bool whole =
+                decoder_.read(records_ + chunk.firstPoint * recordLength_, chunk.points);
+            kept = whole ? chunk.points : decoder_.sound();
             consumed = decoder_.consumed();
-            return true;
+            return whole;
         }
         for (uint64_t done = 0; done < chunk.points;) {
             const uint64_t n = chunk.points - done < kBatch ? chunk.points - done : kBatch;
-            if (!decoder_.read(buffer_.get(), n))
+            if (!decoder_.read(buffer_.get(), n)) {
+                const uint64_t sound = decoder_.sound();
+                if (sound > done)
+                    sink_(chunk.firstPoint + done, buffer_.get(), sound - done);
+                kept = sound;
                 return false;
+            }
             sink_(chunk.firstPoint + done, buffer_.get(), n);
             done += n;
+            kept = done;
         }
         consumed = decoder_.consumed();
         return true;
@@ -136,65 +148,114 @@ std::string LazDecodeResult::message() const {
 
 namespace {
 
+// Without a table, the chunks of a layered file are found one after the other from their heads:
+// fixed-size chunks get their offsets and bytes, variable ones their counts too. The walk ends
+// at the first chunk the end of the file cuts short, which is kept (its bytes as its head says),
+// or at a head that is missing or corrupt, which is named in problem. known: the chunks found.
+void walkLayeredChunks(const uint8_t* data, size_t size, const LazFileInfo& info,
+                       std::vector<LazChunk>& chunks, size_t& known, std::string& problem) {
+    const bool variable = info.layout.variableChunks();
+    if (variable)
+        chunks.clear();
+    uint64_t offset = info.pointData + 8, first = 0;
+    size_t i = 0;
+    for (; first < info.pointCount && (variable || i < chunks.size()); ++i) {
+        const std::string name = "chunk " + std::to_string(i + 1);
+        uint64_t bytes = 0, count = 0;
+        const bool whole = offset <= size && layeredChunkExtent(info.layout, data + offset,
+                                                                data + size, bytes, count);
+        // A head cut short (bytes still 0) gives neither count nor bytes.
+        if (!whole && bytes == 0) {
+            problem = offset >= size ? "the file ends before " + name : name + " is cut short";
+            break;
+        }
+        if (variable) {
+            if (count == 0 || count > info.pointCount - first) {
+                problem = name + " has a corrupt head";
+                break;
+            }
+            chunks.push_back(LazChunk{offset, bytes, count, first});
+        } else {
+            chunks[i].offset = offset;
+            chunks[i].bytes = bytes;
+        }
+        first += chunks[i].points;
+        offset += bytes;
+        if (!whole) {
+            ++i;
+            break;
+        }
+    }
+    known = i;
+}
+
 LazDecodeResult decodeChunks(const uint8_t* data, size_t size, const LazFileInfo& info,
                              LazFields fields, unsigned threads, const RecordTarget& target) {
     LazDecodeResult result;
     result.expected = info.pointCount;
     result.chunks = readChunkTable(data, size, info.pointData, info.pointCount, info.layout);
     std::vector<LazChunk>& chunks = result.chunks.chunks;
-    result.chunkOk.assign(chunks.size(), 0);
     result.problem = result.chunks.problem;
 
-    // The first bad chunk is named, whichever thread met it first.
+    // The first bad chunk is named, whichever thread met it first; with variable chunks found
+    // without a table, the number of chunks is not known.
+    const bool counted = !(result.chunks.sequential && info.layout.variableChunks());
     std::mutex problemLock;
-    size_t problemChunk = chunks.size();
-    auto report = [&](size_t i, const char* what) {
+    size_t problemChunk = SIZE_MAX;
+    auto report = [&](size_t i, const std::string& what) {
         std::lock_guard<std::mutex> lock(problemLock);
         if (i < problemChunk) {
             problemChunk = i;
             const std::string& table = result.chunks.problem;
             result.problem = (table.empty() ? "" : table + "; ") + "chunk " +
-                             std::to_string(i + 1) + " of " + std::to_string(chunks.size()) + " " +
-                             what;
+                             std::to_string(i + 1) +
+                             (counted ? " of " + std::to_string(chunks.size()) : "") + " " + what;
         }
+    };
+    // A chunk the file's end cuts short keeps the records decoded from bytes before it.
+    auto cutShort = [&](size_t i, uint64_t kept) {
+        report(i, kept ? "is cut short after " + std::to_string(kept) + " of its " +
+                             std::to_string(chunks[i].points) + " points"
+                       : std::string("is cut short"));
     };
 
     // Without a table, a layered chunk's length is in its head; a pointwise one's is known
     // only once it is decoded, so those chunks go one after another on this thread.
     size_t known = chunks.size();
-    if (result.chunks.sequential && !chunks.empty()) {
-        if (info.layout.layered()) {
-            for (size_t i = 0; i < chunks.size(); ++i) {
-                uint64_t bytes = 0, count = 0;
-                if (chunks[i].offset > size ||
-                    !layeredChunkExtent(info.layout, data + chunks[i].offset, data + size, bytes,
-                                        count)) {
-                    known = i;
-                    report(i, "is cut short");
-                    break;
-                }
-                chunks[i].bytes = bytes;
-                if (i + 1 < chunks.size())
-                    chunks[i + 1].offset = chunks[i].offset + bytes;
-            }
-        } else {
-            ChunkWorker worker(data, size, info, fields, target);
-            for (size_t i = 0; i < chunks.size() && worker.ready(); ++i) {
-                uint64_t consumed = 0;
-                if (!worker.run(chunks[i], size, consumed)) {
-                    report(i, "is corrupt or cut short");
-                    break;
-                }
-                result.chunkOk[i] = 1;
-                result.decoded += chunks[i].points;
-                if (i + 1 < chunks.size())
-                    chunks[i + 1].offset = chunks[i].offset + consumed;
-            }
-            return result;
+    if (result.chunks.sequential && info.layout.layered()) {
+        std::string walk;
+        walkLayeredChunks(data, size, info, chunks, known, walk);
+        if (!walk.empty()) {
+            const std::string& table = result.chunks.problem;
+            result.problem = (table.empty() ? "" : table + "; ") + walk;
+            problemChunk = known;
         }
+    } else if (result.chunks.sequential && !chunks.empty()) {
+        result.chunkOk.assign(chunks.size(), 0);
+        result.chunkKept.assign(chunks.size(), 0);
+        ChunkWorker worker(data, size, info, fields, target);
+        for (size_t i = 0; i < chunks.size() && worker.ready(); ++i) {
+            uint64_t consumed = 0, kept = 0;
+            const bool whole = worker.run(chunks[i], size, consumed, kept);
+            result.chunkKept[i] = kept;
+            result.decoded += kept;
+            if (!whole) {
+                if (kept)
+                    cutShort(i, kept);
+                else
+                    report(i, "is corrupt or cut short");
+                break;
+            }
+            result.chunkOk[i] = 1;
+            if (i + 1 < chunks.size())
+                chunks[i + 1].offset = chunks[i].offset + consumed;
+        }
+        return result;
     }
+    result.chunkOk.assign(chunks.size(), 0);
+    result.chunkKept.assign(chunks.size(), 0);
 
-    const uint64_t areaEnd = pointAreaEnd(result.chunks, size);
+    const uint64_t areaEnd = result.chunks.sequential ? size : pointAreaEnd(result.chunks, size);
     std::atomic<size_t> next{0};
     std::atomic<uint64_t> decoded{0};
     auto work = [&]() {
@@ -204,13 +265,20 @@ LazDecodeResult decodeChunks(const uint8_t* data, size_t size, const LazFileInfo
         for (size_t i = next++; i < known; i = next++) {
             const LazChunk& chunk = chunks[i];
             const uint64_t limit = chunk.offset + chunk.bytes;
-            uint64_t consumed = 0;
-            if (limit > areaEnd || limit > size || !worker.run(chunk, limit, consumed)) {
-                report(i, limit > size ? "is cut short" : "is corrupt");
+            uint64_t consumed = 0, kept = 0;
+            // A chunk past the table's start is corrupt; one past the file's end is cut short.
+            const bool whole =
+                (limit <= areaEnd || limit > size) && worker.run(chunk, limit, consumed, kept);
+            result.chunkKept[i] = kept;
+            decoded += kept;
+            if (!whole) {
+                if (limit > size)
+                    cutShort(i, kept);
+                else
+                    report(i, "is corrupt");
                 continue;
             }
             result.chunkOk[i] = 1;
-            decoded += chunk.points;
         }
     };
     // One part for each thread, each taking chunks in turn until none is left.

@@ -35,10 +35,13 @@ using LazRecordSink =
 
 struct LazDecodeResult {
     uint64_t expected = 0; // the header's count
-    uint64_t decoded = 0;  // points in chunks that decoded whole
+    uint64_t decoded = 0;  // points kept (see chunkKept)
     LazChunkList chunks;
     std::vector<uint8_t> chunkOk; // per chunk: every point of it was decoded and handed over
-    std::string problem;          // the first thing that went wrong, if anything did
+    // Per chunk: how many of its points, from its first, were decoded and handed over: all of
+    // a whole chunk's, those before the cut of a chunk the file's end cuts short, else none.
+    std::vector<uint64_t> chunkKept;
+    std::string problem; // the first thing that went wrong, if anything did
 
     // "expected N points, read M (why)"; empty when every point was read.
     std::string message() const;
@@ -46,7 +49,7 @@ struct LazDecodeResult {
 
 // Decodes every chunk, on up to `threads` threads. The records of a chunk that turns out
 // corrupt or cut short may have been handed over in part: its chunkOk is 0 and its points
-// must be dropped by the caller.
+// beyond its chunkKept must be dropped by the caller.
 LazDecodeResult decodeLazFile(const uint8_t* data, size_t size, const LazFileInfo& info,
                               LazFields fields, unsigned threads, const LazRecordSink& sink);
 // The same, but decoding straight into records: info.pointCount records of info.recordLength

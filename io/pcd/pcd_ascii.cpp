@@ -66,6 +66,11 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Asc
                 word = value >= 0.0 && value < 4294967296.0 ? static_cast<uint32_t>(value) : 0;
             }
             unpackColour(word, point);
+        } else if (fields.channels()) {
+            float* rgb[3] = {&point.r, &point.g, &point.b};
+            for (int c = 0; c < 3; ++c)
+                *rgb[c] = static_cast<float>(values[ascii.first[fields.channel[c]]]) *
+                          fields.channelScale[c];
         } else if (fields.intensity >= 0) {
             point.r = point.g = point.b = static_cast<float>(values[ascii.first[fields.intensity]]);
         }

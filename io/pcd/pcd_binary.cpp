@@ -36,6 +36,12 @@ PartFound decodePoints(const PcdLayout& layout, const PcdFields& fields, const F
     const unsigned char* colourBase = colourField >= 0 ? places.base[colourField] : nullptr;
     const size_t colourStep = colourField >= 0 ? places.step[colourField] : 0;
     const PcdField* intensity = fields.intensity >= 0 ? &layout.fields[fields.intensity] : nullptr;
+    const unsigned char* channelBase[3] = {nullptr, nullptr, nullptr};
+    size_t channelStep[3] = {0, 0, 0};
+    for (int c = 0; c < 3 && fields.channels(); ++c) {
+        channelBase[c] = places.base[fields.channel[c]];
+        channelStep[c] = places.step[fields.channel[c]];
+    }
     PartFound found;
     for (int64_t i = begin; i < end; ++i) {
         const size_t at = static_cast<size_t>(i);
@@ -47,6 +53,12 @@ PartFound decodePoints(const PcdLayout& layout, const PcdFields& fields, const F
         if (fields.colour >= 0) {
             // The packed word's bits, whatever the field's type says.
             unpackColour(loadLittle<uint32_t>(colourBase + at * colourStep), p);
+        } else if (fields.channels()) {
+            float* rgb[3] = {&p.r, &p.g, &p.b};
+            for (int c = 0; c < 3; ++c)
+                *rgb[c] = static_cast<float>(pcdValue(channelBase[c] + at * channelStep[c],
+                                                      layout.fields[fields.channel[c]])) *
+                          fields.channelScale[c];
         } else if (intensity) {
             p.r = p.g = p.b =
                 static_cast<float>(pcdValue(colourBase + at * colourStep, *intensity));
@@ -107,9 +119,16 @@ void readPcdBinary(const ReadRequest& request, const PcdLayout& layout, const Pc
         result = refusal("the compressed block is missing");
         return;
     } else if (layout.points > UINT32_MAX / layout.pointBytes ||
-               loadLittle<uint32_t>(body) > bodySize - 8 ||
                loadLittle<uint32_t>(body + 4) != layout.points * layout.pointBytes) {
         result = refusal("the compressed block's sizes do not match the header");
+        return;
+    } else if (loadLittle<uint32_t>(body) > bodySize - 8) {
+        // Each field of every point comes in turn: a block cut short holds no whole point.
+        result = refusal("the file is cut short inside its compressed block (" +
+                         std::to_string(bodySize - 8) + " of its " +
+                         std::to_string(loadLittle<uint32_t>(body)) +
+                         " bytes), which holds each field of every point in turn: no point is "
+                         "whole");
         return;
     }
     if (!allocateRecords(request, static_cast<int64_t>(count), result))
@@ -131,7 +150,7 @@ void readPcdBinary(const ReadRequest& request, const PcdLayout& layout, const Pc
         if (!columns) {
             releasePoints(result.points);
             result.points = nullptr;
-            result.status = ReadStatus::CannotAllocate;
+            cannotAllocate(result, static_cast<int64_t>(layout.points), needed);
             return;
         }
         const unsigned got = needed ? lzf_decompress(body + 8, compressed, columns.get(),

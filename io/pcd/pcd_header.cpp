@@ -5,6 +5,7 @@
 #include "io/text_scan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -155,8 +156,12 @@ bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
 
 PcdFields findPcdFields(const PcdLayout& layout) {
     PcdFields found;
+    int channel[3] = {-1, -1, -1};
     for (size_t i = 0; i < layout.fields.size(); ++i) {
-        const std::string& name = layout.fields[i].name;
+        std::string name = layout.fields[i].name;
+        // Some writers capitalise their field names (X Y Z Intensity Red Green Blue).
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         const int index = static_cast<int>(i);
         if (name == "x")
             found.position[0] = index;
@@ -168,6 +173,21 @@ PcdFields findPcdFields(const PcdLayout& layout) {
             found.colour = index;
         else if (name == "intensity")
             found.intensity = index;
+        else if (name == "red" || name == "r")
+            channel[0] = index;
+        else if (name == "green" || name == "g")
+            channel[1] = index;
+        else if (name == "blue" || name == "b")
+            channel[2] = index;
     }
+    if (found.colour < 0 && channel[0] >= 0 && channel[1] >= 0 && channel[2] >= 0)
+        for (int c = 0; c < 3; ++c) {
+            const PcdField& field = layout.fields[channel[c]];
+            found.channel[c] = channel[c];
+            // Fractions as floats, else the integer's full range (32-bit integers hold 0..255).
+            found.channelScale[c] = field.type == 'F' ? 1.0f
+                                    : field.size == 2 ? 1.0f / 65535.0f
+                                                      : 1.0f / 255.0f;
+        }
     return found;
 }

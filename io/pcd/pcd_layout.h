@@ -34,11 +34,16 @@ struct PcdLayout {
 bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
                     std::string& reason);
 
-// Which fields hold x, y, z and the colour; -1 when absent.
+// Which fields hold x, y, z and the colour; -1 when absent. Names match in any case.
 struct PcdFields {
     int position[3] = {-1, -1, -1};
     int colour = -1; // rgb or rgba, packed
+    // red, green and blue (or r, g, b) one field each, when all three are there and no packed
+    // colour is; each value times its scale (by type, as in PLY) gives 0..1.
+    int channel[3] = {-1, -1, -1};
+    float channelScale[3] = {1.0f, 1.0f, 1.0f};
     int intensity = -1;
+    bool channels() const { return channel[0] >= 0; }
 };
 
 PcdFields findPcdFields(const PcdLayout& layout);

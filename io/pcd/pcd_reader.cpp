@@ -19,9 +19,9 @@ ReadResult readPcd(const ReadRequest& request) {
     static const char* kData[] = {"ascii", "binary", "binary_compressed"};
     result.format = std::string("PCD ") + kData[static_cast<int>(layout.data)];
     result.expected = static_cast<int64_t>(std::min<uint64_t>(layout.points, INT64_MAX));
-    result.colour = fields.colour >= 0      ? ColourKind::Rgb
-                    : fields.intensity >= 0 ? ColourKind::Intensity
-                                            : ColourKind::None;
+    result.colour = fields.colour >= 0 || fields.channels() ? ColourKind::Rgb
+                    : fields.intensity >= 0                 ? ColourKind::Intensity
+                                                            : ColourKind::None;
     // Rows of a depth camera's picture, in the sensor's frame, with where the sensor stood.
     result.organised = layout.height > 1;
     result.viewpoint = layout.viewpoint;

@@ -219,7 +219,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
     CloudBuilder builder;
     if (!builder.reserve(static_cast<int64_t>(
             std::min<uint64_t>(vertex.count, static_cast<uint64_t>(end - p) / 4 + 1)))) {
-        result.status = ReadStatus::CannotAllocate;
+        builder.cannotGrow(result);
         return;
     }
     if (request.headerAccepted)
@@ -240,7 +240,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
         PointRecord colourOnly{};
         colourFrom(fields, rgb, colourOnly);
         if (!builder.add(xyz[0], xyz[1], xyz[2], colourOnly.r, colourOnly.g, colourOnly.b)) {
-            result.status = ReadStatus::CannotAllocate;
+            builder.cannotGrow(result);
             return;
         }
         p += size;

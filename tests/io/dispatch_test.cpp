@@ -8,10 +8,61 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+namespace {
+
+std::vector<std::string> smallFiles() {
+    std::vector<std::string> names;
+    const std::string folder = testData("formats");
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name[0] != '.' && name != "README.md")
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+// The point files under folder and its folders, as paths.
+void pointFilesIn(const std::string& folder, std::vector<std::string>& paths) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const std::string path = folder + "/" + name;
+        struct stat status;
+        if (name[0] == '.' || name == "README.md" || name == "manifest.json" ||
+            stat(path.c_str(), &status) != 0)
+            continue;
+        if (S_ISDIR(status.st_mode))
+            pointFilesIn(path, paths);
+        else
+            paths.push_back(path);
+    }
+    closedir(dir);
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
 
 TEST(FormatPick, ContentFirstThenExtensionThenALookAtTheLines) {
     const struct {
@@ -53,6 +104,95 @@ TEST(FormatPick, UnknownContentIsRefusedNamingTheFile) {
     }
 }
 
+// A file whose extension promises a format its first bytes lack is refused for what they are,
+// not for what the format's reader made of them; every refusal says what it found.
+TEST(FormatPick, ContentBeforeExtensionNamesWhatTheFileHolds) {
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    const std::string noise("\x9f\x3c\x11\xa0\xf4\xa2\x00\x01garbage and more", 24);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says; // after the path
+    } cases[] = {
+        {"picture.ply", png,
+         ": not a PLY file: no \"ply\" first line; it starts with a PNG signature"},
+        {"noise.las", noise + std::string(300, 'x'),
+         ": not a LAS file: no LASF signature; it starts with the bytes 9f 3c 11 a0 f4 a2 00 01 "
+         "..."},
+        {"archive.laz", std::string("PK\x03\x04", 4) + std::string(300, '\0'),
+         ": not a LAZ file: no LASF signature; it starts with a ZIP signature"},
+        {"words.e57", "hello there\nsecond line\n",
+         ": not an E57 file: no ASTM-E57 signature; it starts with the text \"hello there\""},
+        {"photo.pcd", std::string("\xff\xd8\xff\xe0", 4) + "JFIF",
+         ": not a PCD file: no PCD header (# .PCD, VERSION or FIELDS first); it starts with a "
+         "JPEG signature"},
+        // Formats without a signature say what they expected, and name a foreign one.
+        {"picture.xyz", png,
+         ": column text, line 1 holds neither three numbers nor x y z names (it starts with a PNG "
+         "signature)"},
+        {"noise.bin", noise,
+         ": unknown format (not a point file this program reads; it starts with the bytes 9f 3c 11 "
+         "a0 f4 a2 00 01 ...)"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = scratchFile(c.name, c.bytes);
+        LoadedCloud loaded;
+        loadFile(path, loaded);
+        EXPECT_EQ(loaded.result.status, ReadStatus::Refused) << c.name;
+        EXPECT_EQ(loaded.result.message, path + c.says);
+    }
+    // A real LAS file named .ply still opens: content first.
+    LoadedCloud renamed;
+    loadFile(scratchFile("las.ply", contents(testData("formats/pdal_las_1.0_0.las"))), renamed);
+    EXPECT_EQ(renamed.result.status, ReadStatus::Read) << renamed.result.message;
+    EXPECT_EQ(renamed.cloud.format, Format::Las);
+}
+
+// A format with a header has nothing to show in an empty file; an empty native file still opens
+// as an empty cloud, as it always has.
+TEST(FormatPick, EmptyFilesAndNonFilesAreRefusedForWhatTheyAre) {
+    for (const char* name : {"empty.las", "empty.LAZ", "empty.ply", "empty.pcd", "empty.e57"}) {
+        const std::string path = scratchFile(name, "");
+        LoadedCloud loaded;
+        loadFile(path, loaded);
+        EXPECT_EQ(loaded.result.status, ReadStatus::Refused) << name;
+        EXPECT_EQ(loaded.result.message, path + ": empty file");
+    }
+    LoadedCloud null;
+    loadFile("/dev/null", null);
+    EXPECT_EQ(null.result.status, ReadStatus::Refused);
+    EXPECT_EQ(null.result.message, "/dev/null: empty file");
+    const std::string folder = ::testing::TempDir() + "a_folder.las";
+    mkdir(folder.c_str(), 0700);
+    LoadedCloud directory;
+    loadFile(folder, directory);
+    EXPECT_EQ(directory.result.status, ReadStatus::Refused);
+    EXPECT_EQ(directory.result.message, folder + ": is a directory");
+    for (const char* name : {"empty.txt", "empty"}) {
+        LoadedCloud native;
+        loadFile(scratchFile(name, ""), native);
+        EXPECT_EQ(native.result.status, ReadStatus::Read) << name;
+        EXPECT_EQ(native.cloud.format, Format::Native);
+        EXPECT_EQ(native.cloud.count, 0);
+    }
+}
+
+// Storage a header asks for that cannot be had names the points and the bytes; the native
+// format keeps its own message (tests/viewer/executables_test.cpp).
+TEST(FormatPick, StorageThatCannotBeHadIsNamedInPointsAndBytes) {
+    std::string laz = contents(testData("formats/loadersgl_pdrf8-1.4.laz"));
+    ASSERT_GT(laz.size(), 255u);
+    const uint64_t points = uint64_t(1) << 44;
+    std::memcpy(&laz[247], &points, sizeof points);
+    const uint16_t recordLength = static_cast<uint16_t>(uint8_t(laz[105]) | uint8_t(laz[106]) << 8);
+    const std::string path = scratchFile("huge.laz", laz);
+    LoadedCloud loaded;
+    loadFile(path, loaded);
+    EXPECT_EQ(loaded.result.status, ReadStatus::CannotAllocate);
+    EXPECT_EQ(loaded.result.message, "not enough memory for 17592186044416 points (" +
+                                         std::to_string(points * recordLength) + " bytes)");
+}
+
 // Shift when a coordinate exceeds 100,000 or floats would lose 1e-5 of the extent; never for
 // clouds floats hold well.
 TEST(GlobalShift, ChosenByMagnitudeAndByPrecisionOfTheExtent) {
@@ -73,24 +213,6 @@ TEST(GlobalShift, ChosenByMagnitudeAndByPrecisionOfTheExtent) {
         }
     }
 }
-
-namespace {
-
-std::vector<std::string> smallFiles() {
-    std::vector<std::string> names;
-    const std::string folder = testData("formats");
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name[0] != '.' && name != "README.md")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-} // namespace
 
 // Every copied real file, cut at many places and with bytes overwritten: each either opens with
 // at most its complete points or is refused; no crash, no read past the end (the sanitizer build
@@ -128,4 +250,64 @@ TEST(DamagedFiles, CutOrCorruptedCopiesKeepTheirCompletePointsOrAreRefused) {
             }
         }
     }
+}
+
+// Every real file in every format, cut after a quarter, half and seven eighths of its bytes,
+// keeps the points whole before the cut, the same as the whole file gives them, and says on one
+// line that it lost the rest. The copies in the repository always, the collection beside it
+// when there. Refused alone: a cut inside a header, and files that keep nothing whole before
+// their end (an E57 file's description comes last; a compressed PCD block holds each field of
+// every point in turn).
+TEST(DamagedFiles, CutCopiesOfEveryFileKeepTheirPointsAndSaySo) {
+    std::vector<std::string> paths;
+    pointFilesIn(testData("formats"), paths);
+    pointFilesIn(testData("copc"), paths);
+    const size_t inRepository = paths.size();
+    ASSERT_GE(inRepository, 30u);
+    pointFilesIn(POINTILLIST_FORMATS_DATA_DIR, paths);
+    if (paths.size() == inRepository)
+        std::printf("the collection beside the repository is absent: its files are not cut\n");
+    int kept = 0;
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        LoadedCloud full;
+        loadFile(path, full);
+        ASSERT_EQ(full.result.status, ReadStatus::Read) << full.result.message;
+        const std::string whole = contents(path);
+        const bool nothingWholeEarly = full.cloud.format == Format::E57 ||
+                                       full.cloud.formatDescription == "PCD binary_compressed";
+        double extent = 0.0;
+        for (int axis = 0; axis < 3; ++axis)
+            extent = std::max(extent, double(full.cloud.farCorner[axis]) -
+                                          double(full.cloud.nearCorner[axis]));
+        const double tolerance = std::max(1e-4, 1e-5 * std::fabs(extent));
+        for (int eighths : {2, 4, 7}) {
+            SCOPED_TRACE(eighths);
+            const size_t at = whole.size() * static_cast<size_t>(eighths) / 8;
+            LoadedCloud cut;
+            loadFile(scratchFile("cut_" + path.substr(path.rfind('/') + 1), whole.substr(0, at)),
+                     cut);
+            EXPECT_EQ(cut.result.message.find('\n'), std::string::npos) << cut.result.message;
+            if (cut.result.status != ReadStatus::Read) {
+                // Past the first few kilobytes, a cut falls among the points.
+                EXPECT_TRUE(nothingWholeEarly || at < 4096) << cut.result.message;
+                continue;
+            }
+            ASSERT_LE(cut.cloud.count, full.cloud.count);
+            if (cut.cloud.count < full.cloud.count) {
+                EXPECT_FALSE(cut.result.message.empty());
+            }
+            if (eighths == 7 && full.cloud.count > 1) {
+                EXPECT_GT(cut.cloud.count, 0);
+            }
+            // The points kept are the whole file's first ones, in file coordinates.
+            const int32_t step = std::max(1, cut.cloud.count / 50);
+            for (int32_t i = 0; i < cut.cloud.count; i += step)
+                for (int axis = 0; axis < 3; ++axis)
+                    ASSERT_NEAR(cut.file(i, axis), full.file(i, axis), tolerance)
+                        << "point " << i << " axis " << axis;
+            kept += cut.cloud.count > 0;
+        }
+    }
+    EXPECT_GE(kept, 60);
 }

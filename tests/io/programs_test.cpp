@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -58,6 +61,17 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     // The five lines of box and centroid are the uncompressed twin's.
     EXPECT_EQ(compressed.out.substr(0, compressed.out.find("format:")),
               twin.out.substr(0, twin.out.find("format:")));
+    // Cut inside its one chunk, it keeps the points before the cut and says so once.
+    const std::string bytes = fileText(testData("formats/lazperf_point-color.las.laz"));
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+    const ProcessResult inside = runProgram({POINTILLIST_INFO_EXE, cut});
+    EXPECT_EQ(inside.status, 0);
+    EXPECT_EQ(inside.err.rfind(cut + ": expected 1065 points, read ", 0), 0u) << inside.err;
+    EXPECT_EQ(inside.err.find("expected", cut.size() + 3), std::string::npos) << inside.err;
+    EXPECT_EQ(inside.err.find('\n'), inside.err.size() - 1) << inside.err;
+    const int kept = std::atoi(inside.out.c_str() + std::strlen("points: "));
+    EXPECT_GT(kept, 500) << inside.out;
+    EXPECT_LT(kept, 1065) << inside.out;
     const ProcessResult garbage =
         runProgram({POINTILLIST_INFO_EXE, testData("formats/pdal_garbage_nVariableLength.las")});
     EXPECT_EQ(garbage.status, 0);
@@ -181,6 +195,78 @@ TEST(InfoProgram, FilesWithoutAttributesAddNoLines) {
     }
 }
 
+// What the file's header and fields promise and its points contradict.
+TEST(InfoProgram, SaysWhyTheColourAndWarnsOfAHeaderBoxThePointsDisagreeWith) {
+    std::string las = fileText(testData("formats/pdal_1.2-with-color.las"));
+    uint32_t data;
+    uint16_t length;
+    std::memcpy(&data, &las[96], sizeof data);
+    std::memcpy(&length, &las[105], sizeof length);
+    for (size_t at = data; at + length <= las.size(); at += length)
+        std::memset(&las[at + 28], 0, 6);
+    const std::string black = ::testing::TempDir() + "black.las";
+    std::ofstream(black, std::ios::binary) << las;
+    const ProcessResult zero = runProgram({POINTILLIST_INFO_EXE, black});
+    EXPECT_EQ(zero.status, 0);
+    EXPECT_NE(zero.out.find("\ncolour: intensity (RGB fields all zero)\n"), std::string::npos)
+        << zero.out;
+    EXPECT_EQ(zero.out.find("warning:"), std::string::npos) << zero.out;
+
+    // The box in raw integer units rather than metres.
+    for (int axis = 0; axis < 3; ++axis)
+        for (size_t at : {179 + 16 * axis, 187 + 16 * axis}) {
+            double value, scale, offset;
+            std::memcpy(&value, &las[at], sizeof value);
+            std::memcpy(&scale, &las[131 + 8 * axis], sizeof scale);
+            std::memcpy(&offset, &las[155 + 8 * axis], sizeof offset);
+            value = std::round((value - offset) / scale);
+            std::memcpy(&las[at], &value, sizeof value);
+        }
+    const std::string raw = ::testing::TempDir() + "raw_box.las";
+    std::ofstream(raw, std::ios::binary) << las;
+    const ProcessResult boxed = runProgram({POINTILLIST_INFO_EXE, raw});
+    EXPECT_EQ(boxed.status, 0);
+    // The same box, centroid and shift as with the true header box, and the warning after
+    // them, before the attribute lines that end every LAS file's output.
+    std::string warned = zero.out;
+    warned.insert(warned.find("attributes:"), "warning: header box differs from the points\n");
+    EXPECT_EQ(boxed.out, warned);
+}
+
+TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
+    const std::string info = POINTILLIST_INFO_EXE;
+    const ProcessResult help = runProgram({info, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: pointillist-info [--quick] [--] POINT_FILE...\n", 0), 0u);
+    EXPECT_NE(help.out.find("--version"), std::string::npos);
+    const ProcessResult version = runProgram({info, "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("pointillist-info ", 0), 0u);
+    EXPECT_EQ(version.out.find('\n'), version.out.size() - 1);
+    for (const char* mistake : {"--bogus", "-q", "--quick=1"}) {
+        const ProcessResult bad = runProgram({info, mistake, testData("far_away.txt")});
+        EXPECT_EQ(bad.status, 2) << mistake;
+        EXPECT_EQ(bad.out, "");
+        EXPECT_EQ(bad.err, "pointillist-info: unknown option '" + std::string(mistake) +
+                               "'\nusage: pointillist-info [--quick] [--] POINT_FILE...\n");
+    }
+    // Several files: each one's own lines after its name, a refusal in between said and
+    // counted in the status; one file's output has no name line.
+    const std::string a = testData("far_away.txt");
+    const std::string b = testData("formats/pdal_autzen.pts");
+    const std::string missing = testData("no_such_file.txt");
+    const ProcessResult alone = runProgram({info, a});
+    const ProcessResult other = runProgram({info, b});
+    EXPECT_EQ(alone.out.find("file:"), std::string::npos);
+    const ProcessResult three = runProgram({info, a, missing, "--", b});
+    EXPECT_EQ(three.status, 1);
+    EXPECT_EQ(three.out, "file: " + a + "\n" + alone.out + "file: " + missing +
+                             "\nERROR: unable to open file " + missing + "!\nfile: " + b + "\n" +
+                             other.out);
+    const ProcessResult both = runProgram({info, a, b});
+    EXPECT_EQ(both.status, 0);
+}
+
 TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     const std::string native = ::testing::TempDir() + "converted.txt";
     ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, testData("camera_lopsided.txt"), native}).status,
@@ -192,14 +278,14 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     EXPECT_EQ(0, std::memcmp(again.cloud.points, original.cloud.points,
                              sizeof(PointRecord) * static_cast<size_t>(original.cloud.count)));
 
-    // A shifted LAS through binary PLY (doubles then) and through native text.
+    // A shifted LAS through binary PLY (doubles then) and through native text, rounded.
     for (const char* output : {"converted.ply", "converted_las.txt"}) {
         SCOPED_TRACE(output);
         const std::string path = ::testing::TempDir() + output;
-        ASSERT_EQ(
-            runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pdal_1.2-with-color.las"), path})
-                .status,
-            0);
+        ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, "--allow-rounding",
+                              testData("formats/pdal_1.2-with-color.las"), path})
+                      .status,
+                  0);
         LoadedCloud las, converted;
         loadFile(testData("formats/pdal_1.2-with-color.las"), las);
         loadFile(path, converted);
@@ -213,4 +299,48 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
                           ::testing::TempDir() + "out.las"})
                   .status,
               1);
+}
+
+// A native point file keeps 32-bit floats: a cloud they would round coarser than its own file
+// resolves is written only when the user accepts it, and then with no digits a float drops.
+TEST(ConvertProgram, RoundingBeyondTheInputsPrecisionIsRefusedUnlessAllowed) {
+    const std::string las = testData("formats/pdal_1.2-with-color.las");
+    const std::string path = ::testing::TempDir() + "rounded_" + std::to_string(getpid()) + ".txt";
+    unlink(path.c_str());
+    const ProcessResult refused = runProgram({POINTILLIST_CONVERT_EXE, las, path});
+    EXPECT_EQ(refused.status, 1);
+    // Near 637000 a float's step is 1/16: x moves by up to 0.03 against the scale's 0.01.
+    EXPECT_EQ(refused.err, "pointillist-convert: " + path +
+                               ": a point file holds 32-bit floats, which would move x by up to "
+                               "0.03 (the input resolves 0.01); .ply and .las keep the "
+                               "coordinates, --allow-rounding writes it anyway\n");
+    EXPECT_NE(access(path.c_str(), F_OK), 0) << "written on refusal";
+
+    const ProcessResult allowed =
+        runProgram({POINTILLIST_CONVERT_EXE, las, path, "--allow-rounding"});
+    ASSERT_EQ(allowed.status, 0) << allowed.err;
+    const std::string text = fileText(path);
+    // 637012.25 and 849028.312 are what a float holds; the double's digits are not promised.
+    EXPECT_EQ(text.rfind("# points = 1065\n637012.25 849028.312 431.660004 ", 0), 0u)
+        << text.substr(0, 120);
+    LoadedCloud original, again;
+    loadFile(las, original);
+    loadFile(path, again);
+    ASSERT_EQ(again.cloud.count, original.cloud.count);
+    for (int32_t i = 0; i < again.cloud.count; i += 97)
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_EQ(again.file(i, axis), double(float(original.file(i, axis))));
+
+    // Without a shift, floats are what the file held: nothing to refuse. A float file's own
+    // resolution is 1e-5 of its extent: a small room far from the origin is refused.
+    const std::string plain = ::testing::TempDir() + "plain_" + std::to_string(getpid()) + ".txt";
+    EXPECT_EQ(
+        runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pcl_bunny.pcd"), plain}).status, 0);
+    const std::string room = ::testing::TempDir() + "room.xyz";
+    std::ofstream(room) << "500000.125 4200000.5 10\n500003 4200002.75 12.5\n500001 4200001 11\n";
+    const ProcessResult far = runProgram({POINTILLIST_CONVERT_EXE, room, plain});
+    EXPECT_EQ(far.status, 1);
+    EXPECT_NE(far.err.find("would move y by up to 0.25 (the input resolves 2.88e-05)"),
+              std::string::npos)
+        << far.err;
 }

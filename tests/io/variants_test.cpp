@@ -150,6 +150,93 @@ TEST(LasVariants, ColourDepthCountsAndShortFiles) {
     }
 }
 
+// Colour fields a writer never filled show the intensity instead, or the height when that is
+// zero too; a file with any colour keeps it.
+TEST(LasVariants, ColourFieldsZeroInEveryRecordCountAsNoColour) {
+    const struct {
+        std::vector<LasPoint> points;
+        ColourKind colour;
+        const char* note;
+    } cases[] = {
+        {{{0, 0, 0, 10, 0, 0, 0}, {100, 0, 50, 30, 0, 0, 0}, {0, 100, 100, 20, 0, 0, 0}},
+         ColourKind::Intensity,
+         "RGB fields all zero"},
+        {{{0, 0, 0, 0, 0, 0, 0}, {100, 0, 50, 0, 0, 0, 0}, {0, 100, 100, 0, 0, 0, 0}},
+         ColourKind::None,
+         "RGB fields all zero"},
+        {{{0, 0, 0, 10, 0, 0, 0}, {100, 0, 50, 30, 0, 0, 0}, {0, 100, 100, 20, 0, 0, 1}},
+         ColourKind::Rgb,
+         ""},
+    };
+    for (const auto& c : cases) {
+        for (int format : {2, 3, 7, 8}) {
+            SCOPED_TRACE(std::string(c.note) + " in point format " + std::to_string(format));
+            LoadedCloud loaded;
+            loadFile(scratchFile("las_black.las", lasFile(format >= 6 ? 4 : 2, format, c.points)),
+                     loaded);
+            ASSERT_EQ(loaded.cloud.count, 3);
+            EXPECT_EQ(loaded.cloud.colour, c.colour);
+            EXPECT_EQ(loaded.cloud.colourNote, c.note);
+            const PointRecord* p = loaded.cloud.points;
+            if (c.colour == ColourKind::Intensity) {
+                // 10, 30, 20 over their range.
+                EXPECT_FLOAT_EQ(p[0].r, 0.0f);
+                EXPECT_FLOAT_EQ(p[1].g, 1.0f);
+                EXPECT_FLOAT_EQ(p[2].b, 0.5f);
+            } else if (c.colour == ColourKind::None) {
+                // The ramp: blue at the bottom, green half way, red at the top.
+                EXPECT_EQ((std::vector<float>{p[0].r, p[0].g, p[0].b}),
+                          (std::vector<float>{0, 0, 1}));
+                EXPECT_EQ((std::vector<float>{p[1].r, p[1].g, p[1].b}),
+                          (std::vector<float>{0, 1, 0}));
+                EXPECT_EQ((std::vector<float>{p[2].r, p[2].g, p[2].b}),
+                          (std::vector<float>{1, 0, 0}));
+            } else {
+                EXPECT_FLOAT_EQ(p[2].b, 1.0f / 255.0f);
+            }
+        }
+    }
+}
+
+// A header box in other units than the points (raw integers, as one real file has) must not
+// choose the shift: every point keeps the file's precision, and the box comes from the points.
+TEST(LasVariants, AHeaderBoxThatDisagreesCostsNoPrecision) {
+    const std::vector<LasPoint> points = {
+        {12345, 67890, 1000, 0, 0, 0, 0},
+        {22345, 77890, 2000, 0, 0, 0, 0},
+        {-5000, 1234, 1500, 0, 0, 0, 0},
+    };
+    const double offset[3] = {500000.0, 5000000.0, 0.0};
+    std::string bytes = lasFile(2, 1, points, 0, -1, 0.001, 0.0);
+    const double low[3] = {-5000, 1234, 1000}, high[3] = {22345, 77890, 2000};
+    for (int axis = 0; axis < 3; ++axis) {
+        put<double>(bytes, 155 + 8 * axis, offset[axis]);
+        put<double>(bytes, 179 + 16 * axis, high[axis]);
+        put<double>(bytes, 187 + 16 * axis, low[axis]);
+    }
+    LoadedCloud loaded;
+    loadFile(scratchFile("las_raw_box.las", bytes), loaded);
+    ASSERT_EQ(loaded.cloud.count, 3);
+    for (int i = 0; i < 3; ++i) {
+        const int32_t raw[3] = {points[i].x, points[i].y, points[i].z};
+        for (int axis = 0; axis < 3; ++axis)
+            EXPECT_NEAR(loaded.file(i, axis), raw[axis] * 0.001 + offset[axis], 0.0005)
+                << "point " << i << " axis " << axis;
+    }
+    EXPECT_NEAR(loaded.cloud.nearCorner[0] + loaded.cloud.shift[0], 499995.0, 0.0005);
+    EXPECT_EQ(loaded.cloud.warnings,
+              std::vector<std::string>{"header box differs from the points"});
+    // The same file with its true box: no warning.
+    for (int axis = 0; axis < 3; ++axis) {
+        put<double>(bytes, 179 + 16 * axis, high[axis] * 0.001 + offset[axis]);
+        put<double>(bytes, 187 + 16 * axis, low[axis] * 0.001 + offset[axis]);
+    }
+    LoadedCloud right;
+    loadFile(scratchFile("las_true_box.las", bytes), right);
+    EXPECT_TRUE(right.cloud.warnings.empty());
+    EXPECT_NEAR(right.file(1, 1), 5000077.890, 0.0005);
+}
+
 TEST(LasVariants, UnreadableHeadersAreRefusedWithOneLine) {
     std::string shortRecord = lasFile(2, 3, kLasPoints);
     put<uint16_t>(shortRecord, 105, 20);
@@ -359,6 +446,56 @@ TEST(PcdVariants, LayoutsPackedColoursAndOrganisedHoles) {
     EXPECT_EQ(b.cloud.formatDescription, "PCD binary");
 }
 
+// Field names in any case, and colour as three fields of any type, scaled by their type.
+TEST(PcdVariants, FieldNamesInAnyCaseAndColourInThreeFields) {
+    std::string binary = "# .PCD v0.7\nFIELDS X Y Z R G B\nSIZE 4 4 4 2 2 2\nTYPE F F F U U U\n"
+                         "COUNT 1 1 1 1 1 1\nWIDTH 1\nHEIGHT 1\nPOINTS 1\nDATA binary\n";
+    append<float>(binary, 1.0f), append<float>(binary, 2.0f), append<float>(binary, 3.0f);
+    append<uint16_t>(binary, 65535), append<uint16_t>(binary, 0), append<uint16_t>(binary, 13107);
+    const struct {
+        const char* name;
+        std::string text;
+        float first[6];
+        ColourKind colour;
+    } cases[] = {
+        {"capitals.pcd",
+         "# .PCD v0.7\nFIELDS X Y Z Intensity Red Green Blue\nSIZE 4 4 4 4 1 1 1\n"
+         "TYPE F F F F U U U\nCOUNT 1 1 1 1 1 1 1\nWIDTH 2\nPOINTS 2\nDATA ascii\n"
+         "1 2 3 0.5 255 0 51\n4 5 6 0.7 0 0 0\n",
+         {1, 2, 3, 1, 0, 0.2f},
+         ColourKind::Rgb},
+        {"short16.pcd", binary, {1, 2, 3, 1, 0, 0.2f}, ColourKind::Rgb},
+        {"fractions.pcd",
+         "# .PCD v0.7\nFIELDS x y z red green blue\nSIZE 4 4 4 4 4 4\nTYPE F F F F F F\n"
+         "WIDTH 1\nDATA ascii\n1 2 3 0.25 0.5 1\n",
+         {1, 2, 3, 0.25f, 0.5f, 1},
+         ColourKind::Rgb},
+        {"grey.pcd",
+         "# .PCD v0.7\nFIELDS X Y Z INTENSITY\nWIDTH 2\nDATA ascii\n1 2 3 10\n4 5 6 20\n",
+         {1, 2, 3, 0, 0, 0},
+         ColourKind::Intensity},
+        // Two of three colour fields are no colour.
+        {"partial.pcd",
+         "# .PCD v0.7\nFIELDS x y z red green\nWIDTH 1\nDATA ascii\n1 2 3 255 255\n",
+         {1, 2, 3, 1, 1, 1},
+         ColourKind::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        const PointRecord& p = loaded.cloud.points[0];
+        const double got[6] = {
+            loaded.file(0, 0), loaded.file(0, 1), loaded.file(0, 2), p.r, p.g, p.b};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(got[i], c.first[i]) << "value " << i;
+        for (int i = 3; i < 6 && c.colour != ColourKind::None; ++i)
+            EXPECT_NEAR(got[i], c.first[i], 1e-6f) << "value " << i;
+        EXPECT_EQ(loaded.cloud.colour, c.colour);
+    }
+}
+
 // More than one row is a depth camera's picture, with the sensor's pose from VIEWPOINT; a
 // VIEWPOINT that is not seven finite numbers leaves the identity.
 TEST(PcdVariants, OrganisedRowsAndTheSensorsViewpoint) {
@@ -414,6 +551,22 @@ TEST(ColumnTextVariants, SeparatorsHeadersAndColumnCounts) {
          2,
          {1, 2, 3, 0, 0, 1},
          ColourKind::Rgb},
+        // A last column that never changes is alpha, not blue; one that does is blue.
+        {"alpha.txt",
+         "1 2 3 255 0 51 255\n4 5 6 0 0 0 255\r\n\n7 8 9 1 1 1 255\n",
+         3,
+         {1, 2, 3, 1, 0, 0.2f},
+         ColourKind::Rgb},
+        {"alpha_one.csv",
+         "1,2,3,1,0,0.5,1\n2,2,2,0,0,0,1\n",
+         2,
+         {1, 2, 3, 1, 0, 0.5f},
+         ColourKind::Rgb},
+        {"seven_blue.txt",
+         "1 2 3 7 0 0 255\n1 1 1 9 0 0 255\n1 1 1 9 0 0 254\n",
+         3,
+         {1, 2, 3, 0, 0, 1},
+         ColourKind::Rgb},
         {"intensity.txt",
          "x y z intensity\n1 2 3 10\n0 0 0 20\n",
          2,
@@ -452,4 +605,45 @@ TEST(ColumnTextVariants, ABadLineKeepsTheRecordsBeforeIt) {
     EXPECT_EQ(loaded.result.status, ReadStatus::Read);
     EXPECT_EQ(loaded.cloud.count, 2);
     EXPECT_NE(loaded.result.message.find("line 3"), std::string::npos) << loaded.result.message;
+}
+
+// Text without a count, cut inside its last record: the complete lines stay, and the cut line
+// is named when it holds fewer values than the line before it; a read of nothing says so.
+TEST(ColumnTextVariants, ACutLastLineIsLeftOutAndSaid) {
+    const struct {
+        const char* name;
+        const char* text;
+        int count;
+        const char* message;
+    } cases[] = {
+        {"cut.xyz", "1 2 3 4 5 6\n7 8 9 10 11 12\n1 2 3 4", 2,
+         "line 3, the last, is incomplete: 4 values where the line before has 6"},
+        // Wider than the columns read: the line would have passed as a record.
+        {"wide.xyz", "1 2 3 4 5 6 7 8 9\n1 2 3 4 5 6 7 8 9\n1 2 3 4 5 6 7", 2,
+         "line 3, the last, is incomplete: 7 values where the line before has 9"},
+        {"comment.txt", "1 2 3\n# note\n4 5\r\n\n \n", 1,
+         "line 3, the last, is incomplete: 2 values where the line before has 3"},
+        {"whole.xyz", "1 2 3\n4 5 6", 2, ""},
+        {"ends_in_comment.xyz", "1 2 3\n4 5 6\n# 7 8", 2, ""},
+        {"headed.csv", "x,y,z\n1,2", 0,
+         "no point could be read: line 2, the last, is incomplete: 2 values where a record has 3"},
+        {"cut.pts", "3\n1 2 3 4\n1 2 3 4\n1 2 3", 2,
+         "line 4, the last, is incomplete: 3 values where the line before has 4"},
+        {"cut.obj", "v 1 2 3\nvn 0 0 1\nv 4 5 6\nv 7 8", 2,
+         "line 4, the last, is incomplete: 2 values where the vertex before has 3"},
+        {"nothing.obj", "v 1 2", 0,
+         "no point could be read: line 1, the last, is incomplete: 2 values where a vertex has 3"},
+        {"faces.obj", "o shape\nf 1 2 3\n", 0, "no point could be read"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadedCloud loaded;
+        loadFile(scratchFile(c.name, c.text), loaded);
+        ASSERT_EQ(loaded.result.status, ReadStatus::Read) << loaded.result.message;
+        EXPECT_EQ(loaded.cloud.count, c.count);
+        EXPECT_EQ(loaded.result.message, c.message);
+        if (c.count > 0) {
+            EXPECT_EQ(loaded.file(0, 0), 1.0);
+        }
+    }
 }

@@ -22,15 +22,28 @@ TEST(Programs, LoadFailuresAndMissingArgumentEndWithStatus1) {
     const std::string noMemory = "Not Enough memory to allocate the point the structure\n";
     const std::pair<std::string, std::string> cases[] = {
         {"/nonexistent/dir/cloud.txt", "ERROR: unable to open file /nonexistent/dir/cloud.txt!\n"},
-        {"/", "ERROR: unable to open file /!\n"},
         {dataPath("count_negative.txt"), noMemory},
         {dataPath("count_beyond_32_bits.txt"), noMemory},
+    };
+    // What is not a point file at all says so on standard error.
+    const std::string emptyLas = ::testing::TempDir() + "empty.las";
+    std::ofstream{emptyLas};
+    const std::pair<std::string, std::string> notFiles[] = {
+        {"/", "/: is a directory\n"},
+        {"/dev/null", "/dev/null: empty file\n"},
+        {emptyLas, emptyLas + ": empty file\n"},
     };
     for (const std::string& program : {VIEWER, INFO}) {
         for (const auto& [file, message] : cases) {
             const ProcessResult result = runProgram({program, file});
             EXPECT_EQ(result.status, 1) << program << " " << file << ": " << result.ending();
             EXPECT_EQ(result.out, message) << program;
+        }
+        for (const auto& [file, message] : notFiles) {
+            const ProcessResult result = runProgram({program, file}, false);
+            EXPECT_EQ(result.status, 1) << program << " " << file << ": " << result.ending();
+            EXPECT_EQ(result.out, "") << program;
+            EXPECT_EQ(result.err, message) << program;
         }
         // Without a path: one usage line on standard error, nothing on standard output.
         const ProcessResult usage = runProgram({program});

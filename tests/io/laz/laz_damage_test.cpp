@@ -51,42 +51,65 @@ protected:
 
 } // namespace
 
-// The layered file cut inside its third chunk keeps the first two whole; the pointwise file
-// (one chunk) cut anywhere in its points keeps none, and neither reads past the cut.
-TEST_F(LazDamage, TruncatedFileKeepsTheChunksBeforeTheCut) {
+// A file cut inside a chunk keeps the chunks before it and, of the cut chunk, the records
+// decoded from bytes before the cut: the twin's records, more the later the cut, and the cut is
+// said once. Nothing is read past the cut.
+TEST_F(LazDamage, TruncatedFileKeepsThePointsBeforeTheCut) {
     const DecodedFile whole = decodeBytes(layered);
     const std::vector<LazChunk>& chunks = whole.result.chunks.chunks;
     const LazChunk& last = chunks[3];
     struct Cut {
-        uint64_t at, kept;
+        uint64_t at, wholeChunks; // points in the chunks before the cut
     };
-    const Cut cuts[] = {{chunks[2].offset + 10, 512},
+    const Cut cuts[] = {{chunks[2].offset + 10, 512}, // inside the third chunk's head
                         {chunks[2].offset + 400, 512},
+                        {chunks[2].offset + chunks[2].bytes - 40, 512},
                         {last.offset + last.bytes - 5, 768},
                         {uint64_t(layered.size() - 2), 1024}}; // the table alone
+    uint64_t before = 0;
     for (const Cut& cut : cuts) {
         SCOPED_TRACE(cut.at);
         const DecodedFile d =
             decodeBytes(std::vector<uint8_t>(layered.begin(), layered.begin() + cut.at));
-        EXPECT_EQ(d.result.decoded, cut.kept);
-        EXPECT_TRUE(sameRange(d, 0, layeredTwin, 0, cut.kept));
-        if (cut.kept < 1024)
-            EXPECT_EQ(d.result.message().rfind(
-                          "expected 1024 points, read " + std::to_string(cut.kept) + " (", 0),
+        EXPECT_GE(d.result.decoded, cut.wholeChunks);
+        EXPECT_GE(d.result.decoded, before);
+        before = d.result.decoded;
+        EXPECT_TRUE(sameRange(d, 0, layeredTwin, 0, d.result.decoded));
+        const std::string message = d.result.message();
+        if (cut.wholeChunks < 1024) {
+            EXPECT_EQ(message.rfind("expected 1024 points, read " +
+                                        std::to_string(d.result.decoded) + " (",
+                                    0),
                       0u)
-                << d.result.message();
-        else
-            EXPECT_EQ(d.result.message(), "");
+                << message;
+            EXPECT_EQ(message.find("expected", 1), std::string::npos) << message;
+        } else {
+            EXPECT_EQ(message, "");
+        }
     }
+    // Cut near its end, the third chunk keeps most of its points.
+    EXPECT_GT(decodeBytes(std::vector<uint8_t>(layered.begin(), layered.begin() + chunks[2].offset +
+                                                                    chunks[2].bytes - 40))
+                  .result.decoded,
+              700u);
+    before = 0;
     for (uint64_t cut = 300; cut < pointwise.size(); cut += 997) {
         const std::vector<uint8_t> cutFile(pointwise.begin(), pointwise.begin() + cut);
         const DecodedFile d = decodeBytes(cutFile);
         if (!d.error.empty())
             continue; // cut inside the header or the compression record
-        EXPECT_EQ(d.result.decoded, 0u) << cut;
-        EXPECT_EQ(d.result.message().rfind("expected 1065 points, read 0 (", 0), 0u)
-            << d.result.message();
+        SCOPED_TRACE(cut);
+        EXPECT_GE(d.result.decoded, before);
+        EXPECT_LT(d.result.decoded, 1065u);
+        before = d.result.decoded;
+        EXPECT_TRUE(sameRange(d, 0, pointwiseTwin, 0, d.result.decoded));
+        EXPECT_EQ(d.result.message(),
+                  "expected 1065 points, read " + std::to_string(d.result.decoded) +
+                      " (its chunk table offset points outside the file; "
+                      "chunk 1 of 1 is cut short after " +
+                      std::to_string(d.result.decoded) + " of its 1065 points)");
     }
+    EXPECT_GT(before, 900u);
 }
 
 TEST_F(LazDamage, CorruptChunkLosesOnlyItsOwnPoints) {
@@ -150,8 +173,9 @@ TEST_F(LazDamage, ChunksAreFoundWithoutTheirTable) {
     }
 }
 
-// Variable chunks take their point counts from the table; without it none can be found.
-TEST_F(LazDamage, VariableChunksNeedTheirTable) {
+// Variable chunks take their point counts from the table; without it, layered chunks are found
+// from their heads, one after the other.
+TEST_F(LazDamage, VariableChunksAreFoundFromTheirTableOrTheirHeads) {
     const LazParts ly = splitLazFile(layered);
     std::vector<uint8_t> prefix = ly.prefix;
     putU32(prefix, lazPayloadOffset(prefix) + 12, 0xFFFFFFFFu);
@@ -161,11 +185,24 @@ TEST_F(LazDamage, VariableChunksNeedTheirTable) {
     EXPECT_EQ(d.result.decoded, 768u);
     EXPECT_TRUE(sameRange(d, 0, layeredTwin, 768, 256));
     EXPECT_TRUE(sameRange(d, 256, layeredTwin, 0, 256));
-    const DecodedFile lost =
-        decodeBytes(assembleLazFile(prefix, 768, chunks, true, LazTableMode::NoTable));
-    EXPECT_EQ(lost.result.decoded, 0u);
-    EXPECT_EQ(lost.result.message(), "expected 768 points, read 0 (it has no chunk table; its "
-                                     "chunks vary in size, so none can be found)");
+    const std::vector<uint8_t> untabled =
+        assembleLazFile(prefix, 768, chunks, true, LazTableMode::NoTable);
+    const DecodedFile walked = decodeBytes(untabled);
+    EXPECT_EQ(walked.result.decoded, 768u);
+    EXPECT_TRUE(sameRange(walked, 0, layeredTwin, 768, 256));
+    EXPECT_TRUE(sameRange(walked, 256, layeredTwin, 0, 256));
+    EXPECT_EQ(walked.result.message(), "");
+    // Cut inside the third chunk: the first two, and what the third kept, said once.
+    const DecodedFile cut = decodeBytes(
+        std::vector<uint8_t>(untabled.begin(), untabled.begin() + untabled.size() - 300));
+    EXPECT_GE(cut.result.decoded, 512u);
+    EXPECT_LT(cut.result.decoded, 768u);
+    EXPECT_TRUE(sameRange(cut, 256, layeredTwin, 0, 256));
+    EXPECT_TRUE(sameRange(cut, 512, layeredTwin, 512, cut.result.decoded - 512));
+    EXPECT_EQ(cut.result.message(),
+              "expected 768 points, read " + std::to_string(cut.result.decoded) +
+                  " (it has no chunk table; chunk 3 is cut short after " +
+                  std::to_string(cut.result.decoded - 512) + " of its 256 points)");
 }
 
 // What the compression record can say that this decoder does not read, each in one line.

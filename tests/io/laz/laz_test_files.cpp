@@ -36,12 +36,14 @@ DecodedFile decodeBytes(const std::vector<uint8_t>& file, LazFields fields, unsi
         decodeLazFileInto(file.data(), file.size(), d.info, fields, threads, direct.data());
     EXPECT_EQ(into.decoded, d.result.decoded);
     EXPECT_EQ(into.chunkOk, d.result.chunkOk);
+    EXPECT_EQ(into.chunkKept, d.result.chunkKept);
     EXPECT_EQ(into.problem, d.result.problem);
-    for (size_t i = 0; i < into.chunks.chunks.size() && i < into.chunkOk.size(); ++i) {
+    for (size_t i = 0; i < into.chunks.chunks.size() && i < into.chunkKept.size(); ++i) {
         const LazChunk& c = into.chunks.chunks[i];
-        if (into.chunkOk[i] && c.firstPoint + c.points <= d.info.pointCount) {
+        const uint64_t kept = into.chunkKept[i];
+        if (kept && c.firstPoint + kept <= d.info.pointCount) {
             EXPECT_EQ(std::memcmp(direct.data() + c.firstPoint * length,
-                                  d.records.data() + c.firstPoint * length, c.points * length),
+                                  d.records.data() + c.firstPoint * length, kept * length),
                       0)
                 << "chunk " << i;
         }
