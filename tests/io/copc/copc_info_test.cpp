@@ -43,7 +43,10 @@ TEST(CopcInfo, UsualLinesThenTheCopcLine) {
                          "colour: rgb\n"
                          "dropped: 0\n"
                          "shift: 637301 851218 496\n"
-                         "copc: depth 3, 65 nodes, spacing 36.2166\n");
+                         "copc: depth 3, 65 nodes, spacing 36.2166\n"
+                         "attributes: intensity classification returns flags scan-angle "
+                         "user-data point-source gps-time\n"
+                         "classes: 1:789 2:276\n");
     const ProcessResult root = info({dataPath("copc/lasrs_autzen.copc.laz")});
     EXPECT_EQ(root.status, 0);
     EXPECT_NE(
