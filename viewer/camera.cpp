@@ -228,15 +228,14 @@ void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches) {
         state.eyeOffset[axis] = static_cast<float>(state.eyeOffset[axis] + move * ray[axis]);
 }
 
-bool pickPivot(ViewState& state, const PointSet& set, int x, int y) {
+bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
+               int x, int y) {
     const View view = viewOf(state, set);
     const double windowY = view.viewport[3] - 1 - y;
-    const int64_t picked = nearestPointOnScreen(set.points, set.count, view, x + 0.5, windowY + 0.5,
-                                                PICK_RADIUS, &set.visibility);
-    if (picked < 0)
+    float p[3];
+    if (!nearestPointOnScreen(points.data(), points.size(), view, x + 0.5, windowY + 0.5,
+                              PICK_RADIUS, p))
         return false;
-    const PointRecord& point = set.points[picked];
-    const float p[3] = {point.x, point.y, point.z};
     setPivot(state, set, p);
     state.pivotPicked = true;
     return true;

@@ -2,10 +2,12 @@
 // change it.
 #pragma once
 
+#include "viewer/point_raster.h"
 #include "viewer/point_set.h"
 #include "viewer/view.h"
 
 #include <cstdint>
+#include <vector>
 
 // The fixed projection. fieldOfViewY goes to the perspective, whose aspect ratio is the
 // window's; framing fits the cloud's extent to fieldOfViewX across a square or wide window, and
@@ -72,10 +74,12 @@ void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
-// Makes the point drawn nearest to the pointer on screen, within PICK_RADIUS pixels, the
-// pivot; returns false and keeps the pivot when there is none.
+// Makes the point drawn nearest to the pointer on screen, within PICK_RADIUS pixels, of the runs
+// of the set's points given (the shown ones), the pivot; returns false and keeps the pivot when
+// there is none.
 constexpr double PICK_RADIUS = 5.0;
-bool pickPivot(ViewState& state, const PointSet& set, int x, int y);
+bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
+               int x, int y);
 // Turns about p (scene coordinates) from now on; the picture does not move.
 void setPivot(ViewState& state, const PointSet& set, const float p[3]);
 // Moves the eye so that the whole cloud is in view as at the start, keeping the rotation.

@@ -2,7 +2,9 @@
 #include "viewer/frame.h"
 
 #include "viewer/legend.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/overlays.h"
+#include "viewer/shown_runs.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -50,12 +52,13 @@ void drawOverPoints() {
 }
 
 // The file's colours are in the records; the others come from their own array.
-PointSource pointsToDraw() {
-    PointSource source = recordSource(viewer.pointSet.points, viewer.pointSet.count);
-    if (viewer.displaySettings.colourMode == ColourMode::File)
+PointSource pointsToDraw(const PointCloud& cloud) {
+    PointSource source = recordSource(cloud.points, cloud.count);
+    // A streamed file's nodes carry their colours: the other modes need every record at once.
+    if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
-        viewer.pointColours.colours(viewer.pointSet, viewer.displaySettings.colourMode);
+        viewer.pointColours.colours(cloud, viewer.displaySettings.colourMode, &viewer.pointSet);
     if (colours == nullptr) {
         if (colourModeAvailable(viewer.displaySettings.colourMode, viewer.pointSet.attributes))
             std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
@@ -74,8 +77,11 @@ PointSource pointsToDraw() {
 FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
-    content.points = pointsToDraw();
-    PointVisibility& visibility = viewer.pointSet.visibility;
+    content.points = pointsToDraw(drawnCloud());
+    content.cloudPoints =
+        viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
+    content.lod = levelOfDetail();
+    PointVisibility& visibility = drawnVisibility();
     content.drawn = visibility.drawn();
     content.drawnCount = visibility.drawnCount();
     content.drawnVersion = visibility.version();
@@ -87,15 +93,23 @@ FrameContent frameContent() {
 
 void drawCompleteFrame() {
     viewer.frameScheduler.cancel();
+    finishLevelOfDetail(viewOf(viewer.viewState, viewer.pointSet));
     const FrameContent content = frameContent();
     content.view.load();
     content.drawUnder();
     PointRenderer& renderer = viewer.frameScheduler.renderer;
-    renderer.begin(content.points, content.pointSize, content.points.count, content.view);
-    if (content.drawn != nullptr)
+    renderer.begin(content.points, content.pointSize, content.cloudPoints, content.view);
+    if (content.lod) {
+        std::vector<PointSegment> segments =
+            content.lod->frame(content.view, -1, content.points).segments;
+        if (content.drawn != nullptr)
+            keepShown(segments, content.drawn, content.drawnCount);
+        renderer.addSegments(segments.data(), segments.size());
+    } else if (content.drawn != nullptr) {
         renderer.addIndices(content.drawn, content.drawnCount);
-    else
+    } else {
         renderer.addRange(0, content.points.count);
+    }
     renderer.finish();
     content.drawOver();
 }

@@ -8,7 +8,8 @@
 // the overlays and the legend over them, all through the camera's view.
 FrameContent frameContent();
 
-// The same frame with every point shown, drawn into the back buffer at once rather than through
-// the frame scheduler, and not swapped: for screenshots. A whole frame the scheduler has in
-// progress is given up.
+// The same frame at rest, drawn into the back buffer at once rather than through the frame
+// scheduler, and not swapped: for screenshots. Every point shown, or with a level of detail
+// those of every node the view wants that is there. A whole frame the scheduler has in progress
+// is given up, and an octree's build is waited for.
 void drawCompleteFrame();

@@ -2,6 +2,7 @@
 // run GLUT.
 #include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/options.h"
 #include "viewer/scene.h"
 #include "viewer/screenshot.h"
@@ -16,7 +17,7 @@ namespace {
 
 const char* screenshotPath = nullptr;
 
-// The display callback of --screenshot: the first frame is saved and the program ends.
+// The display callback of --screenshot: the picture at rest is saved and the program ends.
 void saveFirstFrameAndExit() {
     std::string error;
     if (!saveScreenshot(screenshotPath, &error)) {
@@ -53,7 +54,10 @@ int main(int argc, char** argv) {
 
     // Load failures are reported here, before GLUT needs a display, so a missing file gets our
     // message even without one; the body is parsed while the windows open.
-    viewer.pointSet.beginLoad(options.pointFile);
+    // A large octree file is streamed: its nodes are decoded as views need them.
+    const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
+    if (!streamOctreeFile(options.pointFile, memory))
+        viewer.pointSet.beginLoad(options.pointFile);
 
     // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;

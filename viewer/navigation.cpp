@@ -18,8 +18,8 @@ bool nearClick(const PointerState& pointer, int x, int y) {
 
 } // namespace
 
-void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button, int state,
-                 int x, int y) {
+void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
+                 const std::vector<PointSegment>& pickable, int button, int state, int x, int y) {
     pointer.lastMouseX = x;
     pointer.lastMouseY = y;
     pointer.dragMode = DRAG_XY;
@@ -34,7 +34,7 @@ void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, in
         // A third press starts afresh rather than making a second double-click.
         pointer.pressed = !twice;
         if (twice)
-            pickPivot(view, set, x, y);
+            pickPivot(view, set, pickable, x, y);
         glutPostRedisplay();
     } else if (button == GLUT_LEFT_BUTTON && state == GLUT_UP) {
         pointer.clicked = pointer.pressed && !pointer.dragged;

@@ -25,9 +25,9 @@ struct PointerState {
 // A press or release (GLUT's button and state) at (x, y) in the graphics window: records the
 // position and returns to DRAG_XY; a right press selects DRAG_Z; a left press redisplays. A
 // left press soon after a left click at the same place is a double-click, which picks the
-// pivot under the pointer.
-void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set, int button, int state,
-                 int x, int y);
+// pivot under the pointer among the pickable points.
+void mouseButton(PointerState& pointer, ViewState& view, const PointSet& set,
+                 const std::vector<PointSegment>& pickable, int button, int state, int x, int y);
 // Motion with a button held: moves the camera by the pointer's movement since the last event.
 void mouseMotion(PointerState& pointer, ViewState& view, const PointSet& set, int x, int y);
 // Each notch forward zooms in towards the pointer, backward out.

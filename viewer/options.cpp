@@ -1,15 +1,18 @@
 // viewer/options.cpp - parsing the command line into a ViewerOptions.
 #include "viewer/options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 const char* const usageLine =
     "usage: pointillist [--point-size N] [--background black|white|grey] "
     "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
-    "[--size WxH] [--pan follow|fixed] [--screenshot OUT.png] [--] POINT_FILE";
+    "[--size WxH] [--pan follow|fixed] [--memory SIZE] [--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
@@ -26,7 +29,9 @@ const char* const helpText =
     "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
     "                                  move 0.5 units a pixel (fixed for point files, else\n"
     "                                  follow)\n"
-    "  --screenshot OUT.png            save the first frame as a PNG and end\n"
+    "  --memory SIZE                   the decoded points an octree LAZ file keeps, such as\n"
+    "                                  512M or 2G (half the memory, at most 8G)\n"
+    "  --screenshot OUT.png            save the picture at rest as a PNG and end\n"
     "  --help                          this text\n"
     "  --version                       the version\n"
     "In the graphics window, h shows the keys and the mouse controls.\n";
@@ -89,6 +94,40 @@ bool parseWindowSize(const char* text, int* width, int* height) {
     return true;
 }
 
+} // namespace
+
+bool parseMemorySize(const char* text, uint64_t* bytes) {
+    if (!std::isdigit(static_cast<unsigned char>(*text)))
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const uintmax_t value = std::strtoumax(text, &end, 10);
+    if (errno != 0 || value == 0)
+        return false;
+    int shift = 0;
+    const char unit = static_cast<char>(std::toupper(static_cast<unsigned char>(*end)));
+    if (unit == 'K' || unit == 'M' || unit == 'G' || unit == 'T') {
+        shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 40;
+        ++end;
+        if (*end == 'B' || *end == 'b')
+            ++end;
+    }
+    if (*end != '\0' || value > (UINT64_MAX >> shift))
+        return false;
+    *bytes = static_cast<uint64_t>(value) << shift;
+    return true;
+}
+
+uint64_t defaultMemoryBudget() {
+    constexpr uint64_t kMost = uint64_t(8) << 30;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return kMost;
+    return std::min<uint64_t>(kMost, uint64_t(pages) / 2 * uint64_t(pageSize));
+}
+
+namespace {
+
 ViewerOptions bad(const std::string& error) {
     ViewerOptions options;
     options.outcome = ViewerOptions::Bad;
@@ -137,7 +176,7 @@ ViewerOptions parseOptions(int argc, char** argv) {
         const bool takesValue = name == "--point-size" || name == "--background" ||
                                 name == "--color" || name == "--colour" ||
                                 name == "--hide-classes" || name == "--size" || name == "--pan" ||
-                                name == "--screenshot";
+                                name == "--memory" || name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -176,6 +215,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
                 return bad("--size takes WIDTHxHEIGHT, each from " +
                            std::to_string(MIN_WINDOW_SIZE) + " to " +
                            std::to_string(MAX_WINDOW_SIZE) + ", not '" + value + "'");
+        } else if (name == "--memory") {
+            if (!parseMemorySize(value, &options.memoryBytes))
+                return bad("--memory takes a size such as 512M or 2G, not '" + std::string(value) +
+                           "'");
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

@@ -4,6 +4,7 @@
 #include "viewer/camera.h"
 #include "viewer/display_settings.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ struct ViewerOptions {
     int windowHeight = DEFAULT_WINDOW_SIZE;
     // --pan's choice; without it the format's (startPanMode).
     std::optional<PanMode> pan;
+    // --memory's bound on the decoded points an octree file streams into; 0 without it.
+    uint64_t memoryBytes = 0;
     DisplaySettings settings;
 };
 
@@ -43,3 +46,8 @@ ViewerOptions parseOptions(int argc, char** argv);
 extern const char* const usageLine;
 // What --help prints: the usage line, then a line for each option.
 extern const char* const helpText;
+
+// A size such as 512M or 2G (K, M, G and T are powers of 1024; no suffix: bytes), above 0.
+bool parseMemorySize(const char* text, uint64_t* bytes);
+// The budget without --memory: half the physical memory, at most 8 GiB.
+uint64_t defaultMemoryBudget();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "io/point_records.h"
+#include "viewer/point_raster.h"
 #include "viewer/point_visibility.h"
 #include "viewer/view.h"
 
@@ -14,3 +15,7 @@
 // the points it hides.
 int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
                              double y, double radius, const PointVisibility* visibility = nullptr);
+// The same over runs of points (those a run's indices name, when it has them): whether one lies
+// within radius, and its position if so.
+bool nearestPointOnScreen(const PointSegment* segments, size_t count, const View& view, double x,
+                          double y, double radius, float position[3]);

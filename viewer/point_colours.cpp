@@ -24,7 +24,7 @@ void heightColour(double t, unsigned char rgb[3]) {
         rgb[i] = toByte(stops[leg][i] + (stops[leg + 1][i] - stops[leg][i]) * along);
 }
 
-IntensityRange PointColours::intensityRangeOf(const PointSet& set) {
+IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
     if (rangePoints_ != set.points || set.points == nullptr) {
         range_ = intensityRange(set.attributes);
         rangePoints_ = set.points;
@@ -32,7 +32,7 @@ IntensityRange PointColours::intensityRangeOf(const PointSet& set) {
     return range_;
 }
 
-RampSpan PointColours::heightSpanOf(const PointSet& set) {
+RampSpan PointColours::heightSpanOf(const PointCloud& set) {
     if (heightPoints_ != set.points || set.points == nullptr) {
         const PointRecord* points = set.points;
         heightSpan_ = rampSpan(set.count, [points](int64_t i) { return points[i].z; });
@@ -41,7 +41,8 @@ RampSpan PointColours::heightSpanOf(const PointSet& set) {
     return heightSpan_;
 }
 
-const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode) {
+const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mode,
+                                           const PointCloud* rampsOf) {
     if (mode == ColourMode::File || !colourModeAvailable(mode, set.attributes))
         return nullptr;
     if (rgb_ != nullptr && mode_ == mode && points_ == set.points && count_ == set.count)
@@ -58,13 +59,13 @@ const unsigned char* PointColours::colours(const PointSet& set, ColourMode mode)
     unsigned char* out = rgb_.get();
     switch (mode) {
         case ColourMode::Height: {
-            const RampSpan span = heightSpanOf(set);
+            const RampSpan span = heightSpanOf(rampsOf ? *rampsOf : set);
             for (int64_t i = 0; i < set.count; ++i, out += 3)
                 heightColour(spanFraction(set.points[i].z, span, 0.5), out);
             break;
         }
         case ColourMode::Intensity: {
-            const IntensityRange range = intensityRangeOf(set);
+            const IntensityRange range = intensityRangeOf(rampsOf ? *rampsOf : set);
             for (int64_t i = 0; i < set.count; ++i, out += 3)
                 out[0] = out[1] = out[2] = intensityGrey(attributes.intensity[size_t(i)], range);
             break;

@@ -1,10 +1,10 @@
 // viewer/point_colours.h - the colours the points are drawn in, by colour mode.
 #pragma once
 
+#include "io/point_cloud.h"
 #include "io/ramp_span.h"
 #include "viewer/attribute_colours.h"
 #include "viewer/display_settings.h"
-#include "viewer/point_set.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,14 +19,16 @@ void heightColour(double t, unsigned char rgb[3]);
 class PointColours {
 public:
     // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
-    // the records, for a mode whose attribute the set lacks, and when the array cannot be
-    // allocated.
-    const unsigned char* colours(const PointSet& set, ColourMode mode);
+    // the records, for a mode whose attribute the cloud lacks, and when the array cannot be
+    // allocated. The intensity and height ramps run over rampsOf's values (null: the cloud's),
+    // so that a sample of a cloud is coloured as the cloud is.
+    const unsigned char* colours(const PointCloud& cloud, ColourMode mode,
+                                 const PointCloud* rampsOf = nullptr);
     void release();
     // The set's intensity percentiles (see intensityRange) and the z its height ramp runs
     // between, each counted once per set.
-    IntensityRange intensityRangeOf(const PointSet& set);
-    RampSpan heightSpanOf(const PointSet& set);
+    IntensityRange intensityRangeOf(const PointCloud& set);
+    RampSpan heightSpanOf(const PointCloud& set);
 
 private:
     std::unique_ptr<unsigned char[]> rgb_;

@@ -95,48 +95,49 @@ void PointRaster::begin(const View& view) {
 }
 
 template <typename Pick>
-void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
+void PointRaster::project(const PointSource& source, Pick pick, int64_t from, int64_t to,
+                          uint32_t* out) const {
     const float* m = transform_;
     const int width = width_, height = height_, left = origin_[0], bottom = origin_[1];
     const float sx = scale_[0], sy = scale_[1], ox = offset_[0], oy = offset_[1];
     const char* base = static_cast<const char*>(source.positions);
-    auto project = [&](int64_t from, int64_t to, uint32_t* out) {
-        for (int64_t k = from; k < to; ++k) {
-            const int64_t i = pick(k);
-            // A sample's records lie far apart: ask for the ones a few points ahead early.
-            if constexpr (Pick::scattered)
-                if (k + kPrefetchAhead < to) {
-                    const int64_t ahead = pick(k + kPrefetchAhead);
-                    __builtin_prefetch(base + ahead * source.positionStride);
-                    __builtin_prefetch(static_cast<const char*>(source.colours) +
-                                       ahead * source.colourStride);
-                }
-            float p[3];
-            std::memcpy(p, base + i * source.positionStride, sizeof p);
-            const float cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
-            const float cy = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
-            const float cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
-            const float cw = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
-            // Written so that NaN fails every test and the point is dropped, as GL drops it.
-            if (!(cx >= -cw && cx <= cw && cy >= -cw && cy <= cw && cz >= -cw && cz <= cw))
-                continue;
-            const float inverse = 1.0f / cw;
-            const int x = snappedPixel(cx * inverse * sx + ox) - left;
-            const int y = snappedPixel(cy * inverse * sy + oy) - bottom;
-            if (x < 0 || y < 0 || x >= width || y >= height)
-                continue;
-            out[size_t(y) * size_t(width) + size_t(x)] = packColour(source, i);
-        }
-    };
+    for (int64_t k = from; k < to; ++k) {
+        const int64_t i = pick(k);
+        // A sample's records lie far apart: ask for the ones a few points ahead early.
+        if constexpr (Pick::scattered)
+            if (k + kPrefetchAhead < to) {
+                const int64_t ahead = pick(k + kPrefetchAhead);
+                __builtin_prefetch(base + ahead * source.positionStride);
+                __builtin_prefetch(static_cast<const char*>(source.colours) +
+                                   ahead * source.colourStride);
+            }
+        float p[3];
+        std::memcpy(p, base + i * source.positionStride, sizeof p);
+        const float cx = m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12];
+        const float cy = m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13];
+        const float cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
+        const float cw = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
+        // Written so that NaN fails every test and the point is dropped, as GL drops it.
+        if (!(cx >= -cw && cx <= cw && cy >= -cw && cy <= cw && cz >= -cw && cz <= cw))
+            continue;
+        const float inverse = 1.0f / cw;
+        const int x = snappedPixel(cx * inverse * sx + ox) - left;
+        const int y = snappedPixel(cy * inverse * sy + oy) - bottom;
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            continue;
+        out[size_t(y) * size_t(width) + size_t(x)] = packColour(source, i);
+    }
+}
 
+template <typename Pass> void PointRaster::split(int64_t count, Pass pass) {
     const int threads =
         static_cast<int>(std::clamp<int64_t>(count / kPointsPerThread, 1, threads_));
     if (threads == 1) {
-        project(0, count, pixels_.data());
+        pass(0, count, pixels_.data());
         return;
     }
     runInParts(count, threads, [&](int64_t begin, int64_t end, int part) {
-        project(begin, end, part ? layers_[size_t(part - 1)].data() : pixels_.data());
+        pass(begin, end, part ? layers_[size_t(part - 1)].data() : pixels_.data());
     });
     for (int t = 1; t < threads; ++t) {
         std::vector<uint32_t>& layer = layers_[size_t(t - 1)];
@@ -148,9 +149,34 @@ void PointRaster::addPass(const PointSource& source, int64_t count, Pick pick) {
 }
 
 void PointRaster::addRange(const PointSource& source, int64_t first, int64_t count) {
-    addPass(source, count, RunPick{first});
+    split(count, [&](int64_t begin, int64_t end, uint32_t* out) {
+        project(source, RunPick{first}, begin, end, out);
+    });
 }
 
 void PointRaster::addIndices(const PointSource& source, const uint32_t* indices, int64_t count) {
-    addPass(source, count, IndexPick{indices});
+    split(count, [&](int64_t begin, int64_t end, uint32_t* out) {
+        project(source, IndexPick{indices}, begin, end, out);
+    });
+}
+
+void PointRaster::addSegments(const PointSegment* segments, size_t count) {
+    int64_t total = 0;
+    for (size_t s = 0; s < count; ++s)
+        total += std::max<int64_t>(segments[s].count, 0);
+    // The segments one after the other, as one run split over the threads.
+    split(total, [&](int64_t begin, int64_t end, uint32_t* out) {
+        int64_t start = 0;
+        for (size_t s = 0; s < count && start < end; ++s) {
+            const PointSegment& segment = segments[s];
+            const int64_t length = std::max<int64_t>(segment.count, 0);
+            const int64_t from = std::max<int64_t>(begin - start, 0);
+            const int64_t to = std::min(end - start, length);
+            if (from < to && segment.indices != nullptr)
+                project(segment.source, IndexPick{segment.indices + segment.first}, from, to, out);
+            else if (from < to)
+                project(segment.source, RunPick{segment.first}, from, to, out);
+            start += length;
+        }
+    });
 }

@@ -4,6 +4,7 @@
 
 #include "viewer/view.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,18 @@ struct PointSource {
     int64_t count = 0;
 };
 
+// A run of a source's points: count of them from first; with indices, the points those of
+// indices[first, first + count) name (the shown records when some are hidden).
+struct PointSegment {
+    PointSource source;
+    int64_t first = 0;
+    int64_t count = 0;
+    const uint32_t* indices = nullptr;
+    // Not 0: these points, with their colours, never change under this number (a node of a
+    // level of detail), so that a GPU may keep them in a buffer of their own.
+    uint64_t id = 0;
+};
+
 // An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),
 // so that it can go over what is under it with an alpha test. Points added in several passes
 // land as if drawn in one: a later point covers an earlier one on the same pixel. Each pass is
@@ -32,6 +45,8 @@ public:
     void begin(const View& view);
     void addRange(const PointSource& source, int64_t first, int64_t count);
     void addIndices(const PointSource& source, const uint32_t* indices, int64_t count);
+    // The segments' points in their order, as if one run.
+    void addSegments(const PointSegment* segments, size_t count);
 
     int threads() const { return threads_; }
     int width() const { return width_; }
@@ -39,7 +54,13 @@ public:
     const uint32_t* pixels() const { return pixels_.data(); }
 
 private:
-    template <typename Pick> void addPass(const PointSource& source, int64_t count, Pick pick);
+    // Projects points from..to of a pass into out.
+    template <typename Pick>
+    void project(const PointSource& source, Pick pick, int64_t from, int64_t to,
+                 uint32_t* out) const;
+    // Runs pass(begin, end, out) over a pass of count points split over the threads, and lays
+    // the later threads' layers over the first's.
+    template <typename Pass> void split(int64_t count, Pass pass);
 
     int threads_ = 1;
     int width_ = 0;

@@ -72,6 +72,7 @@ PointSource recordSource(const PointRecord* records, int64_t count) {
 void PointRenderer::chooseForCurrentContext() {
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     largePath_ = namesSoftwareRasteriser(renderer) ? PointPath::Software : PointPath::Gl;
+    nodeBuffers_ = largePath_ == PointPath::Gl;
 }
 
 void PointRenderer::warmUp(float pointSize, int64_t cloudPoints) {
@@ -103,6 +104,16 @@ double PointRenderer::measure() const {
 void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cloudPoints,
                           const View& view) {
     source_ = source;
+    // Buffers no frame has drawn for a while belong to nodes gone or out of view.
+    ++frames_;
+    for (auto held = buffers_.begin(); held != buffers_.end();) {
+        if (held->second.lastFrame + kBufferFrames < frames_) {
+            glDeleteBuffers(1, &held->second.buffer);
+            held = buffers_.erase(held);
+        } else {
+            ++held;
+        }
+    }
     framePath_ = largePath_ == PointPath::Software && cloudPoints >= kSoftwareFrameMinimum &&
                          rasterCanDraw(pointSize)
                      ? PointPath::Software
@@ -118,17 +129,17 @@ void PointRenderer::begin(const PointSource& source, float pointSize, int64_t cl
 
 // The arrays are set for each pass and unset after, so that a frame given up halfway leaves
 // no state behind.
-void PointRenderer::setArrays(bool on) const {
-    if (!on) {
+void PointRenderer::setArrays(const PointSource* source) const {
+    if (!source) {
         glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
         return;
     }
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(source_.positionStride), source_.positions);
-    glColorPointer(3, source_.colourType == PointSource::ByteRgb ? GL_UNSIGNED_BYTE : GL_FLOAT,
-                   static_cast<GLsizei>(source_.colourStride), source_.colours);
+    glVertexPointer(3, GL_FLOAT, static_cast<GLsizei>(source->positionStride), source->positions);
+    glColorPointer(3, source->colourType == PointSource::ByteRgb ? GL_UNSIGNED_BYTE : GL_FLOAT,
+                   static_cast<GLsizei>(source->colourStride), source->colours);
 }
 
 void PointRenderer::addRange(int64_t first, int64_t count) {
@@ -138,9 +149,9 @@ void PointRenderer::addRange(int64_t first, int64_t count) {
         raster_.addRange(source_, first, count);
         return;
     }
-    setArrays(true);
+    setArrays(&source_);
     glDrawArrays(GL_POINTS, static_cast<GLint>(first), static_cast<GLsizei>(count));
-    setArrays(false);
+    setArrays(nullptr);
 }
 
 void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
@@ -150,9 +161,73 @@ void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
         raster_.addIndices(source_, indices, count);
         return;
     }
-    setArrays(true);
+    setArrays(&source_);
     glDrawElements(GL_POINTS, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
-    setArrays(false);
+    setArrays(nullptr);
+}
+
+void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
+    if (count == 0)
+        return;
+    if (framePath_ == PointPath::Software) {
+        raster_.addSegments(segments, count);
+        return;
+    }
+    for (size_t s = 0; s < count; ++s) {
+        const PointSegment& segment = segments[s];
+        if (segment.count <= 0)
+            continue;
+        if (nodeBuffers_ && segment.id != 0 && segment.indices == nullptr) {
+            drawFromBuffer(segment);
+            continue;
+        }
+        setArrays(&segment.source);
+        if (segment.indices != nullptr)
+            glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
+                           segment.indices + segment.first);
+        else
+            glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
+                         static_cast<GLsizei>(segment.count));
+    }
+    setArrays(nullptr);
+}
+
+void PointRenderer::drawFromBuffer(const PointSegment& segment) {
+    const PointSource& source = segment.source;
+    const bool bytes = source.colourType == PointSource::ByteRgb;
+    const size_t colourSize = bytes ? 3 : 3 * sizeof(float);
+    NodeBuffer& held = buffers_[{segment.id, source.colours}];
+    if (held.buffer == 0) {
+        // Positions, then colours, each packed.
+        const size_t count = static_cast<size_t>(segment.count);
+        std::vector<unsigned char> packed(count * (3 * sizeof(float) + colourSize));
+        const auto* positions = static_cast<const unsigned char*>(source.positions);
+        const auto* colours = static_cast<const unsigned char*>(source.colours);
+        held.colourOffset = count * 3 * sizeof(float);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t at = static_cast<size_t>(segment.first) + i;
+            std::memcpy(&packed[i * 3 * sizeof(float)],
+                        positions + at * static_cast<size_t>(source.positionStride),
+                        3 * sizeof(float));
+            std::memcpy(&packed[held.colourOffset + i * colourSize],
+                        colours + at * static_cast<size_t>(source.colourStride), colourSize);
+        }
+        glGenBuffers(1, &held.buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, held.buffer);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(packed.size()), packed.data(),
+                     GL_STATIC_DRAW);
+        ++uploads_;
+    } else {
+        glBindBuffer(GL_ARRAY_BUFFER, held.buffer);
+    }
+    held.lastFrame = frames_;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glColorPointer(3, bytes ? GL_UNSIGNED_BYTE : GL_FLOAT, 0,
+                   reinterpret_cast<const void*>(held.colourOffset));
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(segment.count));
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void PointRenderer::finish() {

@@ -7,6 +7,8 @@
 #include "io/point_records.h"
 
 #include <cstdint>
+#include <map>
+#include <utility>
 
 enum class PointPath { Gl, Software };
 
@@ -38,6 +40,13 @@ public:
     void warmUp(float pointSize, int64_t cloudPoints);
     // Forces the path of large frames, whatever the renderer.
     void setLargeFramePath(PointPath path) { largePath_ = path; }
+    // Whether the GL path draws runs that have an id from buffer objects, each uploaded once
+    // (chosen with the path: on a GPU renderer); tests force it on the software renderer.
+    void setNodeBuffers(bool on) { nodeBuffers_ = on; }
+    bool nodeBuffers() const { return nodeBuffers_; }
+    // Buffers uploaded so far, and those held now.
+    int64_t bufferUploads() const { return uploads_; }
+    size_t buffersHeld() const { return buffers_.size(); }
     PointPath largeFramePath() const { return largePath_; }
 
     // Starts a frame of points of size pointSize from source, a cloud of cloudPoints: every
@@ -46,6 +55,8 @@ public:
     void begin(const PointSource& source, float pointSize, int64_t cloudPoints, const View& view);
     void addRange(int64_t first, int64_t count);
     void addIndices(const uint32_t* indices, int64_t count);
+    // Runs of any sources, in their order: the nodes of a level-of-detail frame.
+    void addSegments(const PointSegment* segments, size_t count);
     // Completes the frame's points in the current buffer; for the GL path, after glFinish, so
     // that the time of a frame is that of its drawing.
     void finish();
@@ -53,8 +64,21 @@ public:
     PointPath framePath() const { return framePath_; }
 
 private:
-    void setArrays(bool on) const;
+    // The arrays of source, or none.
+    void setArrays(const PointSource* source) const;
+    // Draws a run with an id from its buffer, uploaded the first time.
+    void drawFromBuffer(const PointSegment& segment);
 
+    struct NodeBuffer {
+        unsigned buffer = 0;
+        int64_t lastFrame = 0;
+        size_t colourOffset = 0;
+    };
+    bool nodeBuffers_ = false;
+    int64_t frames_ = 0;
+    int64_t uploads_ = 0;
+    // By id and colour array: the same node in other colours is another buffer.
+    std::map<std::pair<uint64_t, const void*>, NodeBuffer> buffers_;
     PointPath largePath_ = PointPath::Gl;
     PointPath framePath_ = PointPath::Gl;
     PointSource source_;
@@ -65,3 +89,5 @@ private:
 // Clouds of fewer points than this always take the GL path: it is fast enough there, and small
 // clouds are drawn exactly as before.
 constexpr int64_t kSoftwareFrameMinimum = 100000;
+// A node's buffer goes once this many frames have not drawn it.
+constexpr int64_t kBufferFrames = 120;

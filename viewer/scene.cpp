@@ -3,6 +3,7 @@
 
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -38,7 +39,8 @@ int createGraphicsWindow(int width, int height) {
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = viewer.pointSet.pending
+    const bool large = viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
+                       : viewer.pointSet.pending
                            ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
                            : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)
@@ -48,6 +50,7 @@ void warmUpGraphicsWindow() {
 
 void displayScene() {
     viewer.frameScheduler.display(frameContent());
+    afterFrame();
 }
 
 void reshapeScene(int width, int height) {
@@ -56,7 +59,8 @@ void reshapeScene(int width, int height) {
 
 void graphicsMouse(int button, int state, int x, int y) {
     viewer.frameScheduler.buttonChanged(button, state);
-    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, button, state, x, y);
+    mouseButton(viewer.pointer, viewer.viewState, viewer.pointSet, pickablePoints(), button, state,
+                x, y);
 }
 
 void graphicsMotion(int x, int y) {

@@ -4,11 +4,25 @@
 #include "viewer/camera.h"
 #include "viewer/display_settings.h"
 #include "viewer/frame_scheduler.h"
+#include "viewer/level_of_detail.h"
+#include "viewer/lod/cloud_octree.h"
+#include "viewer/lod/copc_lod.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
 #include "viewer/point_set.h"
 
 #include <cstdint>
+#include <memory>
+
+// When and how clouds get their level of detail; tests change them.
+struct LodSettings {
+    // A cloud in memory with more points than a frame draws gets an octree.
+    bool buildOctree = true;
+    OctreeOptions octree;
+    double refinePixels = kRefinePixels;
+    // Octree LAZ files with more points than this are streamed (as are those beyond the memory).
+    int64_t streamPointsAbove = kStreamedPointsMinimum;
+};
 
 // The viewer's mutable state, with static storage in `viewer`. The GLUT callbacks and the
 // control panel reach it there; the code beneath them is handed the parts it needs. The control
@@ -22,10 +36,15 @@ struct Viewer {
     FrameScheduler frameScheduler;
     PointColours pointColours;
     int classesWindow = 0; // the GLUT id of the classes window, 0 when there is none
+    LodSettings lodSettings;
+    // The octree of the point set, once a frame has shown that it needs one.
+    std::unique_ptr<CloudOctree> cloudOctree;
+    // An octree file streamed from disk: the point set then holds no records, only the box.
+    std::unique_ptr<CopcLod> copcLod;
 };
 
 extern Viewer viewer;
 
-// Back to the state before anything was loaded: a whole frame in progress given up, the points
-// released and every part at its defaults. For tests.
+// Back to the state before anything was loaded: a whole frame in progress and an octree's build
+// given up, the points released and every part at its defaults. For tests.
 void resetViewer();

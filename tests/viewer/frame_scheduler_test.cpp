@@ -40,6 +40,8 @@ protected:
                                                        float(y) / 255.0f, float(z * 12) / 255.0f};
         viewer.pointSet.count = count;
         viewer.pointSet.computeBounds();
+        // The subset and the whole cloud of records: without the octree a large cloud gets.
+        viewer.lodSettings.buildOctree = false;
         openWindow();
         viewer.frameScheduler.renderer.setLargeFramePath(path);
         // A budget far below the cloud on any machine: subsets and passes whatever the speed.

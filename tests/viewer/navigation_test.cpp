@@ -4,6 +4,7 @@
 
 #include "viewer/camera.h"
 #include "viewer/control_panel.h"
+#include "viewer/level_of_detail.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
 
@@ -248,8 +249,8 @@ TEST_F(CameraNavigation, WideAndTallWindowsFrameZoomAndPickAlike) {
         expectSamePlaces(projectAll(onLine), before, 0.02);
 
         const WindowPoint right = project(10, 0, 0);
-        ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, static_cast<int>(right.x),
-                              height - 1 - static_cast<int>(right.y)));
+        ASSERT_TRUE(pickPivot(viewer.viewState, viewer.pointSet, pickablePoints(),
+                              static_cast<int>(right.x), height - 1 - static_cast<int>(right.y)));
         EXPECT_EQ(viewer.viewState.pivot[0], 10.0f);
     }
 }

@@ -182,3 +182,29 @@ TEST(CommandLine, PanIsFollowOrFixedOrLeftToTheFormat) {
                   std::string("pointillist: --pan takes follow or fixed, not '") + value + "'");
     }
 }
+
+TEST(CommandLine, MemoryTakesASizeInPowersOf1024) {
+    EXPECT_EQ(parse({"c.txt"}).memoryBytes, 0u) << "the default is chosen at start";
+    const struct {
+        const char* value;
+        uint64_t bytes;
+    } good[] = {{"2G", uint64_t(2) << 30}, {"512M", uint64_t(512) << 20}, {"512m", 512u << 20},
+                {"64K", 64u << 10},        {"1GB", uint64_t(1) << 30},    {"1000", 1000},
+                {"3T", uint64_t(3) << 40}};
+    for (const auto& c : good) {
+        const ViewerOptions options = parse({"--memory", c.value, "c.txt"});
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << c.value << ": " << options.error;
+        EXPECT_EQ(options.memoryBytes, c.bytes) << c.value;
+    }
+    for (const char* value : {"0", "0G", "", "G", "-1G", "2Q", "1.5G", " 2G", "2G ", "2GiB",
+                              "99999999999999999999", "16777216T"}) {
+        const ViewerOptions options = parse({"--memory", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error, std::string("pointillist: --memory takes a size such as 512M or "
+                                             "2G, not '") +
+                                     value + "'");
+    }
+    const uint64_t standard = defaultMemoryBudget();
+    EXPECT_GT(standard, 0u);
+    EXPECT_LE(standard, uint64_t(8) << 30);
+}

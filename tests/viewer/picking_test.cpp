@@ -53,3 +53,4 @@ TEST(Picking, OnlyPointsInTheViewVolumeAndTheFrontOneWins) {
     EXPECT_EQ(pick(points, 50, 50), 5);
     EXPECT_EQ(pick({points.begin(), points.begin() + 4}, 50, 50), -1);
 }
+

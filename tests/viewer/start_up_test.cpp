@@ -89,6 +89,8 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
     // depends on how it batches the points, which the CPU raster cannot follow.
     reshapeScene(400, 400);
     viewer.frameScheduler.renderer.setLargeFramePath(PointPath::Gl);
+    // Every point drawn, in the order read: no octree to reorder them.
+    viewer.lodSettings.buildOctree = false;
     drawWholeFrame();
     const std::vector<unsigned char> fromArrays = drawWholeFrame();
     const GLuint perPoint = glGenLists(1);
@@ -111,4 +113,5 @@ TEST(OverlappedStartUp, WindowOpenedDuringTheLoadDrawsWhatThePerPointListDraws) 
     releasePoints(reference.points);
     releasePoints(viewer.pointSet.points);
     viewer.pointSet = PointSet();
+    viewer.lodSettings = LodSettings();
 }

@@ -223,3 +223,26 @@ std::vector<uint8_t> makeOctreeFile(const MadeOctree& made) {
     storeLittle(&out[477], pageAt[CopcKey()].second);
     return out;
 }
+
+MadeOctree fullOctree(int depth) {
+    MadeOctree made;
+    MadePage page;
+    for (int level = 0; level <= depth; ++level) {
+        const int side = 1 << level;
+        for (int x = 0; x < side; ++x)
+            for (int y = 0; y < side; ++y)
+                for (int z = 0; z < side; ++z) {
+                    MadeNode node;
+                    node.key = {level, x, y, z};
+                    const int at[3] = {x, y, z};
+                    for (int axis = 0; axis < 3; ++axis)
+                        node.xyz[axis] = static_cast<int32_t>((at[axis] + 0.5) * 10000 / side);
+                    node.rgb[0] = static_cast<uint16_t>(1000 * (level + 1));
+                    node.rgb[1] = 40000;
+                    made.nodes.push_back(node);
+                    page.nodes.push_back(node.key);
+                }
+    }
+    made.pages = {page};
+    return made;
+}

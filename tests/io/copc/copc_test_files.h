@@ -61,3 +61,5 @@ struct MadeOctree {
 };
 // A file of point scale 0.01 and offset 0; its chunk table lets it read as plain LAZ too.
 std::vector<uint8_t> makeOctreeFile(const MadeOctree& made);
+// Every node down to depth, one point at its cube's centre, all in one page; colours by level.
+MadeOctree fullOctree(int depth);

@@ -1,0 +1,102 @@
+// io/copc/copc_node_cache.h - an octree file's nodes decoded on worker threads as a view asks for
+// them, and held within a memory budget.
+#pragma once
+
+#include "io/copc/copc_file.h"
+#include "io/copc/copc_hierarchy.h"
+#include "io/copc/copc_key.h"
+#include "io/point_records.h"
+#include "threads/worker_pool.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+// A node's points as the viewer draws them, and the last frame that drew them.
+struct CachedNode {
+    std::vector<PointRecord> points;
+    int64_t lastDrawn = 0;
+    uint64_t id = 0; // this arrival's own number, never given to another
+};
+
+// The nodes of one open octree file. Every call but the workers' own is made from one thread
+// (the viewer's); the workers decode the nodes it wants, most wanted first, each with its own
+// decoder, and hand them over when collect is called. Points are float(file - shift), as a
+// whole read stores them; an intensity becomes grey over the root node's range of intensities,
+// so that every node is coloured alike whenever it arrives.
+class CopcNodeCache {
+public:
+    // Opens path, reads the header and the root page and decodes the root node here, then
+    // starts `threads` workers. Null with a one-line reason when the file is not an octree file
+    // this program reads.
+    static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
+                                               int threads, std::string& error);
+    // Stops the workers, giving up what they have not started.
+    ~CopcNodeCache();
+    CopcNodeCache(const CopcNodeCache&) = delete;
+    CopcNodeCache& operator=(const CopcNodeCache&) = delete;
+
+    CopcFile& file() const { return *file_; }
+    const double* shift() const { return shift_; }
+    bool shifted() const { return shifted_; }
+    // The most points the budget holds (at least the root's).
+    int64_t budgetPoints() const { return budgetPoints_; }
+    int64_t heldPoints() const { return heldPoints_; }
+
+    // The node's points once decoded and collected; null before, and when it is lost.
+    CachedNode* find(const CopcKey& key);
+    // Whether the node could not be decoded; it is not asked for again.
+    bool lost(const CopcKey& key) const { return lost_.count(key) != 0; }
+    // The nodes to decode next, most wanted first, for the frame serial: replaces what was
+    // queued and not started. Nodes held, lost, in progress or without points are passed over.
+    // A node arrives as drawn at the last serial that wanted it.
+    void want(const std::vector<CopcNode>& nodes, int64_t serial);
+    // Takes in the nodes decoded since the last call, and returns how many; each node lost
+    // meanwhile adds one line to damage. Then, while more points are held than the budget
+    // allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
+    size_t collect(int64_t keepSerial, std::vector<std::string>& damage);
+    // Whether nodes are queued or being decoded.
+    bool busy() const;
+    // Returns once a node has been decoded or lost since the last collect, at once when there
+    // is one or nothing is in progress.
+    void waitForArrival();
+
+private:
+    CopcNodeCache() = default;
+    void work();
+    bool decodeNode(class CopcNodeDecoder& decoder, const CopcNode& node,
+                    std::vector<PointRecord>& points, std::string& error) const;
+
+    std::unique_ptr<CopcFile> file_;
+    double shift_[3] = {};
+    bool shifted_ = false;
+    bool intensity_ = false;
+    float intensityLow_ = 0.0f, intensityScale_ = 1.0f / 65535.0f;
+    int64_t budgetPoints_ = 0;
+    int64_t heldPoints_ = 0;
+    uint64_t lastId_ = 0;
+    std::map<CopcKey, CachedNode> held_;
+    std::set<CopcKey> lost_;
+
+    // Shared with the workers, under mutex_.
+    struct Arrival {
+        CopcKey key;
+        std::vector<PointRecord> points;
+        bool ok = false;
+        std::string error;
+    };
+    mutable std::mutex mutex_;
+    std::condition_variable queued_, arrived_;
+    std::deque<CopcNode> queue_;
+    std::set<CopcKey> inProgress_;
+    std::map<CopcKey, int64_t> wantedAt_; // the last serial that wanted each node not held
+    std::vector<Arrival> arrivals_;
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<PoolTask>> workers_;
+};

@@ -1,0 +1,186 @@
+// tests/viewer/streamed_octree_test.cpp - an octree LAZ file streamed into the graphics window:
+// its nodes arrive on the workers and the picture at rest lights what every point lights; the
+// picture a screenshot takes waits for them and is the same each time; the budget bounds what
+// is drawn; damaged nodes are skipped with one line each.
+#include "tests/io/copc/copc_test_files.h"
+#include "tests/viewer/viewer_fixture.h"
+
+#include "viewer/frame.h"
+#include "viewer/level_of_detail.h"
+#include "viewer/scene.h"
+#include "viewer/viewer_state.h"
+
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Image = std::vector<unsigned char>;
+
+Image backImage() {
+    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    Image image(size_t(width) * size_t(height) * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.data());
+    return image;
+}
+
+size_t litPixels(const Image& image) {
+    size_t lit = 0;
+    for (size_t p = 0; p < image.size(); p += 3)
+        lit += image[p] || image[p + 1] || image[p + 2];
+    return lit;
+}
+
+std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
+}
+
+int64_t drawnPoints(const std::vector<PointSegment>& segments) {
+    int64_t points = 0;
+    for (const PointSegment& segment : segments)
+        points += segment.count;
+    return points;
+}
+
+class StreamedOctree : public GraphicsWindowTest {
+protected:
+    void stream(const std::string& path, uint64_t memory = uint64_t(1) << 30) {
+        viewer.lodSettings.streamPointsAbove = 0;
+        ASSERT_TRUE(streamOctreeFile(path.c_str(), memory));
+        ASSERT_TRUE(viewer.copcLod);
+        viewer.showAxis = 0;
+        openWindow();
+    }
+    // Until every node the view wants has arrived and a frame at rest of them is on screen.
+    bool waitForRest() {
+        return pumpUntil(
+            [] {
+                const FrameRecord& last = viewer.frameScheduler.lastFrame();
+                return !viewer.copcLod->cache().busy() &&
+                       !viewer.frameScheduler.wholeFramePending() && last.full;
+            },
+            std::chrono::seconds(30));
+    }
+    // Every point of the file drawn by one GL_POINTS call through the view on screen.
+    Image everyPoint(const std::string& path) {
+        PointCloud whole;
+        loadCloudOrExit(path.c_str(), whole);
+        // The whole read and the stream store the points against the same shift.
+        EXPECT_EQ(whole.shift[0], viewer.pointSet.shift[0]);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, sizeof(PointRecord), &whole.points->x);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glDrawArrays(GL_POINTS, 0, whole.count);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glFinish();
+        releasePoints(whole.points);
+        return backImage();
+    }
+};
+
+} // namespace
+
+TEST_F(StreamedOctree, PictureAtRestLightsEveryPointAndIsTheSameEachTime) {
+    // 585 nodes of one point: at the start view every level's spacing covers pixels.
+    const std::string path = writeFile("stream-full.copc.laz", makeOctreeFile(fullOctree(3)));
+    stream(path);
+    EXPECT_EQ(viewer.pointSet.count, 0) << "no records are read whole";
+    EXPECT_FLOAT_EQ(viewer.pointSet.centroid[0], 50.0f) << "the header's box centre";
+    ASSERT_TRUE(waitForRest());
+    EXPECT_EQ(viewer.frameScheduler.lastFrame().points, 585);
+    const Image atRest = backImage();
+    const Image all = everyPoint(path);
+    size_t differing = 0;
+    for (size_t p = 0; p < all.size(); p += 3)
+        differing += bool(all[p] | all[p + 1] | all[p + 2]) !=
+                     bool(atRest[p] | atRest[p + 1] | atRest[p + 2]);
+    EXPECT_LE(double(differing), 0.01 * double(litPixels(all)));
+    TearDown();
+
+    // A screenshot's frame, asked for before any node but the root has arrived, waits for
+    // them all and draws the same picture.
+    stream(path);
+    drawCompleteFrame();
+    EXPECT_TRUE(backImage() == atRest);
+    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+}
+
+TEST_F(StreamedOctree, MemoryBudgetBoundsThePointsHeldAndDrawn) {
+    const std::string path = writeFile("stream-budget.copc.laz", makeOctreeFile(fullOctree(3)));
+    stream(path, 100 * sizeof(PointRecord));
+    drawCompleteFrame();
+    const int64_t drawn = drawnPoints(viewer.copcLod->lastSegments());
+    EXPECT_LE(drawn, 100);
+    EXPECT_GE(drawn, 73) << "the two coarsest levels fit";
+    EXPECT_LE(viewer.copcLod->cache().heldPoints(), 100);
+    // Zoomed onto a corner, other nodes are wanted: the budget still holds.
+    zoomAt(viewer.viewState, viewer.pointSet, 20, 20, 15);
+    drawCompleteFrame();
+    EXPECT_GT(drawnPoints(viewer.copcLod->lastSegments()), 0);
+    viewer.copcLod->cache().want({}, 0);
+    std::vector<std::string> damage;
+    while (viewer.copcLod->cache().busy()) {
+        viewer.copcLod->cache().waitForArrival();
+        viewer.copcLod->collect(damage);
+    }
+    EXPECT_LE(viewer.copcLod->cache().heldPoints(), 100);
+}
+
+// On a GPU renderer nodes are drawn from buffer objects, each uploaded once: forced here on the
+// software renderer, the picture is the one drawn from the nodes' arrays.
+TEST_F(StreamedOctree, NodeBuffersAreUploadedOnceAndDrawTheSamePicture) {
+    const std::string path = writeFile("stream-buffers.copc.laz", makeOctreeFile(fullOctree(3)));
+    stream(path);
+    PointRenderer& renderer = viewer.frameScheduler.renderer;
+    EXPECT_FALSE(renderer.nodeBuffers()) << "not on the software renderer unless forced";
+    drawCompleteFrame();
+    const Image fromArrays = backImage();
+    EXPECT_EQ(renderer.bufferUploads(), 0);
+
+    renderer.setLargeFramePath(PointPath::Gl);
+    renderer.setNodeBuffers(true);
+    drawCompleteFrame();
+    EXPECT_TRUE(backImage() == fromArrays);
+    EXPECT_EQ(renderer.bufferUploads(), 585) << "one a node drawn";
+    drawCompleteFrame();
+    redraw();
+    ASSERT_TRUE(waitForRest());
+    EXPECT_TRUE(backImage() == fromArrays);
+    EXPECT_EQ(renderer.bufferUploads(), 585) << "none again";
+    EXPECT_EQ(renderer.buffersHeld(), 585u);
+}
+
+// The viewer itself: a damaged node is skipped with one line, the rest shows, status 0.
+TEST(StreamedOctreeProgram, DamagedNodesAreSkippedWithOneLineEach) {
+    std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(2));
+    const uint64_t page = rootPageOffset(bytes), pageSize = rootPageSize(bytes);
+    const size_t at = findEntry(bytes, page, pageSize, {1, 1, 0, 1});
+    ASSERT_TRUE(at);
+    uint64_t offset = 0;
+    int32_t size = 0;
+    std::memcpy(&offset, &bytes[at + 16], 8);
+    std::memcpy(&size, &bytes[at + 24], 4);
+    setEntry(bytes, at, offset, size, 3);
+    const std::string path = writeFile("stream-damaged.copc.laz", bytes);
+    const std::string shot = ::testing::TempDir() + "stream-damaged.png";
+    const ProcessResult run =
+        runProgram({POINTILLIST_EXE, "--memory", "1K", "--screenshot", shot, path});
+    ASSERT_EQ(run.status, 0) << run.ending();
+    size_t lines = 0;
+    for (char c : run.err)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 1u) << run.err;
+    EXPECT_NE(run.err.find("1-1-0-1"), std::string::npos) << run.err;
+}

@@ -1,0 +1,239 @@
+// viewer/level_of_detail.cpp - the octree's build started after a frame, and its end watched.
+#include "viewer/level_of_detail.h"
+
+#include "io/copc/copc_file.h"
+#include "io/las/las_layout.h"
+#include "threads/worker_pool.h"
+#include "viewer/point_renderer.h"
+#include "viewer/point_subset.h"
+#include "viewer/viewer_state.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+// The sample drawn while the octree is built: a frame's subset, but no more than this share of
+// the cloud, so that the copy stays small beside the records.
+constexpr int64_t kSampleShare = 25;
+// How often the timer looks for the build's end.
+constexpr int kWatchMilliseconds = 10;
+
+int graphicsWindow = 0;
+
+void treeTaken() {
+    // The records have moved: colours made for them, and the list of those shown, are in the
+    // old order.
+    viewer.pointColours.release();
+    viewer.pointSet.visibility.changed();
+    if (graphicsWindow) {
+        const int previous = glutGetWindow();
+        glutSetWindow(graphicsWindow);
+        glutPostRedisplay();
+        if (previous && previous != graphicsWindow)
+            glutSetWindow(previous);
+    }
+}
+
+// Whether the file starts as an octree LAZ file does, and the points its header declares.
+bool octreeFileHead(const char* path, uint64_t& declared) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char head[kCopcHeadBytes];
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof head) || !hasCopcSignature(head, sizeof head))
+        return false;
+    // LAS 1.4's 64-bit count, at byte 247.
+    declared = 0;
+    for (int i = 7; i >= 0; --i)
+        declared = declared << 8 | head[247 + i];
+    return true;
+}
+
+bool watchingNodes = false;
+
+void printDamage(const std::vector<std::string>& damage) {
+    for (const std::string& line : damage)
+        std::fprintf(stderr, "pointillist: %s\n", line.c_str());
+}
+
+// While an octree file's nodes are being decoded: takes them in as they come and has the
+// window show them.
+void watchNodes(int) {
+    CopcLod* lod = viewer.copcLod.get();
+    if (!lod) {
+        watchingNodes = false;
+        return;
+    }
+    std::vector<std::string> damage;
+    const size_t arrived = lod->collect(damage);
+    printDamage(damage);
+    if (arrived > 0 && graphicsWindow) {
+        const int previous = glutGetWindow();
+        glutSetWindow(graphicsWindow);
+        viewer.frameScheduler.nodesArrived();
+        if (previous && previous != graphicsWindow)
+            glutSetWindow(previous);
+    }
+    watchingNodes = lod->cache().busy();
+    if (watchingNodes)
+        glutTimerFunc(kWatchMilliseconds, watchNodes, 0);
+}
+
+void watchBuild(int) {
+    CloudOctree* octree = viewer.cloudOctree.get();
+    if (!octree || octree->state() != CloudOctree::State::Building)
+        return;
+    if (octree->poll())
+        treeTaken();
+    else
+        glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
+}
+
+} // namespace
+
+bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
+    uint64_t declared = 0;
+    if (!octreeFileHead(path, declared))
+        return false;
+    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
+    if (declared <= uint64_t(above) && declared * sizeof(PointRecord) <= memoryBytes)
+        return false;
+    std::string error;
+    std::unique_ptr<CopcNodeCache> cache =
+        CopcNodeCache::open(path, memoryBytes, usableCores(), error);
+    if (!cache) {
+        std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", path, error.c_str());
+        return false;
+    }
+    std::unique_ptr<CopcLod> lod(new (std::nothrow) CopcLod(std::move(cache)));
+    if (!lod)
+        return false;
+    lod->refinePixels = viewer.lodSettings.refinePixels;
+    const CopcFile& file = lod->cache().file();
+    const LasLayout& las = file.las();
+    PointSet& set = viewer.pointSet;
+    set.format = Format::Laz;
+    set.formatDescription = lasFormatLine("LAZ", las);
+    set.colour = las.rgbOffset >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
+    set.shifted = lod->cache().shifted();
+    const double* shift = lod->cache().shift();
+    for (int axis = 0; axis < 3; ++axis) {
+        set.shift[axis] = shift[axis];
+        const float low = static_cast<float>(las.low[axis] - shift[axis]);
+        const float high = static_cast<float>(las.high[axis] - shift[axis]);
+        set.nearCorner[axis] = axis == 2 ? high : low;
+        set.farCorner[axis] = axis == 2 ? low : high;
+        set.centroid[axis] = static_cast<float>((las.low[axis] + las.high[axis]) / 2 - shift[axis]);
+    }
+    set.computeViewDistance(kFramingFieldOfViewX);
+    std::vector<std::string> damage;
+    lod->collect(damage);
+    printDamage(damage);
+    viewer.copcLod = std::move(lod);
+    return true;
+}
+
+void afterFrame() {
+    if (viewer.copcLod) {
+        // A watch still pending from an earlier window takes this one.
+        graphicsWindow = glutGetWindow();
+        if (!watchingNodes && viewer.copcLod->cache().busy()) {
+            watchingNodes = true;
+            glutTimerFunc(kWatchMilliseconds, watchNodes, 0);
+        }
+        return;
+    }
+    PointSet& set = viewer.pointSet;
+    FrameScheduler& scheduler = viewer.frameScheduler;
+    if (viewer.cloudOctree || !viewer.lodSettings.buildOctree || set.pending || !set.points ||
+        set.count <= scheduler.frameBudget(false))
+        return;
+    viewer.cloudOctree.reset(new (std::nothrow) CloudOctree);
+    if (!viewer.cloudOctree)
+        return;
+    // Nothing may read the records while they move: a whole frame of them in progress goes.
+    scheduler.cancel();
+    // The ramps are counted over every record before they move; frames of the sample use them.
+    viewer.pointColours.intensityRangeOf(set);
+    viewer.pointColours.heightSpanOf(set);
+    PointSubset sample;
+    sample.sample(set.count, std::min<int64_t>(subsetSizeFor(scheduler.frameBudget(true)),
+                                               set.count / kSampleShare));
+    OctreeOptions options = viewer.lodSettings.octree;
+    options.threads = usableCores();
+    viewer.cloudOctree->refinePixels = viewer.lodSettings.refinePixels;
+    viewer.cloudOctree->start(set, sample.indices(), sample.size(), options);
+    graphicsWindow = glutGetWindow();
+    if (viewer.cloudOctree->state() == CloudOctree::State::Building) {
+        glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
+        // The next frame draws the sample rather than the records.
+        glutPostRedisplay();
+    }
+}
+
+const PointCloud& drawnCloud() {
+    const CloudOctree* octree = viewer.cloudOctree.get();
+    if (octree && octree->state() == CloudOctree::State::Building)
+        return octree->sample();
+    return viewer.pointSet;
+}
+
+PointVisibility& drawnVisibility() {
+    PointVisibility& visibility = viewer.pointSet.visibility;
+    CloudOctree* octree = viewer.cloudOctree.get();
+    if (!octree || octree->state() != CloudOctree::State::Building)
+        return visibility;
+    PointVisibility& sampleVisibility = octree->sampleVisibility();
+    // The check boxes and `w` change the point set's switches.
+    if (!std::equal(std::begin(visibility.classShown), std::end(visibility.classShown),
+                    std::begin(sampleVisibility.classShown)) ||
+        visibility.withheldShown != sampleVisibility.withheldShown) {
+        std::copy(std::begin(visibility.classShown), std::end(visibility.classShown),
+                  std::begin(sampleVisibility.classShown));
+        sampleVisibility.withheldShown = visibility.withheldShown;
+        sampleVisibility.changed();
+    }
+    return sampleVisibility;
+}
+
+LodSource* levelOfDetail() {
+    if (viewer.copcLod)
+        return viewer.copcLod.get();
+    CloudOctree* octree = viewer.cloudOctree.get();
+    return octree && octree->state() == CloudOctree::State::Ready ? octree : nullptr;
+}
+
+void finishLevelOfDetail(const View& view) {
+    if (viewer.copcLod) {
+        std::vector<std::string> damage;
+        viewer.copcLod->settle(view, damage);
+        printDamage(damage);
+        return;
+    }
+    CloudOctree* octree = viewer.cloudOctree.get();
+    if (!octree || octree->state() != CloudOctree::State::Building)
+        return;
+    while (!octree->poll())
+        octree->waitForEnd();
+    treeTaken();
+}
+
+std::vector<PointSegment> pickablePoints() {
+    if (viewer.copcLod)
+        return viewer.copcLod->lastSegments();
+    const PointCloud& cloud = drawnCloud();
+    PointVisibility& visibility = drawnVisibility();
+    PointSegment shown;
+    shown.source = recordSource(cloud.points, cloud.count);
+    shown.indices = visibility.drawn();
+    shown.count = shown.indices != nullptr ? visibility.drawnCount() : cloud.count;
+    return {shown};
+}

@@ -1,0 +1,38 @@
+// viewer/level_of_detail.h - when the viewer's cloud gets its level of detail, and which points
+// the frames draw meanwhile.
+#pragma once
+
+#include "io/point_cloud.h"
+#include "viewer/lod/lod_source.h"
+#include "viewer/point_visibility.h"
+#include "viewer/view.h"
+
+#include <cstdint>
+#include <vector>
+
+// Octree LAZ files with more points than this (viewer.lodSettings may change it) are streamed
+// rather than read whole, as are those whose points would not fit the memory budget.
+constexpr int64_t kStreamedPointsMinimum = 4000000;
+// When path is an octree LAZ file to stream: opens it with a budget of memoryBytes for its
+// decoded points, decodes its root and gives the point set the header's box, centred on it.
+// False, with nothing changed, for any other file (which is then read whole); a file that
+// looks like one but cannot be streamed says why on standard error first.
+bool streamOctreeFile(const char* path, uint64_t memoryBytes);
+
+// After each frame of the graphics window, which is current: once a frame has shown that the
+// point set has more points than a frame draws, copies a sample of it and starts its octree's
+// build (when viewer.lodSettings allow), then watches for the build's end from a timer and
+// redisplays the window when it comes.
+void afterFrame();
+// The cloud the frames draw: the octree's sample while it is built, else the point set.
+const PointCloud& drawnCloud();
+// Which of drawnCloud's records are shown: the point set's visibility, or while the octree is
+// built one over the sample's attributes that follows the point set's switches.
+PointVisibility& drawnVisibility();
+// The level of detail the frames draw through; null while there is none.
+LodSource* levelOfDetail();
+// The points a double-click may pick: the shown points of the cloud the frames draw, as runs.
+std::vector<PointSegment> pickablePoints();
+// Waits for a build in progress and takes its tree, or for every node of a streamed file that
+// view wants: for what needs the records themselves, or the picture at rest.
+void finishLevelOfDetail(const View& view);

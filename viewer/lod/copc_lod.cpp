@@ -1,0 +1,117 @@
+// viewer/lod/copc_lod.cpp - the index's nodes as level-of-detail nodes, the wanted ones asked
+// for and the held ones drawn.
+#include "viewer/lod/copc_lod.h"
+
+#include "viewer/point_renderer.h"
+
+#include <algorithm>
+
+namespace {
+
+LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[3]) {
+    LodNode node;
+    node.key = entry.key;
+    const CopcCube cube = file.cube(entry.key);
+    for (int axis = 0; axis < 3; ++axis)
+        node.low[axis] = cube.low[axis] - shift[axis];
+    node.edge = cube.high[0] - cube.low[0];
+    node.spacing = file.spacing(entry.key.level);
+    node.points = entry.points;
+    node.childrenKnown = false;
+    return node;
+}
+
+} // namespace
+
+CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)) {
+    CopcNode root;
+    if (!cache_->file().hierarchy().find(CopcKey{}, root))
+        return;
+    if (cache_->lost(root.key))
+        root.points = 0;
+    nodes_.push_back(lodNode(cache_->file(), root, cache_->shift()));
+    entries_.push_back(root);
+}
+
+int64_t CopcLod::declaredPoints() const {
+    return static_cast<int64_t>(std::min<uint64_t>(cache_->file().las().declared, INT64_MAX));
+}
+
+void CopcLod::expand(int32_t index) {
+    const CopcKey key = nodes_[size_t(index)].key;
+    const std::vector<CopcNode> children = cache_->file().hierarchy().children(key);
+    LodNode& node = nodes_[size_t(index)];
+    node.childrenKnown = true;
+    node.firstChild = static_cast<int32_t>(nodes_.size());
+    node.children = static_cast<int32_t>(children.size());
+    for (const CopcNode& child : children) {
+        nodes_.push_back(lodNode(cache_->file(), child, cache_->shift()));
+        entries_.push_back(child);
+    }
+}
+
+LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
+    LodFrame frame;
+    ++serial_;
+    chooseNodes(
+        nodes_, view, refinePixels, [this](int32_t node) { expand(node); }, wanted_);
+
+    // No more than the memory holds, the most wanted first; they stay held while wanted.
+    int64_t points = 0;
+    size_t kept = 0;
+    std::vector<CopcNode> missing;
+    for (; kept < wanted_.size(); ++kept) {
+        const int32_t index = wanted_[kept].node;
+        const int64_t count = nodes_[size_t(index)].points;
+        if (kept > 0 && points + count > cache_->budgetPoints())
+            break;
+        points += count;
+        if (CachedNode* held = cache_->find(nodes_[size_t(index)].key))
+            held->lastDrawn = serial_;
+        else if (count > 0)
+            missing.push_back(entries_[size_t(index)]);
+    }
+    wanted_.resize(kept);
+    cache_->want(missing, serial_);
+
+    const LodPlan plan = planFrame(nodes_, wanted_, budget, [this](int32_t index) {
+        const LodNode& node = nodes_[size_t(index)];
+        return node.points == 0 || cache_->find(node.key) != nullptr;
+    });
+    for (int32_t index : plan.nodes) {
+        const CachedNode* held = cache_->find(nodes_[size_t(index)].key);
+        if (!held || held->points.empty())
+            continue;
+        PointSegment segment;
+        segment.source =
+            recordSource(held->points.data(), static_cast<int64_t>(held->points.size()));
+        segment.count = segment.source.count;
+        segment.id = held->id;
+        frame.segments.push_back(segment);
+        frame.points += segment.count;
+    }
+    frame.complete = plan.complete;
+    lastSegments_ = frame.segments;
+    return frame;
+}
+
+size_t CopcLod::collect(std::vector<std::string>& damage) {
+    const size_t arrived = cache_->collect(serial_, damage);
+    // A damaged node draws nothing and is wanted no more.
+    for (LodNode& node : nodes_)
+        if (node.points > 0 && cache_->lost(node.key))
+            node.points = 0;
+    for (std::string& line : cache_->file().hierarchy().takeDamage())
+        damage.push_back(std::move(line));
+    return arrived;
+}
+
+void CopcLod::settle(const View& view, std::vector<std::string>& damage) {
+    const PointSource none;
+    for (;;) {
+        collect(damage);
+        if (frame(view, -1, none).complete)
+            return;
+        cache_->waitForArrival();
+    }
+}

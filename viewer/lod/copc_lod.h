@@ -1,0 +1,46 @@
+// viewer/lod/copc_lod.h - the level of detail of an octree file streamed from disk: its index
+// walked as views need it, its nodes drawn as they arrive.
+#pragma once
+
+#include "io/copc/copc_node_cache.h"
+#include "viewer/lod/lod_source.h"
+#include "viewer/lod/lod_tree.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Frames draw the nodes a view wants that are held, in key order, and ask the cache for the
+// others, most wanted first. The nodes wanted are at most as many points as the memory budget
+// holds, the most wanted first, so that a view never asks for more than can be kept.
+class CopcLod : public LodSource {
+public:
+    explicit CopcLod(std::unique_ptr<CopcNodeCache> cache);
+
+    CopcNodeCache& cache() const { return *cache_; }
+    // The points the file's header declares.
+    int64_t declaredPoints() const;
+
+    LodFrame frame(const View& view, int64_t budget, const PointSource& cloud) override;
+    // Takes in the nodes decoded since the last call (how many arrived), and adds a line for
+    // each damaged node or index page met since.
+    size_t collect(std::vector<std::string>& damage);
+    // Returns once every node view wants is held or known damaged, each line of damage met
+    // meanwhile added to damage.
+    void settle(const View& view, std::vector<std::string>& damage);
+    // The runs the last frame drew: what a double-click may pick.
+    const std::vector<PointSegment>& lastSegments() const { return lastSegments_; }
+
+    double refinePixels = kRefinePixels;
+
+private:
+    void expand(int32_t node);
+
+    std::unique_ptr<CopcNodeCache> cache_;
+    std::vector<LodNode> nodes_;
+    std::vector<CopcNode> entries_; // beside nodes_: where each node's chunk is
+    std::vector<WantedNode> wanted_;
+    std::vector<PointSegment> lastSegments_;
+    int64_t serial_ = 1;
+};
