@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -454,3 +455,94 @@ TEST_F(HiddenInLargeClouds, SubsetAndWholeFrameDrawOnlyShownPoints) {
     }
 }
 
+// Once its octree is built the cloud is drawn by nodes, its records reordered with their
+// attributes: the frames at rest still draw no hidden point and colour each by its own class,
+// and a double-click is offered the shown records alone.
+TEST_F(HiddenInLargeClouds, OctreeNodesDrawOnlyShownPointsInTheirOwnClassColours) {
+    unsigned char hiddenColour[3], shownColour[3];
+    classColour(2, hiddenColour);
+    classColour(3, shownColour);
+    for (PointPath path : {PointPath::Gl, PointPath::Software}) {
+        SCOPED_TRACE(path == PointPath::Gl ? "GL" : "software");
+        viewer.lodSettings.octree.nodePoints = 4096;
+        viewer.displaySettings.colourMode = ColourMode::Classification;
+        openBlock(path);
+        viewer.pointSet.visibility.classShown[2] = 0;
+        viewer.pointSet.visibility.changed();
+        // From the front each slab of one class is a row of its own.
+        showStandardView(viewer.viewState, viewer.pointSet, StandardView::Front);
+        redraw();
+        ASSERT_TRUE(viewer.cloudOctree);
+        ASSERT_TRUE(pumpUntil(
+            [] {
+                const FrameRecord& last = viewer.frameScheduler.lastFrame();
+                return levelOfDetail() && !viewer.frameScheduler.wholeFramePending() && last.full;
+            },
+            std::chrono::seconds(60)));
+
+        const PointSet& set = viewer.pointSet;
+        int64_t moved = 0;
+        for (int32_t i = 0; i < set.count; ++i) {
+            ASSERT_EQ(set.attributes.classification[size_t(i)], int(set.points[i].z) % 4) << i;
+            moved += set.points[i].x != float(i % 200);
+        }
+        EXPECT_GT(moved, 0) << "the build reordered the records";
+
+        const std::vector<unsigned char> pixels = image();
+        int hiddenPixels = 0, shownPixels = 0;
+        for (size_t p = 0; p + 2 < pixels.size(); p += 3) {
+            hiddenPixels += std::equal(hiddenColour, hiddenColour + 3, &pixels[p]);
+            shownPixels += std::equal(shownColour, shownColour + 3, &pixels[p]);
+        }
+        EXPECT_EQ(hiddenPixels, 0);
+        EXPECT_GT(shownPixels, 0);
+        EXPECT_LE(viewer.frameScheduler.lastFrame().points, 200000);
+
+        // Classes 0 and 3 are shown: ten slabs of 20000.
+        int64_t pickable = 0, hiddenPickable = 0;
+        for (const PointSegment& run : pickablePoints())
+            for (int64_t k = run.first; k < run.first + run.count; ++k) {
+                const int64_t record = run.indices ? int64_t(run.indices[k]) : k;
+                const int code = set.attributes.classification[size_t(record)];
+                hiddenPickable += code == 1 || code == 2;
+                ++pickable;
+            }
+        EXPECT_EQ(pickable, 200000);
+        EXPECT_EQ(hiddenPickable, 0);
+        TearDown();
+    }
+}
+
+// While the octree is built the frames draw a copy of a few records: it carries their
+// attributes, so that its colours and the classes hidden are those of the records it copies.
+TEST(OctreeSample, CarriesTheAttributesOfTheRecordsItCopies) {
+    std::vector<PointRecord> records(5000);
+    PointCloud cloud;
+    cloud.attributes.present = kClassification | kIntensity | kFlags;
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i] = {float(i % 50), float(i / 50), 0.0f, 1.0f, 1.0f, 1.0f};
+        cloud.attributes.classification.push_back(static_cast<uint8_t>(i % 23));
+        cloud.attributes.intensity.push_back(static_cast<uint16_t>(i));
+        cloud.attributes.flags.push_back(i % 7 == 0 ? kFlagWithheld : 0);
+    }
+    cloud.points = records.data();
+    cloud.count = int32_t(records.size());
+    cloud.computeBounds();
+    const uint32_t picked[4] = {3, 700, 1401, 4999};
+    CloudOctree octree;
+    OctreeOptions options;
+    options.nodePoints = 256;
+    octree.start(cloud, picked, 4, options);
+    const PointCloud& sample = octree.sample();
+    ASSERT_EQ(sample.count, 4);
+    EXPECT_EQ(sample.attributes.present, cloud.attributes.present);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(sample.attributes.intensity[size_t(i)], picked[i]);
+        EXPECT_EQ(sample.attributes.classification[size_t(i)], picked[i] % 23);
+        EXPECT_EQ(sample.attributes.flags[size_t(i)], picked[i] % 7 == 0 ? kFlagWithheld : 0);
+        EXPECT_EQ(sample.points[i].x, float(picked[i] % 50));
+    }
+    EXPECT_TRUE(sample.attributes.returns.empty());
+    octree.waitForEnd();
+    EXPECT_TRUE(octree.poll());
+}
