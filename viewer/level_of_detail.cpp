@@ -31,6 +31,8 @@ void treeTaken() {
     // old order.
     viewer.pointColours.release();
     viewer.pointSet.visibility.changed();
+    // A whole frame in progress holds the sample, which is gone.
+    viewer.frameScheduler.cancel();
     if (graphicsWindow) {
         const int previous = glutGetWindow();
         glutSetWindow(graphicsWindow);
@@ -231,6 +233,10 @@ std::vector<PointSegment> pickablePoints() {
         return viewer.copcLod->lastSegments();
     const PointCloud& cloud = drawnCloud();
     PointVisibility& visibility = drawnVisibility();
+    // A switch changed since the last frame: the list is made anew, and a whole frame in progress
+    // holds the old one. It is given up, as the redraw the switch asked for would give it up.
+    if (visibility.stale())
+        viewer.frameScheduler.cancel();
     PointSegment shown;
     shown.source = recordSource(cloud.points, cloud.count);
     shown.indices = visibility.drawn();

@@ -48,6 +48,8 @@ public:
     int64_t drawnCount();
     // Changes whenever the list drawn gives does.
     uint64_t version() const { return version_; }
+    // Whether the next drawn() makes the list anew, freeing the one it gave before.
+    bool stale() const { return builtVersion_ != version_; }
 
     // The records of each class code, and those of them withheld.
     const int64_t* classCounts() const { return classCounts_; }
