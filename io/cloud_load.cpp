@@ -55,6 +55,19 @@ void CloudLoad::begin(const char* path, Place place) {
         return refuseHere(ReadStatus::Refused,
                           path_ + ": unknown format (not a point file this program reads; it " +
                               "starts with " + describeHead(file_.data(), headSize) + ")");
+    start(place);
+}
+
+void CloudLoad::beginWith(const char* name, const FormatEntry& entry,
+                          std::function<ReadResult(const ReadRequest&)> read, Place place) {
+    path_ = name;
+    progress_.start();
+    entry_ = &entry;
+    reader_ = std::move(read);
+    start(place);
+}
+
+void CloudLoad::start(Place place) {
     everyCore_ = place != Place::WorkerOneCore;
     threaded_ = place != Place::Here && worker_.start([this] { read(); });
     if (!threaded_) {
@@ -87,7 +100,7 @@ void CloudLoad::read() {
         changed_.notify_all();
     };
     request.progress = [this](const ReadProgress& read) { progress_.update(read); };
-    ReadResult result = entry_->read(request);
+    ReadResult result = reader_ ? reader_(request) : entry_->read(request);
     if (result.status == ReadStatus::Refused)
         result.message = refusalLine(result.message);
     // A cloud is counted in 32 bits; records beyond that are not shown.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     // Maps the file, picks its reader and runs it where place says. Returns once the reader
     // has accepted the header or has finished.
     void begin(const char* path, Place place);
+    // Like begin, for what is not a local file (a URL): entry is its format, read reads it
+    // (getting a request without bytes).
+    void beginWith(const char* name, const FormatEntry& entry,
+                   std::function<ReadResult(const ReadRequest&)> read, Place place);
     // After begin: whether the file cannot be read at all, and the result that says why.
     bool refused() const { return finished() && result_.status != ReadStatus::Read; }
     const ReadResult& result() const { return result_; }
@@ -59,6 +64,7 @@ public:
     const FormatEntry* format() const { return entry_; }
 
 private:
+    void start(Place place);
     void read();
     // Ends begin with the file refused before any reader ran.
     void refuseHere(ReadStatus status, const std::string& message);
@@ -68,6 +74,7 @@ private:
 
     std::string path_;
     const FormatEntry* entry_ = nullptr;
+    std::function<ReadResult(const ReadRequest&)> reader_; // instead of entry_'s, when set
     MappedFile file_;
     ReadResult result_;
     LoadProgress progress_;

@@ -29,14 +29,18 @@ bool writeNative(const PointCloud& cloud, FILE* out) {
 
 bool writeBinaryPly(const PointCloud& cloud, FILE* out) {
     const char* type = cloud.shifted ? "double" : "float";
+    const PointAttributes& a = cloud.attributes;
+    const bool intensity = a.has(kIntensity), classification = a.has(kClassification);
     std::fprintf(out,
                  "ply\nformat binary_little_endian 1.0\nelement vertex %d\n"
                  "property %s x\nproperty %s y\nproperty %s z\n"
-                 "property uchar red\nproperty uchar green\nproperty uchar blue\nend_header\n",
-                 static_cast<int>(cloud.count), type, type, type);
+                 "property uchar red\nproperty uchar green\nproperty uchar blue\n%s%send_header\n",
+                 static_cast<int>(cloud.count), type, type, type,
+                 intensity ? "property ushort intensity\n" : "",
+                 classification ? "property uchar classification\n" : "");
     for (int32_t i = 0; i < cloud.count; ++i) {
         const PointRecord& p = cloud.points[i];
-        unsigned char record[27];
+        unsigned char record[30];
         size_t at = 0;
         const float position[3] = {p.x, p.y, p.z};
         for (int axis = 0; axis < 3; ++axis) {
@@ -52,6 +56,12 @@ bool writeBinaryPly(const PointCloud& cloud, FILE* out) {
         record[at++] = toByte(p.r);
         record[at++] = toByte(p.g);
         record[at++] = toByte(p.b);
+        if (intensity) {
+            std::memcpy(record + at, &a.intensity[i], sizeof(uint16_t));
+            at += sizeof(uint16_t);
+        }
+        if (classification)
+            record[at++] = a.classification[i];
         if (std::fwrite(record, 1, at, out) != at)
             return false;
     }

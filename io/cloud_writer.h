@@ -10,7 +10,8 @@
 // that float back and no more. False on a write error.
 bool writeNative(const PointCloud& cloud, FILE* out);
 // Binary little-endian PLY: float x y z, or double when a shift was applied so that the file
-// coordinates survive, then uchar red green blue.
+// coordinates survive, then uchar red green blue, and ushort intensity and uchar classification
+// when the cloud has them.
 bool writeBinaryPly(const PointCloud& cloud, FILE* out);
 
 // What writing a cloud's file coordinates (the shift added back) as 32-bit floats, as the native

@@ -7,6 +7,7 @@ enum class Format {
     Las,        // uncompressed LAS 1.0 to 1.4
     Laz,        // compressed LAS
     Copc,       // compressed LAS 1.4 laid out as an octree of chunks, with its index
+    Ept,        // a folder of node files under ept.json, its hierarchy in JSON files
     Pcd,        // ascii, binary, binary_compressed
     E57,        // scans: checksummed pages, an XML description, compressed vectors
     Pts,        // a count line, then x y z intensity [r g b]

@@ -4,6 +4,7 @@
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_reader.h"
 #include "io/e57/e57_reader.h"
+#include "io/ept/ept_reader.h"
 #include "io/las/las_reader.h"
 #include "io/las/laz_reader.h"
 #include "io/native/native_reader.h"
@@ -30,6 +31,8 @@ const FormatEntry kFormats[] = {
      readE57},
     {Format::Pcd, "PCD file", ".pcd", hasPcdSignature,
      "no PCD header (# .PCD, VERSION or FIELDS first)", nullptr, readPcd},
+    {Format::Ept, "EPT dataset", ".json", hasEptSignature,
+     "no \"bounds\" with \"dataType\" or \"schema\" in its first bytes", nullptr, readEpt},
     {Format::Native, "native file", "", hasNativeSignature, nullptr, nullptr, readNative},
     {Format::Pts, "PTS file", ".pts", nullptr, nullptr, nullptr, readPts},
     {Format::Obj, "OBJ file", ".obj", nullptr, nullptr, nullptr, readObj},

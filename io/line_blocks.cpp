@@ -74,7 +74,8 @@ void moveDown(PointRecord* to, PointRecord* from, int64_t count) {
 
 bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
                     bool everyLineARecord, const std::function<void()>& accepted,
-                    const LineBlockReader& read, ReadResult& result, LineBlock& joined) {
+                    const LineBlockReader& read, ReadResult& result, LineBlock& joined,
+                    AttributeStaging* staging) {
     const int64_t bytes = end - p;
     const char* from[kMostParts] = {};
     const char* to[kMostParts] = {};
@@ -97,6 +98,8 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
         cannotAllocate(result, total, static_cast<uint64_t>(total) * sizeof(PointRecord));
         return false;
     }
+    if (staging)
+        staging->resize(static_cast<size_t>(total));
     if (accepted)
         accepted();
     LineBlock blocks[kMostParts];
@@ -107,7 +110,7 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
             const int64_t limit =
                 std::min(everyLineARecord ? most - first[part] : most, slots[part]);
             prefaultRecords(points + first[part], limit);
-            blocks[part] = read(from[part], to[part], limit, points + first[part]);
+            blocks[part] = read(from[part], to[part], limit, points + first[part], first[part]);
         });
 
     // The blocks joined in order, each moved down over the slots left free before it; reading
@@ -119,9 +122,14 @@ bool readLineBlocks(const char* p, const char* end, int64_t most, int threads,
     for (int part = 0; part < parts; ++part) {
         LineBlock& block = blocks[part];
         if (dropped + kept + block.kept + block.dropped > most)
-            block = read(from[part], to[part], most - kept - dropped, points + first[part]);
-        if (kept != first[part] && block.kept)
+            block = read(from[part], to[part], most - kept - dropped, points + first[part],
+                         first[part]);
+        if (kept != first[part] && block.kept) {
             moveDown(points + kept, points + first[part], block.kept);
+            if (staging)
+                staging->moveDown(static_cast<size_t>(kept), static_cast<size_t>(first[part]),
+                                  static_cast<size_t>(block.kept));
+        }
         kept += block.kept;
         dropped += block.dropped;
         colourMax = std::max(colourMax, block.colourMax);
@@ -171,10 +179,10 @@ bool readTextBody(const ReadRequest& request, const char* p, const char* end, in
     }
     const bool allocated = readLineBlocks(
         p, end, most, request.threads, everyLineARecord, request.headerAccepted,
-        [&](const char* from, const char* to, int64_t limit, PointRecord* out) {
-            return body.block(from, to, limit, shift, out);
+        [&](const char* from, const char* to, int64_t limit, PointRecord* out, int64_t slot) {
+            return body.block(from, to, limit, shift, out, slot);
         },
-        result, joined);
+        result, joined, body.attributes);
     if (!allocated)
         return false;
     const bool unterminated = end > p && !isLineEnd(end[-1]);
@@ -191,6 +199,8 @@ bool readTextBody(const ReadRequest& request, const char* p, const char* end, in
         joined.kept = result.count;
         joined.dropped = result.dropped;
     }
+    if (body.attributes)
+        body.attributes->finish(static_cast<size_t>(result.count), result.attributes);
     const int64_t read = result.count + result.dropped;
     if (body.missing && read < most)
         result.message =

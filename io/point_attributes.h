@@ -43,6 +43,10 @@ struct PointAttributes {
     std::vector<uint8_t> userData;
     std::vector<uint16_t> pointSource;
     std::vector<double> gpsTime;
+    // The GPS times are adjusted standard GPS time (seconds since the GPS epoch less 1e9), not
+    // seconds of the GPS week: the LAS global encoding's bit 0, kept so that a written file
+    // says the same.
+    bool gpsStandardTime = false;
 
     bool has(AttributeBit bit) const { return (present & bit) != 0; }
     // Sizes the columns the present bits name to count entries (new ones zero) and empties the

@@ -22,6 +22,7 @@ constexpr int kMostColumns = 64;
 struct Columns {
     int x = 0, y = 1, z = 2;
     int intensity = -1;
+    int classification = -1;
     int rgb[3] = {-1, -1, -1};
     int needed = 3; // the columns a record must have
 };
@@ -122,15 +123,17 @@ bool byNames(const char* p, const char* end, char separator, Columns& columns) {
             found.rgb[1] = i;
         else if (n == "b" || n == "blue")
             found.rgb[2] = i;
-        else if (n == "i" || n == "intensity")
+        else if (n == "i" || n == "intensity" || n == "scalar_intensity")
             found.intensity = i;
+        else if (n == "classification" || n == "class" || n == "scalar_classification")
+            found.classification = i;
     }
     if (found.x < 0 || found.y < 0 || found.z < 0)
         return false;
     if (found.rgb[0] < 0 || found.rgb[1] < 0 || found.rgb[2] < 0)
         std::fill(found.rgb, found.rgb + 3, -1);
-    found.needed = 1 + std::max({found.x, found.y, found.z, found.intensity, found.rgb[0],
-                                 found.rgb[1], found.rgb[2]});
+    found.needed = 1 + std::max({found.x, found.y, found.z, found.intensity, found.classification,
+                                 found.rgb[0], found.rgb[1], found.rgb[2]});
     columns = found;
     return true;
 }
@@ -165,9 +168,11 @@ inline Line readLine(const char*& p, const char* end, const Columns& columns, ch
     return Line::Record;
 }
 
-// Stores one record's values into the block; false once the block holds `most` records.
+// Stores one record's values into the block (slot `slot` of the records), its attributes into
+// staging; false once the block holds `most` records.
 inline bool storeRecord(const double* values, const Columns& columns, const double shift[3],
-                        bool divide, int64_t most, PointRecord* out, LineBlock& read) {
+                        bool divide, int64_t most, PointRecord* out, int64_t slot,
+                        AttributeStaging* staging, LineBlock& read) {
     float r = 1.0f, g = 1.0f, b = 1.0f;
     if (columns.rgb[0] >= 0) {
         r = static_cast<float>(values[columns.rgb[0]]);
@@ -180,14 +185,18 @@ inline bool storeRecord(const double* values, const Columns& columns, const doub
         r = g = b = static_cast<float>(values[columns.intensity]);
     }
     const double xyz[3] = {values[columns.x], values[columns.y], values[columns.z]};
-    read.keep(xyz, shift, PointRecord{0.0f, 0.0f, 0.0f, r, g, b}, out);
+    if (read.keep(xyz, shift, PointRecord{0.0f, 0.0f, 0.0f, r, g, b}, out) && staging)
+        staging->set(static_cast<size_t>(slot + read.kept - 1),
+                     columns.intensity >= 0 ? values[columns.intensity] : 0.0,
+                     columns.classification >= 0 ? values[columns.classification] : 0.0);
     return read.kept + read.dropped < most;
 }
 
 // Reads the records of [p, end), at most `most` of them (dropped ones included), into out:
 // float(file - shift), colours divided by 255 when divide is set, else raw. p is a line start.
 LineBlock readBlock(const char* p, const char* end, const Columns& columns, char separator,
-                    int64_t most, const double shift[3], bool divide, PointRecord* out) {
+                    int64_t most, const double shift[3], bool divide, PointRecord* out,
+                    int64_t slot, AttributeStaging* staging) {
     LineBlock read;
     double values[kMostColumns];
     while (p < end && read.kept + read.dropped < most) {
@@ -198,7 +207,7 @@ LineBlock readBlock(const char* p, const char* end, const Columns& columns, char
             read.bad = p;
             break;
         }
-        if (!storeRecord(values, columns, shift, divide, most, out, read))
+        if (!storeRecord(values, columns, shift, divide, most, out, slot, staging, read))
             break;
     }
     return read;
@@ -270,9 +279,12 @@ void readAllRecords(const ReadRequest& request, const char* p, const char* end,
         return LineKind::Record;
     };
     body.more = [&divide](int64_t records) { return records < kLookAhead && !divide; };
+    AttributeStaging staging(columns.intensity >= 0, columns.classification >= 0);
+    body.attributes = staging.any() ? &staging : nullptr;
     body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
-                     PointRecord* out) {
-        return readBlock(from, to, columns, separator, limit, shift, divide, out);
+                     PointRecord* out, int64_t slot) {
+        return readBlock(from, to, columns, separator, limit, shift, divide, out, slot,
+                         body.attributes);
     };
     LineBlock joined;
     if (!readTextBody(request, p, end, most, false, body, result, joined))

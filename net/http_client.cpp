@@ -483,9 +483,22 @@ void HttpClient::complete(Transfer* transfer) {
         transfer->batch->done.notify_all();
 }
 
+namespace {
+
+HttpOptions& sharedOptions() {
+    static HttpOptions options;
+    return options;
+}
+
+} // namespace
+
+void setSharedHttpOptions(const HttpOptions& options) {
+    sharedOptions() = options;
+}
+
 std::shared_ptr<HttpClient> sharedHttpClient() {
     static std::string error;
-    static std::shared_ptr<HttpClient> client = HttpClient::create(HttpOptions(), error);
+    static std::shared_ptr<HttpClient> client = HttpClient::create(sharedOptions(), error);
     return client;
 }
 

@@ -105,9 +105,11 @@ private:
     std::thread thread_;
 };
 
-// The client the program shares, made with default options on first use; nullptr if libcurl
-// could not be set up.
+// The client the program shares, made on first use with default options or those set before;
+// nullptr if libcurl could not be set up.
 std::shared_ptr<HttpClient> sharedHttpClient();
+// The shared client's options, for a program's command line; no effect once it has been made.
+void setSharedHttpOptions(const HttpOptions& options);
 
 // A whole resource through the shared client (EPT's JSON and node files).
 bool fetchWhole(const std::string& url, std::vector<uint8_t>& out, std::string& error);

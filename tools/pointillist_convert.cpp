@@ -1,14 +1,21 @@
 // tools/pointillist_convert.cpp - writes any cloud the viewer reads as a native point file
-// (.txt) or as binary PLY (.ply).
+// (.txt), binary PLY (.ply), LAS 1.4 (.las), compressed LAS 1.4 (.laz) or an octree LAZ file
+// (.copc.laz).
 #include "io/cloud_load.h"
 #include "io/cloud_writer.h"
+#include "io/copc/copc_cloud_writer.h"
+#include "io/las/las_writer.h"
+#include "io/las/laz_cloud_writer.h"
 #include "io/point_cloud.h"
+#include "threads/worker_pool.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace {
+
+enum class Output { Native, Ply, Las, Laz, Copc };
 
 bool endsWith(const std::string& text, const char* tail) {
     const size_t n = std::strlen(tail);
@@ -18,6 +25,47 @@ bool endsWith(const std::string& text, const char* tail) {
         if ((text[text.size() - n + i] | 0x20) != tail[i])
             return false;
     return true;
+}
+
+bool outputOf(const std::string& path, Output& output) {
+    if (endsWith(path, ".copc.laz"))
+        output = Output::Copc;
+    else if (endsWith(path, ".laz"))
+        output = Output::Laz;
+    else if (endsWith(path, ".las"))
+        output = Output::Las;
+    else if (endsWith(path, ".ply"))
+        output = Output::Ply;
+    else if (endsWith(path, ".txt"))
+        output = Output::Native;
+    else
+        return false;
+    return true;
+}
+
+// Only the native format keeps positions that are not finite; LAS has no place for them.
+void sayLeftOut(const char* path, int64_t leftOut) {
+    if (leftOut > 0)
+        std::fprintf(stderr,
+                     "pointillist-convert: %s: %lld points without a finite position left out\n",
+                     path, static_cast<long long>(leftOut));
+}
+
+// The compressed outputs, which may reorder the cloud and leave points out.
+bool writeCompressed(PointCloud& cloud, Output output, FILE* out, const char* path) {
+    CloudWriteReport report;
+    const LazByteSink sink = lazFileSink(out);
+    bool written;
+    if (output == Output::Copc) {
+        CopcCloudOptions options;
+        options.threads = usableCores();
+        written = writeCopcCloud(cloud, sink, options, &report);
+    } else {
+        written = writeLazCloud(cloud, sink, usableCores(), &report);
+    }
+    if (written)
+        sayLeftOut(path, report.leftOut);
+    return written;
 }
 
 // Takes every `flag` out of argv, closing up the rest; whether there was one.
@@ -50,13 +98,15 @@ bool refuseRounding(const PointCloud& cloud, const char* output) {
 int main(int argc, char** argv) {
     const bool allowRounding = takeFlag(argc, argv, "--allow-rounding");
     if (argc != 3) {
-        std::fprintf(stderr, "usage: pointillist-convert INPUT OUTPUT.txt|OUTPUT.ply\n");
+        std::fprintf(stderr, "usage: pointillist-convert [--allow-rounding] INPUT "
+                             "OUTPUT.txt|OUTPUT.ply|OUTPUT.las|OUTPUT.laz|OUTPUT.copc.laz\n");
         return 1;
     }
-    const std::string output = argv[2];
-    const bool ply = endsWith(output, ".ply");
-    if (!ply && !endsWith(output, ".txt")) {
-        std::fprintf(stderr, "pointillist-convert: %s: the output must end in .txt or .ply\n",
+    Output output;
+    if (!outputOf(argv[2], output)) {
+        std::fprintf(stderr,
+                     "pointillist-convert: %s: the output must end in .txt, .ply, .las, .laz or "
+                     ".copc.laz\n",
                      argv[2]);
         return 1;
     }
@@ -72,7 +122,25 @@ int main(int argc, char** argv) {
         releasePoints(cloud.points);
         return 1;
     }
-    const bool written = ply ? writeBinaryPly(cloud, out) : writeNative(cloud, out);
+    bool written;
+    switch (output) {
+        case Output::Native:
+            written = writeNative(cloud, out);
+            break;
+        case Output::Ply:
+            written = writeBinaryPly(cloud, out);
+            break;
+        case Output::Las: {
+            int64_t leftOut = 0;
+            written = writeLas(cloud, out, leftOut);
+            if (written)
+                sayLeftOut(argv[2], leftOut);
+            break;
+        }
+        default:
+            written = writeCompressed(cloud, output, out, argv[2]);
+            break;
+    }
     const bool closed = std::fclose(out) == 0;
     releasePoints(cloud.points);
     if (!written || !closed) {

@@ -1,17 +1,23 @@
-// tools/pointillist_info.cpp - loads a point file with the viewer's readers and prints what the
-// viewer derives from it, without opening a window; or, with --quick, what a LAS, LAZ or
-// octree file's header and index say without decoding any point.
+// tools/pointillist_info.cpp - loads point files, datasets or URLs with the viewer's readers and
+// prints what the viewer derives from each, without opening a window; or, with --quick, what a
+// LAS, LAZ or octree file's header and index, or a dataset's description and hierarchy, say
+// without decoding any point.
 #include "io/byte_source.h"
 #include "io/classification.h"
 #include "io/cloud_load.h"
 #include "io/copc/copc_file.h"
+#include "io/ept/ept_reader.h"
 #include "io/formats.h"
 #include "io/las/las_layout.h"
 #include "io/las/las_reader.h"
 #include "io/point_cloud.h"
+#include "net/http_client.h"
+#include "net/remote_files.h"
+#include "net/url.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,16 +34,26 @@ const char* kHelp =
     "says that its points contradict. An octree (COPC) file adds the line\n"
     "  copc: depth D, N nodes, spacing S\n"
     "D being the deepest level that holds points (the root is 0), N the number of nodes that\n"
-    "hold points, and S the root's nominal distance between points. Then the attributes the\n"
-    "file keeps per point, the count of each class present, and of the withheld points:\n"
+    "hold points, and S the root's nominal distance between points. An EPT dataset (given by\n"
+    "its ept.json) adds\n"
+    "  ept: depth D, N nodes, span S, data TYPE\n"
+    "S being the dataset's span and TYPE how its nodes are stored (laszip or binary). Then the\n"
+    "attributes the file keeps per point, the count of each class present, and of the withheld\n"
+    "points:\n"
     "  attributes: intensity classification returns flags scan-angle user-data point-source\n"
     "  classes: CODE:COUNT ...\n"
     "  withheld: N\n"
-    "With several files, each file's lines follow a line \"file: PATH\".\n"
+    "A POINT_FILE may be an http:// or https:// URL, read over HTTP: an octree file by range\n"
+    "requests, a dataset's files one request each, anything else fetched whole. With several\n"
+    "files, each file's lines follow a line \"file: PATH\".\n"
     "\n"
     "  --quick    print what the header says, without decoding any point: the number of\n"
     "             points, the header's box and the format; for an octree file also its copc\n"
-    "             line, from the index alone. LAS, LAZ and octree files only.\n"
+    "             line, from the index alone; for a dataset the box of its data, from\n"
+    "             ept.json, and its ept line. LAS, LAZ, octree files and EPT datasets only.\n"
+    "  --timeout SECONDS\n"
+    "             give up on a server that sends nothing for this long (default 30; a failed\n"
+    "             request is tried again a few times first)\n"
     "  --help     this text\n"
     "  --version  the version\n";
 
@@ -64,7 +80,7 @@ void printCopcLine(CopcFile& file, const char* path, bool report) {
 }
 
 std::unique_ptr<CopcFile> openCopc(const char* path, std::string& error) {
-    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    std::unique_ptr<ByteSource> source = openSource(path, error);
     return source ? CopcFile::open(std::move(source), error) : nullptr;
 }
 
@@ -97,15 +113,57 @@ void printAttributeLines(const PointAttributes& attributes) {
         std::printf("withheld: %lld\n", static_cast<long long>(withheld));
 }
 
-int quickInfo(const char* path) {
+// The hierarchy's line, with every file read; its damage, and a sum of counts that differs from
+// the description's, go to standard error when report is set.
+void printEptLine(EptDataset& dataset, const char* path, bool report) {
+    std::printf("%s\n", eptInfoLine(dataset).c_str());
+    if (!report)
+        return;
+    for (const std::string& line : dataset.hierarchy().takeDamage())
+        std::fprintf(stderr, "%s: %s\n", path, line.c_str());
+    const EptHierarchySummary summary = dataset.hierarchy().summary();
+    if (summary.points != dataset.metadata().points)
+        std::fprintf(stderr, "%s: the hierarchy holds %llu points, ept.json says %llu\n", path,
+                     static_cast<unsigned long long>(summary.points),
+                     static_cast<unsigned long long>(dataset.metadata().points));
+}
+
+int quickEpt(const char* path) {
     std::string error;
-    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    std::unique_ptr<EptDataset> dataset = openEptDataset(path, error);
+    if (!dataset) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const EptMetadata& metadata = dataset->metadata();
+    const double* box = metadata.conforming;
+    std::printf("points: %llu\n", static_cast<unsigned long long>(metadata.points));
+    std::printf("min: %.15g %.15g %.15g\n", box[0], box[1], box[2]);
+    std::printf("max: %.15g %.15g %.15g\n", box[3], box[4], box[5]);
+    std::printf("format: EPT %s, %s\n",
+                metadata.version.empty() ? "1.0.0" : metadata.version.c_str(),
+                metadata.dataTypeName());
+    printEptLine(*dataset, path, true);
+    return finishOutput() ? 0 : 1;
+}
+
+int quickInfo(const char* path) {
+    if (namesEptDataset(path))
+        return quickEpt(path);
+    std::string error;
+    std::unique_ptr<ByteSource> source = openSource(path, error);
     std::vector<uint8_t> head;
     const int64_t headSize = source ? std::min<int64_t>(source->size(), 4096) : 0;
     if (!source || !source->read(0, headSize, head, error)) {
-        std::printf("ERROR: unable to open file %s!\n", path);
+        // A URL's failure says what the server did; a file keeps the viewer's message.
+        if (isUrl(path))
+            std::fprintf(stderr, "%s\n", error.c_str());
+        else
+            std::printf("ERROR: unable to open file %s!\n", path);
         return 1;
     }
+    if (hasEptSignature(head.data(), head.size()))
+        return quickEpt(path);
     const bool lasFamily =
         hasLasSignature(head.data(), head.size()) || hasLazSignature(head.data(), head.size());
     if (!lasFamily) {
@@ -139,8 +197,19 @@ int quickInfo(const char* path) {
 
 // The lines of one whole load; false when the file was refused (its message printed).
 bool info(const char* path) {
+    // A URL's format is learnt from the server; a failure there is its one line.
+    RemoteRead remote;
     CloudLoad load;
-    load.begin(path, CloudLoad::Place::Here);
+    if (isUrl(path)) {
+        std::string error;
+        if (!openRemoteRead(path, remote, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return false;
+        }
+        load.beginWith(path, *remote.entry, remote.read, CloudLoad::Place::Here);
+    } else {
+        load.begin(path, CloudLoad::Place::Here);
+    }
     if (load.reportRefusal())
         return false;
     PointCloud set;
@@ -175,11 +244,22 @@ bool info(const char* path) {
     // used was read as plain LAZ, and says so.
     if (set.format == Format::Copc) {
         std::string error;
-        if (std::unique_ptr<CopcFile> file = openCopc(path, error))
+        if (remote.copc)
+            printCopcLine(*remote.copc, path, false);
+        else if (std::unique_ptr<CopcFile> file = openCopc(path, error))
             printCopcLine(*file, path, false);
         else
             std::fprintf(stderr, "%s: the octree index cannot be used (%s); read as plain LAZ\n",
                          path, error.c_str());
+    }
+    if (set.format == Format::Ept) {
+        std::string error;
+        if (remote.ept)
+            printEptLine(*remote.ept, path, false);
+        else if (std::unique_ptr<EptDataset> dataset = openEptDataset(path, error))
+            printEptLine(*dataset, path, false);
+        else
+            std::fprintf(stderr, "%s\n", error.c_str());
     }
     if (set.format != Format::Native)
         printAttributeLines(set.attributes);
@@ -191,6 +271,7 @@ bool info(const char* path) {
 int main(int argc, char** argv) {
     bool quick = false, optionsEnded = false;
     std::vector<const char*> files;
+    HttpOptions http;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
@@ -205,6 +286,15 @@ int main(int argc, char** argv) {
             return finishOutput() ? 0 : 1;
         } else if (std::strcmp(argument, "--quick") == 0) {
             quick = true;
+        } else if (std::strcmp(argument, "--timeout") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            const double seconds = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(seconds > 0) || seconds > 86400) {
+                std::fprintf(stderr, "pointillist-info: --timeout takes a number of seconds\n%s",
+                             kUsage);
+                return 2;
+            }
+            http.stallTimeoutMs = http.connectTimeoutMs = std::max(1, int(seconds * 1000));
         } else {
             std::fprintf(stderr, "pointillist-info: unknown option '%s'\n%s", argument, kUsage);
             return 2;
@@ -215,6 +305,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 1;
     }
+    setSharedHttpOptions(http);
     bool allRead = true;
     for (const char* path : files) {
         // One file's output stays as it has always been.

@@ -38,6 +38,11 @@ ReadResult readCopc(const ReadRequest& request) {
     // The chunk table still leads to every chunk when the index doesn't.
     if (!file)
         return readLaz(request);
+    return readCopcFile(*file, request);
+}
+
+ReadResult readCopcFile(CopcFile& copc, const ReadRequest& request) {
+    CopcFile* file = &copc;
     CopcHierarchy& index = file->hierarchy();
     index.loadAll();
     std::vector<CopcNode> nodes = index.nodes();

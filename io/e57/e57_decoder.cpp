@@ -51,8 +51,9 @@ constexpr uint64_t kProgressRecords = 1 << 14;
 
 // Decodes the records of one scan whose streams are in; returns how many were decoded.
 // decodedSoFar hears now and then how many of the n records it will decode are done.
+// attributes: whether the file's scans have intensity or class fields, for addAttributes.
 uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E57PointSink& sink,
-                       E57Decoded& result,
+                       bool attributes, E57Decoded& result,
                        const std::function<void(uint64_t done, uint64_t n)>& decodedSoFar) {
     const FieldRoles& r = scan.roles;
     auto reader = [&](int leaf) {
@@ -65,9 +66,12 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
     const FieldReader colour[3] = {reader(r.colour[0]), reader(r.colour[1]), reader(r.colour[2])};
     const FieldReader invalidState = reader(r.invalidState);
     const FieldReader colourInvalid = reader(r.colourInvalid);
-    const bool wantIntensity = r.intensity >= 0 && (!scan.hasColour() || r.colourInvalid >= 0);
-    const FieldReader intensity = reader(wantIntensity ? r.intensity : -1);
-    const FieldReader intensityInvalid = reader(wantIntensity ? r.intensityInvalid : -1);
+    // Intensity makes grey for points without colour, and is an attribute of every point.
+    const bool wantIntensity = r.intensity >= 0;
+    const bool greyIntensity = wantIntensity && (!scan.hasColour() || r.colourInvalid >= 0);
+    const FieldReader intensity = reader(r.intensity);
+    const FieldReader intensityInvalid = reader(r.intensityInvalid);
+    const FieldReader classification = reader(r.classification);
     const bool checkIntensity = wantIntensity && r.intensityInvalid >= 0;
 
     // No record takes less than a bit of its section, unless every field is constant: such a
@@ -75,15 +79,15 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
     uint64_t n =
         std::min(scan.recordCount,
                  streams.sectionBytes > UINT64_MAX / 8 ? UINT64_MAX : streams.sectionBytes * 8);
-    for (int leaf : {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0],
-                     r.colour[1], r.colour[2], r.colourInvalid, wantIntensity ? r.intensity : -1,
-                     wantIntensity ? r.intensityInvalid : -1})
+    for (int leaf :
+         {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0], r.colour[1],
+          r.colour[2], r.colourInvalid, r.intensity, r.intensityInvalid, r.classification})
         if (leaf >= 0)
             n = std::min(n, reader(leaf).available());
 
     // Intensity without declared limits is scaled from the values the scan holds.
     double intensityLowest = scan.intensityLowest, intensityHighest = scan.intensityHighest;
-    if (wantIntensity && !scan.intensityRangeDeclared) {
+    if (greyIntensity && !scan.intensityRangeDeclared) {
         intensityLowest = INFINITY, intensityHighest = -INFINITY;
         for (uint64_t i = 0; i < n; ++i) {
             const double v = intensity.value(i);
@@ -92,7 +96,7 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
                 intensityHighest = std::max(intensityHighest, v);
         }
     }
-    const bool greyMeaningful = wantIntensity && intensityHighest > intensityLowest;
+    const bool greyMeaningful = greyIntensity && intensityHighest > intensityLowest;
 
     for (uint64_t i = 0; i < n; ++i) {
         if (i % kProgressRecords == 0 && i != 0)
@@ -129,6 +133,12 @@ uint64_t decodeRecords(const ScanLayout& scan, const SectionStreams& streams, E5
         result.anyColour |= coloured;
         result.anyIntensity |= grey >= 0;
         sink.addPoint(xyz, coloured ? rgb : nullptr, grey);
+        if (attributes) {
+            const bool intensityValid =
+                wantIntensity && !(checkIntensity && intensityInvalid.value(i) != 0);
+            sink.addAttributes(intensityValid ? intensity.value(i) : NAN,
+                               r.classification >= 0 ? classification.value(i) : NAN);
+        }
         ++result.kept;
     }
     return n;
@@ -168,7 +178,11 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
     result.readable = true;
     result.scans = layout.scans.size();
     result.recordCount = layout.recordCount;
-    sink.accepted(layout.recordCount);
+    sink.accepted(layout);
+    bool attributes = false;
+    for (const ScanLayout& scan : layout.scans)
+        attributes |=
+            scan.problem.empty() && (scan.roles.intensity >= 0 || scan.roles.classification >= 0);
     // Progress counts records: those of the scans behind, plus the share of the current one.
     const double allRecords = double(layout.recordCount);
     double behind = 0;
@@ -192,15 +206,9 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
         std::vector<bool> wanted(scan.leaves.size(), false);
         for (int leaf :
              {r.position[0], r.position[1], r.position[2], r.invalidState, r.colour[0], r.colour[1],
-              r.colour[2], r.colourInvalid, r.intensity, r.intensityInvalid})
+              r.colour[2], r.colourInvalid, r.intensity, r.intensityInvalid, r.classification})
             if (leaf >= 0)
                 wanted[size_t(leaf)] = true;
-        // Intensity only serves points without colour.
-        if (r.intensity >= 0 && scan.hasColour() && r.colourInvalid < 0) {
-            wanted[size_t(r.intensity)] = false;
-            if (r.intensityInvalid >= 0)
-                wanted[size_t(r.intensityInvalid)] = false;
-        }
         std::vector<uint64_t> needed(scan.leaves.size());
         for (size_t i = 0; i < scan.leaves.size(); ++i)
             needed[i] = bytesFor(scan.leaves[i], scan.recordCount);
@@ -213,7 +221,7 @@ E57Decoded decodeE57(const uint8_t* bytes, size_t size, E57PointSink& sink) {
         report(0.5 * share);
         sink.beginScan(scan);
         const uint64_t decoded =
-            decodeRecords(scan, streams, sink, result, [&](uint64_t done, uint64_t n) {
+            decodeRecords(scan, streams, sink, attributes, result, [&](uint64_t done, uint64_t n) {
                 report(0.5 * share * (1 + double(done) / double(n)));
             });
         report(share);

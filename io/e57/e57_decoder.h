@@ -12,14 +12,19 @@
 class E57PointSink {
 public:
     virtual ~E57PointSink() = default;
-    // Once the file's layout is read and it will open: before any record is read, with the
-    // records its scans declare.
-    virtual void accepted(uint64_t recordCount) { (void)recordCount; }
+    // Once the file's layout is read and it will open: before any record is read, with its
+    // scans (and the records they declare).
+    virtual void accepted(const FileLayout& layout) { (void)layout; }
     // Before the points of a scan that can be decoded.
     virtual void beginScan(const ScanLayout& scan) { (void)scan; }
     // xyz posed, in double precision. rgb is the 8-bit colour, or nullptr when the point has
     // none; grey is intensity scaled to 0..1, or negative when the point has none either.
     virtual void addPoint(const double xyz[3], const uint8_t* rgb, float grey) = 0;
+    // Right after addPoint, for every point of a file whose scans have intensity or a class
+    // field: the point's raw values, NaN where its scan lacks the field or marks it invalid.
+    virtual void addAttributes(double intensity, double classification) {
+        (void)intensity, (void)classification;
+    }
     // Now and then, the share of the work done, from 0 up to 1 once the last scan is done.
     // Each scan's share is its part of all the records, half for reading its section and half
     // for decoding its records.

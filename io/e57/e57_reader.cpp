@@ -1,6 +1,7 @@
 // io/e57/e57_reader.cpp - the E57 decoder's points into the shared cloud builder.
 #include "io/e57/e57_reader.h"
 
+#include "io/attribute_staging.h"
 #include "io/cloud_builder.h"
 #include "io/e57/e57_decoder.h"
 
@@ -19,13 +20,21 @@ public:
         : builder_(builder), fileSize_(request.size), headerAccepted_(request.headerAccepted),
           progress_(request.progress) {}
     bool failed = false;
+    // The intensity and class of the points stored, when the scans have them.
+    AttributeStaging staging{false, false};
 
     // Room for the records up front, within what the file's size makes believable (a real
     // record takes a dozen bytes or more); a file that packs tighter grows the storage as it
     // goes. With the room had, the file opens whatever its body holds, so the window may open
     // while the scans are decoded.
-    void accepted(uint64_t recordCount) override {
-        if (reserveLikely(recordCount) && headerAccepted_)
+    void accepted(const FileLayout& layout) override {
+        bool intensity = false, classification = false;
+        for (const ScanLayout& scan : layout.scans) {
+            intensity |= scan.problem.empty() && scan.roles.intensity >= 0;
+            classification |= scan.problem.empty() && scan.roles.classification >= 0;
+        }
+        staging = AttributeStaging(intensity, classification);
+        if (reserveLikely(layout.recordCount) && headerAccepted_)
             headerAccepted_();
     }
     void beginScan(const ScanLayout& scan) override { reserveLikely(scan.recordCount); }
@@ -37,7 +46,13 @@ public:
                 c[i] = float(rgb[i]) / 255.0f;
         else if (grey >= 0)
             c[0] = c[1] = c[2] = grey;
+        const int64_t before = builder_.count();
         failed |= !builder_.add(xyz[0], xyz[1], xyz[2], c[0], c[1], c[2]);
+        stored_ = builder_.count() > before;
+    }
+    void addAttributes(double intensity, double classification) override {
+        if (stored_ && staging.any())
+            staging.append(intensity, classification);
     }
 
     // The share of the work done stands for the share of the file read: the binary sections
@@ -59,6 +74,7 @@ private:
     }
 
     CloudBuilder& builder_;
+    bool stored_ = false; // whether the last point was stored
     size_t fileSize_;
     const std::function<void()>& headerAccepted_;
     const std::function<void(const ReadProgress&)>& progress_;
@@ -87,6 +103,7 @@ ReadResult readE57(const ReadRequest& request) {
     // Grey from intensity is final (scaled by the declared limits), so it is stored as colour.
     result.colour = d.anyColour || d.anyIntensity ? ColourKind::Rgb : ColourKind::None;
     builder.finish(result);
+    sink.staging.finish(static_cast<size_t>(result.count), result.attributes);
     // Invalid positions are records without a point, like non-finite ones.
     result.dropped += int64_t(d.invalid);
     return result;

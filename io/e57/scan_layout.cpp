@@ -180,6 +180,22 @@ int leafNamed(const std::vector<const XmlElement*>& topLevel, const char* name) 
     return -1;
 }
 
+// The standard has no class field: extensions add one as "classification" under their own
+// prefix ("las:classification"), or without one.
+int classificationLeaf(const std::vector<const XmlElement*>& topLevel) {
+    const std::string name = "classification";
+    for (size_t i = 0; i < topLevel.size(); ++i) {
+        if (topLevel[i] == nullptr)
+            continue;
+        const std::string& leaf = topLevel[i]->name;
+        const size_t colon = leaf.rfind(':');
+        if (leaf == name ||
+            (colon != std::string::npos && leaf.compare(colon + 1, std::string::npos, name) == 0))
+            return int(i);
+    }
+    return -1;
+}
+
 // Anything but the bit-pack codec (the default when the list is empty) cannot be decoded.
 bool onlyBitPack(const XmlElement& e, bool& sawBitPack) {
     const size_t n = e.name.size();
@@ -224,6 +240,7 @@ void describeRoles(ScanLayout& scan, const std::vector<const XmlElement*>& topLe
     }
     r.intensity = leafNamed(topLevel, "intensity");
     r.intensityInvalid = r.intensity >= 0 ? leafNamed(topLevel, "isIntensityInvalid") : -1;
+    r.classification = classificationLeaf(topLevel);
     auto numeric = [&](int& leaf) {
         if (leaf >= 0 && scan.leaves[size_t(leaf)].type == FieldCodec::String)
             leaf = -1;
@@ -236,6 +253,7 @@ void describeRoles(ScanLayout& scan, const std::vector<const XmlElement*>& topLe
     numeric(r.colourInvalid);
     numeric(r.intensity);
     numeric(r.intensityInvalid);
+    numeric(r.classification);
 }
 
 // Declared limits when they give a range, else the field's own encoding limits.

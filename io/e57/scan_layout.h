@@ -31,6 +31,7 @@ struct FieldRoles {
     int colourInvalid = -1;
     int intensity = -1;
     int intensityInvalid = -1;
+    int classification = -1; // an extension's class code per point
 };
 
 struct ScanLayout {

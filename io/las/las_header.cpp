@@ -37,6 +37,7 @@ bool parseLasHeader(const unsigned char* bytes, size_t size, LasLayout& layout,
     }
     layout.versionMajor = bytes[24];
     layout.versionMinor = bytes[25];
+    layout.globalEncoding = loadLittle<uint16_t>(bytes + 6);
     const uint16_t headerSize = loadLittle<uint16_t>(bytes + 94);
     layout.dataOffset = loadLittle<uint32_t>(bytes + 96);
     layout.pointFormat = bytes[104] & 0x3F;

@@ -12,6 +12,7 @@
 struct LasLayout {
     int versionMajor = 0, versionMinor = 0;
     int pointFormat = 0;
+    uint16_t globalEncoding = 0;
     uint64_t dataOffset = 0;
     uint32_t recordLength = 0;
     uint64_t declared = 0;

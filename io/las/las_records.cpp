@@ -103,11 +103,12 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
     PointRecord* points = result.points;
     const LasAttributeConversion attributes(layout.pointFormat);
     result.attributes.present = attributes.present;
+    result.attributes.gpsStandardTime = (layout.globalEncoding & 1) && attributes.gpsOffset >= 0;
+    result.attributes.resize(static_cast<size_t>(count));
+    const LasAttributeConversion::Columns columns =
+        LasAttributeConversion::columnsOf(result.attributes);
     auto decodeAgainst = [&](const double against[3]) {
         const LasPointConversion conversion(decoded, against, colours.wide);
-        result.attributes.resize(static_cast<size_t>(count));
-        const LasAttributeConversion::Columns columns =
-            LasAttributeConversion::columnsOf(result.attributes);
         // Integer positions are never dropped.
         return decodeParts(result, count, threads, [&](int64_t begin, int64_t end) {
             PartFound found;

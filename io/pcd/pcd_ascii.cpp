@@ -39,9 +39,11 @@ AsciiLine readAsciiLine(const char*& p, const char* end, const AsciiLayout& asci
     return AsciiLine::Point;
 }
 
-// The points of the lines [p, end), at most `most`, into out against the shift.
+// The points of the lines [p, end), at most `most`, into out (slot `slot` of the records)
+// against the shift, their attributes into staging.
 LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const AsciiLayout& ascii,
-                         const double shift[3], PointRecord* out) {
+                         const double shift[3], PointRecord* out, int64_t slot,
+                         AttributeStaging* staging) {
     const PcdFields& fields = *ascii.fields;
     const PcdLayout& layout = *ascii.layout;
     LineBlock read;
@@ -77,7 +79,10 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Asc
         double xyz[3];
         for (int a = 0; a < 3; ++a)
             xyz[a] = values[ascii.first[fields.position[a]]];
-        read.keep(xyz, shift, point, out);
+        if (read.keep(xyz, shift, point, out) && staging)
+            staging->set(static_cast<size_t>(slot + read.kept - 1),
+                         fields.intensity >= 0 ? values[ascii.first[fields.intensity]] : 0.0,
+                         fields.label >= 0 ? values[ascii.first[fields.label]] : 0.0);
     }
     return read;
 }
@@ -108,9 +113,11 @@ void readPcdAscii(const ReadRequest& request, const PcdLayout& layout, const Pcd
                 return LineKind::Bad;
         }
     };
+    AttributeStaging staging(fields.intensity >= 0, fields.label >= 0);
+    body.attributes = staging.any() ? &staging : nullptr;
     body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
-                     PointRecord* out) {
-        return readAsciiBlock(from, to, limit, ascii, shift, out);
+                     PointRecord* out, int64_t slot) {
+        return readAsciiBlock(from, to, limit, ascii, shift, out, slot, body.attributes);
     };
     body.missing = "point";
     LineBlock joined;

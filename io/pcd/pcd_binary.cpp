@@ -2,8 +2,10 @@
 // split over the threads.
 #include "io/pcd/pcd_layout.h"
 
+#include "io/attribute_staging.h"
 #include "io/records_in_place.h"
 #include "io/shift.h"
+#include "threads/worker_pool.h"
 
 #include <lzf.h>
 
@@ -97,6 +99,22 @@ void decodeInPlace(const PcdLayout& layout, const PcdFields& fields, const Field
             provisionalShift(xyz, shift);
             break;
         }
+    }
+    // The attributes first, one entry per point, so that closing the gaps of dropped points moves
+    // them along.
+    AttributeStaging staging(fields.intensity >= 0, fields.label >= 0);
+    if (staging.any()) {
+        staging.resize(static_cast<size_t>(count));
+        auto value = [&](int field, size_t i) {
+            return field < 0 ? 0.0
+                             : pcdValue(places.base[field] + i * places.step[field],
+                                        layout.fields[field]);
+        };
+        runInParts(count, threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int) {
+            for (size_t i = static_cast<size_t>(begin); i < static_cast<size_t>(end); ++i)
+                staging.set(i, value(fields.intensity, i), value(fields.label, i));
+        });
+        staging.finish(static_cast<size_t>(count), result.attributes);
     }
     decodeInParts(result, count, threads, shift, [&](int64_t begin, int64_t end) {
         return floatXyz

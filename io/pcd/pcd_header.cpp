@@ -173,6 +173,8 @@ PcdFields findPcdFields(const PcdLayout& layout) {
             found.colour = index;
         else if (name == "intensity")
             found.intensity = index;
+        else if (name == "label")
+            found.label = index;
         else if (name == "red" || name == "r")
             channel[0] = index;
         else if (name == "green" || name == "g")

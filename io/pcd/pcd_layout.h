@@ -34,7 +34,8 @@ struct PcdLayout {
 bool parsePcdHeader(const unsigned char* bytes, size_t size, PcdLayout& layout,
                     std::string& reason);
 
-// Which fields hold x, y, z and the colour; -1 when absent. Names match in any case.
+// Which fields hold x, y, z, the colour and the attributes; -1 when absent. Names match in any
+// case.
 struct PcdFields {
     int position[3] = {-1, -1, -1};
     int colour = -1; // rgb or rgba, packed
@@ -43,6 +44,7 @@ struct PcdFields {
     int channel[3] = {-1, -1, -1};
     float channelScale[3] = {1.0f, 1.0f, 1.0f};
     int intensity = -1;
+    int label = -1; // a class code per point
     bool channels() const { return channel[0] >= 0; }
 };
 

@@ -42,9 +42,11 @@ bool readAsciiVertex(const char*& p, const char* end, const PlyElement& vertex, 
     return true;
 }
 
-// The vertices of the lines [p, end), at most `most`, into out against the shift.
+// The vertices of the lines [p, end), at most `most`, into out (slot `slot` of the records)
+// against the shift, their attributes into staging.
 LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const PlyElement& vertex,
-                         const VertexFields& fields, const double shift[3], PointRecord* out) {
+                         const VertexFields& fields, const double shift[3], PointRecord* out,
+                         int64_t slot, AttributeStaging* staging) {
     LineBlock read;
     std::vector<double> values(vertex.properties.size());
     while (read.kept + read.dropped < most && p < end) {
@@ -59,7 +61,10 @@ LineBlock readAsciiBlock(const char* p, const char* end, int64_t most, const Ply
         colourFrom(fields, rgb, point);
         const double xyz[3] = {values[fields.position[0]], values[fields.position[1]],
                                values[fields.position[2]]};
-        read.keep(xyz, shift, point, out);
+        if (read.keep(xyz, shift, point, out) && staging)
+            staging->set(static_cast<size_t>(slot + read.kept - 1),
+                         fields.intensity >= 0 ? values[fields.intensity] : 0.0,
+                         fields.classification >= 0 ? values[fields.classification] : 0.0);
     }
     return read;
 }
@@ -84,9 +89,11 @@ void readPlyAscii(const ReadRequest& request, const PlyLayout& layout, size_t ve
             xyz[a] = values[fields.position[a]];
         return LineKind::Record;
     };
+    AttributeStaging staging(fields.intensity >= 0, fields.classification >= 0);
+    body.attributes = staging.any() ? &staging : nullptr;
     body.block = [&](const char* from, const char* to, int64_t limit, const double shift[3],
-                     PointRecord* out) {
-        return readAsciiBlock(from, to, limit, vertex, fields, shift, out);
+                     PointRecord* out, int64_t slot) {
+        return readAsciiBlock(from, to, limit, vertex, fields, shift, out, slot, body.attributes);
     };
     body.missing = "vertex";
     LineBlock joined;

@@ -2,9 +2,11 @@
 // over the threads, vertices with lists walked record by record.
 #include "io/ply/ply_vertex.h"
 
+#include "io/attribute_staging.h"
 #include "io/cloud_builder.h"
 #include "io/records_in_place.h"
 #include "io/shift.h"
+#include "threads/worker_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -177,6 +179,29 @@ void readFixed(const ReadRequest& request, const PlyElement& vertex, const Verte
             first[i] = valueAt<Big>(p + fixed.position[i], fixed.positionType[i]);
         provisionalShift(first, shift);
     }
+    // The attributes first, one entry per record, so that closing the gaps of dropped records
+    // moves them along.
+    AttributeStaging staging(fields.intensity >= 0, fields.classification >= 0);
+    if (staging.any()) {
+        staging.resize(static_cast<size_t>(count));
+        auto field = [&](int index, size_t& offset, PlyType& type) {
+            offset = index >= 0 ? offsets[index] : 0;
+            type = index >= 0 ? vertex.properties[index].type : PlyType::Uint8;
+        };
+        size_t intensityAt, classAt;
+        PlyType intensityType, classType;
+        field(fields.intensity, intensityAt, intensityType);
+        field(fields.classification, classAt, classType);
+        runInParts(count, request.threads, kSmallestReadPart, [&](int64_t begin, int64_t end, int) {
+            for (int64_t i = begin; i < end; ++i) {
+                const unsigned char* record = p + static_cast<size_t>(i) * stride;
+                staging.set(static_cast<size_t>(i),
+                            valueAt<Big>(record + intensityAt, intensityType),
+                            valueAt<Big>(record + classAt, classType));
+            }
+        });
+        staging.finish(static_cast<size_t>(count), result.attributes);
+    }
     decodeInParts(result, count, request.threads, shift, [&](int64_t begin, int64_t end) {
         return decodeFixed<Big>(fixed, fields, p, stride, begin, end, shift, result.points);
     });
@@ -217,6 +242,7 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
 
     // Lists inside the vertex element: each record's layout found as it is walked.
     CloudBuilder builder;
+    AttributeStaging staging(fields.intensity >= 0, fields.classification >= 0);
     if (!builder.reserve(static_cast<int64_t>(
             std::min<uint64_t>(vertex.count, static_cast<uint64_t>(end - p) / 4 + 1)))) {
         builder.cannotGrow(result);
@@ -239,13 +265,21 @@ void readBinary(const ReadRequest& request, const PlyLayout& layout, size_t vert
                                       vertex.properties[fields.colour[c]].type);
         PointRecord colourOnly{};
         colourFrom(fields, rgb, colourOnly);
+        const int64_t before = builder.count();
         if (!builder.add(xyz[0], xyz[1], xyz[2], colourOnly.r, colourOnly.g, colourOnly.b)) {
             builder.cannotGrow(result);
             return;
         }
+        auto value = [&](int index) {
+            return index < 0 ? 0.0
+                             : valueAt<Big>(p + offsets[index], vertex.properties[index].type);
+        };
+        if (staging.any() && builder.count() > before)
+            staging.append(value(fields.intensity), value(fields.classification));
         p += size;
     }
     builder.finish(result);
+    staging.finish(static_cast<size_t>(result.count), result.attributes);
     if (read < vertex.count)
         result.message = "the file ends after " + std::to_string(read) + " vertices";
 }

@@ -65,6 +65,12 @@ VertexFields findFields(const PlyElement& vertex) {
         for (int c = 0; c < 3 && set < 3; ++c)
             fields.colourScale[c] = scaleOf(vertex.properties[found[c]].type);
     }
+    for (const char* name : {"intensity", "scalar_Intensity"})
+        if (fields.intensity < 0)
+            fields.intensity = find(name);
+    for (const char* name : {"classification", "class", "scalar_Classification"})
+        if (fields.classification < 0)
+            fields.classification = find(name);
     if (fields.kind == VertexFields::Colour::None) {
         const int intensity = find("intensity");
         if (intensity >= 0) {

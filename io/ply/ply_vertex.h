@@ -39,15 +39,19 @@ template <bool Big> inline double valueAt(const unsigned char* p, PlyType type) 
     return 0.0;
 }
 
-// Which properties of the vertex element give position and colour, and how colour scales.
+// Which properties of the vertex element give position, colour and the attributes, and how
+// colour scales.
 struct VertexFields {
     int position[3] = {-1, -1, -1};
     int colour[3] = {-1, -1, -1};
+    int intensity = -1;
+    int classification = -1;
     enum class Colour { None, Rgb, Splat, Intensity } kind = Colour::None;
     float colourScale[3] = {1.0f, 1.0f, 1.0f};
 };
 
-// The position and colour properties of the vertex element, by the names PLY writers use.
+// The position, colour, intensity and class properties of the vertex element, by the names PLY
+// writers use.
 VertexFields findFields(const PlyElement& vertex);
 
 inline void colourFrom(const VertexFields& fields, const double values[3], PointRecord& p) {

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 double LoadedCloud::file(int32_t index, int axis) const {
     const PointRecord& p = cloud.points[index];
@@ -22,8 +26,19 @@ void loadFile(const std::string& path, LoadedCloud& loaded) {
         load.finish(loaded.cloud);
 }
 
+// Each test process writes into its own folder: CTest runs tests of one executable side by
+// side, and two of them cutting the same file name would read each other's bytes.
+std::string scratchPath(const std::string& name) {
+    static const std::string folder = [] {
+        const std::string path = ::testing::TempDir() + "pointillist-" + std::to_string(getpid());
+        mkdir(path.c_str(), 0700);
+        return path + "/";
+    }();
+    return folder + name;
+}
+
 std::string scratchFile(const std::string& name, const std::string& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = scratchPath(name);
     FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr) << path;
     if (file) {

@@ -20,6 +20,8 @@ struct LoadedCloud {
 };
 
 void loadFile(const std::string& path, LoadedCloud& loaded);
+// Where scratchFile puts NAME: a folder of this test process alone.
+std::string scratchPath(const std::string& name);
 // Writes bytes to a file of this name in the test's scratch folder and returns its path.
 std::string scratchFile(const std::string& name, const std::string& bytes);
 std::string testData(const std::string& name);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -79,7 +80,68 @@ void expectColumnsOf(const LoadedCloud& loaded, bool gps, const std::string& whe
     EXPECT_EQ(a.gpsTime.size(), gps ? n : 0u) << where;
 }
 
+template <class T> void put(std::string& bytes, size_t at, T value) {
+    std::memcpy(&bytes[at], &value, sizeof value);
+}
+
+// A LAS file of one record of the point format, each field set apart from its neighbours: the
+// scan direction and edge bits (and the scanner channel) set too, which the columns leave out.
+std::string oneRecordFile(int format) {
+    const uint16_t recordBytes[11] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
+    const int minor = format >= 6 ? 4 : format >= 4 ? 3 : 2;
+    const uint16_t header = minor == 4 ? 375 : minor == 3 ? 235 : 227;
+    std::string bytes(header + recordBytes[format], '\0');
+    std::memcpy(&bytes[0], "LASF", 4);
+    bytes[24] = 1, bytes[25] = static_cast<char>(minor);
+    put<uint16_t>(bytes, 94, header);
+    put<uint32_t>(bytes, 96, header);
+    bytes[104] = static_cast<char>(format);
+    put<uint16_t>(bytes, 105, recordBytes[format]);
+    put<uint32_t>(bytes, 107, format >= 6 ? 0u : 1u);
+    for (int axis = 0; axis < 3; ++axis)
+        put<double>(bytes, 131 + 8 * axis, 0.01);
+    if (minor == 4)
+        put<uint64_t>(bytes, 247, 1);
+    const size_t r = header;
+    put<uint16_t>(bytes, r + 12, 1234);
+    if (format < 6) {
+        bytes[r + 14] = static_cast<char>(3 | 5 << 3 | 0xC0); // return 3 of 5
+        bytes[r + 15] = static_cast<char>(17 | 0x20 | 0x80);  // synthetic, withheld
+        bytes[r + 16] = static_cast<char>(-30);               // degrees
+        bytes[r + 17] = 77;
+        put<uint16_t>(bytes, r + 18, 4321);
+        if (format == 1 || format >= 3)
+            put<double>(bytes, r + 20, 123.5);
+    } else {
+        bytes[r + 14] = static_cast<char>(13 | 15 << 4);       // return 13 of 15
+        bytes[r + 15] = static_cast<char>(0x02 | 0x08 | 0xF0); // key-point, overlap; channel 3
+        bytes[r + 16] = static_cast<char>(200);
+        bytes[r + 17] = 77;
+        put<int16_t>(bytes, r + 18, -15000);
+        put<uint16_t>(bytes, r + 20, 4321);
+        put<double>(bytes, r + 22, 123.5);
+    }
+    return bytes;
+}
+
 } // namespace
+
+TEST(LasAttributes, EveryPointFormatLaysOutItsOwn) {
+    const Sample legacy = {0, 1234, 17, 3, 5, kFlagSynthetic | kFlagWithheld, -5000, 77, 4321, 0};
+    const Sample extended = {0,      1234, 200,  13,   15, kFlagKeyPoint | kFlagOverlap,
+                             -15000, 77,   4321, 123.5};
+    for (int format = 0; format <= 10; ++format) {
+        const std::string name = "format" + std::to_string(format) + ".las";
+        LoadedCloud loaded;
+        loadFile(scratchFile(name, oneRecordFile(format)), loaded);
+        ASSERT_EQ(loaded.cloud.count, 1) << name;
+        const bool timed = format == 1 || format >= 3;
+        expectColumnsOf(loaded, timed, name);
+        Sample expected = format >= 6 ? extended : legacy;
+        expected.gpsTime = timed ? 123.5 : 0;
+        expectSample(loaded.cloud.attributes, expected, name);
+    }
+}
 
 TEST(LasAttributes, EachPointFormatKeepsItsFields) {
     for (const LasRow& row : kRows) {

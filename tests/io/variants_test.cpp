@@ -401,7 +401,7 @@ TEST(PlyVariants, NonFiniteVerticesDropAndShortBodiesKeepWhatIsWhole) {
         LoadedCloud bad;
         loadFile(scratchFile("bad.ply", text), bad);
         EXPECT_EQ(bad.result.status, ReadStatus::Refused) << text;
-        EXPECT_EQ(bad.result.message.rfind(::testing::TempDir() + "bad.ply: PLY file, ", 0), 0u)
+        EXPECT_EQ(bad.result.message.rfind(scratchPath("bad.ply") + ": PLY file, ", 0), 0u)
             << bad.result.message;
     }
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -82,6 +83,43 @@ TEST(E57Reader, ScansMergeIntoOneShiftedCloudWithGreyAndColour) {
         EXPECT_FLOAT_EQ(p.g, rgb[i][1]) << i;
         EXPECT_FLOAT_EQ(p.b, rgb[i][2]) << i;
     }
+    releasePoints(result.points);
+}
+
+// Raw intensities of every scan that has them (0 for a point whose scan lacks it or marks it
+// invalid), and the class of an extension's field, each beside its point.
+TEST(E57Reader, IntensityAndClassFollowTheirPoints) {
+    std::vector<uint8_t> bytes = twoScans();
+    ReadRequest request;
+    request.bytes = bytes.data();
+    request.size = bytes.size();
+    ReadResult result = readE57(request);
+    ASSERT_EQ(result.count, 3);
+    EXPECT_EQ(result.attributes.present, uint32_t(kIntensity));
+    EXPECT_EQ(result.attributes.intensity, (std::vector<uint16_t>{0, 10, 0}));
+    releasePoints(result.points);
+
+    TestScan classified;
+    classified.recordCount = 3;
+    classified.fields = {
+        field("<cartesianX type=\"Float\"/>", doubles({1, NAN, 3})),
+        field("<cartesianY type=\"Float\"/>", doubles({0, 0, 0})),
+        field("<cartesianZ type=\"Float\"/>", doubles({0, 0, 0})),
+        field("<intensity type=\"Integer\" minimum=\"0\" maximum=\"4095\"/>",
+              packBits({100, 200, 4095}, 12)),
+        field("<isIntensityInvalid type=\"Integer\" minimum=\"0\" maximum=\"1\"/>",
+              packBits({0, 0, 1}, 1)),
+        field("<las:classification type=\"Integer\" minimum=\"0\" maximum=\"255\"/>",
+              packBits({2, 6, 9}, 8))};
+    bytes = writeE57({classified}).bytes;
+    request.bytes = bytes.data();
+    request.size = bytes.size();
+    result = readE57(request);
+    ASSERT_EQ(result.status, ReadStatus::Read) << result.message;
+    ASSERT_EQ(result.count, 2);
+    EXPECT_EQ(result.attributes.present, uint32_t(kIntensity | kClassification));
+    EXPECT_EQ(result.attributes.intensity, (std::vector<uint16_t>{100, 0}));
+    EXPECT_EQ(result.attributes.classification, (std::vector<uint8_t>{2, 9}));
     releasePoints(result.points);
 }
 
