@@ -1,8 +1,9 @@
 // io/colouring.cpp - grey levels from intensity and the height ramp.
 #include "io/colouring.h"
 
+#include "io/ramp_span.h"
+
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -33,29 +34,26 @@ void rampColour(float t, PointRecord& p) {
 void applyColourKind(ReadResult& result) {
     if (result.colour == ColourKind::Rgb || result.count == 0)
         return;
-    const float inf = std::numeric_limits<float>::infinity();
-    float low = inf, high = -inf;
     const bool grey = result.colour == ColourKind::Intensity;
-    if (!grey && result.box) {
-        // Gathered over the same values in the same order of comparison as the loop would.
-        low = result.box->low[2];
-        high = result.box->high[2];
-    } else {
-        for (int64_t i = 0; i < result.count; ++i) {
-            const float v = grey ? result.points[i].r : result.points[i].z;
-            low = std::min(low, v);
-            high = std::max(high, v);
-        }
-    }
+    const PointRecord* points = result.points;
+    const RampSpan span = rampSpan(
+        result.count, [points, grey](int64_t i) { return grey ? points[i].r : points[i].z; });
+    const float low = span.low, high = span.high;
     // A flat cloud or constant intensity shows one level: the middle of the ramp, or white.
+    // The arithmetic is the same as over the extremes before percentiles, so that a cloud
+    // without outliers keeps its colours to the bit.
     const float range = high - low;
     for (int64_t i = 0; i < result.count; ++i) {
         PointRecord& p = result.points[i];
-        if (grey) {
-            const float level = range > 0.0f ? (p.r - low) / range : 1.0f;
-            p.r = p.g = p.b = level >= 0.0f ? std::min(level, 1.0f) : 0.0f;
-        } else {
-            rampColour(range > 0.0f ? (p.z - low) / range : 0.5f, p);
-        }
+        const float v = grey ? p.r : p.z;
+        float t = grey ? 1.0f : 0.5f;
+        if (v < low || v > high)
+            t = v < low ? 0.0f : 1.0f;
+        else if (range > 0.0f)
+            t = (v - low) / range;
+        if (grey)
+            p.r = p.g = p.b = t >= 0.0f ? std::min(t, 1.0f) : 0.0f;
+        else
+            rampColour(t, p);
     }
 }

@@ -4,6 +4,7 @@
 #include "io/read_result.h"
 
 // Turns what the reader left into colours by the result's colour kind: Intensity (raw values
-// in r) becomes grey scaled over the file's min..max; None becomes a height ramp along z, from
-// blue through cyan, green and yellow to red. Rgb is left alone.
+// in r) becomes grey, None a height ramp along z from blue through cyan, green and yellow to
+// red, each over the values' ramp span (see rampSpan): outliers saturate at black and white,
+// blue and red. Rgb is left alone.
 void applyColourKind(ReadResult& result);

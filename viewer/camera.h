@@ -74,9 +74,9 @@ void resetView(ViewState& state, const PointSet& set);
 // Moves the eye along the line through the pointer (GLUT window coordinates) by about 10 % of
 // the pivot's depth per notch (positive: in), so whatever lies under the pointer stays there.
 void zoomAt(ViewState& state, const PointSet& set, int x, int y, int notches);
-// Makes the point nearest to the pointer on screen, within PICK_RADIUS pixels, of the runs of
-// the set's points given, the pivot, its position into picked when not null; returns false
-// and keeps the pivot when there is none.
+// Makes the point drawn nearest to the pointer on screen, within PICK_RADIUS pixels, of the runs
+// of the set's points given (the shown ones), the pivot, its position into picked when not null;
+// returns false and keeps the pivot when there is none.
 constexpr double PICK_RADIUS = 5.0;
 bool pickPivot(ViewState& state, const PointSet& set, const std::vector<PointSegment>& points,
                int x, int y, float picked[3] = nullptr);

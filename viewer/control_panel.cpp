@@ -40,7 +40,7 @@ void controlCallback(int32_t userId) {
     }
 }
 
-void buildControlPanel(int mainWindowId) {
+ControlWindow* buildControlPanel(int mainWindowId) {
     // Just right of the graphics window, top edges level, so that no window manager is needed
     // to keep the controls off the picture.
     glutSetWindow(mainWindowId);
@@ -77,4 +77,5 @@ void buildControlPanel(int mainWindowId) {
 
     window->setMainWindow(mainWindowId);
     windowManager.setIdleCallback(nullptr);
+    return window;
 }

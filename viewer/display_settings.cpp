@@ -5,7 +5,9 @@
 
 namespace {
 
-const char* const colourModeNames[] = {"file", "height", "grey"};
+const char* const colourModeNames[] = {"file",      "height",         "grey",
+                                       "intensity", "classification", "return"};
+constexpr int kColourModes = sizeof colourModeNames / sizeof colourModeNames[0];
 const char* const backgroundNames[] = {"black", "white", "grey"};
 
 template <typename Enum, size_t N>
@@ -37,8 +39,32 @@ bool backgroundFromName(const char* name, Background* background) {
     return fromName(name, backgroundNames, background);
 }
 
-ColourMode nextColourMode(ColourMode mode) {
-    return static_cast<ColourMode>((static_cast<int>(mode) + 1) % 3);
+bool colourModeAvailable(ColourMode mode, const PointAttributes& attributes) {
+    switch (mode) {
+        case ColourMode::Intensity:
+            return attributes.has(kIntensity);
+        case ColourMode::Classification:
+            return attributes.has(kClassification);
+        case ColourMode::Return:
+            return attributes.has(kReturns);
+        default:
+            return true;
+    }
+}
+
+bool settleColourMode(DisplaySettings& settings, const PointAttributes& attributes) {
+    if (colourModeAvailable(settings.colourMode, attributes))
+        return true;
+    settings.colourMode = ColourMode::File;
+    return false;
+}
+
+ColourMode nextColourMode(ColourMode mode, const PointAttributes& attributes) {
+    // File is always available, so the search ends there at the latest.
+    do
+        mode = static_cast<ColourMode>((static_cast<int>(mode) + 1) % kColourModes);
+    while (!colourModeAvailable(mode, attributes));
+    return mode;
 }
 
 Background nextBackground(Background background) {

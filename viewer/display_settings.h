@@ -1,10 +1,13 @@
 // viewer/display_settings.h - how the graphics window shows the cloud: point size, colours,
-// background and the two overlays.
+// background and the overlays.
 #pragma once
+
+#include "io/point_attributes.h"
 
 #include <cstdint>
 
-enum class ColourMode { File, Height, Grey };
+// The last three colour by the file's attributes, and only clouds that have them offer them.
+enum class ColourMode { File, Height, Grey, Intensity, Classification, Return };
 enum class Background { Black, White, DarkGrey };
 
 constexpr int MIN_POINT_SIZE = 1;
@@ -23,6 +26,7 @@ struct DisplaySettings {
     bool showStatus = false;
     bool eyeDome = false; // shading by depth
     float eyeDomeStrength = DEFAULT_EYE_DOME_STRENGTH;
+    bool showLegend = false;
 };
 
 // The names the command line takes and the status line shows.
@@ -32,8 +36,12 @@ const char* backgroundName(Background background);
 bool colourModeFromName(const char* name, ColourMode* mode);
 bool backgroundFromName(const char* name, Background* background);
 
-// The next mode or background in the order the keys cycle through.
-ColourMode nextColourMode(ColourMode mode);
+// Whether a cloud with these attributes can be coloured in mode: file, height and grey always.
+bool colourModeAvailable(ColourMode mode, const PointAttributes& attributes);
+// A mode the cloud cannot show becomes File; false when it did.
+bool settleColourMode(DisplaySettings& settings, const PointAttributes& attributes);
+// The next mode available to the cloud, or background, in the order the keys cycle through.
+ColourMode nextColourMode(ColourMode mode, const PointAttributes& attributes);
 Background nextBackground(Background background);
 
 // Red, green and blue from 0 to 1.

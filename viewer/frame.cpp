@@ -1,9 +1,11 @@
-// viewer/frame.cpp - composing a frame: background, axes, points, overlays.
+// viewer/frame.cpp - composing a frame: background, axes, the points drawn, overlays.
 #include "viewer/frame.h"
 
+#include "viewer/legend.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/overlays.h"
 #include "viewer/point_marks.h"
+#include "viewer/shown_runs.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -48,6 +50,8 @@ void drawOverPoints() {
     // Under the help and the status line, which may cover them.
     drawPointMarks(viewOf(viewer.viewState, viewer.pointSet), width, height);
     drawOverlays(width, height);
+    if (viewer.displaySettings.showLegend)
+        drawLegend(width, height);
 }
 
 // The file's colours are in the records; the others come from their own array.
@@ -57,10 +61,11 @@ PointSource pointsToDraw(const PointCloud& cloud) {
     if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
-        viewer.pointColours.colours(cloud, viewer.displaySettings.colourMode);
+        viewer.pointColours.colours(cloud, viewer.displaySettings.colourMode, &viewer.pointSet);
     if (colours == nullptr) {
-        std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
-                     colourModeName(viewer.displaySettings.colourMode));
+        if (colourModeAvailable(viewer.displaySettings.colourMode, viewer.pointSet.attributes))
+            std::fprintf(stderr, "pointillist: not enough memory for the %s colours\n",
+                         colourModeName(viewer.displaySettings.colourMode));
         viewer.displaySettings.colourMode = ColourMode::File;
         return source;
     }
@@ -79,6 +84,10 @@ FrameContent frameContent() {
     content.cloudPoints =
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
     content.lod = levelOfDetail();
+    PointVisibility& visibility = drawnVisibility();
+    content.drawn = visibility.drawn();
+    content.drawnCount = visibility.drawnCount();
+    content.drawnVersion = visibility.version();
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     if (viewer.displaySettings.eyeDome)
         content.eyeDome = viewer.displaySettings.eyeDomeStrength;
@@ -97,8 +106,13 @@ void drawCompleteFrame() {
     renderer.begin(content.points, content.pointSize, content.cloudPoints, content.view,
                    content.eyeDome);
     if (content.lod) {
-        const LodFrame frame = content.lod->frame(content.view, -1, content.points);
-        renderer.addSegments(frame.segments.data(), frame.segments.size());
+        std::vector<PointSegment> segments =
+            content.lod->frame(content.view, -1, content.points).segments;
+        if (content.drawn != nullptr)
+            keepShown(segments, content.drawn, content.drawnCount);
+        renderer.addSegments(segments.data(), segments.size());
+    } else if (content.drawn != nullptr) {
+        renderer.addIndices(content.drawn, content.drawnCount);
     } else {
         renderer.addRange(0, content.points.count);
     }

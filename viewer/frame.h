@@ -4,12 +4,12 @@
 #include "viewer/frame_scheduler.h"
 
 // The next frame of the graphics window, which is current: the background and the axes when
-// viewer.showAxis is set under the points, the points in the chosen size and colours, the overlays
-// over them, all through the camera's view.
+// viewer.showAxis is set under the points, the points not hidden in the chosen size and colours,
+// the overlays and the legend over them, all through the camera's view.
 FrameContent frameContent();
 
 // The same frame at rest, drawn into the back buffer at once rather than through the frame
-// scheduler, and not swapped: for screenshots. Every point, or with a level of detail every node
-// the view wants that is there. A whole frame the scheduler has in progress is given up, and an
-// octree's build is waited for.
+// scheduler, and not swapped: for screenshots. Every point shown, or with a level of detail
+// those of every node the view wants that is there. A whole frame the scheduler has in progress
+// is given up, and an octree's build is waited for.
 void drawCompleteFrame();

@@ -1,6 +1,8 @@
 // viewer/frame_scheduler.cpp - subset frames, whole frames in passes, and their timing.
 #include "viewer/frame_scheduler.h"
 
+#include "viewer/shown_runs.h"
+
 #include <GL/freeglut.h>
 
 #include <algorithm>
@@ -29,6 +31,21 @@ bool isDragButton(int button) {
 
 } // namespace
 
+PointSegment FrameContent::shownRun() const {
+    PointSegment run;
+    run.source = points;
+    run.count = pointsDrawn();
+    run.indices = drawn;
+    return run;
+}
+
+LodFrame FrameScheduler::lodFrame(int64_t budget) const {
+    LodFrame frame = content_.lod->frame(content_.view, budget, content_.points);
+    if (content_.drawn != nullptr)
+        frame.points = keepShown(frame.segments, content_.drawn, content_.drawnCount);
+    return frame;
+}
+
 int64_t FrameScheduler::frameBudget(bool sampled) const {
     return budget.pointsFor(kindOf(renderer.largeFramePath(), sampled), frameSeconds);
 }
@@ -49,7 +66,7 @@ void FrameScheduler::display(const FrameContent& content) {
     pending_ = false;
     content_ = content;
     window_ = glutGetWindow();
-    const int64_t count = content.points.count;
+    const int64_t count = content.pointsDrawn();
     const double allowed =
         last_.serial == 0 && !buttonHeld() ? frameSeconds * kFirstFrameFrames : frameSeconds;
     content.view.load();
@@ -63,13 +80,17 @@ void FrameScheduler::display(const FrameContent& content) {
         const double pointsStarted = now();
         renderer.begin(content.points, content.pointSize, cloudPoints(), content.view,
                        content.eyeDome);
-        renderer.addRange(0, count);
+        if (content.drawn != nullptr)
+            renderer.addIndices(content.drawn, count);
+        else
+            renderer.addRange(0, count);
         renderer.finish();
         present(true, false, count, now() - pointsStarted, started);
         return;
     }
 
-    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))));
+    subset_.sample(count, std::min(count - 1, subsetSizeFor(frameBudget(true))), content.drawn,
+                   content.drawnVersion);
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
@@ -77,12 +98,8 @@ void FrameScheduler::display(const FrameContent& content) {
     renderer.addIndices(subset_.indices(), subset_.size());
     renderer.finish();
     present(false, true, subset_.size(), now() - pointsStarted, started);
-    if (!buttonHeld()) {
-        PointSegment whole;
-        whole.source = content.points;
-        whole.count = count;
-        startWholeFrame({whole}, true);
-    }
+    if (!buttonHeld())
+        startWholeFrame({content.shownRun()}, true);
 }
 
 void FrameScheduler::displayLevelOfDetail(const FrameContent& content, double allowed,
@@ -92,14 +109,14 @@ void FrameScheduler::displayLevelOfDetail(const FrameContent& content, double al
     if (content.drawUnder)
         content.drawUnder();
     const double pointsStarted = now();
-    const LodFrame frame = content.lod->frame(content.view, points, content.points);
+    const LodFrame frame = lodFrame(points);
     renderer.begin(content.points, content.pointSize, cloudPoints(), content.view);
     renderer.addSegments(frame.segments.data(), frame.segments.size());
     renderer.finish();
     present(frame.complete, false, frame.points, now() - pointsStarted, started);
     if (buttonHeld() || frame.complete)
         return;
-    LodFrame whole = content.lod->frame(content.view, -1, content.points);
+    LodFrame whole = lodFrame(-1);
     // Nodes still to come may leave the frame at rest no larger than the one just drawn.
     if (whole.points > frame.points)
         startWholeFrame(std::move(whole.segments), whole.complete);
@@ -132,14 +149,11 @@ void FrameScheduler::buttonChanged(int button, int state) {
     } else if (buttons_ == 0 && last_.serial > 0 && !last_.full && !pending_) {
         // The view is the last frame's: its frame at rest follows.
         if (content_.lod) {
-            LodFrame whole = content_.lod->frame(content_.view, -1, content_.points);
+            LodFrame whole = lodFrame(-1);
             if (whole.points > last_.points || whole.complete)
                 startWholeFrame(std::move(whole.segments), whole.complete);
         } else {
-            PointSegment whole;
-            whole.source = content_.points;
-            whole.count = content_.points.count;
-            startWholeFrame({whole}, true);
+            startWholeFrame({content_.shownRun()}, true);
         }
     }
 }
@@ -153,7 +167,7 @@ void FrameScheduler::nodesArrived() {
         arrivedMeanwhile_ = true;
         return;
     }
-    LodFrame whole = content_.lod->frame(content_.view, -1, content_.points);
+    LodFrame whole = lodFrame(-1);
     startWholeFrame(std::move(whole.segments), whole.complete);
 }
 

@@ -15,16 +15,26 @@
 // clear, the axes) and over them. The view is loaded into GL before anything is drawn. With lod
 // set the frame draws the nodes it chooses (points are then the records its nodes are runs of);
 // cloudPoints is the size of the cloud the points stand for (-1: points.count), which picks the
-// renderer's path.
+// renderer's path. When some points are hidden, drawn lists the records shown (ascending,
+// drawnCount of them; drawnVersion changes whenever the list does) and only those are drawn,
+// of the whole cloud or of the nodes; null draws every one.
 struct FrameContent {
     PointSource points;
     int64_t cloudPoints = -1;
     LodSource* lod = nullptr;
+    const uint32_t* drawn = nullptr;
+    int64_t drawnCount = 0;
+    uint64_t drawnVersion = 0;
     float pointSize = 1.0f;
     float eyeDome = 0.0f; // the strength of eye-dome lighting, 0 for none
     View view;
     void (*drawUnder)() = nullptr;
     void (*drawOver)() = nullptr;
+
+    // The points the frame draws without a level of detail: drawnCount, or all of them.
+    int64_t pointsDrawn() const { return drawn != nullptr ? drawnCount : points.count; }
+    // Those points as one run.
+    PointSegment shownRun() const;
 };
 
 // What the last frame put on screen.
@@ -81,6 +91,8 @@ public:
 private:
     static void continueWholeFrame(int generation);
     void displayLevelOfDetail(const FrameContent& content, double allowed, double started);
+    // The level of detail's frame of the content kept, less the points hidden.
+    LodFrame lodFrame(int64_t budget) const;
     // Starts drawing plan, a frame at rest (complete: the picture at rest), in passes.
     void startWholeFrame(std::vector<PointSegment> plan, bool complete);
     void stepWholeFrame();

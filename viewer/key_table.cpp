@@ -7,7 +7,9 @@
 // clang-format off
 const KeyBinding keyBindings[] = {
     {"+=-",    "+  -",   "point size",                        KeyAction::PointSize},
-    {"c",      "c",      "colours: file, height, grey",       KeyAction::Colours},
+    {"c",      "c",      "colours: file, height, grey, attributes", KeyAction::Colours},
+    {"w",      "w",      "show / hide withheld points",       KeyAction::Withheld},
+    {"l",      "l",      "legend of the colours",             KeyAction::Legend},
     {"b",      "b",      "background: black, white, grey",    KeyAction::Background},
     {"[]",     "[  ]",   "slower / faster moves and zoom",    KeyAction::Speed},
     {"p",      "p",      "pan: follow the pointer / fixed",   KeyAction::Pan},

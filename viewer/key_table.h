@@ -4,6 +4,8 @@
 enum class KeyAction {
     PointSize, // '-' smaller, the others larger
     Colours,
+    Withheld,
+    Legend,
     Background,
     Speed, // '[' slower, the other faster
     Pan,

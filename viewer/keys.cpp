@@ -39,7 +39,16 @@ void graphicsKey(unsigned char key, int, int) {
                                             MIN_POINT_SIZE, MAX_POINT_SIZE);
             break;
         case KeyAction::Colours:
-            settings.colourMode = nextColourMode(settings.colourMode);
+            settings.colourMode = nextColourMode(settings.colourMode, viewer.pointSet.attributes);
+            break;
+        case KeyAction::Withheld: {
+            PointVisibility& visibility = viewer.pointSet.visibility;
+            visibility.withheldShown = !visibility.withheldShown;
+            visibility.changed();
+            break;
+        }
+        case KeyAction::Legend:
+            settings.showLegend = !settings.showLegend;
             break;
         case KeyAction::Background:
             settings.background = nextBackground(settings.background);

@@ -27,8 +27,12 @@ constexpr int kWatchMilliseconds = 10;
 int graphicsWindow = 0;
 
 void treeTaken() {
-    // The records have moved: colours made for them are in the old order.
+    // The records have moved: colours made for them, and the list of those shown, are in the
+    // old order.
     viewer.pointColours.release();
+    viewer.pointSet.visibility.changed();
+    // A whole frame in progress holds the sample, which is gone.
+    viewer.frameScheduler.cancel();
     if (graphicsWindow) {
         const int previous = glutGetWindow();
         glutSetWindow(graphicsWindow);
@@ -159,6 +163,9 @@ void afterFrame() {
         return;
     // Nothing may read the records while they move: a whole frame of them in progress goes.
     scheduler.cancel();
+    // The ramps are counted over every record before they move; frames of the sample use them.
+    viewer.pointColours.intensityRangeOf(set);
+    viewer.pointColours.heightSpanOf(set);
     PointSubset sample;
     sample.sample(set.count, std::min<int64_t>(subsetSizeFor(scheduler.frameBudget(true)),
                                                set.count / kSampleShare));
@@ -179,6 +186,24 @@ const PointCloud& drawnCloud() {
     if (octree && octree->state() == CloudOctree::State::Building)
         return octree->sample();
     return viewer.pointSet;
+}
+
+PointVisibility& drawnVisibility() {
+    PointVisibility& visibility = viewer.pointSet.visibility;
+    CloudOctree* octree = viewer.cloudOctree.get();
+    if (!octree || octree->state() != CloudOctree::State::Building)
+        return visibility;
+    PointVisibility& sampleVisibility = octree->sampleVisibility();
+    // The check boxes and `w` change the point set's switches.
+    if (!std::equal(std::begin(visibility.classShown), std::end(visibility.classShown),
+                    std::begin(sampleVisibility.classShown)) ||
+        visibility.withheldShown != sampleVisibility.withheldShown) {
+        std::copy(std::begin(visibility.classShown), std::end(visibility.classShown),
+                  std::begin(sampleVisibility.classShown));
+        sampleVisibility.withheldShown = visibility.withheldShown;
+        sampleVisibility.changed();
+    }
+    return sampleVisibility;
 }
 
 LodSource* levelOfDetail() {
@@ -207,8 +232,14 @@ std::vector<PointSegment> pickablePoints() {
     if (viewer.copcLod)
         return viewer.copcLod->lastSegments();
     const PointCloud& cloud = drawnCloud();
-    PointSegment all;
-    all.source = recordSource(cloud.points, cloud.count);
-    all.count = cloud.count;
-    return {all};
+    PointVisibility& visibility = drawnVisibility();
+    // A switch changed since the last frame: the list is made anew, and a whole frame in progress
+    // holds the old one. It is given up, as the redraw the switch asked for would give it up.
+    if (visibility.stale())
+        viewer.frameScheduler.cancel();
+    PointSegment shown;
+    shown.source = recordSource(cloud.points, cloud.count);
+    shown.indices = visibility.drawn();
+    shown.count = shown.indices != nullptr ? visibility.drawnCount() : cloud.count;
+    return {shown};
 }

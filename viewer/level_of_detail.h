@@ -4,6 +4,7 @@
 
 #include "io/point_cloud.h"
 #include "viewer/lod/lod_source.h"
+#include "viewer/point_visibility.h"
 #include "viewer/view.h"
 
 #include <cstdint>
@@ -25,9 +26,12 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes);
 void afterFrame();
 // The cloud the frames draw: the octree's sample while it is built, else the point set.
 const PointCloud& drawnCloud();
+// Which of drawnCloud's records are shown: the point set's visibility, or while the octree is
+// built one over the sample's attributes that follows the point set's switches.
+PointVisibility& drawnVisibility();
 // The level of detail the frames draw through; null while there is none.
 LodSource* levelOfDetail();
-// The points a double-click may pick: the cloud the frames draw, as runs.
+// The points a double-click may pick: the shown points of the cloud the frames draw, as runs.
 std::vector<PointSegment> pickablePoints();
 // Waits for a build in progress and takes its tree, or for every node of a streamed file that
 // view wants: for what needs the records themselves, or the picture at rest.

@@ -1,5 +1,6 @@
 // viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
 // run GLUT.
+#include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/options.h"
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
     }
     viewer.displaySettings = options.settings;
     screenshotPath = options.screenshotPath;
+    if (options.hiddenClasses)
+        viewer.pointSet.hiddenAtStart = *options.hiddenClasses;
 
     // Load failures are reported here, before GLUT needs a display, so a missing file gets our
     // message even without one; the body is parsed while the windows open.
@@ -61,17 +64,27 @@ int main(int argc, char** argv) {
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
+    ControlWindow* controlWindow = nullptr;
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
         viewer.showAxis = 1;
         glutDisplayFunc(saveFirstFrameAndExit);
     } else {
-        buildControlPanel(graphicsWindow);
+        controlWindow = buildControlPanel(graphicsWindow);
     }
     // The first frame is drawn from the main loop, once the points are there.
     glutSetWindow(graphicsWindow);
     warmUpGraphicsWindow();
     viewer.pointSet.finishLoad();
+    // --color for an attribute the file lacks: the picture still comes, in the file's colours.
+    const ColourMode asked = viewer.displaySettings.colourMode;
+    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes))
+        std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",
+                     options.pointFile, colourModeName(asked));
+    // The classes are known only now.
+    if (controlWindow != nullptr && viewer.pointSet.visibility.hasClasses())
+        buildClassesWindow(graphicsWindow, controlWindow);
+    glutSetWindow(graphicsWindow);
     viewer.viewState.panMode = options.pan ? *options.pan : startPanMode(viewer.pointSet);
     glutMainLoop();
     return 0;

@@ -9,10 +9,11 @@
 #include <cstring>
 #include <unistd.h>
 
-const char* const usageLine = "usage: pointillist [--point-size N] [--background black|white|grey] "
-                              "[--color file|height|grey] [--size WxH] [--pan follow|fixed] "
-                              "[--edl] [--edl-strength S] [--memory SIZE] [--screenshot OUT.png] "
-                              "[--] POINT_FILE";
+const char* const usageLine =
+    "usage: pointillist [--point-size N] [--background black|white|grey] "
+    "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
+    "[--size WxH] [--pan follow|fixed] [--edl] [--edl-strength S] [--memory SIZE] "
+    "[--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
@@ -20,6 +21,10 @@ const char* const helpText =
     "  --background black|white|grey   the window's background (black)\n"
     "  --color file|height|grey        the file's colours, a ramp along z, or grey (file);\n"
     "                                  --colour is the same\n"
+    "  --color intensity|classification|return\n"
+    "                                  by the file's attributes; a file without the one\n"
+    "                                  asked for shows its own colours, with a warning\n"
+    "  --hide-classes CODE,...         the classes hidden at start (7,18); empty hides none\n"
     "  --size WxH                      the graphics window's size in pixels, 64 to 8192 a\n"
     "                                  side (400x400)\n"
     "  --pan follow|fixed              TRANSLATE drags keep the cloud under the pointer, or\n"
@@ -75,6 +80,26 @@ bool parsePointSize(const char* text, int* size) {
         return false;
     *size = static_cast<int>(value);
     return true;
+}
+
+// Class codes 0 to 255 separated by commas; an empty text is no code.
+bool parseClassCodes(const char* text, std::vector<int>* codes) {
+    codes->clear();
+    if (*text == '\0')
+        return true;
+    for (const char* at = text;; ++at) {
+        // strtol would take signs and spaces.
+        if (*at < '0' || *at > '9')
+            return false;
+        char* end = nullptr;
+        const long code = std::strtol(at, &end, 10);
+        if (code > 255 || (*end != ',' && *end != '\0'))
+            return false;
+        codes->push_back(static_cast<int>(code));
+        at = end;
+        if (*at == '\0')
+            return true;
+    }
 }
 
 // WIDTHxHEIGHT; the values change only when both are good.
@@ -171,10 +196,10 @@ ViewerOptions parseOptions(int argc, char** argv) {
             value = argument + equals + 1;
             name.resize(equals);
         }
-        const bool takesValue = name == "--point-size" || name == "--background" ||
-                                name == "--color" || name == "--colour" || name == "--size" ||
-                                name == "--pan" || name == "--edl-strength" || name == "--memory" ||
-                                name == "--screenshot";
+        const bool takesValue =
+            name == "--point-size" || name == "--background" || name == "--color" ||
+            name == "--colour" || name == "--hide-classes" || name == "--size" || name == "--pan" ||
+            name == "--edl-strength" || name == "--memory" || name == "--screenshot";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -192,7 +217,17 @@ ViewerOptions parseOptions(int argc, char** argv) {
                            "'");
         } else if (name == "--color" || name == "--colour") {
             if (!colourModeFromName(value, &options.settings.colourMode))
-                return bad(name + " takes file, height or grey, not '" + value + "'");
+                return bad(name +
+                           " takes file, height, grey, intensity, classification or return, "
+                           "not '" +
+                           value + "'");
+        } else if (name == "--hide-classes") {
+            std::vector<int> codes;
+            if (!parseClassCodes(value, &codes))
+                return bad("--hide-classes takes class codes from 0 to 255 separated by commas, "
+                           "not '" +
+                           std::string(value) + "'");
+            options.hiddenClasses = codes;
         } else if (name == "--pan") {
             PanMode pan = PanMode::Follow;
             if (!panModeFromName(value, &pan))

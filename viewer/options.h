@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The graphics window's side without --size, and the sides --size takes.
 constexpr int DEFAULT_WINDOW_SIZE = 400;
@@ -24,6 +25,8 @@ struct ViewerOptions {
     const char* pointFile = nullptr;
     // When set, one frame is saved there as a PNG and the program ends.
     const char* screenshotPath = nullptr;
+    // The class codes hidden at start, when --hide-classes gives them (none for an empty list).
+    std::optional<std::vector<int>> hiddenClasses;
     // The graphics window's size in pixels at start.
     int windowWidth = DEFAULT_WINDOW_SIZE;
     int windowHeight = DEFAULT_WINDOW_SIZE;

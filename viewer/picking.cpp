@@ -14,7 +14,8 @@ struct Nearest {
     double bestDistance = 0.0, bestDepth = 0.0;
 };
 
-// Looks at points [0, count) of a run, position(i, p) giving each, for the nearest to (x, y).
+// Looks at points [0, count) of a run, position(i, p) giving each (false for a point hidden),
+// for the nearest to (x, y).
 template <class Position>
 void lookAt(Nearest& nearest, int64_t count, Position position, const View& view, double x,
             double y, double radius) {
@@ -29,7 +30,8 @@ void lookAt(Nearest& nearest, int64_t count, Position position, const View& view
     nearest.best = -1;
     for (int64_t i = 0; i < count; ++i) {
         double p[3];
-        position(i, p);
+        if (!position(i, p))
+            continue;
         const double w = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
         const double cz = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
         // Inside the near and far planes; a NaN fails every comparison and is skipped.
@@ -55,14 +57,17 @@ void lookAt(Nearest& nearest, int64_t count, Position position, const View& view
 } // namespace
 
 int64_t nearestPointOnScreen(const PointRecord* points, int64_t count, const View& view, double x,
-                             double y, double radius) {
+                             double y, double radius, const PointVisibility* visibility) {
     Nearest nearest;
     lookAt(
         nearest, count,
-        [points](int64_t i, double p[3]) {
+        [points, visibility](int64_t i, double p[3]) {
+            if (visibility != nullptr && !visibility->shows(i))
+                return false;
             p[0] = points[i].x;
             p[1] = points[i].y;
             p[2] = points[i].z;
+            return true;
         },
         view, x, y, radius);
     return nearest.best;
@@ -76,7 +81,9 @@ bool nearestPointOnScreen(const PointSegment* segments, size_t count, const View
         const char* base = static_cast<const char*>(segment.source.positions);
         const int64_t stride = segment.source.positionStride;
         auto at = [&](int64_t i, float xyz[3]) {
-            std::memcpy(xyz, base + (segment.first + i) * stride, 3 * sizeof(float));
+            const int64_t k = segment.first + i;
+            const int64_t record = segment.indices != nullptr ? segment.indices[k] : k;
+            std::memcpy(xyz, base + record * stride, 3 * sizeof(float));
         };
         lookAt(
             nearest, segment.count,
@@ -86,6 +93,7 @@ bool nearestPointOnScreen(const PointSegment* segments, size_t count, const View
                 p[0] = xyz[0];
                 p[1] = xyz[1];
                 p[2] = xyz[2];
+                return true;
             },
             view, x, y, radius);
         // A later run's nearer point replaces what an earlier one found.

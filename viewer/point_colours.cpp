@@ -1,8 +1,9 @@
-// viewer/point_colours.cpp - the height ramp and the grey shades, computed once per mode.
+// viewer/point_colours.cpp - the colours of each mode, computed once per mode.
 #include "viewer/point_colours.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -23,8 +24,26 @@ void heightColour(double t, unsigned char rgb[3]) {
         rgb[i] = toByte(stops[leg][i] + (stops[leg + 1][i] - stops[leg][i]) * along);
 }
 
-const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mode) {
-    if (mode == ColourMode::File)
+IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
+    if (rangePoints_ != set.points || set.points == nullptr) {
+        range_ = intensityRange(set.attributes);
+        rangePoints_ = set.points;
+    }
+    return range_;
+}
+
+RampSpan PointColours::heightSpanOf(const PointCloud& set) {
+    if (heightPoints_ != set.points || set.points == nullptr) {
+        const PointRecord* points = set.points;
+        heightSpan_ = rampSpan(set.count, [points](int64_t i) { return points[i].z; });
+        heightPoints_ = set.points;
+    }
+    return heightSpan_;
+}
+
+const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mode,
+                                           const PointCloud* rampsOf) {
+    if (mode == ColourMode::File || !colourModeAvailable(mode, set.attributes))
         return nullptr;
     if (rgb_ != nullptr && mode_ == mode && points_ == set.points && count_ == set.count)
         return rgb_.get();
@@ -36,18 +55,45 @@ const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mod
     points_ = set.points;
     count_ = set.count;
 
-    const double bottom = set.farCorner[2];
-    const double height = static_cast<double>(set.nearCorner[2]) - bottom;
-    for (int64_t i = 0; i < set.count; ++i) {
-        const PointRecord& p = set.points[i];
-        unsigned char* out = rgb_.get() + i * 3;
-        if (mode == ColourMode::Height) {
-            heightColour(height > 0.0 ? (p.z - bottom) / height : 0.5, out);
-        } else {
-            // Perceived brightness, so the grey picture keeps the file's light and dark.
-            const double grey = 0.299 * p.r + 0.587 * p.g + 0.114 * p.b;
-            out[0] = out[1] = out[2] = toByte(grey);
+    const PointAttributes& attributes = set.attributes;
+    unsigned char* out = rgb_.get();
+    switch (mode) {
+        case ColourMode::Height: {
+            const RampSpan span = heightSpanOf(rampsOf ? *rampsOf : set);
+            for (int64_t i = 0; i < set.count; ++i, out += 3)
+                heightColour(spanFraction(set.points[i].z, span, 0.5), out);
+            break;
         }
+        case ColourMode::Intensity: {
+            const IntensityRange range = intensityRangeOf(rampsOf ? *rampsOf : set);
+            for (int64_t i = 0; i < set.count; ++i, out += 3)
+                out[0] = out[1] = out[2] = intensityGrey(attributes.intensity[size_t(i)], range);
+            break;
+        }
+        case ColourMode::Classification: {
+            // Up to 256 colours, looked up once each rather than per point.
+            unsigned char table[256][3];
+            for (int code = 0; code < 256; ++code)
+                classColour(code, table[code]);
+            for (int64_t i = 0; i < set.count; ++i, out += 3)
+                std::memcpy(out, table[attributes.classification[size_t(i)]], 3);
+            break;
+        }
+        case ColourMode::Return: {
+            unsigned char table[kReturnKinds][3];
+            for (int kind = 0; kind < kReturnKinds; ++kind)
+                returnColour(static_cast<ReturnKind>(kind), table[kind]);
+            for (int64_t i = 0; i < set.count; ++i, out += 3)
+                std::memcpy(out, table[int(returnKind(attributes.returns[size_t(i)]))], 3);
+            break;
+        }
+        default:
+            for (int64_t i = 0; i < set.count; ++i, out += 3) {
+                // Perceived brightness, so the grey picture keeps the file's light and dark.
+                const PointRecord& p = set.points[i];
+                out[0] = out[1] = out[2] = toByte(0.299 * p.r + 0.587 * p.g + 0.114 * p.b);
+            }
+            break;
     }
     return rgb_.get();
 }

@@ -2,13 +2,15 @@
 #pragma once
 
 #include "io/point_cloud.h"
+#include "io/ramp_span.h"
+#include "viewer/attribute_colours.h"
 #include "viewer/display_settings.h"
 
 #include <cstdint>
 #include <memory>
 
-// The height ramp along z from the box's bottom (0) to its top (1): blue, cyan, green, yellow,
-// red. A cloud without height is green.
+// The height ramp from 0 to 1: blue, cyan, green, yellow, red. Height mode runs it along z over
+// the cloud's ramp span (see rampSpan); a cloud without height is green.
 void heightColour(double t, unsigned char rgb[3]);
 
 // Colours computed for a mode other than the file's, three bytes a point. Only the latest
@@ -17,12 +19,23 @@ void heightColour(double t, unsigned char rgb[3]);
 class PointColours {
 public:
     // The array for mode, made on first use; nullptr for ColourMode::File, whose colours are in
-    // the records, and when the array cannot be allocated.
-    const unsigned char* colours(const PointCloud& set, ColourMode mode);
+    // the records, for a mode whose attribute the cloud lacks, and when the array cannot be
+    // allocated. The intensity and height ramps run over rampsOf's values (null: the cloud's),
+    // so that a sample of a cloud is coloured as the cloud is.
+    const unsigned char* colours(const PointCloud& cloud, ColourMode mode,
+                                 const PointCloud* rampsOf = nullptr);
     void release();
+    // The set's intensity percentiles (see intensityRange) and the z its height ramp runs
+    // between, each counted once per set.
+    IntensityRange intensityRangeOf(const PointCloud& set);
+    RampSpan heightSpanOf(const PointCloud& set);
 
 private:
     std::unique_ptr<unsigned char[]> rgb_;
+    IntensityRange range_;
+    const PointRecord* rangePoints_ = nullptr;
+    RampSpan heightSpan_;
+    const PointRecord* heightPoints_ = nullptr;
     ColourMode mode_ = ColourMode::File;
     const PointRecord* points_ = nullptr;
     int64_t count_ = 0;

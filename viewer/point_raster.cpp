@@ -196,7 +196,10 @@ void PointRaster::addSegments(const PointSegment* segments, size_t count) {
             const int64_t length = std::max<int64_t>(segment.count, 0);
             const int64_t from = std::max<int64_t>(begin - start, 0);
             const int64_t to = std::min(end - start, length);
-            if (from < to)
+            if (from < to && segment.indices != nullptr)
+                project(segment.source, IndexPick{segment.indices + segment.first}, from, to, out,
+                        depthOut);
+            else if (from < to)
                 project(segment.source, RunPick{segment.first}, from, to, out, depthOut);
             start += length;
         }

@@ -20,11 +20,13 @@ struct PointSource {
     int64_t count = 0;
 };
 
-// A run of a source's points: count of them from first.
+// A run of a source's points: count of them from first; with indices, the points those of
+// indices[first, first + count) name (the shown records when some are hidden).
 struct PointSegment {
     PointSource source;
     int64_t first = 0;
     int64_t count = 0;
+    const uint32_t* indices = nullptr;
     // Not 0: these points, with their colours, never change under this number (a node of a
     // level of detail), so that a GPU may keep them in a buffer of their own.
     uint64_t id = 0;

@@ -193,23 +193,32 @@ void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
         const PointSegment& segment = segments[s];
         if (segment.count <= 0)
             continue;
-        if (nodeBuffers_ && segment.id != 0) {
+        if (nodeBuffers_ && segment.id != 0 && segment.indices == nullptr) {
             drawFromBuffer(segment);
             continue;
         }
         setArrays(&segment.source);
-        glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
-                     static_cast<GLsizei>(segment.count));
+        if (segment.indices != nullptr)
+            glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
+                           segment.indices + segment.first);
+        else
+            glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
+                         static_cast<GLsizei>(segment.count));
     }
     // The depths for eye-dome lighting from the client arrays, whichever way the colours came.
     if (eyeDome_ > 0.0f) {
         glEyeDome_.beginPass();
         for (size_t s = 0; s < count; ++s) {
-            if (segments[s].count <= 0)
+            const PointSegment& segment = segments[s];
+            if (segment.count <= 0)
                 continue;
-            setArrays(&segments[s].source);
-            glDrawArrays(GL_POINTS, static_cast<GLint>(segments[s].first),
-                         static_cast<GLsizei>(segments[s].count));
+            setArrays(&segment.source);
+            if (segment.indices != nullptr)
+                glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
+                               segment.indices + segment.first);
+            else
+                glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
+                             static_cast<GLsizei>(segment.count));
         }
         glEyeDome_.endPass();
     }

@@ -8,6 +8,7 @@
 void PointSet::load(const char* path) {
     pending.reset();
     loadCloudOrExit(path, *this);
+    visibility.attach(attributes, count, hiddenAtStart);
 }
 
 void PointSet::beginLoad(const char* path) {
@@ -27,4 +28,5 @@ void PointSet::finishLoad() {
         return;
     pending->finish(*this);
     pending.reset();
+    visibility.attach(attributes, count, hiddenAtStart);
 }

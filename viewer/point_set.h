@@ -3,18 +3,25 @@
 
 #include "io/cloud_load.h"
 #include "io/point_cloud.h"
+#include "viewer/point_visibility.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
-// The one in-memory cloud of the viewer (records, box, centroid, view distance: see PointCloud).
-// Loaded once at start-up and never released.
+// The one in-memory cloud of the viewer (records, box, centroid, view distance: see PointCloud)
+// and which of its records are drawn. Loaded once at start-up and never released.
 struct PointSet : PointCloud {
     // The load between beginLoad and finishLoad; null when none is pending.
     std::unique_ptr<CloudLoad> pending;
+    // Follows the attributes once loaded; load and finishLoad attach it with the start's hidden
+    // classes, kDefaultHidden unless set before.
+    PointVisibility visibility;
+    std::vector<int> hiddenAtStart = PointVisibility::kDefaultHidden;
 
-    // Reads the file into points and count, then computes the box and centroid. If the file
-    // can't be read, prints the message and ends the process with status 1.
+    // Reads the file into points and count, then computes the box and centroid and attaches
+    // the visibility. If the file can't be read, prints the message and ends the process with
+    // status 1.
     void load(const char* path);
     // load in two halves, so that a file that can't be read is reported before any window
     // exists and the windows open while it is read. beginLoad opens the file, picks its reader

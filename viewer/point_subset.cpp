@@ -18,17 +18,19 @@ uint64_t mix(uint64_t value) {
 
 } // namespace
 
-void PointSubset::sample(int64_t count, int64_t size) {
+void PointSubset::sample(int64_t count, int64_t size, const uint32_t* from, uint64_t fromVersion) {
     size = std::clamp<int64_t>(size, 0, count);
-    if (count == count_ && size == this->size())
+    if (count == count_ && size == this->size() && from == from_ && fromVersion == fromVersion_)
         return;
     count_ = count;
+    from_ = from;
+    fromVersion_ = fromVersion;
     indices_.resize(size_t(size));
     for (int64_t i = 0; i < size; ++i) {
         const int64_t first = i * count / size;
         const int64_t length = (i + 1) * count / size - first;
-        indices_[size_t(i)] =
-            static_cast<uint32_t>(first + int64_t(mix(uint64_t(i)) % uint64_t(length)));
+        const int64_t k = first + int64_t(mix(uint64_t(i)) % uint64_t(length));
+        indices_[size_t(i)] = from != nullptr ? from[k] : static_cast<uint32_t>(k);
     }
 }
 

@@ -7,10 +7,13 @@
 // size records of count: the records split into size strata of (nearly) equal length in record
 // order, and one record taken from each at a place a fixed hash of the stratum picks. The
 // indices ascend, so the sample keeps the records' order; the same size gives the same sample,
-// so a drag shows no flicker. Only the indices are kept, never a copy of the points.
+// so a drag shows no flicker. Only the indices are kept, never a copy of the points. With a list
+// of records (ascending, count of them, changing version whenever its content does), the sample
+// is of the list's entries: the records it names.
 class PointSubset {
 public:
-    void sample(int64_t count, int64_t size);
+    void sample(int64_t count, int64_t size, const uint32_t* from = nullptr,
+                uint64_t fromVersion = 0);
     const uint32_t* indices() const { return indices_.data(); }
     int64_t size() const { return static_cast<int64_t>(indices_.size()); }
     int64_t of() const { return count_; }
@@ -18,6 +21,8 @@ public:
 private:
     std::vector<uint32_t> indices_;
     int64_t count_ = 0;
+    const uint32_t* from_ = nullptr;
+    uint64_t fromVersion_ = 0;
 };
 
 // The sizes a subset takes: steps of about 19 % from 16384 up, so that a budget that wanders

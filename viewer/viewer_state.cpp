@@ -1,6 +1,8 @@
 // viewer/viewer_state.cpp - the one viewer record.
 #include "viewer/viewer_state.h"
 
+#include <new>
+
 Viewer viewer;
 
 void resetViewer() {
@@ -10,5 +12,8 @@ void resetViewer() {
     viewer.copcLod.reset();
     // The records are the loader's to release, never the point set's.
     releasePoints(viewer.pointSet.points);
-    viewer = Viewer{};
+    // Built again in place: GCC 12 warns, wrongly, of uninitialised members when a record this
+    // large is assigned from a temporary.
+    viewer.~Viewer();
+    new (&viewer) Viewer();
 }

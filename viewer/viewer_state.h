@@ -39,6 +39,7 @@ struct Viewer {
     PointColours pointColours;
     PointQuery query; // the point a double-click marked
     Measurement measurement;
+    int classesWindow = 0; // the GLUT id of the classes window, 0 when there is none
     LodSettings lodSettings;
     // The octree of the point set, once a frame has shown that it needs one.
     std::unique_ptr<CloudOctree> cloudOctree;

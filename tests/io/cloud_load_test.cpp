@@ -222,8 +222,7 @@ TEST(CloudLoadBounds, ReadersBoxIsTheOnePassBoxToTheBit) {
         EXPECT_EQ(0, std::memcmp(loaded.cloud.nearCorner, onePass.nearCorner, sizeof(float) * 3));
         EXPECT_EQ(0, std::memcmp(loaded.cloud.farCorner, onePass.farCorner, sizeof(float) * 3));
         EXPECT_EQ(0, std::memcmp(loaded.cloud.centroid, onePass.centroid, sizeof(float) * 3));
-        // The height ramp takes its range from that box too: the colours are those of the ramp
-        // over the records themselves.
+        // The height ramp's colours are those of the ramp over the records themselves.
         if (loaded.cloud.colour == ColourKind::None) {
             std::vector<PointRecord> again(loaded.cloud.points,
                                            loaded.cloud.points + loaded.cloud.count);

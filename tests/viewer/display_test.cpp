@@ -6,6 +6,7 @@
 #include "viewer/camera.h"
 #include "viewer/frame.h"
 #include "viewer/keys.h"
+#include "viewer/legend.h"
 #include "viewer/overlays.h"
 #include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
@@ -143,6 +144,27 @@ TEST_F(Display, ColourKeyCyclesFileHeightAndGrey) {
         EXPECT_EQ(seenAt(0, 0, -10), c.bottom);
         press('c');
     }
+}
+
+// One point far above a line of 200 no longer squeezes the line into blue: the height ramp
+// runs from its lowest point, blue, to the 99th percentile, red; the outlier is red too, and
+// the legend's bar names those ends.
+TEST_F(Display, HeightRampLeavesOutliersOut) {
+    std::vector<std::vector<double>> records;
+    for (int i = 0; i < 200; ++i)
+        records.push_back({20.0 * i, 0, double(i), 1, 1, 1});
+    records.push_back({2000, 0, 2000, 1, 1, 1});
+    open(writeCloud("outlier_above.txt", records));
+    viewer.displaySettings.colourMode = ColourMode::Height;
+    redraw();
+    EXPECT_EQ(seenAt(0, 0, 0), BLUE);
+    EXPECT_EQ(seenAt(1980, 0, 99), GREEN);
+    EXPECT_EQ(seenAt(3960, 0, 198), RED);
+    EXPECT_EQ(seenAt(3980, 0, 199), RED);
+    EXPECT_EQ(seenAt(2000, 0, 2000), RED);
+    const Legend legend = currentLegend();
+    EXPECT_EQ(legend.low, "0.0");
+    EXPECT_EQ(legend.high, "198.0");
 }
 
 TEST_F(Display, BackgroundKeyAndOverlays) {

@@ -117,6 +117,22 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     EXPECT_EQ(dashed.out, "ERROR: unable to open file -missing.txt!\n");
 }
 
+// A colour mode the file cannot give is not a mistake in the command line: one warning, then
+// the picture in the file's colours, as without the option.
+TEST(Programs, ViewerWarnsOfAColourModeTheFileLacks) {
+    const std::string file = dataPath("render_corners.txt");
+    const std::string plain = ::testing::TempDir() + "lacks_plain.png";
+    const std::string asked = ::testing::TempDir() + "lacks_asked.png";
+    ASSERT_EQ(runProgram({VIEWER, "--screenshot", plain, file}).status, 0);
+    const ProcessResult result =
+        runProgram({VIEWER, "--color", "classification", "--screenshot", asked, file});
+    EXPECT_EQ(result.status, 0) << result.ending();
+    EXPECT_EQ(result.err,
+              "pointillist: " + file + " has no classification; showing its own colours\n");
+    EXPECT_FALSE(fileText(plain).empty());
+    EXPECT_EQ(fileText(asked), fileText(plain));
+}
+
 // The install puts the three programs, and nothing else, in PREFIX/bin, where they run.
 TEST(Programs, InstallPutsTheThreeProgramsInBin) {
     char folder[] = "/tmp/pointillist-install-XXXXXX";

@@ -66,6 +66,10 @@ protected:
         ASSERT_TRUE(viewer.cloudOctree) << "a cloud beyond the budget gets an octree";
         ASSERT_TRUE(waitForRest());
         ASSERT_EQ(viewer.cloudOctree->state(), CloudOctree::State::Ready);
+        // The frame at rest seen may be the sample's, finished just before the tree was taken.
+        const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+        redraw();
+        ASSERT_TRUE(waitForRest(serial));
     }
     // Until the octree is there and a frame at rest of it, later than frame `after`, is on
     // screen.

@@ -96,8 +96,18 @@ TEST(CommandLine, MistakesAreNamed) {
         {{"--point-size=", "c.txt"}, "--point-size takes a whole number from 1 to 16, not ''"},
         {{"c.txt", "--point-size"}, "--point-size needs a value"},
         {{"--background", "blue", "c.txt"}, "--background takes black, white or grey, not 'blue'"},
-        {{"--color", "rgb", "c.txt"}, "--color takes file, height or grey, not 'rgb'"},
-        {{"--colour=rgb", "c.txt"}, "--colour takes file, height or grey, not 'rgb'"},
+        {{"--color", "rgb", "c.txt"},
+         "--color takes file, height, grey, intensity, classification or return, not 'rgb'"},
+        {{"--hide-classes", "7,x", "c.txt"},
+         "--hide-classes takes class codes from 0 to 255 separated by commas, not '7,x'"},
+        {{"--hide-classes=256", "c.txt"},
+         "--hide-classes takes class codes from 0 to 255 separated by commas, not '256'"},
+        {{"--hide-classes=7,", "c.txt"},
+         "--hide-classes takes class codes from 0 to 255 separated by commas, not '7,'"},
+        {{"--hide-classes", "-7", "c.txt"},
+         "--hide-classes takes class codes from 0 to 255 separated by commas, not '-7'"},
+        {{"--colour=rgb", "c.txt"},
+         "--colour takes file, height, grey, intensity, classification or return, not 'rgb'"},
         {{"--colours", "file", "c.txt"}, "unknown option '--colours'"},
         {{"--screenshot=", "c.txt"}, "--screenshot needs a file name"},
         {{"--point-size", "3"}, "no point file given"},
@@ -108,6 +118,29 @@ TEST(CommandLine, MistakesAreNamed) {
         const ViewerOptions options = parse(words);
         EXPECT_EQ(options.outcome, ViewerOptions::Bad) << words.front();
         EXPECT_EQ(options.error, "pointillist: " + error);
+    }
+}
+
+// The attribute modes by name, and the classes hidden at start: none given keeps the default,
+// an empty list hides none.
+TEST(CommandLine, AttributeColoursAndHiddenClasses) {
+    EXPECT_EQ(parse({"--color=classification", "c.las"}).settings.colourMode,
+              ColourMode::Classification);
+    EXPECT_EQ(parse({"--color", "intensity", "c.las"}).settings.colourMode, ColourMode::Intensity);
+    EXPECT_EQ(parse({"c.las", "--color=return"}).settings.colourMode, ColourMode::Return);
+    EXPECT_FALSE(parse({"c.las"}).hiddenClasses.has_value());
+    const std::pair<std::vector<std::string>, std::vector<int>> cases[] = {
+        {{"--hide-classes", "7,18", "c.las"}, {7, 18}},
+        {{"--hide-classes=", "c.las"}, {}},
+        {{"c.las", "--hide-classes", ""}, {}},
+        {{"--hide-classes=0,255,2,2", "c.las"}, {0, 255, 2, 2}},
+    };
+    for (const auto& [words, codes] : cases) {
+        const ViewerOptions options = parse(words);
+        ASSERT_EQ(options.outcome, ViewerOptions::Run) << options.error;
+        ASSERT_TRUE(options.hiddenClasses.has_value());
+        EXPECT_EQ(*options.hiddenClasses, codes) << words.front();
+        EXPECT_STREQ(options.pointFile, "c.las");
     }
 }
 

@@ -53,3 +53,28 @@ TEST(Picking, OnlyPointsInTheViewVolumeAndTheFrontOneWins) {
     EXPECT_EQ(pick(points, 50, 50), 5);
     EXPECT_EQ(pick({points.begin(), points.begin() + 4}, 50, 50), -1);
 }
+
+// Runs through a list of records (the shown ones) pick only the records the list names: a
+// hidden point nearer the pointer and the eye is passed over.
+TEST(Picking, RunsThroughAListPickOnlyTheRecordsNamed) {
+    const std::vector<PointRecord> points = {
+        {0, 0, -20, 1, 1, 1}, // at (50, 50), hidden
+        {0, 0, -40, 1, 1, 1}, // at (50, 50), behind it
+        {4, 0, -20, 1, 1, 1}, // at (60, 50)
+    };
+    const uint32_t shown[2] = {1, 2};
+    PointSegment run;
+    run.source.positions = &points[0].x;
+    run.source.positionStride = sizeof(PointRecord);
+    run.source.count = 3;
+    run.indices = shown;
+    run.count = 2;
+    float at[3] = {};
+    ASSERT_TRUE(nearestPointOnScreen(&run, 1, squareView(), 50, 50, 5.0, at));
+    EXPECT_EQ(at[2], -40.0f);
+    run.first = 1; // the list's second entry alone
+    run.count = 1;
+    EXPECT_FALSE(nearestPointOnScreen(&run, 1, squareView(), 50, 50, 5.0, at));
+    ASSERT_TRUE(nearestPointOnScreen(&run, 1, squareView(), 59, 50, 5.0, at));
+    EXPECT_EQ(at[0], 4.0f);
+}

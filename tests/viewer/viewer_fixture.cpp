@@ -9,6 +9,7 @@
 #include <GL/glu.h>
 
 #include <fstream>
+#include <utility>
 
 int GraphicsWindowTest::displays = 0;
 int GraphicsWindowTest::reshapes = 0;
@@ -47,6 +48,12 @@ std::string writeCloud(const std::string& name, const std::vector<std::vector<do
         out << "\n";
     }
     return path;
+}
+
+void giveAttributes(PointAttributes attributes) {
+    PointSet& set = viewer.pointSet;
+    set.attributes = std::move(attributes);
+    set.visibility.attach(set.attributes, set.count, set.hiddenAtStart);
 }
 
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path) {

@@ -2,6 +2,7 @@
 // window under a real X server, projection of scene points and the real executables.
 #pragma once
 
+#include "io/point_attributes.h"
 #include "tests/support/gl_test_support.h"
 #include "tests/support/program.h"
 #include "tests/support/rgb.h"
@@ -31,6 +32,10 @@ WindowPoint project(double x, double y, double z);
 // Writes a point file of the given records (x y z r g b each) in the test's temporary folder
 // and returns its path.
 std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records);
+
+// Gives the loaded point set these attribute columns, one entry per record, as a reader that
+// keeps them would, and attaches its visibility with the start's hidden classes.
+void giveAttributes(PointAttributes attributes);
 
 // Loads a test file (or an absolute path) into the global point set and sizes the camera's view
 // as a 400 x 400 graphics window would, with no window: for what the camera computes alone.

@@ -4,6 +4,34 @@
 #include <algorithm>
 #include <new>
 
+namespace {
+
+template <class T>
+void gather(std::vector<T>& to, const std::vector<T>& from, const uint32_t* indices,
+            int64_t count) {
+    // A column shorter than the records is not theirs: its entries stay 0.
+    for (int64_t i = 0; i < count; ++i)
+        if (indices[i] < from.size())
+            to[size_t(i)] = from[indices[i]];
+}
+
+// The attributes of the records at indices, in their order.
+void gatherAttributes(PointAttributes& to, const PointAttributes& from, const uint32_t* indices,
+                      int64_t count) {
+    to.present = from.present;
+    to.resize(size_t(count));
+    gather(to.intensity, from.intensity, indices, count);
+    gather(to.classification, from.classification, indices, count);
+    gather(to.returns, from.returns, indices, count);
+    gather(to.flags, from.flags, indices, count);
+    gather(to.scanAngle, from.scanAngle, indices, count);
+    gather(to.userData, from.userData, indices, count);
+    gather(to.pointSource, from.pointSource, indices, count);
+    gather(to.gpsTime, from.gpsTime, indices, count);
+}
+
+} // namespace
+
 CloudOctree::~CloudOctree() {
     cancel_.store(true);
     if (task_)
@@ -15,6 +43,9 @@ void CloudOctree::start(PointCloud& cloud, const uint32_t* sampleIndices, int64_
     sampleRecords_.resize(size_t(std::max<int64_t>(sampleSize, 0)));
     for (int64_t i = 0; i < sampleSize; ++i)
         sampleRecords_[size_t(i)] = cloud.points[sampleIndices[i]];
+    // Its attributes too, for the colours and the classes hidden while it stands for the cloud.
+    gatherAttributes(sample_.attributes, cloud.attributes, sampleIndices,
+                     int64_t(sampleRecords_.size()));
     // The sample keeps the cloud's box, so that the height colours and the axes stay put.
     sample_.points = sampleRecords_.data();
     sample_.count = static_cast<int32_t>(sampleRecords_.size());
@@ -23,6 +54,7 @@ void CloudOctree::start(PointCloud& cloud, const uint32_t* sampleIndices, int64_
     std::copy(cloud.centroid, cloud.centroid + 3, sample_.centroid);
     sample_.viewDistance = cloud.viewDistance;
     sample_.colour = cloud.colour;
+    sampleVisibility_.attach(sample_.attributes, sample_.count, {});
 
     task_.reset(new (std::nothrow) PoolTask);
     OctreeOptions mine = options;
@@ -45,6 +77,8 @@ bool CloudOctree::poll() {
     sampleRecords_ = std::vector<PointRecord>();
     sample_.points = nullptr;
     sample_.count = 0;
+    sample_.attributes = PointAttributes();
+    sampleVisibility_ = PointVisibility();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "threads/worker_pool.h"
 #include "viewer/lod/lod_source.h"
 #include "viewer/lod/lod_tree.h"
+#include "viewer/point_visibility.h"
 
 #include <atomic>
 #include <memory>
@@ -38,8 +39,10 @@ public:
             task_->wait();
     }
     State state() const { return state_; }
-    // What frames draw while the build runs.
+    // What frames draw while the build runs, and which of its records are shown (its switches
+    // are for the caller to keep as the cloud's).
     const PointCloud& sample() const { return sample_; }
+    PointVisibility& sampleVisibility() { return sampleVisibility_; }
     const Octree& octree() const { return octree_; }
     const std::vector<LodNode>& nodes() const { return nodes_; }
 
@@ -54,6 +57,7 @@ private:
     State state_ = State::None;
     std::vector<PointRecord> sampleRecords_;
     PointCloud sample_;
+    PointVisibility sampleVisibility_;
     Octree octree_;
     bool built_ = false;
     std::vector<LodNode> nodes_;

@@ -1,0 +1,101 @@
+// viewer/point_visibility.cpp - the counts of a cloud's classes and the list of records drawn.
+#include "viewer/point_visibility.h"
+
+#include "threads/worker_pool.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+namespace {
+
+// Parts of a rebuild smaller than this are not worth a thread.
+constexpr int64_t kSmallestPart = 65536;
+
+} // namespace
+
+const std::vector<int> PointVisibility::kDefaultHidden = {7, 18};
+
+PointVisibility::PointVisibility() {
+    std::fill(std::begin(classShown), std::end(classShown), 1);
+}
+
+void PointVisibility::attach(const PointAttributes& attributes, int64_t count,
+                             const std::vector<int>& hiddenClasses) {
+    *this = PointVisibility();
+    count_ = count;
+    // A column shorter than the records would be read past its end: it is left out.
+    if (attributes.has(kClassification) && int64_t(attributes.classification.size()) >= count)
+        classification_ = attributes.classification.data();
+    if (attributes.has(kFlags) && int64_t(attributes.flags.size()) >= count)
+        flags_ = attributes.flags.data();
+    for (int code : hiddenClasses)
+        if (code >= 0 && code < 256)
+            classShown[code] = 0;
+    for (int64_t i = 0; i < count; ++i) {
+        const int code = classification_ != nullptr ? classification_[i] : 0;
+        const bool withheld = flags_ != nullptr && (flags_[i] & kFlagWithheld) != 0;
+        ++classCounts_[code];
+        withheldCounts_[code] += withheld;
+        withheldTotal_ += withheld;
+    }
+    changed();
+}
+
+bool PointVisibility::hidesAny() const {
+    if (withheldShown == 0 && withheldTotal_ > 0)
+        return true;
+    if (classification_ == nullptr)
+        return false;
+    for (int code = 0; code < 256; ++code)
+        if (classShown[code] == 0 && classCounts_[code] > 0)
+            return true;
+    return false;
+}
+
+void PointVisibility::rebuild() {
+    builtVersion_ = version_;
+    all_ = !hidesAny();
+    drawn_.reset();
+    drawnCount_ = 0;
+    if (all_)
+        return;
+    // Each part counts its records drawn, then writes them at its offset, so the list ascends.
+    int64_t partDrawn[kMostParts + 1] = {};
+    const int parts =
+        runInParts(count_, kMostParts, kSmallestPart, [&](int64_t begin, int64_t end, int part) {
+            int64_t n = 0;
+            for (int64_t i = begin; i < end; ++i)
+                n += shows(i);
+            partDrawn[part + 1] = n;
+        });
+    for (int part = 0; part < parts; ++part)
+        partDrawn[part + 1] += partDrawn[part];
+    // One entry more, so that an empty list is still a list rather than nullptr. Without the
+    // memory for it the hidden records are drawn too, rather than none at all.
+    drawnCount_ = partDrawn[parts];
+    drawn_.reset(new (std::nothrow) uint32_t[size_t(drawnCount_) + 1]);
+    if (drawn_ == nullptr) {
+        std::fprintf(stderr, "pointillist: not enough memory to hide points; all are drawn\n");
+        all_ = true;
+        return;
+    }
+    runInParts(count_, kMostParts, kSmallestPart, [&](int64_t begin, int64_t end, int part) {
+        uint32_t* out = drawn_.get() + partDrawn[part];
+        for (int64_t i = begin; i < end; ++i)
+            if (shows(i))
+                *out++ = static_cast<uint32_t>(i);
+    });
+}
+
+const uint32_t* PointVisibility::drawn() {
+    if (builtVersion_ != version_)
+        rebuild();
+    return all_ ? nullptr : drawn_.get();
+}
+
+int64_t PointVisibility::drawnCount() {
+    if (builtVersion_ != version_)
+        rebuild();
+    return all_ ? count_ : drawnCount_;
+}
