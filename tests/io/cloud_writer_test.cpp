@@ -3,6 +3,7 @@
 #include "io/cloud_writer.h"
 
 #include "tests/io/io_test_support.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 namespace {
 
 std::string writeScratchPly(const PointCloud& cloud, const std::string& name) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
+    const std::string path = scratchDir() + std::to_string(getpid()) + "-" + name;
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
         return "";

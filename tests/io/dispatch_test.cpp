@@ -4,6 +4,7 @@
 
 #include "io/shift.h"
 #include "tests/support/file_text.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +163,7 @@ TEST(FormatPick, EmptyFilesAndNonFilesAreRefusedForWhatTheyAre) {
     loadFile("/dev/null", null);
     EXPECT_EQ(null.result.status, ReadStatus::Refused);
     EXPECT_EQ(null.result.message, "/dev/null: empty file");
-    const std::string folder = ::testing::TempDir() + "a_folder.las";
+    const std::string folder = scratchDir() + "a_folder.las";
     mkdir(folder.c_str(), 0700);
     LoadedCloud directory;
     loadFile(folder, directory);

@@ -2,14 +2,12 @@
 #include "tests/io/io_test_support.h"
 
 #include "io/cloud_load.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 double LoadedCloud::file(int32_t index, int axis) const {
     const PointRecord& p = cloud.points[index];
@@ -26,15 +24,8 @@ void loadFile(const std::string& path, LoadedCloud& loaded) {
         load.finish(loaded.cloud);
 }
 
-// Each test process writes into its own folder: CTest runs tests of one executable side by
-// side, and two of them cutting the same file name would read each other's bytes.
 std::string scratchPath(const std::string& name) {
-    static const std::string folder = [] {
-        const std::string path = ::testing::TempDir() + "pointillist-" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        return path + "/";
-    }();
-    return folder + name;
+    return scratchDir() + name;
 }
 
 std::string scratchFile(const std::string& name, const std::string& bytes) {

@@ -3,6 +3,7 @@
 #include "io/las/las_writer.h"
 
 #include "tests/io/io_test_support.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ RawLas decodeRaw(const std::string& path) {
 
 // Writes the cloud to a scratch file of this name; its path, or "" when writing failed.
 std::string writeScratchLas(const PointCloud& cloud, const std::string& name, int64_t& skipped) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "-" + name;
+    const std::string path = scratchDir() + std::to_string(getpid()) + "-" + name;
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
         return "";

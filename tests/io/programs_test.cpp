@@ -3,6 +3,7 @@
 #include "tests/io/io_test_support.h"
 #include "tests/support/file_text.h"
 #include "tests/support/program.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ TEST(InfoProgram, RefusalsAndShortFilesSayOneLineOnStandardError) {
     std::ifstream whole(testData("formats/lazperf_point-color.las.laz"), std::ios::binary);
     std::string head(200, '\0');
     whole.read(&head[0], static_cast<std::streamsize>(head.size()));
-    const std::string cut = ::testing::TempDir() + "cut-" + std::to_string(getpid()) + ".laz";
+    const std::string cut = scratchDir() + "cut-" + std::to_string(getpid()) + ".laz";
     std::ofstream(cut, std::ios::binary) << head;
     const ProcessResult laz = runProgram({POINTILLIST_INFO_EXE, cut});
     EXPECT_EQ(laz.status, 1);
@@ -206,7 +207,7 @@ TEST(InfoProgram, SaysWhyTheColourAndWarnsOfAHeaderBoxThePointsDisagreeWith) {
     std::memcpy(&length, &las[105], sizeof length);
     for (size_t at = data; at + length <= las.size(); at += length)
         std::memset(&las[at + 28], 0, 6);
-    const std::string black = ::testing::TempDir() + "black.las";
+    const std::string black = scratchDir() + "black.las";
     std::ofstream(black, std::ios::binary) << las;
     const ProcessResult zero = runProgram({POINTILLIST_INFO_EXE, black});
     EXPECT_EQ(zero.status, 0);
@@ -224,7 +225,7 @@ TEST(InfoProgram, SaysWhyTheColourAndWarnsOfAHeaderBoxThePointsDisagreeWith) {
             value = std::round((value - offset) / scale);
             std::memcpy(&las[at], &value, sizeof value);
         }
-    const std::string raw = ::testing::TempDir() + "raw_box.las";
+    const std::string raw = scratchDir() + "raw_box.las";
     std::ofstream(raw, std::ios::binary) << las;
     const ProcessResult boxed = runProgram({POINTILLIST_INFO_EXE, raw});
     EXPECT_EQ(boxed.status, 0);
@@ -271,7 +272,7 @@ TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
 }
 
 TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
-    const std::string native = ::testing::TempDir() + "converted.txt";
+    const std::string native = scratchDir() + "converted.txt";
     ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, testData("camera_lopsided.txt"), native}).status,
               0);
     LoadedCloud original, again;
@@ -284,7 +285,7 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
     // A shifted LAS through binary PLY (doubles then) and through native text, rounded.
     for (const char* output : {"converted.ply", "converted_las.txt"}) {
         SCOPED_TRACE(output);
-        const std::string path = ::testing::TempDir() + output;
+        const std::string path = scratchDir() + output;
         ASSERT_EQ(runProgram({POINTILLIST_CONVERT_EXE, "--allow-rounding",
                               testData("formats/pdal_1.2-with-color.las"), path})
                       .status,
@@ -298,10 +299,10 @@ TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {
         EXPECT_NEAR(converted.cloud.points[0].r * 255, las.cloud.points[0].r * 255, 0.5);
         EXPECT_NEAR(converted.cloud.points[9].b * 255, las.cloud.points[9].b * 255, 0.5);
     }
-    EXPECT_EQ(runProgram({POINTILLIST_CONVERT_EXE, testData("camera_cube.txt"),
-                          ::testing::TempDir() + "out.xyz"})
-                  .status,
-              1);
+    EXPECT_EQ(
+        runProgram({POINTILLIST_CONVERT_EXE, testData("camera_cube.txt"), scratchDir() + "out.xyz"})
+            .status,
+        1);
 }
 
 TEST(ConvertProgram, CompressedOutputsKeepEveryPointAndTheOctreeOneReadsAsOne) {
@@ -321,7 +322,7 @@ TEST(ConvertProgram, CompressedOutputsKeepEveryPointAndTheOctreeOneReadsAsOne) {
     const auto expected = sorted(las);
     for (const char* output : {"converted.laz", "converted.copc.laz"}) {
         SCOPED_TRACE(output);
-        const std::string path = ::testing::TempDir() + output;
+        const std::string path = scratchDir() + output;
         const ProcessResult converted = runProgram({POINTILLIST_CONVERT_EXE, source, path});
         ASSERT_EQ(converted.status, 0) << converted.err;
         EXPECT_EQ(converted.err, "");
@@ -341,8 +342,7 @@ TEST(ConvertProgram, CompressedOutputsKeepEveryPointAndTheOctreeOneReadsAsOne) {
 
 // A classified tile through LAS 1.4: pointillist-info says the same of both but the format line.
 TEST(ConvertProgram, LasOutputKeepsTheInfoLines) {
-    const std::string path =
-        ::testing::TempDir() + "converted-" + std::to_string(getpid()) + ".las";
+    const std::string path = scratchDir() + "converted-" + std::to_string(getpid()) + ".las";
     const std::string source = testData("lidar/pdal_mvk-thin.las");
     const ProcessResult convert = runProgram({POINTILLIST_CONVERT_EXE, source, path});
     ASSERT_EQ(convert.status, 0) << convert.err;
@@ -359,7 +359,7 @@ TEST(ConvertProgram, LasOutputKeepsTheInfoLines) {
 // resolves is written only when the user accepts it, and then with no digits a float drops.
 TEST(ConvertProgram, RoundingBeyondTheInputsPrecisionIsRefusedUnlessAllowed) {
     const std::string las = testData("formats/pdal_1.2-with-color.las");
-    const std::string path = ::testing::TempDir() + "rounded_" + std::to_string(getpid()) + ".txt";
+    const std::string path = scratchDir() + "rounded_" + std::to_string(getpid()) + ".txt";
     unlink(path.c_str());
     const ProcessResult refused = runProgram({POINTILLIST_CONVERT_EXE, las, path});
     EXPECT_EQ(refused.status, 1);
@@ -387,10 +387,10 @@ TEST(ConvertProgram, RoundingBeyondTheInputsPrecisionIsRefusedUnlessAllowed) {
 
     // Without a shift, floats are what the file held: nothing to refuse. A float file's own
     // resolution is 1e-5 of its extent: a small room far from the origin is refused.
-    const std::string plain = ::testing::TempDir() + "plain_" + std::to_string(getpid()) + ".txt";
+    const std::string plain = scratchDir() + "plain_" + std::to_string(getpid()) + ".txt";
     EXPECT_EQ(
         runProgram({POINTILLIST_CONVERT_EXE, testData("formats/pcl_bunny.pcd"), plain}).status, 0);
-    const std::string room = ::testing::TempDir() + "room.xyz";
+    const std::string room = scratchDir() + "room.xyz";
     std::ofstream(room) << "500000.125 4200000.5 10\n500003 4200002.75 12.5\n500001 4200001 11\n";
     const ProcessResult far = runProgram({POINTILLIST_CONVERT_EXE, room, plain});
     EXPECT_EQ(far.status, 1);

@@ -3,6 +3,7 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "controls/core/drawing.h"
+#include "tests/support/scratch_dir.h"
 #include "viewer/camera.h"
 #include "viewer/frame.h"
 #include "viewer/keys.h"
@@ -264,7 +265,7 @@ TEST_F(Display, ScreenshotsHoldTheWindowsPixels) {
     open("camera_cube.txt");
     viewer.displaySettings.pointSize = 4;
     viewer.showAxis = 1;
-    const std::string path = ::testing::TempDir() + "display_test_shot.png";
+    const std::string path = scratchDir() + "display_test_shot.png";
     std::string error;
     ASSERT_TRUE(saveScreenshot(path.c_str(), &error)) << error;
     int width = 0, height = 0;

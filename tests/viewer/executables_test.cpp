@@ -4,6 +4,7 @@
 #include "tests/viewer/viewer_fixture.h"
 
 #include "tests/support/file_text.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ TEST(Programs, LoadFailuresAndMissingArgumentEndWithStatus1) {
         {dataPath("count_beyond_32_bits.txt"), noMemory},
     };
     // What is not a point file at all says so on standard error.
-    const std::string emptyLas = ::testing::TempDir() + "empty.las";
+    const std::string emptyLas = scratchDir() + "empty.las";
     std::ofstream{emptyLas};
     const std::pair<std::string, std::string> notFiles[] = {
         {"/", "/: is a directory\n"},
@@ -76,7 +77,7 @@ TEST(Programs, InfoPrintsCountBoxCentroidAndViewDistance) {
 }
 
 TEST(Programs, GeneratorWritesTheSameLoadableCloudEveryTime) {
-    const std::string path = ::testing::TempDir() + "generated_cloud.txt";
+    const std::string path = scratchDir() + "generated_cloud.txt";
     const ProcessResult toStdout = runProgram({GENERATE_CLOUD_EXE, "300"});
     ASSERT_EQ(runProgram({GENERATE_CLOUD_EXE, "300", path}).status, 0);
     EXPECT_EQ(toStdout.out, fileText(path));
@@ -121,8 +122,8 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
 // the picture in the file's colours, as without the option.
 TEST(Programs, ViewerWarnsOfAColourModeTheFileLacks) {
     const std::string file = dataPath("render_corners.txt");
-    const std::string plain = ::testing::TempDir() + "lacks_plain.png";
-    const std::string asked = ::testing::TempDir() + "lacks_asked.png";
+    const std::string plain = scratchDir() + "lacks_plain.png";
+    const std::string asked = scratchDir() + "lacks_asked.png";
     ASSERT_EQ(runProgram({VIEWER, "--screenshot", plain, file}).status, 0);
     const ProcessResult result =
         runProgram({VIEWER, "--color", "classification", "--screenshot", asked, file});

@@ -3,6 +3,7 @@
 // every point to within a percent, on real and generated clouds, from several views.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/scratch_dir.h"
 #include "viewer/camera.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/scene.h"
@@ -139,7 +140,7 @@ TEST_F(LevelOfDetail, RealCloudsAtRestLightThePixelsOfEveryPoint) {
 }
 
 TEST_F(LevelOfDetail, GeneratedCloudAtRestLightsThePixelsOfEveryPoint) {
-    const std::string path = ::testing::TempDir() + "lod-planet.txt";
+    const std::string path = scratchDir() + "lod-planet.txt";
     ASSERT_EQ(runProgram({GENERATE_CLOUD_EXE, "600000", path}).status, 0);
     std::printf("  generated planet\n");
     openLarge(path, 1024);

@@ -1,6 +1,7 @@
 // tests/viewer/point_query_test.cpp - what a double-clicked point's box says, the lengths of a
 // measurement, and both through the graphics window's own mouse and keys.
 #include "io/classification.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/small_las.h"
 #include "tests/viewer/viewer_fixture.h"
 #include "viewer/control_panel.h"
@@ -131,7 +132,7 @@ SmallLas georeferencedTile() {
 class PointMarks : public GraphicsWindowTest {
 protected:
     void SetUp() override {
-        path = ::testing::TempDir() + "point_marks.las";
+        path = scratchDir() + "point_marks.las";
         ASSERT_TRUE(tile.write(path));
         open(path);
     }

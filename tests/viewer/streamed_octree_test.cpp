@@ -5,6 +5,7 @@
 #include "tests/io/copc/copc_test_files.h"
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/scratch_dir.h"
 #include "viewer/frame.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/scene.h"
@@ -40,7 +41,7 @@ size_t litPixels(const Image& image) {
 }
 
 std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = scratchDir() + name;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -174,7 +175,7 @@ TEST(StreamedOctreeProgram, DamagedNodesAreSkippedWithOneLineEach) {
     std::memcpy(&size, &bytes[at + 24], 4);
     setEntry(bytes, at, offset, size, 3);
     const std::string path = writeFile("stream-damaged.copc.laz", bytes);
-    const std::string shot = ::testing::TempDir() + "stream-damaged.png";
+    const std::string shot = scratchDir() + "stream-damaged.png";
     const ProcessResult run =
         runProgram({POINTILLIST_EXE, "--memory", "1K", "--screenshot", shot, path});
     ASSERT_EQ(run.status, 0) << run.ending();

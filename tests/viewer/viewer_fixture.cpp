@@ -1,6 +1,7 @@
 // tests/viewer/viewer_fixture.cpp - GLUT set-up, the graphics window and projection helpers.
 #include "tests/viewer/viewer_fixture.h"
 
+#include "tests/support/scratch_dir.h"
 #include "viewer/camera.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
@@ -38,7 +39,7 @@ std::string dataPath(const std::string& name) {
 }
 
 std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = scratchDir() + name;
     std::ofstream out(path);
     out.precision(17);
     out << "# points = " << records.size() << "\n";

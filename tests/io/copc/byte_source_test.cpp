@@ -1,6 +1,7 @@
 // tests/io/copc/byte_source_test.cpp - ranges of a local file and of bytes in memory: exact
 // bytes, refusals with a reason, and reads from several threads at once.
 #include "io/byte_source.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,7 @@
 namespace {
 
 std::string writeScratch(const std::vector<uint8_t>& bytes) {
-    const std::string path =
-        ::testing::TempDir() + "byte-source-" + std::to_string(getpid()) + ".bin";
+    const std::string path = scratchDir() + "byte-source-" + std::to_string(getpid()) + ".bin";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -63,7 +63,7 @@ TEST(ByteSource, MissingFilesDirectoriesAndPipesAreRefused) {
     std::string error;
     EXPECT_FALSE(openLocalFile("/nonexistent/file.copc.laz", error));
     EXPECT_EQ(error, "/nonexistent/file.copc.laz: cannot be opened (No such file or directory)");
-    EXPECT_FALSE(openLocalFile(::testing::TempDir(), error));
+    EXPECT_FALSE(openLocalFile(scratchDir(), error));
     EXPECT_NE(error.find(": is a directory"), std::string::npos) << error;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

@@ -2,6 +2,7 @@
 // plus the copc line, --quick from the header and index alone, and damage on standard error.
 #include "tests/io/copc/copc_test_files.h"
 #include "tests/support/program.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ namespace {
 
 // ctest runs these tests as processes side by side: each keeps its own files.
 std::string scratch(const std::string& suffix) {
-    return ::testing::TempDir() + "copc-info-" + std::to_string(getpid()) + suffix;
+    return scratchDir() + "copc-info-" + std::to_string(getpid()) + suffix;
 }
 
 ProcessResult info(std::vector<std::string> arguments) {

@@ -2,6 +2,7 @@
 // within the memory budget (the least recently drawn let go first), damaged ones lost alone.
 #include "io/copc/copc_node_cache.h"
 #include "tests/io/copc/copc_test_files.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@
 namespace {
 
 std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = scratchDir() + name;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -115,7 +116,7 @@ TEST(CopcNodeCache, DamagedNodesAreLostWithOneLineEachAndTheRestArrive) {
 
 TEST(CopcNodeCache, FilesThatAreNoOctreeAreRefusedWithTheirReason) {
     std::string error;
-    EXPECT_FALSE(CopcNodeCache::open(::testing::TempDir() + "absent.copc.laz", 1 << 20, 1, error));
+    EXPECT_FALSE(CopcNodeCache::open(scratchDir() + "absent.copc.laz", 1 << 20, 1, error));
     EXPECT_FALSE(error.empty());
     std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(0));
     bytes[377] = 'x'; // the info record's user id

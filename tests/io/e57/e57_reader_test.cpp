@@ -5,6 +5,7 @@
 #include "tests/io/e57/e57_test_writer.h"
 #include "tests/support/program.h"
 #include "tests/support/pseudo_terminal.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 namespace {
 
 std::string writeScratch(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = scratchDir() + name;
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
@@ -134,7 +135,7 @@ TEST(E57Programs, InfoAndConvertReportAndWriteTheScans) {
               std::string::npos)
         << info.out;
 
-    const std::string converted = ::testing::TempDir() + "two_scans.txt";
+    const std::string converted = scratchDir() + "two_scans.txt";
     const ProcessResult convert = runProgram({POINTILLIST_CONVERT_EXE, path, converted});
     ASSERT_EQ(convert.status, 0) << convert.err;
     const ProcessResult back = runProgram({POINTILLIST_INFO_EXE, converted});
