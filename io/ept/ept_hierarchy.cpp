@@ -46,7 +46,7 @@ bool EptHierarchy::loadRoot(std::string& error) {
     return readFile(CopcKey(), error);
 }
 
-bool EptHierarchy::readFile(const CopcKey& key, std::string& error) {
+bool EptHierarchy::readFile(CopcKey key, std::string& error) {
     pending_.erase(key);
     read_.insert(key);
     const std::string name = fileName(key);

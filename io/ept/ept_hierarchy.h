@@ -60,7 +60,8 @@ public:
 
 private:
     // Both with the lock held.
-    bool readFile(const CopcKey& key, std::string& error);
+    // The key by value: it may come from pending_, which the read erases it from.
+    bool readFile(CopcKey key, std::string& error);
     bool pendingAbove(const CopcKey& key, CopcKey& file) const;
 
     ResourceFolder& folder_;
