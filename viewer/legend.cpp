@@ -4,6 +4,7 @@
 #include "controls/core/drawing.h"
 #include "io/classification.h"
 #include "viewer/attribute_colours.h"
+#include "viewer/overlay_style.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -57,20 +58,6 @@ Legend returnLegend() {
         legend.rows.push_back(row);
     }
     return legend;
-}
-
-// Text and box colours that stand out on the background, as the other overlays have them.
-void textColour() {
-    if (viewer.displaySettings.background == Background::White)
-        glColor3f(0.0f, 0.0f, 0.0f);
-    else
-        glColor3f(1.0f, 1.0f, 1.0f);
-}
-void boxColour() {
-    if (viewer.displaySettings.background == Background::White)
-        glColor3f(0.85f, 0.85f, 0.85f);
-    else
-        glColor3f(0.12f, 0.12f, 0.12f);
 }
 
 void text(int x, int baseline, const std::string& s) {
@@ -183,16 +170,6 @@ Legend currentLegend() {
 
 void drawLegend(int width, int height) {
     const Legend legend = currentLegend();
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0.0, width, height, 0.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const WindowPixels pixels(width, height);
     drawBox(legend, width);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }

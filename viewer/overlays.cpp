@@ -3,6 +3,7 @@
 
 #include "controls/core/control.h"
 #include "viewer/key_table.h"
+#include "viewer/overlay_style.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -40,20 +41,6 @@ std::vector<std::pair<const char*, const char*>> helpLines() {
     for (int i = 0; i < keyBindingCount; ++i)
         lines.emplace_back(keyBindings[i].name, keyBindings[i].help);
     return lines;
-}
-
-// Text and box colours that stand out on the background.
-void textColour() {
-    if (viewer.displaySettings.background == Background::White)
-        glColor3f(0.0f, 0.0f, 0.0f);
-    else
-        glColor3f(1.0f, 1.0f, 1.0f);
-}
-void boxColour() {
-    if (viewer.displaySettings.background == Background::White)
-        glColor3f(0.85f, 0.85f, 0.85f);
-    else
-        glColor3f(0.12f, 0.12f, 0.12f);
 }
 
 // In window pixels with the origin at the top left, y down, as the toolkit draws.
@@ -163,19 +150,9 @@ std::vector<std::string> statusLines(int width) {
 void drawOverlays(int width, int height) {
     if (!viewer.displaySettings.showHelp && !viewer.displaySettings.showStatus)
         return;
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0.0, width, height, 0.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const WindowPixels pixels(width, height);
     if (viewer.displaySettings.showHelp)
         drawHelp();
     if (viewer.displaySettings.showStatus)
         drawStatus(width, height);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }

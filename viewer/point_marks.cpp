@@ -3,6 +3,7 @@
 
 #include "controls/core/drawing.h"
 #include "viewer/level_of_detail.h"
+#include "viewer/overlay_style.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -26,14 +27,6 @@ constexpr int BOX_OFFSET = CROSS_ARM + 4;
 // Magenta is no class colour, ramp or grey, so the marks stand out in every colour mode.
 void markColour() {
     glColor3f(1.0f, 0.0f, 1.0f);
-}
-void textColour() {
-    const float c = viewer.displaySettings.background == Background::White ? 0.0f : 1.0f;
-    glColor3f(c, c, c);
-}
-void boxColour() {
-    const float c = viewer.displaySettings.background == Background::White ? 0.85f : 0.12f;
-    glColor3f(c, c, c);
 }
 
 // A scene point in clip coordinates.
@@ -218,13 +211,7 @@ void drawPointMarks(const View& view, int width, int height) {
     const bool measuring = viewer.measurement.active();
     if (!viewer.query.marked && !measuring)
         return;
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluOrtho2D(0.0, width, height, 0.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    const WindowPixels pixels(width, height);
 
     if (measuring) {
         drawPolyline(view);
@@ -258,9 +245,4 @@ void drawPointMarks(const View& view, int width, int height) {
     if (at && !lines.empty())
         drawBox(static_cast<int>((*at)[0]) + BOX_OFFSET, static_cast<int>((*at)[1]) + BOX_OFFSET,
                 lines, width, height);
-
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }

@@ -182,6 +182,17 @@ void PointRenderer::addIndices(const uint32_t* indices, int64_t count) {
     setArrays(nullptr);
 }
 
+// A run of records from the client arrays, through its list of records when it has one.
+void PointRenderer::drawSegmentArrays(const PointSegment& segment) {
+    setArrays(&segment.source);
+    if (segment.indices != nullptr)
+        glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
+                       segment.indices + segment.first);
+    else
+        glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
+                     static_cast<GLsizei>(segment.count));
+}
+
 void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
     if (count == 0)
         return;
@@ -197,28 +208,14 @@ void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
             drawFromBuffer(segment);
             continue;
         }
-        setArrays(&segment.source);
-        if (segment.indices != nullptr)
-            glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
-                           segment.indices + segment.first);
-        else
-            glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
-                         static_cast<GLsizei>(segment.count));
+        drawSegmentArrays(segment);
     }
     // The depths for eye-dome lighting from the client arrays, whichever way the colours came.
     if (eyeDome_ > 0.0f) {
         glEyeDome_.beginPass();
         for (size_t s = 0; s < count; ++s) {
-            const PointSegment& segment = segments[s];
-            if (segment.count <= 0)
-                continue;
-            setArrays(&segment.source);
-            if (segment.indices != nullptr)
-                glDrawElements(GL_POINTS, static_cast<GLsizei>(segment.count), GL_UNSIGNED_INT,
-                               segment.indices + segment.first);
-            else
-                glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first),
-                             static_cast<GLsizei>(segment.count));
+            if (segments[s].count > 0)
+                drawSegmentArrays(segments[s]);
         }
         glEyeDome_.endPass();
     }

@@ -72,6 +72,7 @@ private:
     void setArrays(const PointSource* source) const;
     // Draws a run with an id from its buffer, uploaded the first time.
     void drawFromBuffer(const PointSegment& segment);
+    void drawSegmentArrays(const PointSegment& segment);
 
     struct NodeBuffer {
         unsigned buffer = 0;
