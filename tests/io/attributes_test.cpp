@@ -13,13 +13,6 @@
 
 namespace {
 
-template <class T> void append(std::string& bytes, T value, bool big = false) {
-    char raw[sizeof value];
-    std::memcpy(raw, &value, sizeof value);
-    for (size_t i = 0; i < sizeof value; ++i)
-        bytes += raw[big ? sizeof value - 1 - i : i];
-}
-
 // The four records every file holds; the second has no finite position and is dropped.
 constexpr float kX[4] = {0.0f, NAN, 1.0f, 2.0f};
 

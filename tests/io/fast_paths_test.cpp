@@ -37,13 +37,6 @@ std::vector<Source> sources(double origin, int holeEvery = 0) {
     return out;
 }
 
-template <class T> void append(std::string& bytes, T value, bool big = false) {
-    char raw[sizeof value];
-    std::memcpy(raw, &value, sizeof value);
-    for (size_t i = 0; i < sizeof value; ++i)
-        bytes += raw[big ? sizeof value - 1 - i : i];
-}
-
 // A binary PLY of the points: positions of the given type ("float" or "double", or "mixed" for
 // float x and y with a double z), colours as uchar or int (both scaled by 255) or none.
 std::string plyFile(const std::vector<Source>& points, const char* position, const char* colour,

@@ -80,10 +80,6 @@ void expectColumnsOf(const LoadedCloud& loaded, bool gps, const std::string& whe
     EXPECT_EQ(a.gpsTime.size(), gps ? n : 0u) << where;
 }
 
-template <class T> void put(std::string& bytes, size_t at, T value) {
-    std::memcpy(&bytes[at], &value, sizeof value);
-}
-
 // A LAS file of one record of the point format, each field set apart from its neighbours: the
 // scan direction and edge bits (and the scanner channel) set too, which the columns leave out.
 std::string oneRecordFile(int format) {
