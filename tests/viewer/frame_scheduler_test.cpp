@@ -17,8 +17,6 @@
 
 namespace {
 
-using Image = std::vector<unsigned char>;
-
 Image frontImage() {
     return readBackBuffer(400, 400);
 }

@@ -16,8 +16,6 @@
 
 namespace {
 
-using Image = std::vector<unsigned char>;
-
 class RasterAgainstGl : public GraphicsWindowTest {
 protected:
     void SetUp() override { open("single_point.txt"); }

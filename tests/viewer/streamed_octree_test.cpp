@@ -22,17 +22,6 @@
 
 namespace {
 
-using Image = std::vector<unsigned char>;
-
-Image backImage() {
-    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
-    Image image(size_t(width) * size_t(height) * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.data());
-    return image;
-}
-
 size_t litPixels(const Image& image) {
     size_t lit = 0;
     for (size_t p = 0; p < image.size(); p += 3)

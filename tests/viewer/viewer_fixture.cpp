@@ -137,6 +137,15 @@ void GraphicsWindowTest::redraw() {
     ASSERT_TRUE(pumpUntil([&] { return displays > before; }));
 }
 
+Image backImage() {
+    const int width = glutGet(GLUT_WINDOW_WIDTH), height = glutGet(GLUT_WINDOW_HEIGHT);
+    Image image(size_t(width) * size_t(height) * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, image.data());
+    return image;
+}
+
 Rgb GraphicsWindowTest::pixel(int x, int y) {
     unsigned char rgb[3] = {};
     glReadBuffer(GL_BACK);

@@ -16,6 +16,10 @@
 
 std::string dataPath(const std::string& name);
 
+// The current window's back buffer, RGB rows from the bottom.
+using Image = std::vector<unsigned char>;
+Image backImage();
+
 // Through the graphics window's mouse handlers, as GLUT calls them: a press at the first
 // position, motion through the rest and a release at the last; a press and release in place.
 void mouseDrag(int button, const std::vector<std::pair<int, int>>& path);
