@@ -30,4 +30,7 @@ struct PointSet : PointCloud {
     // centroid of the records as they become final, and does nothing when no load is pending.
     void beginLoad(const char* path);
     void finishLoad();
+    // Several files as one scene (see loadScene), read whole before any window opens; the
+    // process ends with status 1 when none of them can be read.
+    void loadFiles(const std::vector<const char*>& paths, uint64_t memoryBytes);
 };
