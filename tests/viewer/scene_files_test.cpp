@@ -19,6 +19,11 @@
 
 namespace {
 
+Rgb at(const unsigned char* colours, int record) {
+    const unsigned char* c = colours + 3 * record;
+    return Rgb{c[0], c[1], c[2]};
+}
+
 const std::string VIEWER = POINTILLIST_EXE;
 
 // A LAS tile of classes 2 and 5 with intensities, near 500000, 4000000.
@@ -78,17 +83,17 @@ TEST_F(SceneOfFiles, OneShiftAndEachRecordWithItsFilesAttributes) {
     ASSERT_NE(classes, nullptr);
     unsigned char ground[3];
     classColour(2, ground);
-    EXPECT_EQ(Rgb(classes[0], classes[1], classes[2]), Rgb(ground[0], ground[1], ground[2]));
-    EXPECT_EQ(Rgb(classes[24], classes[25], classes[26]), Rgb(255, 0, 0));
-    EXPECT_EQ(Rgb(classes[27], classes[28], classes[29]), Rgb(0, 255, 0));
+    EXPECT_EQ(at(classes, 0), (Rgb{ground[0], ground[1], ground[2]}));
+    EXPECT_EQ(at(classes, 8), RED);
+    EXPECT_EQ(at(classes, 9), GREEN);
     // The intensities run from 1000 to 8000 over the tile alone, not from the plain file's 0.
     const IntensityRange range = viewer.pointColours.intensityRangeOf(set);
     EXPECT_EQ(range.low, 1000);
     EXPECT_EQ(range.high, 8000);
     const unsigned char* grey = viewer.pointColours.colours(set, ColourMode::Intensity, &set);
-    EXPECT_EQ(grey[0], 0);
-    EXPECT_EQ(grey[7 * 3], 255);
-    EXPECT_EQ(Rgb(grey[24], grey[25], grey[26]), Rgb(255, 0, 0));
+    EXPECT_EQ(at(grey, 0), BLACK);
+    EXPECT_EQ(at(grey, 7), WHITE);
+    EXPECT_EQ(at(grey, 8), RED);
 
     const PointQuery fromPlain = queryPoint(set, 9);
     EXPECT_EQ(fromPlain.lines.front(), "file " + plain);
