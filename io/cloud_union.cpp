@@ -14,7 +14,8 @@ namespace {
 template <class T>
 void appendColumn(std::vector<T>& to, const std::vector<T>& from, size_t first, size_t count) {
     if (from.size() >= count)
-        std::copy(from.begin(), from.begin() + std::ptrdiff_t(count), to.begin() + ptrdiff_t(first));
+        std::copy(from.begin(), from.begin() + std::ptrdiff_t(count),
+                  to.begin() + ptrdiff_t(first));
 }
 
 void appendAttributes(PointAttributes& to, const PointAttributes& from, size_t first,
@@ -68,8 +69,8 @@ bool combineClouds(std::vector<PointCloud>& parts, const std::vector<std::string
         anyBox = true;
     }
     if (total > INT32_MAX) {
-        error = "not enough room for " + std::to_string(total) +
-                " points: a cloud holds at most " + std::to_string(INT32_MAX);
+        error = "not enough room for " + std::to_string(total) + " points: a cloud holds at most " +
+                std::to_string(INT32_MAX);
         return false;
     }
     PointRecord* points = allocatePoints(total);

@@ -86,11 +86,11 @@ int main(int argc, char** argv) {
     viewer.pointSet.finishLoad();
     // --color for an attribute the file lacks: the picture still comes, in the file's colours.
     const ColourMode asked = viewer.displaySettings.colourMode;
-    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes))
-    {
+    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes)) {
         if (scene)
-            std::fprintf(stderr, "pointillist: no file of the scene has %s; showing their own "
-                                 "colours\n",
+            std::fprintf(stderr,
+                         "pointillist: no file of the scene has %s; showing their own "
+                         "colours\n",
                          colourModeName(asked));
         else
             std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",

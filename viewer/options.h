@@ -40,8 +40,8 @@ struct ViewerOptions {
 };
 
 // `pointillist [OPTIONS] FILE...`: options take their value as the next argument or after `=`,
-// may come before, between or after the files, and end at `--`, after which a name starting with `-` is
-// a file.
+// may come before, between or after the files, and end at `--`, after which a name starting with
+// `-` is a file.
 ViewerOptions parseOptions(int argc, char** argv);
 
 // One line naming every option.

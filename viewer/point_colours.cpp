@@ -34,8 +34,8 @@ IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
             for (int64_t i = 0; i < set.count; ++i)
                 if (set.recordHas(i, kIntensity))
                     values.push_back(set.attributes.intensity[size_t(i)]);
-            const RampSpan span = rampSpan(int64_t(values.size()),
-                                           [&values](int64_t i) { return float(values[size_t(i)]); });
+            const RampSpan span = rampSpan(
+                int64_t(values.size()), [&values](int64_t i) { return float(values[size_t(i)]); });
             range_ = IntensityRange{uint16_t(span.low), uint16_t(span.high)};
         }
         rangePoints_ = set.points;

@@ -24,8 +24,12 @@ PointCloud madeCloud(int count, const double origin[3], const double shift[3], b
         cloud.shift[axis] = shift[axis];
     for (int i = 0; i < count; ++i) {
         const double file[3] = {origin[0] + i, origin[1] + 2.0 * i, origin[2] + 0.25 * i};
-        cloud.points[i] = {float(file[0] - shift[0]), float(file[1] - shift[1]),
-                           float(file[2] - shift[2]), float(i) / count, 0.5f, 1.0f};
+        cloud.points[i] = {float(file[0] - shift[0]),
+                           float(file[1] - shift[1]),
+                           float(file[2] - shift[2]),
+                           float(i) / count,
+                           0.5f,
+                           1.0f};
     }
     if (attributes) {
         cloud.attributes.present = kClassification | kIntensity;
@@ -106,7 +110,8 @@ TEST(CloudUnion, OneShiftFromTheUnionAndEveryRecordInItsPlace) {
     EXPECT_EQ(double(scene.nearCorner[2]) + scene.shift[2], high[2]);
     EXPECT_EQ(scene.precision[0], 0.001);
     EXPECT_EQ(scene.dropped, 3);
-    EXPECT_EQ(scene.warnings, std::vector<std::string>{"b.ply: header box differs from the points"});
+    EXPECT_EQ(scene.warnings,
+              std::vector<std::string>{"b.ply: header box differs from the points"});
     EXPECT_EQ(scene.formatDescription, "2 files");
     releasePoints(scene.points);
 }

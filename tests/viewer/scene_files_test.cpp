@@ -51,8 +51,9 @@ protected:
 // the status line name the file of a point.
 TEST_F(SceneOfFiles, OneShiftAndEachRecordWithItsFilesAttributes) {
     const std::string tile = writeTile("scene_tile.las");
-    const std::string plain = writeCloud("scene_plain.txt", {{500040.5, 4000001.25, 99.5, 1, 0, 0},
-                                                             {500042.0, 4000003.0, 101.0, 0, 1, 0}});
+    const std::string plain =
+        writeCloud("scene_plain.txt",
+                   {{500040.5, 4000001.25, 99.5, 1, 0, 0}, {500042.0, 4000003.0, 101.0, 0, 1, 0}});
     PointSet& set = viewer.pointSet;
     set.hiddenAtStart = {};
     set.loadFiles({tile.c_str(), plain.c_str()}, uint64_t(1) << 30);
@@ -120,8 +121,9 @@ TEST(SceneScreenshot, TwoHalvesShowWhatTheWholeShows) {
     }
     for (int i = 0; i < 24; ++i)
         for (int j = 0; j < 24; ++j) {
-            const SmallLasPoint point = {i * 97, j * 61 + i * 7, (i * j) % 40,
-                                         uint16_t(i * 2700), uint16_t(j * 2700), 40000};
+            const SmallLasPoint point = {
+                i * 97, j * 61 + i * 7, (i * j) % 40, uint16_t(i * 2700), uint16_t(j * 2700),
+                40000};
             whole.points.push_back(point);
             (i < 12 ? first : second).points.push_back(point);
         }
@@ -129,8 +131,8 @@ TEST(SceneScreenshot, TwoHalvesShowWhatTheWholeShows) {
     ASSERT_TRUE(whole.write(dir + "whole.las"));
     ASSERT_TRUE(first.write(dir + "first.las"));
     ASSERT_TRUE(second.write(dir + "second.las"));
-    const ProcessResult converted = runProgram(
-        {POINTILLIST_CONVERT_EXE, dir + "second.las", dir + "second.copc.laz"});
+    const ProcessResult converted =
+        runProgram({POINTILLIST_CONVERT_EXE, dir + "second.las", dir + "second.copc.laz"});
     ASSERT_EQ(converted.status, 0) << converted.ending() << converted.err;
 
     const ProcessResult alone =
