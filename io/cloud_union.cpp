@@ -1,6 +1,7 @@
 // io/cloud_union.cpp - the records, columns and facts of several clouds put into one.
 #include "io/cloud_union.h"
 
+#include "io/colouring.h"
 #include "io/shift.h"
 
 #include <algorithm>
@@ -136,6 +137,14 @@ bool combineClouds(std::vector<PointCloud>& parts, const std::vector<std::string
         anyRgb |= part.colour == ColourKind::Rgb;
         combined.files.push_back(std::move(file));
         first += count;
+    }
+    // The files without colours of their own are ramped together, each kind over its files.
+    for (ColourKind kind : {ColourKind::Intensity, ColourKind::None}) {
+        std::vector<RecordRun> runs;
+        for (const SceneFile& file : combined.files)
+            if (file.colour == kind && file.count > 0)
+                runs.push_back(RecordRun{file.first, file.count});
+        applyColourKind(points, runs, kind);
     }
     for (int axis = 0; axis < 3; ++axis)
         if (!std::isfinite(combined.precision[axis]))

@@ -49,7 +49,8 @@ bool loadPart(const char* path, uint64_t memoryBytes, uint64_t& bytesUsed, Point
         load.begin(path, CloudLoad::Place::Here);
     if (load.reportRefusal())
         return false;
-    load.finish(part);
+    // Colours standing in for those a file lacks are ramped over every such file at once.
+    load.finish(part, false);
     bytesUsed += uint64_t(part.count) * sizeof(PointRecord) * 2;
     return true;
 }

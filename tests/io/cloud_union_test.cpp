@@ -1,6 +1,7 @@
 // tests/io/cloud_union_test.cpp - several clouds put together as one scene: one shift from the
 // union's box, the records re-expressed against it, the columns and the table of files.
 #include "io/cloud_union.h"
+#include "io/colouring.h"
 #include "io/octree/octree_builder.h"
 #include "io/shift.h"
 
@@ -164,5 +165,33 @@ TEST(CloudUnion, OctreeBuildMovesEachRecordsFileWithIt) {
         moved += (i < 3000) == fromLeft;
     }
     EXPECT_GT(moved, 0); // the build did reorder them
+    releasePoints(scene.points);
+}
+
+// Files without colours are ramped together, as one file of all their points would be: two
+// halves of a colourless cloud match the whole, and a coloured file between them keeps its own.
+TEST(CloudUnion, FilesWithoutColoursShareOneRamp) {
+    const double zero[3] = {0, 0, 0}, low[3] = {0, 0, 0}, high[3] = {0, 0, 100};
+    std::vector<PointCloud> parts;
+    parts.push_back(madeCloud(50, low, zero, false));
+    parts.push_back(madeCloud(4, low, zero, false));
+    parts.push_back(madeCloud(50, high, zero, false));
+    std::vector<PointRecord> whole;
+    for (size_t part : {0u, 2u}) {
+        parts[part].colour = ColourKind::None;
+        whole.insert(whole.end(), parts[part].points, parts[part].points + 50);
+    }
+    applyColourKind(whole.data(), {RecordRun{0, 100}}, ColourKind::None);
+    const PointRecord coloured = parts[1].points[3];
+    PointCloud scene;
+    std::string error;
+    ASSERT_TRUE(combineClouds(parts, {"low", "rgb", "high"}, scene, error)) << error;
+    for (int i = 0; i < 100; ++i) {
+        const PointRecord& got = scene.points[i < 50 ? i : i + 4];
+        EXPECT_EQ(std::memcmp(&got, &whole[size_t(i)], sizeof got), 0) << i;
+    }
+    EXPECT_EQ(std::memcmp(&scene.points[53], &coloured, sizeof coloured), 0);
+    EXPECT_EQ(scene.points[0].b, 1.0f) << "the bottom of the ramp is blue";
+    EXPECT_EQ(scene.points[103].r, 1.0f) << "the top is red";
     releasePoints(scene.points);
 }
