@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     glutInit(&glutArgc, glutArgv);
     int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
     if (scene)
-        glutSetWindowTitle(
-            ("Pointillist - " + std::to_string(viewer.pointSet.files.size()) + " files").c_str());
+        glutSetWindowTitle(("Pointillist - " + viewer.pointSet.sceneName()).c_str());
     ControlWindow* controlWindow = nullptr;
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.

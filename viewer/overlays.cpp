@@ -111,7 +111,7 @@ std::vector<std::string> statusParts() {
                                       std::string("pan ") + panModeName(viewer.viewState.panMode)};
     // A scene of several files says so first, and the file of the point a double-click marked.
     if (!set.files.empty())
-        parts.insert(parts.begin(), std::to_string(set.files.size()) + " files");
+        parts.insert(parts.begin(), set.sceneName());
     if (viewer.query.marked && !viewer.query.file.empty())
         parts.push_back("point from " + viewer.query.file);
     if (viewer.viewState.pivotPicked) {

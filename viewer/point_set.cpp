@@ -39,3 +39,9 @@ void PointSet::loadFiles(const std::vector<const char*>& paths, uint64_t memoryB
         std::exit(1);
     visibility.attach(*this, hiddenAtStart);
 }
+
+std::string PointSet::sceneName() const {
+    if (files.empty())
+        return std::string();
+    return std::to_string(files.size()) + (files.size() == 1 ? " file" : " files");
+}
