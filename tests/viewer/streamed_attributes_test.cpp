@@ -9,6 +9,7 @@
 #include "tests/support/scratch_dir.h"
 #include "viewer/attribute_colours.h"
 #include "viewer/camera.h"
+#include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/legend.h"
 #include "viewer/level_of_detail.h"
@@ -217,4 +218,31 @@ TEST_F(StreamedAttributes, DoubleClickShowsThePointsAttributes) {
     EXPECT_EQ(lines[4].substr(0, 8), "class 4 ");
     EXPECT_EQ(lines[5], "intensity 30000");
     EXPECT_EQ(lines[6].substr(0, 7), "return ");
+}
+
+// On a GPU renderer (forced here) a node with hidden points keeps its buffer, uploaded once: the
+// switches change the list of its points drawn, not what it holds.
+TEST_F(StreamedAttributes, NodesWithHiddenPointsKeepTheirBuffers) {
+    PointRenderer& renderer = viewer.frameScheduler.renderer;
+    drawCompleteFrame();
+    const Image fromArrays = backImage();
+    renderer.setLargeFramePath(PointPath::Gl);
+    renderer.setNodeBuffers(true);
+    drawCompleteFrame();
+    EXPECT_TRUE(backImage() == fromArrays);
+    const size_t nodes = viewer.copcLod->lastSegments().size();
+    EXPECT_EQ(renderer.bufferUploads(), int64_t(nodes)) << "one a node drawn";
+
+    viewer.pointSet.visibility.classShown[18] = 1;
+    viewer.pointSet.visibility.changed();
+    graphicsKey('w', 0, 0);
+    atRest();
+    renderer.setNodeBuffers(false);
+    drawCompleteFrame();
+    const Image allFromArrays = backImage();
+    EXPECT_FALSE(allFromArrays == fromArrays);
+    renderer.setNodeBuffers(true);
+    drawCompleteFrame();
+    EXPECT_TRUE(backImage() == allFromArrays);
+    EXPECT_EQ(renderer.bufferUploads(), int64_t(nodes)) << "none again";
 }

@@ -164,6 +164,7 @@ PointSegment CopcLod::segmentOf(const CachedNode& held, NodeLook& look) {
     segment.count = count;
     const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
     segment.id = held.id * kModeIds + uint64_t(mode);
+    segment.nodeCount = count;
     if (mode != ColourMode::File) {
         if (look.mode != mode || look.colours.size() != size_t(count) * 3) {
             look.colours.resize(size_t(count) * 3);
