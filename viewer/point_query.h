@@ -25,6 +25,10 @@ struct PointQuery {
 // GPS time, point source, scan angle (degrees), user data and flags, those the cloud (in a
 // scene, the point's file) has.
 PointQuery queryPoint(const PointCloud& cloud, int64_t index);
+// The same of a point held apart from the cloud's records (a streamed file's node), entry index
+// of attributes describing it; the cloud gives the shift, the digits and the colour source.
+PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
+                       const PointAttributes& attributes, size_t index);
 // The query of a point known by its position only (scene coordinates): x, y and z.
 PointQuery queryPosition(const PointCloud& cloud, const float position[3]);
 
