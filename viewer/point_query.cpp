@@ -95,7 +95,10 @@ PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
     PointQuery query = queryPosition(cloud, stored);
     std::vector<std::string>& lines = query.lines;
     // In a scene, the file the point came from, and what that file has.
-    const SceneFile* file = cloud.fileOf(index);
+    const SceneFile* file = nullptr;
+    if (!cloud.files.empty() && i < attributes.origin.size() &&
+        attributes.origin[i] < cloud.files.size())
+        file = &cloud.files[attributes.origin[i]];
     if (file != nullptr) {
         query.file = file->name;
         lines.insert(lines.begin(), "file " + file->name);
@@ -107,7 +110,7 @@ PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
 
     // A column shorter than the records describes none of them.
     auto has = [&](AttributeBit bit, size_t columnSize) {
-        return cloud.recordHas(index, bit) && i < columnSize;
+        return attributes.has(bit) && (file == nullptr || file->has(bit)) && i < columnSize;
     };
     if (has(kClassification, attributes.classification.size()))
         lines.push_back("class " + std::to_string(attributes.classification[i]) + " " +
