@@ -58,8 +58,9 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out, int64_t expect
 
 // Written under a name of its own, then renamed: a reader sees the whole range or none.
 bool writeFile(const std::string& path, const uint8_t* data, size_t size) {
-    const std::string part = path + ".part" + std::to_string(::getpid()) + "-" +
-                             std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
+    const std::string part =
+        path + ".part" + std::to_string(::getpid()) + "-" +
+        std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;

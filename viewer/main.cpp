@@ -1,8 +1,8 @@
 // viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
 // run GLUT.
-#include "viewer/classes_window.h"
 #include "net/http_client.h"
 #include "net/url.h"
+#include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/options.h"

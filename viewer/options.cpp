@@ -201,11 +201,11 @@ ViewerOptions parseOptions(int argc, char** argv) {
             value = argument + equals + 1;
             name.resize(equals);
         }
-        const bool takesValue =
-            name == "--point-size" || name == "--background" || name == "--color" ||
-            name == "--colour" || name == "--hide-classes" || name == "--size" || name == "--pan" ||
-            name == "--edl-strength" || name == "--memory" || name == "--screenshot" ||
-            name == "--cache" || name == "--timeout";
+        const bool takesValue = name == "--point-size" || name == "--background" ||
+                                name == "--color" || name == "--colour" ||
+                                name == "--hide-classes" || name == "--size" || name == "--pan" ||
+                                name == "--edl-strength" || name == "--memory" ||
+                                name == "--screenshot" || name == "--cache" || name == "--timeout";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {

@@ -161,8 +161,7 @@ void CopcNodeCache::fetch() {
         ++fetching_.nodes;
         fetching_.bytes += fetched.node.bytes;
         lock.unlock();
-        fetched.ok =
-            CopcNodeDecoder::readChunk(*file_, fetched.node, fetched.chunk, fetched.error);
+        fetched.ok = CopcNodeDecoder::readChunk(*file_, fetched.node, fetched.chunk, fetched.error);
         lock.lock();
         --fetching_.nodes;
         fetching_.bytes -= fetched.node.bytes;
@@ -187,8 +186,8 @@ void CopcNodeCache::decode() {
         arrival.ok = fetched.ok;
         arrival.error = std::move(fetched.error);
         if (fetched.ok)
-            arrival.ok = decodeNode(decoder, fetched.node, arrival.points, arrival.error,
-                                    &fetched.chunk);
+            arrival.ok =
+                decodeNode(decoder, fetched.node, arrival.points, arrival.error, &fetched.chunk);
         lock.lock();
         inProgress_.erase(arrival.key);
         arrivals_.push_back(std::move(arrival));

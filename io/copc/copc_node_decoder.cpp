@@ -64,8 +64,8 @@ const uint8_t* CopcNodeDecoder::decodeRecords(const CopcNode& node, std::string&
             return nullptr;
         }
     }
-    const bool decoded =
-        chunk ? decodeChunk(node, *chunk, records_.get(), error) : decode(node, records_.get(), error);
+    const bool decoded = chunk ? decodeChunk(node, *chunk, records_.get(), error)
+                               : decode(node, records_.get(), error);
     return decoded ? records_.get() : nullptr;
 }
 
