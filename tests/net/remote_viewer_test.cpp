@@ -161,6 +161,23 @@ TEST_F(RemoteViewer, SameScreenshotAsTheLocalCopyStreamedOrReadWhole) {
         EXPECT_GE(log[i].rangeFirst, 0) << "request " << i << " asked for the whole file";
 }
 
+// Behind a server that takes a while to answer each request, chunks are asked for several at a
+// time on connections that are kept and reused.
+TEST_F(RemoteViewer, NodesAreFetchedSeveralAtOnceOnReusedConnections) {
+    PeerBehaviour slow;
+    slow.delayMs = 50;
+    HttpTestPeer peer(octree, slow);
+    std::string error;
+    ASSERT_TRUE(peer.start(error)) << error;
+    const std::string png = scratchDir() + "slow.png";
+    const ProcessResult result = screenshot(peer.url(), png, {"--memory", kStreamedMemory});
+    ASSERT_EQ(result.status, 0) << result.ending();
+    EXPECT_EQ(readPng(png), localPicture());
+    EXPECT_GE(peer.mostAtOnce(), 4) << "more than the two cores' decoders";
+    EXPECT_LE(peer.connections(), 8);
+    EXPECT_GT(peer.requests(), 2 * peer.connections());
+}
+
 // A file of many points seen from afar in a small window: the view wants the top of the tree
 // alone, and the ranges asked are a small share of the file.
 TEST(RemoteViewerLarge, ZoomedOutViewFetchesASmallShareOfTheFile) {
