@@ -189,13 +189,17 @@ std::shared_ptr<HttpClient> HttpClient::create(const HttpOptions& options, std::
     return client;
 }
 
+void HttpClient::cancelAll() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    curl_multi_wakeup(multi_);
+}
+
 HttpClient::~HttpClient() {
     if (thread_.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        curl_multi_wakeup(multi_);
+        cancelAll();
         thread_.join();
     }
     for (void* easy : idleHandles_)
@@ -230,6 +234,11 @@ void HttpClient::perform(HttpRequest* requests, size_t count) {
     if (transfers.empty())
         return;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (stopping_) {
+        for (auto& transfer : transfers)
+            transfer->request->error = transfer->request->url + ": cancelled";
+        return;
+    }
     batch.left = transfers.size();
     for (auto& transfer : transfers)
         incoming_.push_back(transfer.get());

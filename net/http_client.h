@@ -66,6 +66,10 @@ public:
                     std::vector<uint8_t>& out, std::string& error);
     bool fetchWhole(const std::string& url, std::vector<uint8_t>& out, std::string& error);
 
+    // Answers every request in progress or still to come at once as cancelled: for a program
+    // that ends while its workers wait on a slow server.
+    void cancelAll();
+
     HttpStats stats() const;
     const HttpOptions& options() const { return options_; }
 

@@ -42,6 +42,12 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         std::shared_ptr<HttpClient> client = sharedHttpClient();
         if (!client)
             refuse(std::string(url) + ": HTTP is not available (libcurl could not be set up)");
+        // The program ends with std::exit: node fetches still waiting on the server are given
+        // up before the cache's workers are waited for.
+        std::atexit([] {
+            if (std::shared_ptr<HttpClient> shared = sharedHttpClient())
+                shared->cancelAll();
+        });
         std::unique_ptr<HttpSource> http = openHttp(client, url, error);
         if (!http)
             refuse(error);

@@ -234,7 +234,7 @@ TEST_F(RemoteViewer, UrlThatCannotBeOpenedGivesOneLine) {
 }
 
 // A node whose range fails loses that node alone: one line naming it, the rest of the cloud
-// drawn (one pixel short), status 0.
+// drawn (one pixel short), status 0; a transient failure is tried again instead.
 TEST_F(RemoteViewer, NodeThatCannotBeFetchedIsTheOnlyOneLost) {
     const std::vector<uint8_t> whole = localPicture();
     ASSERT_FALSE(whole.empty());
@@ -280,6 +280,18 @@ TEST_F(RemoteViewer, NodeThatCannotBeFetchedIsTheOnlyOneLost) {
         EXPECT_GE(lost, 1u);
         EXPECT_LE(lost, 2u);
     }
+
+    // A server busy once for that node: it is asked again after a pause, and nothing is lost.
+    PeerBehaviour busyOnce;
+    busyOnce.busyOnceAtOffset = node;
+    HttpTestPeer peer(octree, busyOnce);
+    std::string error;
+    ASSERT_TRUE(peer.start(error)) << error;
+    const std::string png = scratchDir() + "retried.png";
+    const ProcessResult result = screenshot(peer.url(), png, {"--memory", kStreamedMemory});
+    EXPECT_EQ(result.status, 0) << result.ending();
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(readPng(png), whole);
 }
 
 // Requests per run, for runs that each start by asking for the head from byte 0.

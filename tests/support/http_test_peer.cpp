@@ -145,6 +145,8 @@ bool HttpTestPeer::respond(int fd, const std::string& head, int request) {
     const int64_t size = int64_t(file_.size());
     int64_t first = 0, last = 0;
     const bool ranged = rangeOf(head, first, last);
+    if (ranged && first == behaviour_.busyOnceAtOffset && !busyDone_.exchange(true))
+        return sendText(fd, "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
     if (ranged && first == behaviour_.missingAtOffset)
         return sendText(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     if (ranged && first == behaviour_.stallAtOffset) {
