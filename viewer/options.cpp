@@ -259,8 +259,9 @@ ViewerOptions parseOptions(int argc, char** argv) {
         } else if (name == "--timeout") {
             char* end = nullptr;
             const double seconds = std::strtod(value, &end);
-            // strtod takes "inf", "nan" and hexadecimal: digits first, and a plain range.
-            if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' ||
+            // strtod takes signs, spaces, "inf", "nan" and hexadecimal: decimals alone.
+            const bool decimals = std::strspn(value, "0123456789.") == std::strlen(value);
+            if (!decimals || !std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' ||
                 !(seconds > 0) || seconds > 86400)
                 return bad("--timeout takes a number of seconds above 0, not '" +
                            std::string(value) + "'");
