@@ -28,7 +28,7 @@ public:
 
     HttpClient& client() const { return *client_; }
     // What tells this version of the resource from another: its ETag or Last-Modified as the
-    // opening answer gave it (empty when neither), then its size.
+    // opening answer gave it (empty when neither), its size and a hash of its first bytes.
     std::string version() const;
     // The bytes from the start that the opening request brought, read without a request.
     int64_t headSize() const { return int64_t(head_.size()); }
