@@ -5,10 +5,13 @@
 #include "io/byte_order.h"
 #include "tests/io/copc/copc_test_files.h"
 #include "tests/support/http_test_peer.h"
+#include "tests/support/polling.h"
 #include "tests/support/program.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/static_http_server.h"
+#include "viewer/camera.h"
 #include "viewer/remote_cloud.h"
+#include "viewer/viewer_state.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -17,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -337,6 +341,34 @@ TEST_F(RemoteViewer, CacheServesALaterRunUntilTheFileChanges) {
     EXPECT_GT(runs[0], 3u);
     EXPECT_EQ(runs[1], 1u) << "the head alone";
     EXPECT_GT(runs[2], 1u);
+}
+
+// While a slow server's nodes are on the wire, the status line's part says how many, their
+// bytes and the rate; once they are in, it is gone.
+TEST_F(RemoteViewer, StatusSaysWhatIsBeingFetched) {
+    PeerBehaviour slow;
+    slow.delayMs = 100;
+    HttpTestPeer peer(octree, slow);
+    std::string error;
+    ASSERT_TRUE(peer.start(error)) << error;
+    viewer.lodSettings.streamPointsAbove = 0;
+    openRemoteCloud(peer.url().c_str(), 14000, nullptr);
+    ASSERT_TRUE(viewer.copcLod);
+    reshapeView(viewer.viewState, viewer.pointSet, 400, 400);
+    resetView(viewer.viewState, viewer.pointSet);
+    const View view = viewOf(viewer.viewState, viewer.pointSet);
+    viewer.copcLod->frame(view, -1, PointSource());
+    std::string status;
+    ASSERT_TRUE(
+        pollUntil([&] { return !(status = fetchingStatus()).empty(); }, std::chrono::seconds(10)));
+    EXPECT_TRUE(std::regex_match(status, std::regex("fetching [1-8] nodes?, [0-9]+ B, [0-9.]+ "
+                                                    "[kM]?B/s")))
+        << status;
+    std::vector<std::string> damage;
+    viewer.copcLod->settle(view, damage);
+    EXPECT_TRUE(damage.empty());
+    EXPECT_EQ(fetchingStatus(), "");
+    viewer.copcLod.reset();
 }
 
 TEST(FetchingText, FiguresInShortUnits) {
