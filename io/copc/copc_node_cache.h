@@ -5,6 +5,7 @@
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_hierarchy.h"
 #include "io/copc/copc_key.h"
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 #include "threads/worker_pool.h"
 
@@ -18,9 +19,11 @@
 #include <string>
 #include <vector>
 
-// A node's points as the viewer draws them, and the last frame that drew them.
+// A node's points as the viewer draws them, their attributes as a whole read keeps them (one
+// entry a point, in their order), and the last frame that drew them.
 struct CachedNode {
     std::vector<PointRecord> points;
+    PointAttributes attributes;
     int64_t lastDrawn = 0;
     uint64_t id = 0; // this arrival's own number, never given to another
 };
@@ -35,22 +38,26 @@ struct FetchProgress {
 // (the viewer's); the workers decode the nodes it wants, most wanted first, each with its own
 // decoder, and hand them over when collect is called. A remote file's chunks are fetched by
 // workers of their own, more of them than there are decoders, so that several requests are on
-// the wire while the decoders work. Points are float(file - shift), as a
-// whole read stores them; an intensity becomes grey over the root node's range of intensities,
-// so that every node is coloured alike whenever it arrives.
+// the wire while the decoders work. Points are float(file - shift), as a whole read stores them,
+// their attributes beside them; an intensity becomes grey over the root node's range of
+// intensities, so that every node is coloured alike whenever it arrives.
 class CopcNodeCache {
 public:
     // Opens path, reads the header and the root page and decodes the root node here, then
     // starts `threads` workers. Null with a one-line reason when the file is not an octree file
-    // this program reads.
+    // this program reads. The budget counts each point held at pointBytes of the file's format,
+    // plus extraBytesPerPoint for what its user keeps beside each point of a held node.
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
-                                               int threads, std::string& error);
+                                               int threads, std::string& error,
+                                               uint32_t extraBytesPerPoint = 0);
     // The same through source, a local or remote file. With fetchers above 0, that many
     // workers only fetch chunks and `threads` only decode them; with 0 each decoder reads its
     // own chunks, as suits a local file.
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
                                                uint64_t memoryBytes, int threads, int fetchers,
-                                               std::string& error);
+                                               std::string& error, uint32_t extraBytesPerPoint = 0);
+    // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
+    static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.
     ~CopcNodeCache();
     CopcNodeCache(const CopcNodeCache&) = delete;
@@ -91,8 +98,8 @@ private:
     bool startWorkers(int count, void (CopcNodeCache::*loop)());
     // Reads the node's chunk unless given it.
     bool decodeNode(class CopcNodeDecoder& decoder, const CopcNode& node,
-                    std::vector<PointRecord>& points, std::string& error,
-                    const std::vector<uint8_t>* chunk = nullptr) const;
+                    std::vector<PointRecord>& points, PointAttributes& attributes,
+                    std::string& error, const std::vector<uint8_t>* chunk = nullptr) const;
 
     std::unique_ptr<CopcFile> file_;
     double shift_[3] = {};
@@ -109,6 +116,7 @@ private:
     struct Arrival {
         CopcKey key;
         std::vector<PointRecord> points;
+        PointAttributes attributes;
         bool ok = false;
         std::string error;
     };
