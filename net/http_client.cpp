@@ -91,6 +91,10 @@ bool HttpClient::Transfer::judgeHeaders() {
     curl_off_t contentLength = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &contentLength);
     HttpRequest& asked = *request;
+    curl_header* validator = nullptr;
+    if (curl_easy_header(easy, "ETag", 0, CURLH_HEADER, -1, &validator) == CURLHE_OK ||
+        curl_easy_header(easy, "Last-Modified", 0, CURLH_HEADER, -1, &validator) == CURLHE_OK)
+        asked.validator = validator->value;
     if (asked.length < 0) {
         attempt.expected = contentLength;
         request->totalSize = contentLength;
@@ -185,13 +189,17 @@ std::shared_ptr<HttpClient> HttpClient::create(const HttpOptions& options, std::
     return client;
 }
 
+void HttpClient::cancelAll() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    curl_multi_wakeup(multi_);
+}
+
 HttpClient::~HttpClient() {
     if (thread_.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        curl_multi_wakeup(multi_);
+        cancelAll();
         thread_.join();
     }
     for (void* easy : idleHandles_)
@@ -210,6 +218,7 @@ void HttpClient::perform(HttpRequest* requests, size_t count) {
         request.body.clear();
         request.error.clear();
         request.totalSize = -1;
+        request.validator.clear();
         if (request.ok)
             continue;
         std::unique_ptr<Transfer> transfer(new (std::nothrow) Transfer);
@@ -225,6 +234,11 @@ void HttpClient::perform(HttpRequest* requests, size_t count) {
     if (transfers.empty())
         return;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (stopping_) {
+        for (auto& transfer : transfers)
+            transfer->request->error = transfer->request->url + ": cancelled";
+        return;
+    }
     batch.left = transfers.size();
     for (auto& transfer : transfers)
         incoming_.push_back(transfer.get());

@@ -44,6 +44,7 @@ struct HttpRequest {
     bool ok = false;
     std::vector<uint8_t> body;
     int64_t totalSize = -1; // the resource's size, when the answer tells it
+    std::string validator;  // the answer's ETag, else its Last-Modified; empty when neither
     std::string error;      // "URL: reason", one line
 };
 
@@ -64,6 +65,10 @@ public:
     bool fetchRange(const std::string& url, int64_t offset, int64_t length,
                     std::vector<uint8_t>& out, std::string& error);
     bool fetchWhole(const std::string& url, std::vector<uint8_t>& out, std::string& error);
+
+    // Answers every request in progress or still to come at once as cancelled: for a program
+    // that ends while its workers wait on a slow server.
+    void cancelAll();
 
     HttpStats stats() const;
     const HttpOptions& options() const { return options_; }

@@ -7,6 +7,7 @@
 #include "threads/worker_pool.h"
 #include "viewer/point_renderer.h"
 #include "viewer/point_subset.h"
+#include "viewer/remote_cloud.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -24,6 +25,8 @@ namespace {
 constexpr int64_t kSampleShare = 25;
 // How often the timer looks for the build's end.
 constexpr int kWatchMilliseconds = 10;
+// How often, at most, the status line is redrawn for new figures of what is being fetched.
+constexpr int64_t kFetchingRefresh = 250;
 
 int graphicsWindow = 0;
 
@@ -43,6 +46,17 @@ void treeTaken() {
     }
 }
 
+// Whether head is the start of an octree LAZ file, and the points its header declares.
+bool octreeHead(const unsigned char* head, size_t size, uint64_t& declared) {
+    if (size < kCopcHeadBytes || !hasCopcSignature(head, size))
+        return false;
+    // LAS 1.4's 64-bit count, at byte 247.
+    declared = 0;
+    for (int i = 7; i >= 0; --i)
+        declared = declared << 8 | head[247 + i];
+    return true;
+}
+
 } // namespace
 
 bool octreeFileHead(const char* path, uint64_t& declared) {
@@ -52,13 +66,15 @@ bool octreeFileHead(const char* path, uint64_t& declared) {
     unsigned char head[kCopcHeadBytes];
     const ssize_t got = ::pread(fd, head, sizeof head, 0);
     ::close(fd);
-    if (got != static_cast<ssize_t>(sizeof head) || !hasCopcSignature(head, sizeof head))
-        return false;
-    // LAS 1.4's 64-bit count, at byte 247.
-    declared = 0;
-    for (int i = 7; i >= 0; --i)
-        declared = declared << 8 | head[247 + i];
-    return true;
+    return got == static_cast<ssize_t>(sizeof head) && octreeHead(head, sizeof head, declared);
+}
+
+namespace {
+
+// Large files, and those whose points would not fit the budget, are streamed.
+bool worthStreaming(uint64_t declared, uint64_t memoryBytes) {
+    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
+    return declared > uint64_t(above) || declared * sizeof(PointRecord) > memoryBytes;
 }
 
 bool watchingNodes = false;
@@ -86,6 +102,22 @@ void watchNodes(int) {
         if (previous && previous != graphicsWindow)
             glutSetWindow(previous);
     }
+    // The status line's figures of what is fetched change between arrivals too.
+    static std::string fetchingShown;
+    static int64_t shownAt = 0;
+    const int64_t now = glutGet(GLUT_ELAPSED_TIME);
+    if (viewer.displaySettings.showStatus && graphicsWindow && now - shownAt >= kFetchingRefresh) {
+        const std::string fetching = fetchingStatus();
+        if (fetching != fetchingShown) {
+            fetchingShown = fetching;
+            shownAt = now;
+            const int previous = glutGetWindow();
+            glutSetWindow(graphicsWindow);
+            glutPostRedisplay();
+            if (previous && previous != graphicsWindow)
+                glutSetWindow(previous);
+        }
+    }
     watchingNodes = lod->cache().busy();
     if (watchingNodes)
         glutTimerFunc(kWatchMilliseconds, watchNodes, 0);
@@ -101,18 +133,15 @@ void watchBuild(int) {
         glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
 }
 
-bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
-    uint64_t declared = 0;
-    if (!octreeFileHead(path, declared))
-        return false;
-    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
-    if (declared <= uint64_t(above) && declared * sizeof(PointRecord) <= memoryBytes)
-        return false;
+// Opens the node cache over source and makes it what the frames draw.
+bool startStreaming(std::unique_ptr<ByteSource> source, uint64_t memoryBytes, int fetchers) {
+    const std::string name = source->name();
     std::string error;
-    std::unique_ptr<CopcNodeCache> cache =
-        CopcNodeCache::open(path, memoryBytes, usableCores(), error, kCopcLodPointBytes);
+    std::unique_ptr<CopcNodeCache> cache = CopcNodeCache::open(
+        std::move(source), memoryBytes, usableCores(), fetchers, error, kCopcLodPointBytes);
     if (!cache) {
-        std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", path, error.c_str());
+        std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", name.c_str(),
+                     error.c_str());
         return false;
     }
     std::unique_ptr<CopcLod> lod(new (std::nothrow) CopcLod(std::move(cache)));
@@ -151,6 +180,32 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     printDamage(damage);
     viewer.copcLod = std::move(lod);
     return true;
+}
+
+} // namespace
+
+bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
+    uint64_t declared = 0;
+    if (!octreeFileHead(path, declared) || !worthStreaming(declared, memoryBytes))
+        return false;
+    std::string error;
+    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+    if (!source) {
+        std::fprintf(stderr, "pointillist: %s; reading it whole\n", error.c_str());
+        return false;
+    }
+    return startStreaming(std::move(source), memoryBytes, 0);
+}
+
+bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryBytes, int fetchers) {
+    std::vector<uint8_t> head;
+    std::string error;
+    uint64_t declared = 0;
+    if (source->size() < int64_t(kCopcHeadBytes) ||
+        !source->read(0, int64_t(kCopcHeadBytes), head, error) ||
+        !octreeHead(head.data(), head.size(), declared) || !worthStreaming(declared, memoryBytes))
+        return false;
+    return startStreaming(std::move(source), memoryBytes, fetchers);
 }
 
 void afterFrame() {

@@ -1,9 +1,12 @@
 // viewer/main.cpp - the entry point: read the options, load the point file (or the scene of
 // several), open the windows, run GLUT.
+#include "net/http_client.h"
+#include "net/url.h"
 #include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/options.h"
+#include "viewer/remote_cloud.h"
 #include "viewer/scene.h"
 #include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
@@ -59,10 +62,19 @@ int main(int argc, char** argv) {
     const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
     // Several files are one scene, each read whole before the windows open.
     const bool scene = options.pointFiles.size() > 1;
-    if (scene)
+    if (scene || isUrl(options.pointFile)) {
+        HttpOptions http;
+        if (options.timeoutMs > 0)
+            http.connectTimeoutMs = http.stallTimeoutMs = options.timeoutMs;
+        setSharedHttpOptions(http);
+    }
+    if (scene) {
         viewer.pointSet.loadFiles(options.pointFiles, memory);
-    else if (!streamOctreeFile(options.pointFile, memory))
+    } else if (isUrl(options.pointFile)) {
+        openRemoteCloud(options.pointFile, memory, options.cacheFolder);
+    } else if (!streamOctreeFile(options.pointFile, memory)) {
         viewer.pointSet.beginLoad(options.pointFile);
+    }
 
     // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;

@@ -34,6 +34,13 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
     std::unique_ptr<ByteSource> source = openLocalFile(path, error);
     if (!source)
         return nullptr;
+    return open(std::move(source), memoryBytes, threads, 0, error, extraBytesPerPoint);
+}
+
+std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> source,
+                                                   uint64_t memoryBytes, int threads, int fetchers,
+                                                   std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
     std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
     if (!cache) {
         error = "not enough memory";
@@ -80,17 +87,27 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
         static_cast<int64_t>(std::min<uint64_t>(memoryBytes / perPoint, INT64_MAX));
     cache->budgetPoints_ = std::max(budget, cache->heldPoints_);
 
-    for (int i = 0; i < std::max(threads, 1); ++i) {
-        std::unique_ptr<PoolTask> worker(new (std::nothrow) PoolTask);
-        CopcNodeCache* self = cache.get();
-        if (worker && worker->start([self] { self->work(); }))
-            cache->workers_.push_back(std::move(worker));
-    }
-    if (cache->workers_.empty()) {
+    const bool started = fetchers > 0 ? cache->startWorkers(fetchers, &CopcNodeCache::fetch) &&
+                                            cache->startWorkers(threads, &CopcNodeCache::decode)
+                                      : cache->startWorkers(threads, &CopcNodeCache::work);
+    if (!started) {
         error = "no thread to decode its nodes on";
         return nullptr;
     }
     return cache;
+}
+
+// False when not one worker of the kind could start.
+bool CopcNodeCache::startWorkers(int count, void (CopcNodeCache::*loop)()) {
+    int started = 0;
+    for (int i = 0; i < std::max(count, 1); ++i) {
+        std::unique_ptr<PoolTask> worker(new (std::nothrow) PoolTask);
+        if (worker && worker->start([this, loop] { (this->*loop)(); })) {
+            workers_.push_back(std::move(worker));
+            ++started;
+        }
+    }
+    return started > 0;
 }
 
 CopcNodeCache::~CopcNodeCache() {
@@ -100,16 +117,19 @@ CopcNodeCache::~CopcNodeCache() {
         queue_.clear();
     }
     queued_.notify_all();
+    fetchedReady_.notify_all();
     for (std::unique_ptr<PoolTask>& worker : workers_)
         worker->wait();
 }
 
 bool CopcNodeCache::decodeNode(CopcNodeDecoder& decoder, const CopcNode& node,
                                std::vector<PointRecord>& points, PointAttributes& attributes,
-                               std::string& error) const {
-    const uint8_t* records = decoder.decodeRecords(node, error);
+                               std::string& error, const std::vector<uint8_t>* chunk) const {
+    const uint8_t* records = decoder.decodeRecords(node, error, chunk);
     if (!records)
         return false;
+    if (node.key == CopcKey())
+        file_->decideColourFromRoot(records, node.points);
     points.resize(node.points);
     CopcPointConverter(*file_, shift_).convert(records, node.points, points.data());
     const LasLayout& las = file_->las();
@@ -139,6 +159,54 @@ void CopcNodeCache::work() {
         arrival.ok = decodeNode(decoder, node, arrival.points, arrival.attributes, arrival.error);
         lock.lock();
         inProgress_.erase(node.key);
+        arrivals_.push_back(std::move(arrival));
+        arrived_.notify_all();
+    }
+}
+
+// A fetching worker: reads the most wanted chunk and leaves it to the decoders.
+void CopcNodeCache::fetch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_)
+            return;
+        Fetched fetched;
+        fetched.node = queue_.front();
+        queue_.pop_front();
+        inProgress_.insert(fetched.node.key);
+        ++fetching_.nodes;
+        fetching_.bytes += fetched.node.bytes;
+        lock.unlock();
+        fetched.ok = CopcNodeDecoder::readChunk(*file_, fetched.node, fetched.chunk, fetched.error);
+        lock.lock();
+        --fetching_.nodes;
+        fetching_.bytes -= fetched.node.bytes;
+        fetched_.push_back(std::move(fetched));
+        fetchedReady_.notify_one();
+    }
+}
+
+// A decoding worker behind the fetching ones.
+void CopcNodeCache::decode() {
+    CopcNodeDecoder decoder(*file_, LazFields::Viewer);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        fetchedReady_.wait(lock, [this] { return stopping_ || !fetched_.empty(); });
+        if (stopping_)
+            return;
+        Fetched fetched = std::move(fetched_.front());
+        fetched_.pop_front();
+        lock.unlock();
+        Arrival arrival;
+        arrival.key = fetched.node.key;
+        arrival.ok = fetched.ok;
+        arrival.error = std::move(fetched.error);
+        if (fetched.ok)
+            arrival.ok = decodeNode(decoder, fetched.node, arrival.points, arrival.attributes,
+                                    arrival.error, &fetched.chunk);
+        lock.lock();
+        inProgress_.erase(arrival.key);
         arrivals_.push_back(std::move(arrival));
         arrived_.notify_all();
     }
@@ -213,6 +281,11 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
         held_.erase(found);
     }
     return taken;
+}
+
+FetchProgress CopcNodeCache::fetching() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fetching_;
 }
 
 bool CopcNodeCache::busy() const {

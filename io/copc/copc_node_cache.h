@@ -28,11 +28,19 @@ struct CachedNode {
     uint64_t id = 0; // this arrival's own number, never given to another
 };
 
+// Nodes whose chunks are being fetched right now, and their bytes.
+struct FetchProgress {
+    int nodes = 0;
+    int64_t bytes = 0;
+};
+
 // The nodes of one open octree file. Every call but the workers' own is made from one thread
 // (the viewer's); the workers decode the nodes it wants, most wanted first, each with its own
-// decoder, and hand them over when collect is called. Points are float(file - shift), as a
-// whole read stores them, their attributes beside them; an intensity becomes grey over the root
-// node's range of intensities, so that every node is coloured alike whenever it arrives.
+// decoder, and hand them over when collect is called. A remote file's chunks are fetched by
+// workers of their own, more of them than there are decoders, so that several requests are on
+// the wire while the decoders work. Points are float(file - shift), as a whole read stores them,
+// their attributes beside them; an intensity becomes grey over the root node's range of
+// intensities, so that every node is coloured alike whenever it arrives.
 class CopcNodeCache {
 public:
     // Opens path, reads the header and the root page and decodes the root node here, then
@@ -42,6 +50,12 @@ public:
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
                                                int threads, std::string& error,
                                                uint32_t extraBytesPerPoint = 0);
+    // The same through source, a local or remote file. With fetchers above 0, that many
+    // workers only fetch chunks and `threads` only decode them; with 0 each decoder reads its
+    // own chunks, as suits a local file.
+    static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
+                                               uint64_t memoryBytes, int threads, int fetchers,
+                                               std::string& error, uint32_t extraBytesPerPoint = 0);
     // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
     static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.
@@ -68,8 +82,10 @@ public:
     // meanwhile adds one line to damage. Then, while more points are held than the budget
     // allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
     size_t collect(int64_t keepSerial, std::vector<std::string>& damage);
-    // Whether nodes are queued or being decoded.
+    // Whether nodes are queued, being fetched or being decoded.
     bool busy() const;
+    // The chunks the fetching workers are reading now (none without fetchers).
+    FetchProgress fetching() const;
     // Returns once a node has been decoded or lost since the last collect, at once when there
     // is one or nothing is in progress.
     void waitForArrival();
@@ -77,9 +93,13 @@ public:
 private:
     CopcNodeCache() = default;
     void work();
+    void fetch();
+    void decode();
+    bool startWorkers(int count, void (CopcNodeCache::*loop)());
+    // Reads the node's chunk unless given it.
     bool decodeNode(class CopcNodeDecoder& decoder, const CopcNode& node,
                     std::vector<PointRecord>& points, PointAttributes& attributes,
-                    std::string& error) const;
+                    std::string& error, const std::vector<uint8_t>* chunk = nullptr) const;
 
     std::unique_ptr<CopcFile> file_;
     double shift_[3] = {};
@@ -106,6 +126,16 @@ private:
     std::set<CopcKey> inProgress_;
     std::map<CopcKey, int64_t> wantedAt_; // the last serial that wanted each node not held
     std::vector<Arrival> arrivals_;
+    // Chunks fetched and waiting for a decoder (their nodes are in progress).
+    struct Fetched {
+        CopcNode node;
+        std::vector<uint8_t> chunk;
+        bool ok = false;
+        std::string error;
+    };
+    std::condition_variable fetchedReady_;
+    std::deque<Fetched> fetched_;
+    FetchProgress fetching_;
     bool stopping_ = false;
     std::vector<std::unique_ptr<PoolTask>> workers_;
 };

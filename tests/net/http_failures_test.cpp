@@ -155,3 +155,32 @@ TEST_F(MisbehavingPeer, SlowAnswersWithinTheLimitArrive) {
     EXPECT_EQ(failed, std::vector<int>(4, 0));
     EXPECT_EQ(client->stats().retries, 0);
 }
+
+// A program that ends while a read waits on a server that never answers: the read is answered
+// at once as cancelled, and so is any read after.
+TEST_F(MisbehavingPeer, CancelAllAnswersAWaitingReadAndEveryLaterOne) {
+    PeerBehaviour behaviour;
+    behaviour.stallAtOffset = 200000;
+    options.stallTimeoutMs = 60000;
+    serve(behaviour);
+    std::string error;
+    std::unique_ptr<HttpSource> source = openHttp(client, peer->url(), error);
+    ASSERT_TRUE(source) << error;
+    std::string waitingError;
+    bool waitingRead = true;
+    std::thread reader([&] {
+        std::vector<uint8_t> bytes;
+        waitingRead = source->read(200000, 5000, bytes, waitingError);
+    });
+    // Until the request is on the wire.
+    for (int i = 0; i < 500 && client->stats().inFlight == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(client->stats().inFlight, 1);
+    client->cancelAll();
+    reader.join();
+    EXPECT_FALSE(waitingRead);
+    EXPECT_EQ(waitingError, peer->url() + ": cancelled");
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(source->read(100000, 5000, bytes, error));
+    EXPECT_EQ(error, peer->url() + ": cancelled");
+}

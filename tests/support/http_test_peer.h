@@ -16,6 +16,13 @@ struct PeerBehaviour {
     int failRequests = 0;     // the first N requests get a 503
     int64_t cutAtOffset = -1; // a range asked from here gets half its body, then the close
     int delayMs = 0;          // every answer waits this long first (latency, or a stalled server)
+    // A range asked from one of these offsets: a 404, no answer at all (until the peer stops),
+    // or the whole file with a 200.
+    int64_t missingAtOffset = -1;
+    int64_t stallAtOffset = -1;
+    int64_t wholeAtOffset = -1;
+    // The first range asked from this offset gets a 503; later ones are answered.
+    int64_t busyOnceAtOffset = -1;
 };
 
 // Serves one file held in memory at any path, with single ranges and kept-alive connections,
@@ -51,6 +58,7 @@ private:
     std::atomic<int> requests_{0};
     std::atomic<int> answering_{0};
     std::atomic<int> mostAtOnce_{0};
+    std::atomic<bool> busyDone_{false};
     std::mutex mutex_; // guards threads_ and wakes a pause when stopping
     std::condition_variable stopped_;
     std::thread acceptor_;

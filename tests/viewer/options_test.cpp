@@ -247,3 +247,19 @@ TEST(CommandLine, MemoryTakesASizeInPowersOf1024) {
     EXPECT_GT(standard, 0u);
     EXPECT_LE(standard, uint64_t(8) << 30);
 }
+
+TEST(CommandLine, TimeoutTakesSecondsAndCacheAFolder) {
+    EXPECT_EQ(parse({"c.txt"}).timeoutMs, 0) << "the client's own without it";
+    EXPECT_EQ(parse({"--timeout", "2.5", "c.txt"}).timeoutMs, 2500);
+    EXPECT_EQ(parse({"--timeout=0.0001", "c.txt"}).timeoutMs, 1) << "never 0, which is none";
+    for (const char* value : {"0", "-1", "", "abc", "inf", "nan", "0x10", " 1", "1s", "86401"}) {
+        const ViewerOptions options = parse({"--timeout", value, "c.txt"});
+        EXPECT_EQ(options.outcome, ViewerOptions::Bad) << value;
+        EXPECT_EQ(options.error,
+                  std::string("pointillist: --timeout takes a number of seconds above 0, not '") +
+                      value + "'");
+    }
+    EXPECT_EQ(parse({"c.txt"}).cacheFolder, nullptr) << "nothing is written without it";
+    EXPECT_STREQ(parse({"--cache", "/tmp/kept", "c.txt"}).cacheFolder, "/tmp/kept");
+    EXPECT_EQ(parse({"--cache", "", "c.txt"}).outcome, ViewerOptions::Bad);
+}

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -129,4 +131,85 @@ TEST(CopcNodeCache, FilesThatAreNoOctreeAreRefusedWithTheirReason) {
     error.clear();
     EXPECT_FALSE(CopcNodeCache::open(writeFile("cache-plain.laz", bytes), 1 << 20, 1, error));
     EXPECT_FALSE(error.empty());
+}
+
+namespace {
+
+// Bytes in memory behind a gate: while it is shut, reads wait, as a slow server's would. Counts
+// the reads.
+class GatedSource : public ByteSource {
+public:
+    explicit GatedSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    const std::string& name() const override { return name_; }
+    int64_t size() const override { return int64_t(bytes_.size()); }
+    bool read(int64_t offset, int64_t length, std::vector<uint8_t>& out, std::string&) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++reads_;
+        if (shut_) {
+            ++waiting_;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !shut_; });
+            --waiting_;
+        }
+        out.assign(bytes_.begin() + offset, bytes_.begin() + offset + length);
+        return true;
+    }
+    void setShut(bool shut) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shut_ = shut;
+        changed_.notify_all();
+    }
+    // Until n reads wait at once, or five seconds have passed; how many wait.
+    int waitForWaiting(int n) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= n; });
+        return waiting_;
+    }
+    int reads() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reads_;
+    }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    const std::string name_ = "gated";
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool shut_ = false;
+    int waiting_ = 0, reads_ = 0;
+};
+
+} // namespace
+
+// With fetching workers, more chunks are read at once than there are decoders, and what is in
+// flight is counted; once the reads come back every node arrives, none read twice.
+TEST(CopcNodeCache, FetchersKeepSeveralReadsInFlightAndCountThem) {
+    const std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(2));
+    auto* gated = new GatedSource(bytes);
+    std::string error;
+    const std::unique_ptr<CopcNodeCache> cache =
+        CopcNodeCache::open(std::unique_ptr<ByteSource>(gated), 1 << 20, 1, 4, error);
+    ASSERT_TRUE(cache) << error;
+    EXPECT_EQ(cache->fetching().nodes, 0);
+
+    const int readsBefore = gated->reads();
+    gated->setShut(true);
+    const std::vector<CopcNode> first = level(*cache, CopcKey{});
+    cache->want(first, 1);
+    EXPECT_EQ(gated->waitForWaiting(4), 4) << "one decoder, four reads on the wire";
+    const FetchProgress progress = cache->fetching();
+    EXPECT_EQ(progress.nodes, 4);
+    int64_t firstFour = 0;
+    for (size_t i = 0; i < 4; ++i)
+        firstFour += first[i].bytes;
+    EXPECT_EQ(progress.bytes, firstFour) << "the most wanted go first";
+    EXPECT_TRUE(cache->busy());
+
+    gated->setShut(false);
+    std::vector<std::string> damage;
+    EXPECT_EQ(collectAll(*cache, 1, damage), 8u);
+    EXPECT_TRUE(damage.empty());
+    EXPECT_EQ(cache->fetching().nodes, 0);
+    EXPECT_EQ(cache->fetching().bytes, 0);
+    EXPECT_EQ(gated->reads() - readsBefore, 8) << "each chunk read once";
 }
