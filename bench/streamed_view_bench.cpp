@@ -18,7 +18,8 @@
 //       clock on a busy machine
 //   opened_s glut_s window_s panel_s warmed_s  seconds from main to the file opened (header,
 //       index root and root node read), GLUT started, the graphics window opened, the control panel built and the
-//       renderer warmed up: where the start-up goes
+//       renderer warmed up: where the start-up goes; cpu_stages the process's CPU seconds at each
+//       of those and at the first picture, comma-separated
 //   exec_full_s full_points  to the start view's picture at rest, and its points
 //   drag_fps drag_median_ms drag_worst_ms drag_points  frames a second during the drag, the
 //       median and worst interval between them, the median points a drag frame drew
@@ -126,6 +127,7 @@ struct Run {
     double first = 0.0, full = 0.0;
     double opened = 0.0, glut = 0.0, windowOpen = 0.0, panel = 0.0, warmed = 0.0;
     double cpuFirst = 0.0;
+    std::string cpuStages;
     int64_t firstPoints = 0, fullPoints = 0;
     pid_t script = -1; // the xdotool of the step in progress
     bool scriptDone = false;
@@ -138,6 +140,13 @@ struct Run {
     double zoomFull = 0.0, zoomFirstFull = 0.0, zoomPatch = 0.0;
     int64_t zoomPoints = 0;
 } run;
+
+void noteCpu() {
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%s%.3f", run.cpuStages.empty() ? "" : ",",
+                  processSeconds());
+    run.cpuStages += figure;
+}
 
 // The width in scene units the view spans at the depth of its pivot.
 double widthAtPivot() {
@@ -215,14 +224,14 @@ void report() {
     const double record = double(sizeof(PointRecord)) / 1048576.0;
     std::printf(
         "points=%lld exec_first_s=%.3f main_first_s=%.3f first_points=%lld cpu_first_s=%.3f "
-        "opened_s=%.3f glut_s=%.3f window_s=%.3f panel_s=%.3f warmed_s=%.3f exec_full_s=%.3f "
+        "opened_s=%.3f glut_s=%.3f window_s=%.3f panel_s=%.3f warmed_s=%.3f cpu_stages=%s exec_full_s=%.3f "
         "full_points=%lld drag_fps=%.1f drag_median_ms=%.1f drag_worst_ms=%.1f drag_points=%.0f "
         "release_full_s=%.3f zoom_full_s=%.3f zoom_first_full_s=%.3f zoom_points=%lld "
         "zoom_patch_pct=%.2f budget_mb=%.0f held_mb=%.0f rss_mb=%.0f peak_mb=%.0f "
         "path=%s\n",
         static_cast<long long>(viewer.copcLod->declaredPoints()), run.execOffset + run.first,
         run.first, static_cast<long long>(run.firstPoints), run.cpuFirst, run.opened, run.glut, run.windowOpen, run.panel,
-        run.warmed, run.execOffset + run.full,
+        run.warmed, run.cpuStages.c_str(), run.execOffset + run.full,
         static_cast<long long>(run.fullPoints), span > 0 ? intervals.size() / span : 0.0,
         median(intervals),
         intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
@@ -253,6 +262,7 @@ void onPresented(const FrameRecord& frame) {
             run.first = since(started);
             run.firstPoints = frame.points;
             run.cpuFirst = processSeconds();
+            noteCpu();
             run.phase = Phase::StartFull;
             [[fallthrough]];
         case Phase::StartFull:
@@ -335,20 +345,25 @@ int main(int argc, char** argv) {
         return 1;
     }
     run.opened = since(started);
+    noteCpu();
     int glutArgc = 1;
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     run.glut = since(started);
+    noteCpu();
     run.window = openGraphicsWindow(options.windowWidth, options.windowHeight);
     run.windowOpen = since(started);
+    noteCpu();
     run.xWindow = static_cast<unsigned long>(glXGetCurrentDrawable());
     glutMouseWheelFunc(countedWheel);
     viewer.frameScheduler.presented = onPresented;
     buildControlPanel(run.window);
     run.panel = since(started);
+    noteCpu();
     glutSetWindow(run.window);
     warmUpGraphicsWindow();
     run.warmed = since(started);
+    noteCpu();
     viewer.pointSet.finishLoad();
     viewer.viewState.panMode = options.pan ? *options.pan : startPanMode(viewer.pointSet);
     glutTimerFunc(5, watch, 0);
