@@ -172,7 +172,8 @@ void report() {
         "octree_start_s=%.3f octree_ready_s=%.3f first_full_s=%.3f full_points=%lld octree=%s "
         "rest_ms=%.1f rest_points=%.0f drag_fps=%.1f drag_median_ms=%.1f drag_worst_ms=%.1f "
         "drag_points=%.0f drag_octree=%.2f release_to_whole_s=%.3f points_mb=%.1f "
-        "octree_mb=%.2f octree_pct=%.2f rss_loaded_mb=%.0f peak_loaded_mb=%.0f rss_ready_mb=%.0f peak_mb=%.0f "
+        "octree_mb=%.2f octree_pct=%.2f rss_loaded_mb=%.0f peak_loaded_mb=%.0f rss_ready_mb=%.0f "
+        "peak_mb=%.0f "
         "path=%s\n",
         static_cast<int>(viewer.pointSet.count), run.windowsOpen, run.loaded, run.firstFrame,
         run.firstWhole, run.octreeStart, run.octreeReady, run.firstFull,

@@ -17,9 +17,9 @@
 //   cpu_first_s  CPU seconds of every thread of the process by the first picture: beside the
 //       clock on a busy machine
 //   opened_s glut_s window_s panel_s warmed_s  seconds from main to the file opened (header,
-//       index root and root node read), GLUT started, the graphics window opened, the control panel built and the
-//       renderer warmed up: where the start-up goes; cpu_stages the process's CPU seconds at each
-//       of those and at the first picture, comma-separated
+//       index root and root node read), GLUT started, the graphics window opened, the control panel
+//       built and the renderer warmed up: where the start-up goes; cpu_stages the process's CPU
+//       seconds at each of those and at the first picture, comma-separated
 //   exec_full_s full_points  to the start view's picture at rest, and its points
 //   drag_fps drag_median_ms drag_worst_ms drag_points  frames a second during the drag, the
 //       median and worst interval between them, the median points a drag frame drew
@@ -174,8 +174,9 @@ void spawn(std::vector<std::string> args) {
 }
 
 std::vector<std::string> moveTo(int x) {
-    return {"mousemove", "--sync", "--window", std::to_string(run.xWindow), std::to_string(x),
-            std::to_string(kPointerY)};
+    return {"mousemove",       "--sync",
+            "--window",        std::to_string(run.xWindow),
+            std::to_string(x), std::to_string(kPointerY)};
 }
 
 void startDrag() {
@@ -224,14 +225,15 @@ void report() {
     const double record = double(sizeof(PointRecord)) / 1048576.0;
     std::printf(
         "points=%lld exec_first_s=%.3f main_first_s=%.3f first_points=%lld cpu_first_s=%.3f "
-        "opened_s=%.3f glut_s=%.3f window_s=%.3f panel_s=%.3f warmed_s=%.3f cpu_stages=%s exec_full_s=%.3f "
+        "opened_s=%.3f glut_s=%.3f window_s=%.3f panel_s=%.3f warmed_s=%.3f cpu_stages=%s "
+        "exec_full_s=%.3f "
         "full_points=%lld drag_fps=%.1f drag_median_ms=%.1f drag_worst_ms=%.1f drag_points=%.0f "
         "release_full_s=%.3f zoom_full_s=%.3f zoom_first_full_s=%.3f zoom_points=%lld "
         "zoom_patch_pct=%.2f budget_mb=%.0f held_mb=%.0f rss_mb=%.0f peak_mb=%.0f "
         "path=%s\n",
         static_cast<long long>(viewer.copcLod->declaredPoints()), run.execOffset + run.first,
-        run.first, static_cast<long long>(run.firstPoints), run.cpuFirst, run.opened, run.glut, run.windowOpen, run.panel,
-        run.warmed, run.cpuStages.c_str(), run.execOffset + run.full,
+        run.first, static_cast<long long>(run.firstPoints), run.cpuFirst, run.opened, run.glut,
+        run.windowOpen, run.panel, run.warmed, run.cpuStages.c_str(), run.execOffset + run.full,
         static_cast<long long>(run.fullPoints), span > 0 ? intervals.size() / span : 0.0,
         median(intervals),
         intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
@@ -293,9 +295,8 @@ void onPresented(const FrameRecord& frame) {
             run.zoomFull = since(run.lastNotch);
             run.zoomFirstFull = since(run.firstNotch);
             run.zoomPoints = frame.points;
-            run.zoomPatch = run.startWidth > 0
-                                ? 100.0 * std::pow(widthAtPivot() / run.startWidth, 2.0)
-                                : 0.0;
+            run.zoomPatch =
+                run.startWidth > 0 ? 100.0 * std::pow(widthAtPivot() / run.startWidth, 2.0) : 0.0;
             report();
             break;
     }
