@@ -8,8 +8,8 @@
 //   1. the first picture, and the picture at rest of the start view (every node it wants drawn);
 //   2. a drag with the left button across the window (100 steps of 3 pixels, one every 16 ms, as
 //      a mouse sends them), then the picture at rest after the release;
-//   3. `r` back to the start view and its picture at rest, then ZOOM_NOTCHES turns of the wheel
-//      (default 22: 0.9^22 of the distance, a patch of about 1 % of the start view's area) one
+//   3. `r` back to the start view and its picture at rest, then 22 turns of the wheel
+//      (0.9^22 of the distance, a patch of about 1 % of the start view's area) one
 //      every 16 ms at the pointer, and the picture at rest after the last one.
 // Prints one line of key=value figures:
 //   exec_first_s main_first_s  seconds from the exec (as /proc has it, to 10 ms) and from main
