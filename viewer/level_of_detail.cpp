@@ -3,6 +3,7 @@
 
 #include "io/copc/copc_file.h"
 #include "io/las/las_layout.h"
+#include "io/las/las_record.h"
 #include "threads/worker_pool.h"
 #include "viewer/point_renderer.h"
 #include "viewer/point_subset.h"
@@ -110,7 +111,7 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
         return false;
     std::string error;
     std::unique_ptr<CopcNodeCache> cache =
-        CopcNodeCache::open(path, memoryBytes, usableCores(), error);
+        CopcNodeCache::open(path, memoryBytes, usableCores(), error, kCopcLodPointBytes);
     if (!cache) {
         std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", path, error.c_str());
         return false;
@@ -136,6 +137,16 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
         set.centroid[axis] = static_cast<float>((las.low[axis] + las.high[axis]) / 2 - shift[axis]);
     }
     set.computeViewDistance(kFramingFieldOfViewX);
+    std::copy(las.scale, las.scale + 3, set.precision);
+    // The columns the nodes carry, though the set holds no records: the colour modes offered
+    // and the classes window follow them.
+    LasAttributeConversion(las.pointFormat).startColumns(set.attributes, las.globalEncoding, 0);
+    int64_t classes[256], withheld[256];
+    lod->estimateClassCounts(classes, withheld);
+    set.visibility.attachEstimate(set.attributes.has(kClassification), classes, withheld,
+                                  set.hiddenAtStart);
+    lod->follow(&viewer.displaySettings.colourMode, &set.visibility);
+    viewer.pointColours.fixRamps(lod->ramps());
     std::vector<std::string> damage;
     lod->collect(damage);
     printDamage(damage);
@@ -226,6 +237,15 @@ void finishLevelOfDetail(const View& view) {
     while (!octree->poll())
         octree->waitForEnd();
     treeTaken();
+}
+
+bool queryStreamedPoint(const float position[3], PointQuery& query) {
+    const CachedNode* node = nullptr;
+    size_t index = 0;
+    if (!viewer.copcLod || !viewer.copcLod->drawnPointAt(position, node, index))
+        return false;
+    query = queryRecord(viewer.pointSet, node->points[index], node->attributes, index);
+    return true;
 }
 
 std::vector<PointSegment> pickablePoints() {

@@ -169,10 +169,13 @@ void markDoubleClick(const DoubleClick& click) {
         return;
     }
     // Picking gives a position among the points drawn; the attributes need its record, which
-    // only the point set has (not an octree's sample while it is built, nor a streamed file).
+    // the point set has, or a streamed file's node (not an octree's sample while it is built).
     const PointSet& set = viewer.pointSet;
     const int64_t record = &drawnCloud() == &set ? recordAt(set, click.position) : -1;
-    viewer.query = record >= 0 ? queryPoint(set, record) : queryPosition(set, click.position);
+    if (record >= 0)
+        viewer.query = queryPoint(set, record);
+    else if (!queryStreamedPoint(click.position, viewer.query))
+        viewer.query = queryPosition(set, click.position);
     if (viewer.measurement.active()) {
         double position[3];
         fileCoordinates(set, click.position, position);

@@ -4,6 +4,7 @@
 #include "io/byte_source.h"
 #include "io/copc/copc_node_decoder.h"
 #include "io/copc/copc_points.h"
+#include "io/las/las_record.h"
 
 #include <algorithm>
 #include <limits>
@@ -21,8 +22,15 @@ void intensityToGrey(std::vector<PointRecord>& points, float low, float scale) {
 
 } // namespace
 
+uint32_t CopcNodeCache::pointBytes(int pointFormat) {
+    PointAttributes columns;
+    columns.present = LasAttributeConversion(pointFormat).present;
+    return static_cast<uint32_t>(sizeof(PointRecord) + columns.bytesPerPoint());
+}
+
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint64_t memoryBytes,
-                                                   int threads, std::string& error) {
+                                                   int threads, std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
     std::unique_ptr<ByteSource> source = openLocalFile(path, error);
     if (!source)
         return nullptr;
@@ -45,7 +53,7 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
         CopcNodeDecoder decoder(*cache->file_, LazFields::Viewer);
         // The root samples the whole cloud: its intensities give every node's grey scale.
         cache->intensity_ = false;
-        if (cache->decodeNode(decoder, root, first.points, reason)) {
+        if (cache->decodeNode(decoder, root, first.points, first.attributes, reason)) {
             if (cache->file_->las().rgbOffset < 0) {
                 float low = std::numeric_limits<float>::max(), high = 0.0f;
                 for (const PointRecord& p : first.points) {
@@ -63,11 +71,13 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
         } else {
             cache->intensity_ = cache->file_->las().rgbOffset < 0;
             cache->lost_.insert(root.key);
-            cache->arrivals_.push_back({root.key, {}, false, reason});
+            cache->arrivals_.push_back({root.key, {}, {}, false, reason});
         }
     }
+    const uint64_t perPoint =
+        uint64_t(pointBytes(cache->file_->las().pointFormat)) + extraBytesPerPoint;
     const int64_t budget =
-        static_cast<int64_t>(std::min<uint64_t>(memoryBytes / sizeof(PointRecord), INT64_MAX));
+        static_cast<int64_t>(std::min<uint64_t>(memoryBytes / perPoint, INT64_MAX));
     cache->budgetPoints_ = std::max(budget, cache->heldPoints_);
 
     for (int i = 0; i < std::max(threads, 1); ++i) {
@@ -95,12 +105,19 @@ CopcNodeCache::~CopcNodeCache() {
 }
 
 bool CopcNodeCache::decodeNode(CopcNodeDecoder& decoder, const CopcNode& node,
-                               std::vector<PointRecord>& points, std::string& error) const {
+                               std::vector<PointRecord>& points, PointAttributes& attributes,
+                               std::string& error) const {
     const uint8_t* records = decoder.decodeRecords(node, error);
     if (!records)
         return false;
     points.resize(node.points);
     CopcPointConverter(*file_, shift_).convert(records, node.points, points.data());
+    const LasLayout& las = file_->las();
+    const LasAttributeConversion conversion(las.pointFormat);
+    conversion.startColumns(attributes, las.globalEncoding, node.points);
+    const LasAttributeConversion::Columns columns = LasAttributeConversion::columnsOf(attributes);
+    for (uint64_t i = 0; i < node.points; ++i)
+        conversion.convert(records + i * las.recordLength, columns, size_t(i));
     if (intensity_)
         intensityToGrey(points, intensityLow_, intensityScale_);
     return true;
@@ -119,7 +136,7 @@ void CopcNodeCache::work() {
         lock.unlock();
         Arrival arrival;
         arrival.key = node.key;
-        arrival.ok = decodeNode(decoder, node, arrival.points, arrival.error);
+        arrival.ok = decodeNode(decoder, node, arrival.points, arrival.attributes, arrival.error);
         lock.lock();
         inProgress_.erase(node.key);
         arrivals_.push_back(std::move(arrival));
@@ -176,6 +193,7 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
         heldPoints_ +=
             static_cast<int64_t>(arrival.points.size()) - static_cast<int64_t>(node.points.size());
         node.points = std::move(arrival.points);
+        node.attributes = std::move(arrival.attributes);
         node.lastDrawn = wantedAt[i];
         node.id = ++lastId_;
         ++taken;

@@ -5,6 +5,7 @@
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_hierarchy.h"
 #include "io/copc/copc_key.h"
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 #include "threads/worker_pool.h"
 
@@ -18,9 +19,11 @@
 #include <string>
 #include <vector>
 
-// A node's points as the viewer draws them, and the last frame that drew them.
+// A node's points as the viewer draws them, their attributes as a whole read keeps them (one
+// entry a point, in their order), and the last frame that drew them.
 struct CachedNode {
     std::vector<PointRecord> points;
+    PointAttributes attributes;
     int64_t lastDrawn = 0;
     uint64_t id = 0; // this arrival's own number, never given to another
 };
@@ -28,15 +31,19 @@ struct CachedNode {
 // The nodes of one open octree file. Every call but the workers' own is made from one thread
 // (the viewer's); the workers decode the nodes it wants, most wanted first, each with its own
 // decoder, and hand them over when collect is called. Points are float(file - shift), as a
-// whole read stores them; an intensity becomes grey over the root node's range of intensities,
-// so that every node is coloured alike whenever it arrives.
+// whole read stores them, their attributes beside them; an intensity becomes grey over the root
+// node's range of intensities, so that every node is coloured alike whenever it arrives.
 class CopcNodeCache {
 public:
     // Opens path, reads the header and the root page and decodes the root node here, then
     // starts `threads` workers. Null with a one-line reason when the file is not an octree file
-    // this program reads.
+    // this program reads. The budget counts each point held at pointBytes of the file's format,
+    // plus extraBytesPerPoint for what its user keeps beside each point of a held node.
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
-                                               int threads, std::string& error);
+                                               int threads, std::string& error,
+                                               uint32_t extraBytesPerPoint = 0);
+    // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
+    static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.
     ~CopcNodeCache();
     CopcNodeCache(const CopcNodeCache&) = delete;
@@ -71,7 +78,8 @@ private:
     CopcNodeCache() = default;
     void work();
     bool decodeNode(class CopcNodeDecoder& decoder, const CopcNode& node,
-                    std::vector<PointRecord>& points, std::string& error) const;
+                    std::vector<PointRecord>& points, PointAttributes& attributes,
+                    std::string& error) const;
 
     std::unique_ptr<CopcFile> file_;
     double shift_[3] = {};
@@ -88,6 +96,7 @@ private:
     struct Arrival {
         CopcKey key;
         std::vector<PointRecord> points;
+        PointAttributes attributes;
         bool ok = false;
         std::string error;
     };

@@ -5,8 +5,14 @@
 #include "viewer/point_renderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
+
+// A root of fewer points than this says too little of the cloud for its ramps.
+constexpr size_t kRampSample = 64;
+// Segment ids: a node's arrival id times this, plus its colour mode.
+constexpr uint64_t kModeIds = 8;
 
 LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[3]) {
     LodNode node;
@@ -31,6 +37,44 @@ CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)
         root.points = 0;
     nodes_.push_back(lodNode(cache_->file(), root, cache_->shift()));
     entries_.push_back(root);
+
+    const CachedNode* held = cache_->find(root.key);
+    if (held && held->points.size() >= kRampSample) {
+        const std::vector<PointRecord>& points = held->points;
+        ramps_.height = rampSpan(int64_t(points.size()), [&](int64_t i) { return points[i].z; });
+        ramps_.intensity = intensityRange(held->attributes);
+    } else {
+        const LasLayout& las = cache_->file().las();
+        ramps_.height.low = float(las.low[2] - cache_->shift()[2]);
+        ramps_.height.high = float(las.high[2] - cache_->shift()[2]);
+        ramps_.intensity.high = UINT16_MAX;
+    }
+}
+
+void CopcLod::follow(const ColourMode* mode, const PointVisibility* visibility) {
+    mode_ = mode;
+    visibility_ = visibility;
+}
+
+void CopcLod::estimateClassCounts(int64_t classes[256], int64_t withheld[256]) const {
+    std::fill(classes, classes + 256, 0);
+    std::fill(withheld, withheld + 256, 0);
+    const CachedNode* root = cache_->find(CopcKey{});
+    if (!root || root->points.empty())
+        return;
+    const PointAttributes& a = root->attributes;
+    for (size_t i = 0; i < a.classification.size(); ++i) {
+        ++classes[a.classification[i]];
+        withheld[a.classification[i]] += i < a.flags.size() && (a.flags[i] & kFlagWithheld);
+    }
+    // A class the root holds is present: it counts at least one point.
+    const double scale = double(declaredPoints()) / double(root->points.size());
+    for (int code = 0; code < 256; ++code) {
+        if (classes[code] > 0)
+            classes[code] = std::max<int64_t>(1, std::llround(double(classes[code]) * scale));
+        if (withheld[code] > 0)
+            withheld[code] = std::max<int64_t>(1, std::llround(double(withheld[code]) * scale));
+    }
 }
 
 int64_t CopcLod::declaredPoints() const {
@@ -78,21 +122,121 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         const LodNode& node = nodes_[size_t(index)];
         return node.points == 0 || cache_->find(node.key) != nullptr;
     });
+    // What was kept for nodes let go or arrived anew goes, and colours of another mode.
+    const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
+    for (auto look = looks_.begin(); look != looks_.end();) {
+        const CachedNode* held = cache_->find(look->first);
+        if (!held || held->id != look->second.id) {
+            look = looks_.erase(look);
+            continue;
+        }
+        if (look->second.mode != mode)
+            std::vector<unsigned char>().swap(look->second.colours);
+        ++look;
+    }
+    lastNodes_.clear();
     for (int32_t index : plan.nodes) {
-        const CachedNode* held = cache_->find(nodes_[size_t(index)].key);
+        const CopcKey& key = nodes_[size_t(index)].key;
+        const CachedNode* held = cache_->find(key);
         if (!held || held->points.empty())
             continue;
-        PointSegment segment;
-        segment.source =
-            recordSource(held->points.data(), static_cast<int64_t>(held->points.size()));
-        segment.count = segment.source.count;
-        segment.id = held->id;
+        NodeLook& look = looks_[key];
+        if (look.id != held->id) {
+            look = NodeLook();
+            look.id = held->id;
+        }
+        const PointSegment segment = segmentOf(*held, look);
+        if (segment.count == 0)
+            continue;
         frame.segments.push_back(segment);
+        lastNodes_.push_back(key);
         frame.points += segment.count;
     }
     frame.complete = plan.complete;
     lastSegments_ = frame.segments;
     return frame;
+}
+
+PointSegment CopcLod::segmentOf(const CachedNode& held, NodeLook& look) {
+    const int64_t count = static_cast<int64_t>(held.points.size());
+    PointSegment segment;
+    segment.source = recordSource(held.points.data(), count);
+    segment.count = count;
+    const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
+    segment.id = held.id * kModeIds + uint64_t(mode);
+    segment.nodeCount = count;
+    if (mode != ColourMode::File) {
+        if (look.mode != mode || look.colours.size() != size_t(count) * 3) {
+            look.colours.resize(size_t(count) * 3);
+            colourByMode(held.points.data(), held.attributes, count, mode, ramps_,
+                         look.colours.data());
+            look.mode = mode;
+        }
+        segment.source.colours = look.colours.data();
+        segment.source.colourType = PointSource::ByteRgb;
+        segment.source.colourStride = 3;
+    }
+    if (!visibility_)
+        return segment;
+    if (look.shownVersion != visibility_->version()) {
+        // A first pass counts; the list is made only when something is hidden.
+        look.shownVersion = visibility_->version();
+        look.shownClasses.fill(0);
+        std::vector<uint32_t>().swap(look.shown);
+        const std::vector<uint8_t>& classes = held.attributes.classification;
+        const std::vector<uint8_t>& flags = held.attributes.flags;
+        auto shows = [&](size_t i) {
+            return visibility_->showsPoint(i < classes.size() ? classes[i] : 0,
+                                           i < flags.size() ? flags[i] : 0);
+        };
+        int64_t shown = 0;
+        for (size_t i = 0; i < size_t(count); ++i)
+            if (shows(i)) {
+                ++look.shownClasses[i < classes.size() ? classes[i] : 0];
+                ++shown;
+            }
+        look.hides = shown < count;
+        if (look.hides) {
+            look.shown.reserve(size_t(shown));
+            for (size_t i = 0; i < size_t(count); ++i)
+                if (shows(i))
+                    look.shown.push_back(uint32_t(i));
+        }
+    }
+    if (look.hides) {
+        segment.indices = look.shown.data();
+        segment.count = static_cast<int64_t>(look.shown.size());
+    }
+    return segment;
+}
+
+void CopcLod::drawnClassCounts(int64_t classes[256]) const {
+    std::fill(classes, classes + 256, 0);
+    for (const CopcKey& key : lastNodes_) {
+        const auto look = looks_.find(key);
+        if (look != looks_.end())
+            for (int code = 0; code < 256; ++code)
+                classes[code] += look->second.shownClasses[size_t(code)];
+    }
+}
+
+bool CopcLod::drawnPointAt(const float position[3], const CachedNode*& node, size_t& index) const {
+    for (size_t k = 0; k < lastSegments_.size(); ++k) {
+        const PointSegment& segment = lastSegments_[k];
+        const CachedNode* held = cache_->find(lastNodes_[k]);
+        if (!held)
+            continue;
+        for (int64_t at = segment.first; at < segment.first + segment.count; ++at) {
+            const size_t i = segment.indices ? segment.indices[at] : size_t(at);
+            const PointRecord& p = held->points[i];
+            if (p.x == position[0] && p.y == position[1] && p.z == position[2]) {
+                node = held;
+                index = i;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 size_t CopcLod::collect(std::vector<std::string>& damage) {
