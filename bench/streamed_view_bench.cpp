@@ -27,8 +27,8 @@
 //   zoom_full_s zoom_first_full_s zoom_points zoom_patch_pct  from the last notch (and from the
 //       first) to the picture at rest, its points, and the share of the start view's ground width
 //       squared the zoomed view spans at the pivot
-//   budget_mb held_mb rss_mb peak_mb  the memory budget, the decoded points held at the end (24
-//       bytes a point), resident memory at the end and its peak
+//   budget_mb held_mb rss_mb peak_mb  the memory budget, the decoded points held at the end (as
+//       the budget counts them), resident memory at the end and its peak
 //   path  the renderer's path of large frames
 #include "viewer/control_panel.h"
 #include "viewer/options.h"
@@ -127,6 +127,7 @@ struct Run {
     double first = 0.0, full = 0.0;
     double opened = 0.0, glut = 0.0, windowOpen = 0.0, panel = 0.0, warmed = 0.0;
     double cpuFirst = 0.0;
+    uint64_t memory = 0; // the budget
     std::string cpuStages;
     int64_t firstPoints = 0, fullPoints = 0;
     pid_t script = -1; // the xdotool of the step in progress
@@ -222,7 +223,9 @@ void report() {
     const double span =
         run.dragTimes.size() > 1 ? run.dragTimes.back() - run.dragTimes.front() : 0.0;
     const CopcNodeCache& cache = viewer.copcLod->cache();
-    const double record = double(sizeof(PointRecord)) / 1048576.0;
+    // The bytes the budget counts a point held at: its record and what is kept beside it.
+    const double perPoint =
+        double(run.memory) / double(std::max<int64_t>(cache.budgetPoints(), 1)) / 1048576.0;
     std::printf(
         "points=%lld exec_first_s=%.3f main_first_s=%.3f first_points=%lld cpu_first_s=%.3f "
         "opened_s=%.3f glut_s=%.3f window_s=%.3f panel_s=%.3f warmed_s=%.3f cpu_stages=%s "
@@ -238,9 +241,8 @@ void report() {
         median(intervals),
         intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
         median(run.dragPoints), run.releaseFull, run.zoomFull, run.zoomFirstFull,
-        static_cast<long long>(run.zoomPoints), run.zoomPatch,
-        double(cache.budgetPoints()) * record, double(cache.heldPoints()) * record,
-        statusMb("VmRSS:"), statusMb("VmHWM:"),
+        static_cast<long long>(run.zoomPoints), run.zoomPatch, double(run.memory) / 1048576.0,
+        double(cache.heldPoints()) * perPoint, statusMb("VmRSS:"), statusMb("VmHWM:"),
         viewer.frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software" : "gl");
     std::fflush(stdout);
     std::exit(0);
@@ -340,8 +342,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     viewer.displaySettings = options.settings;
-    const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
-    if (!streamOctreeFile(options.pointFile, memory)) {
+    run.memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
+    if (!streamOctreeFile(options.pointFile, run.memory)) {
         std::fprintf(stderr, "streamed-view-bench: %s is not streamed\n", options.pointFile);
         return 1;
     }
