@@ -43,7 +43,8 @@ void treeTaken() {
     }
 }
 
-// Whether the file starts as an octree LAZ file does, and the points its header declares.
+} // namespace
+
 bool octreeFileHead(const char* path, uint64_t& declared) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -99,8 +100,6 @@ void watchBuild(int) {
     else
         glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
 }
-
-} // namespace
 
 bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     uint64_t declared = 0;

@@ -1,5 +1,5 @@
-// viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
-// run GLUT.
+// viewer/main.cpp - the entry point: read the options, load the point file (or the scene of
+// several), open the windows, run GLUT.
 #include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
 #include "viewer/level_of_detail.h"
@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -56,7 +57,11 @@ int main(int argc, char** argv) {
     // message even without one; the body is parsed while the windows open.
     // A large octree file is streamed: its nodes are decoded as views need them.
     const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
-    if (!streamOctreeFile(options.pointFile, memory))
+    // Several files are one scene, each read whole before the windows open.
+    const bool scene = options.pointFiles.size() > 1;
+    if (scene)
+        viewer.pointSet.loadFiles(options.pointFiles, memory);
+    else if (!streamOctreeFile(options.pointFile, memory))
         viewer.pointSet.beginLoad(options.pointFile);
 
     // GLUT sees the program name only: the options and the point file are not its own.
@@ -64,6 +69,8 @@ int main(int argc, char** argv) {
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
+    if (scene)
+        glutSetWindowTitle(("Pointillist - " + viewer.pointSet.sceneName()).c_str());
     ControlWindow* controlWindow = nullptr;
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
@@ -78,9 +85,16 @@ int main(int argc, char** argv) {
     viewer.pointSet.finishLoad();
     // --color for an attribute the file lacks: the picture still comes, in the file's colours.
     const ColourMode asked = viewer.displaySettings.colourMode;
-    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes))
-        std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",
-                     options.pointFile, colourModeName(asked));
+    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes)) {
+        if (scene)
+            std::fprintf(stderr,
+                         "pointillist: no file of the scene has %s; showing their own "
+                         "colours\n",
+                         colourModeName(asked));
+        else
+            std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",
+                         options.pointFile, colourModeName(asked));
+    }
     // The classes are known only now.
     if (controlWindow != nullptr && viewer.pointSet.visibility.hasClasses())
         buildClassesWindow(graphicsWindow, controlWindow);

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-// The status line's parts: the point count, point size, the colours drawn (the file's, or the
-// height ramp or intensity grey that stand in for colours the file lacks), the pan mode and,
-// once a double-click has picked one, the pivot in file coordinates.
+// The status line's parts: in a scene of several files their number ("3 files"), the point
+// count, point size, the colours drawn (the file's, or the height ramp or intensity grey that
+// stand in for colours the file lacks), the pan mode and, once a double-click has picked one,
+// the pivot in file coordinates and, in a scene, "point from FILE" for the point it marked.
 std::vector<std::string> statusParts();
 // The parts on one line, two spaces apart.
 std::string statusText();
