@@ -1,16 +1,28 @@
 // bench/frame_rate_bench.cpp - the viewer's frames on one point file under a real X server:
-// start-up, rest, and a drag scripted with xdotool while the viewer runs.
+// start-up, the octree's build, rest, and a drag scripted with xdotool while the viewer runs.
 //
 //   frame-rate-bench POINT_FILE
 //
-// Makes the calls viewer/main.cpp makes, then waits for the first frame and the first whole
-// frame, times three whole frames at rest, and drags across the graphics window with the left
-// button (100 steps of 3 pixels, one every 16 ms, as a mouse sends them). Prints one line of
-// key=value figures: seconds from the start to the windows opened, to the points loaded (box
-// and centroid too), to the first frame and to the first whole frame, the frame at rest (median,
-// ms), frames a second during the drag with the median and worst interval between frames (ms) and
-// the median points a drag frame drew, the seconds from the release to the whole frame, the path of
-// large frames and the peak resident memory (MB).
+// Makes the calls viewer/main.cpp makes, then waits for the first frame, the first whole frame
+// (of the records, not of the sample drawn while the octree is built) and the first frame at
+// rest once the octree a large cloud gets is ready (polled, never a fixed wait); then times three
+// frames at rest and drags across the graphics window with the left button (100 steps of 3
+// pixels, one every 16 ms, as a mouse sends them). Prints one line of key=value figures:
+//   windows_s loaded_s first_frame_s first_whole_s  seconds from the start to the windows opened,
+//       the points loaded, the first frame and the first whole frame
+//   octree_start_s octree_ready_s first_full_s  the octree's build started and ended (0 when the
+//       cloud gets none), the first picture at rest drawn through it (or whole without one)
+//   full_points  points of that picture; octree=none|ready|failed
+//   rest_ms rest_points  the frame at rest (median of three, ms) and its points
+//   drag_fps drag_median_ms drag_worst_ms drag_points drag_octree  frames a second during the
+//       drag, the median and worst interval, the median points a drag frame drew, and the share
+//       of drag frames drawn through the octree (1: all)
+//   release_to_whole_s  from the release to the frame at rest
+//   points_mb octree_mb octree_pct  the records' memory (24 bytes a point), the octree's table
+//       and the table as a share of the records
+//   rss_loaded_mb peak_loaded_mb rss_ready_mb peak_mb  resident memory and its peak after the
+//       load, resident memory once the octree is ready, and the peak of the whole run
+//   path  the renderer's path of large frames
 #include "viewer/control_panel.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
@@ -25,6 +37,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,21 +61,59 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-enum class Phase { FirstFrame, FirstWhole, Rest, Drag, AfterRelease };
+// A line of /proc/self/status in megabytes: VmRSS now, VmHWM the peak.
+double statusMb(const char* key) {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0.0;
+    char line[256];
+    long kib = 0;
+    const size_t length = std::strlen(key);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, key, length) == 0)
+            kib = std::atol(line + length);
+    std::fclose(status);
+    return kib / 1024.0;
+}
+
+enum class Phase { FirstFrame, FirstWhole, FirstFull, Rest, Drag, AfterRelease };
 
 struct Run {
     Phase phase = Phase::FirstFrame;
     int window = 0;
     unsigned long xWindow = 0;
-    double windowsOpen = 0.0, loaded = 0.0, firstFrame = 0.0, firstWhole = 0.0;
+    double windowsOpen = 0.0, loaded = 0.0, firstFrame = 0.0, firstWhole = 0.0, firstFull = 0.0;
+    double octreeStart = 0.0, octreeReady = 0.0;
+    double rssLoaded = 0.0, peakLoaded = 0.0, rssReady = 0.0;
+    int64_t fullPoints = 0;
     std::vector<double> rest;
+    std::vector<double> restPoints;
     Clock::time_point restAsked;
     pid_t dragger = -1;
     bool released = false;
     Clock::time_point releasedAt;
     std::vector<double> dragTimes;
     std::vector<double> dragPoints;
+    int dragThroughOctree = 0;
 } run;
+
+bool drawingSample() {
+    return viewer.cloudOctree && viewer.cloudOctree->state() == CloudOctree::State::Building;
+}
+
+bool octreeReady() {
+    return viewer.cloudOctree && viewer.cloudOctree->state() == CloudOctree::State::Ready;
+}
+
+// Whether the frames are what they stay: no octree to come, or its build over. The frame just
+// presented makes the octree when it showed that the cloud needs one (see afterFrame), so the
+// budget that decides is the one its cost gave.
+bool octreeSettled() {
+    if (viewer.cloudOctree)
+        return !drawingSample();
+    return !viewer.lodSettings.buildOctree ||
+           viewer.pointSet.count <= viewer.frameScheduler.frameBudget(false);
+}
 
 void askRestFrame() {
     run.restAsked = Clock::now();
@@ -94,26 +145,46 @@ void startDrag() {
     run.phase = Phase::Drag;
 }
 
+const char* octreeState() {
+    if (!viewer.cloudOctree)
+        return "none";
+    switch (viewer.cloudOctree->state()) {
+        case CloudOctree::State::Ready:
+            return "ready";
+        case CloudOctree::State::Failed:
+            return "failed";
+        default:
+            return "building";
+    }
+}
+
 void report() {
     std::vector<double> intervals;
     for (size_t i = 1; i < run.dragTimes.size(); ++i)
         intervals.push_back((run.dragTimes[i] - run.dragTimes[i - 1]) * 1000.0);
     const double span =
         run.dragTimes.size() > 1 ? run.dragTimes.back() - run.dragTimes.front() : 0.0;
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("points=%d windows_s=%.3f loaded_s=%.3f first_frame_s=%.3f first_whole_s=%.3f "
-                "rest_ms=%.1f drag_fps=%.1f "
-                "drag_median_ms=%.1f drag_worst_ms=%.1f drag_points=%.0f release_to_whole_s=%.3f "
-                "path=%s peak_mb=%.0f\n",
-                static_cast<int>(viewer.pointSet.count), run.windowsOpen, run.loaded,
-                run.firstFrame, run.firstWhole, median(run.rest) * 1000.0,
-                span > 0 ? (intervals.size()) / span : 0.0, median(intervals),
-                intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
-                median(run.dragPoints), since(run.releasedAt),
-                viewer.frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software"
-                                                                                       : "gl",
-                usage.ru_maxrss / 1024.0);
+    const double pointsMb = double(viewer.pointSet.count) * sizeof(PointRecord) / 1048576.0;
+    const double octreeMb =
+        octreeReady() ? double(viewer.cloudOctree->octree().bytes()) / 1048576.0 : 0.0;
+    std::printf(
+        "points=%d windows_s=%.3f loaded_s=%.3f first_frame_s=%.3f first_whole_s=%.3f "
+        "octree_start_s=%.3f octree_ready_s=%.3f first_full_s=%.3f full_points=%lld octree=%s "
+        "rest_ms=%.1f rest_points=%.0f drag_fps=%.1f drag_median_ms=%.1f drag_worst_ms=%.1f "
+        "drag_points=%.0f drag_octree=%.2f release_to_whole_s=%.3f points_mb=%.1f "
+        "octree_mb=%.2f octree_pct=%.2f rss_loaded_mb=%.0f peak_loaded_mb=%.0f rss_ready_mb=%.0f "
+        "peak_mb=%.0f "
+        "path=%s\n",
+        static_cast<int>(viewer.pointSet.count), run.windowsOpen, run.loaded, run.firstFrame,
+        run.firstWhole, run.octreeStart, run.octreeReady, run.firstFull,
+        static_cast<long long>(run.fullPoints), octreeState(), median(run.rest) * 1000.0,
+        median(run.restPoints), span > 0 ? (intervals.size()) / span : 0.0, median(intervals),
+        intervals.empty() ? 0.0 : *std::max_element(intervals.begin(), intervals.end()),
+        median(run.dragPoints),
+        run.dragTimes.empty() ? 0.0 : double(run.dragThroughOctree) / run.dragTimes.size(),
+        since(run.releasedAt), pointsMb, octreeMb, pointsMb > 0 ? 100.0 * octreeMb / pointsMb : 0.0,
+        run.rssLoaded, run.peakLoaded, run.rssReady, statusMb("VmHWM:"),
+        viewer.frameScheduler.renderer.largeFramePath() == PointPath::Software ? "software" : "gl");
     std::fflush(stdout);
     std::exit(0);
 }
@@ -125,16 +196,26 @@ void onPresented(const FrameRecord& frame) {
             run.phase = Phase::FirstWhole;
             [[fallthrough]];
         case Phase::FirstWhole:
-            if (frame.full) {
-                run.firstWhole = since(started);
-                run.phase = Phase::Rest;
-                askRestFrame();
-            }
+            // A frame of the sample is whole, but of a few points.
+            if (!frame.full || drawingSample())
+                break;
+            run.firstWhole = since(started);
+            run.phase = Phase::FirstFull;
+            [[fallthrough]];
+        case Phase::FirstFull:
+            if (!frame.full || !octreeSettled())
+                break;
+            run.firstFull = since(started);
+            run.fullPoints = frame.points;
+            run.rssReady = statusMb("VmRSS:");
+            run.phase = Phase::Rest;
+            askRestFrame();
             break;
         case Phase::Rest:
             if (!frame.full)
                 break;
             run.rest.push_back(since(run.restAsked));
+            run.restPoints.push_back(double(frame.points));
             if (run.rest.size() < 3)
                 askRestFrame();
             else
@@ -144,6 +225,7 @@ void onPresented(const FrameRecord& frame) {
             if (viewer.frameScheduler.buttonHeld()) {
                 run.dragTimes.push_back(since(started));
                 run.dragPoints.push_back(static_cast<double>(frame.points));
+                run.dragThroughOctree += octreeReady() ? 1 : 0;
             }
             break;
         case Phase::AfterRelease:
@@ -153,8 +235,13 @@ void onPresented(const FrameRecord& frame) {
     }
 }
 
-// Polls for the end of the drag; GLUT's timers leave its event handling alone.
-void watchDrag(int) {
+// Notes the octree's build starting and ending, and polls for the end of the drag; GLUT's
+// timers leave its event handling alone.
+void watch(int) {
+    if (viewer.cloudOctree && run.octreeStart == 0.0)
+        run.octreeStart = since(started);
+    if (viewer.cloudOctree && !drawingSample() && run.octreeReady == 0.0)
+        run.octreeReady = since(started);
     if (run.phase == Phase::Drag && run.dragger > 0 && !run.released) {
         int status = 0;
         if (waitpid(run.dragger, &status, WNOHANG) == run.dragger) {
@@ -167,7 +254,7 @@ void watchDrag(int) {
                 report();
         }
     }
-    glutTimerFunc(5, watchDrag, 0);
+    glutTimerFunc(5, watch, 0);
 }
 
 } // namespace
@@ -190,7 +277,9 @@ int main(int argc, char** argv) {
     warmUpGraphicsWindow();
     viewer.pointSet.finishLoad();
     run.loaded = since(started);
-    glutTimerFunc(5, watchDrag, 0);
+    run.rssLoaded = statusMb("VmRSS:");
+    run.peakLoaded = statusMb("VmHWM:");
+    glutTimerFunc(5, watch, 0);
     glutMainLoop();
     return 0;
 }
