@@ -8,3 +8,6 @@
 // red, each over the values' ramp span (see rampSpan): outliers saturate at black and white,
 // blue and red. Rgb is left alone.
 void applyColourKind(ReadResult& result);
+
+// The height ramp's colour at t (0 at the bottom, 1 at the top; beyond them the ends) into p.
+void heightRampColour(float t, PointRecord& p);

@@ -2,6 +2,7 @@
 #include "viewer/level_of_detail.h"
 
 #include "io/copc/copc_file.h"
+#include "io/ept/ept_octree.h"
 #include "io/las/las_layout.h"
 #include "threads/worker_pool.h"
 #include "viewer/point_renderer.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <unistd.h>
 
@@ -59,6 +62,25 @@ bool octreeFileHead(const char* path, uint64_t& declared) {
     return true;
 }
 
+// The tiled dataset whose ept.json path is, open; null for any other file, or a dataset that
+// cannot be opened (the whole read then says why).
+std::unique_ptr<StreamedTree> openDatasetAt(const char* path) {
+    // Any point file comes here first: only a head that looks like a description is read on.
+    std::ifstream in(path, std::ios::binary);
+    char head[4096];
+    in.read(head, sizeof head);
+    if (!hasEptSignature(reinterpret_cast<const unsigned char*>(head), size_t(in.gcount())))
+        return nullptr;
+    std::vector<uint8_t> json(head, head + in.gcount());
+    json.insert(json.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string ignored;
+    std::unique_ptr<EptDataset> dataset =
+        EptDataset::open(openLocalFolder(folderOf(path)), json.data(), json.size(), ignored);
+    if (!dataset)
+        return nullptr;
+    return std::unique_ptr<StreamedTree>(new (std::nothrow) EptOctree(std::move(dataset)));
+}
+
 bool watchingNodes = false;
 
 void printDamage(const std::vector<std::string>& damage) {
@@ -103,14 +125,21 @@ void watchBuild(int) {
 
 bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     uint64_t declared = 0;
-    if (!octreeFileHead(path, declared))
-        return false;
+    std::unique_ptr<StreamedTree> octree;
+    const bool copc = octreeFileHead(path, declared);
+    if (!copc) {
+        octree = openDatasetAt(path);
+        if (!octree)
+            return false;
+        declared = octree->declaredPoints();
+    }
     const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
-    if (declared <= uint64_t(above) && declared * sizeof(PointRecord) <= memoryBytes)
+    if (declared <= uint64_t(above) && declared <= memoryBytes / sizeof(PointRecord))
         return false;
     std::string error;
     std::unique_ptr<CopcNodeCache> cache =
-        CopcNodeCache::open(path, memoryBytes, usableCores(), error);
+        copc ? CopcNodeCache::open(path, memoryBytes, usableCores(), error)
+             : CopcNodeCache::open(std::move(octree), memoryBytes, usableCores(), error);
     if (!cache) {
         std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", path, error.c_str());
         return false;
@@ -119,21 +148,23 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     if (!lod)
         return false;
     lod->refinePixels = viewer.lodSettings.refinePixels;
-    const CopcFile& file = lod->cache().file();
-    const LasLayout& las = file.las();
+    const StreamedTree& tree = lod->cache().octree();
     PointSet& set = viewer.pointSet;
-    set.format = Format::Laz;
-    set.formatDescription = lasFormatLine("LAZ", las);
-    set.colour = las.rgbOffset >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
+    set.format = copc ? Format::Laz : Format::Ept;
+    set.formatDescription = tree.formatLine();
+    set.colour = tree.colour();
+    tree.precision(set.precision);
     set.shifted = lod->cache().shifted();
     const double* shift = lod->cache().shift();
+    double boxLow[3], boxHigh[3];
+    tree.declaredBox(boxLow, boxHigh);
     for (int axis = 0; axis < 3; ++axis) {
         set.shift[axis] = shift[axis];
-        const float low = static_cast<float>(las.low[axis] - shift[axis]);
-        const float high = static_cast<float>(las.high[axis] - shift[axis]);
+        const float low = static_cast<float>(boxLow[axis] - shift[axis]);
+        const float high = static_cast<float>(boxHigh[axis] - shift[axis]);
         set.nearCorner[axis] = axis == 2 ? high : low;
         set.farCorner[axis] = axis == 2 ? low : high;
-        set.centroid[axis] = static_cast<float>((las.low[axis] + las.high[axis]) / 2 - shift[axis]);
+        set.centroid[axis] = static_cast<float>((boxLow[axis] + boxHigh[axis]) / 2 - shift[axis]);
     }
     set.computeViewDistance(kFramingFieldOfViewX);
     std::vector<std::string> damage;

@@ -8,7 +8,29 @@
 
 namespace {
 
-LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[3]) {
+// Entry i of from's columns as the one entry of to's.
+void copyAttributeEntry(const PointAttributes& from, size_t i, PointAttributes& to) {
+    to.present = from.present;
+    to.resize(1);
+    if (from.has(kIntensity))
+        to.intensity[0] = from.intensity[i];
+    if (from.has(kClassification))
+        to.classification[0] = from.classification[i];
+    if (from.has(kReturns))
+        to.returns[0] = from.returns[i];
+    if (from.has(kFlags))
+        to.flags[0] = from.flags[i];
+    if (from.has(kScanAngle))
+        to.scanAngle[0] = from.scanAngle[i];
+    if (from.has(kUserData))
+        to.userData[0] = from.userData[i];
+    if (from.has(kPointSource))
+        to.pointSource[0] = from.pointSource[i];
+    if (from.has(kGpsTime))
+        to.gpsTime[0] = from.gpsTime[i];
+}
+
+LodNode lodNode(const StreamedTree& file, const CopcNode& entry, const double shift[3]) {
     LodNode node;
     node.key = entry.key;
     const CopcCube cube = file.cube(entry.key);
@@ -25,27 +47,27 @@ LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[
 
 CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)) {
     CopcNode root;
-    if (!cache_->file().hierarchy().find(CopcKey{}, root))
+    if (!cache_->octree().find(CopcKey{}, root))
         return;
     if (cache_->lost(root.key))
         root.points = 0;
-    nodes_.push_back(lodNode(cache_->file(), root, cache_->shift()));
+    nodes_.push_back(lodNode(cache_->octree(), root, cache_->shift()));
     entries_.push_back(root);
 }
 
 int64_t CopcLod::declaredPoints() const {
-    return static_cast<int64_t>(std::min<uint64_t>(cache_->file().las().declared, INT64_MAX));
+    return static_cast<int64_t>(std::min<uint64_t>(cache_->octree().declaredPoints(), INT64_MAX));
 }
 
 void CopcLod::expand(int32_t index) {
     const CopcKey key = nodes_[size_t(index)].key;
-    const std::vector<CopcNode> children = cache_->file().hierarchy().children(key);
+    const std::vector<CopcNode> children = cache_->octree().children(key);
     LodNode& node = nodes_[size_t(index)];
     node.childrenKnown = true;
     node.firstChild = static_cast<int32_t>(nodes_.size());
     node.children = static_cast<int32_t>(children.size());
     for (const CopcNode& child : children) {
-        nodes_.push_back(lodNode(cache_->file(), child, cache_->shift()));
+        nodes_.push_back(lodNode(cache_->octree(), child, cache_->shift()));
         entries_.push_back(child);
     }
 }
@@ -53,6 +75,7 @@ void CopcLod::expand(int32_t index) {
 LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
     LodFrame frame;
     ++serial_;
+    lastNodes_.clear();
     chooseNodes(
         nodes_, view, refinePixels, [this](int32_t node) { expand(node); }, wanted_);
 
@@ -88,6 +111,7 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         segment.count = segment.source.count;
         segment.id = held->id;
         frame.segments.push_back(segment);
+        lastNodes_.push_back(nodes_[size_t(index)].key);
         frame.points += segment.count;
     }
     frame.complete = plan.complete;
@@ -101,7 +125,7 @@ size_t CopcLod::collect(std::vector<std::string>& damage) {
     for (LodNode& node : nodes_)
         if (node.points > 0 && cache_->lost(node.key))
             node.points = 0;
-    for (std::string& line : cache_->file().hierarchy().takeDamage())
+    for (std::string& line : cache_->octree().takeDamage())
         damage.push_back(std::move(line));
     return arrived;
 }
@@ -114,4 +138,21 @@ void CopcLod::settle(const View& view, std::vector<std::string>& damage) {
             return;
         cache_->waitForArrival();
     }
+}
+
+bool CopcLod::pointAt(const float position[3], PointRecord& point, PointAttributes& attributes) {
+    for (const CopcKey& key : lastNodes_) {
+        const CachedNode* held = cache_->find(key);
+        if (!held)
+            continue;
+        for (size_t i = 0; i < held->points.size(); ++i) {
+            const PointRecord& p = held->points[i];
+            if (p.x != position[0] || p.y != position[1] || p.z != position[2])
+                continue;
+            point = p;
+            copyAttributeEntry(held->attributes, i, attributes);
+            return true;
+        }
+    }
+    return false;
 }

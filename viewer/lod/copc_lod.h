@@ -1,5 +1,5 @@
-// viewer/lod/copc_lod.h - the level of detail of an octree file streamed from disk: its index
-// walked as views need it, its nodes drawn as they arrive.
+// viewer/lod/copc_lod.h - the level of detail of a streamed octree (an octree file or a tiled
+// dataset): its index walked as views need it, its nodes drawn as they arrive.
 #pragma once
 
 #include "io/copc/copc_node_cache.h"
@@ -19,7 +19,7 @@ public:
     explicit CopcLod(std::unique_ptr<CopcNodeCache> cache);
 
     CopcNodeCache& cache() const { return *cache_; }
-    // The points the file's header declares.
+    // The points the file's header (or the dataset's description) declares.
     int64_t declaredPoints() const;
 
     LodFrame frame(const View& view, int64_t budget, const PointSource& cloud) override;
@@ -31,6 +31,9 @@ public:
     void settle(const View& view, std::vector<std::string>& damage);
     // The runs the last frame drew: what a double-click may pick.
     const std::vector<PointSegment>& lastSegments() const { return lastSegments_; }
+    // The point of the last frame stored exactly at position (a picked point's own copy), and
+    // its attributes as the one entry of their columns; false when no drawn node holds it.
+    bool pointAt(const float position[3], PointRecord& point, PointAttributes& attributes);
 
     double refinePixels = kRefinePixels;
 
@@ -42,5 +45,6 @@ private:
     std::vector<CopcNode> entries_; // beside nodes_: where each node's chunk is
     std::vector<WantedNode> wanted_;
     std::vector<PointSegment> lastSegments_;
+    std::vector<CopcKey> lastNodes_; // beside lastSegments_: the node each run is
     int64_t serial_ = 1;
 };

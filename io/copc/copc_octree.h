@@ -1,0 +1,29 @@
+// io/copc/copc_octree.h - an octree LAZ file as a streamed octree: its index and its chunks.
+#pragma once
+
+#include "io/copc/copc_file.h"
+#include "io/copc/streamed_tree.h"
+
+#include <memory>
+
+// Owns the open file. Nodes carry positions and colours only (the viewer's fields of each chunk).
+class CopcOctree : public StreamedTree {
+public:
+    explicit CopcOctree(std::unique_ptr<CopcFile> file) : file_(std::move(file)) {}
+    CopcFile& file() const { return *file_; }
+
+    bool find(const CopcKey& key, CopcNode& node) override;
+    std::vector<CopcNode> children(const CopcKey& key) override;
+    std::vector<std::string> takeDamage() override;
+    CopcCube cube(const CopcKey& key) const override { return file_->cube(key); }
+    double spacing(int level) const override { return file_->spacing(level); }
+    uint64_t declaredPoints() const override { return file_->las().declared; }
+    void declaredBox(double low[3], double high[3]) const override;
+    ColourKind colour() const override;
+    std::string formatLine() const override;
+    void precision(double step[3]) const override;
+    std::unique_ptr<StreamedNodeDecoder> decoder(const double shift[3]) const override;
+
+private:
+    std::unique_ptr<CopcFile> file_;
+};
