@@ -59,7 +59,7 @@ TEST(EptInfo, UsualLinesThenTheEptLine) {
             type == EptDataType::Binary
                 ? "attributes: intensity\n"
                 : "attributes: intensity classification returns flags scan-angle user-data "
-                  "point-source\nclasses: 2:26 3:36 4:23 6:45\nwithheld: 26\n";
+                  "point-source\nclasses: 2:26 3:36 4:23 6:45\n";
         EXPECT_EQ(full.out, "points: 130\n"
                             "min: 4500000 4500000 4500000\n"
                             "max: 4500062.86 4500062.24 4500062.6\n"

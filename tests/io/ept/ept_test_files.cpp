@@ -199,7 +199,7 @@ MadeEpt sampleEpt(EptDataType type) {
             p.classification = uint8_t(i % 3 == 0 ? 6 : 2 + key.level);
             p.returnNumber = uint8_t(1 + i % 3);
             p.numberOfReturns = 3;
-            p.classFlags = uint8_t(i % 5 == 0 ? 4 : i % 7 == 0 ? 1 : 0);
+            p.classFlags = uint8_t(i % 5 == 0 ? 8 : i % 7 == 0 ? 1 : 0); // none withheld
             p.userData = uint8_t(shade + i);
             p.scanAngle = int16_t(i * 100 - 1500);
             p.pointSource = uint16_t(1000 + shade);
