@@ -82,23 +82,23 @@ bool readField(const Json& entry, EptField& field, std::string& reason) {
 
 uint32_t EptMetadata::attributes() const {
     // Compressed nodes are LAS records, which always hold all but the GPS time.
-    uint32_t present = dataType == EptDataType::Laszip ? kIntensity | kClassification | kReturns |
-                                                             kFlags | kScanAngle | kUserData |
-                                                             kPointSource
-                                                       : 0u;
+    uint32_t present = dataType == EptDataType::Laszip
+                           ? kIntensity | kClassification | kReturns | kFlags | kScanAngle |
+                                 kUserData | kPointSource
+                           : 0u;
     const struct {
         bool has;
         AttributeBit bit;
-    } columns[] = {{intensity >= 0, kIntensity},
-                   {classification >= 0, kClassification},
-                   {returnNumber >= 0 || numberOfReturns >= 0, kReturns},
-                   {synthetic >= 0 || keyPoint >= 0 || withheld >= 0 || overlap >= 0 ||
-                        classFlags >= 0,
-                    kFlags},
-                   {scanAngle >= 0, kScanAngle},
-                   {userData >= 0, kUserData},
-                   {pointSource >= 0, kPointSource},
-                   {gpsTime >= 0, kGpsTime}};
+    } columns[] = {
+        {intensity >= 0, kIntensity},
+        {classification >= 0, kClassification},
+        {returnNumber >= 0 || numberOfReturns >= 0, kReturns},
+        {synthetic >= 0 || keyPoint >= 0 || withheld >= 0 || overlap >= 0 || classFlags >= 0,
+         kFlags},
+        {scanAngle >= 0, kScanAngle},
+        {userData >= 0, kUserData},
+        {pointSource >= 0, kPointSource},
+        {gpsTime >= 0, kGpsTime}};
     for (const auto& column : columns)
         if (column.has)
             present |= column.bit;
@@ -179,13 +179,13 @@ bool parseEptMetadata(const uint8_t* text, size_t size, EptMetadata& metadata,
         field.position = int(offset);
         offset += uint32_t(field.size);
         const int index = int(metadata.schema.size());
-        int* slot = field.name == "X"           ? &metadata.x
-                    : field.name == "Y"         ? &metadata.y
-                    : field.name == "Z"         ? &metadata.z
-                    : field.name == "Red"       ? &metadata.red
-                    : field.name == "Green"     ? &metadata.green
-                    : field.name == "Blue"      ? &metadata.blue
-                    : field.name == "Intensity" ? &metadata.intensity
+        int* slot = field.name == "X"                 ? &metadata.x
+                    : field.name == "Y"               ? &metadata.y
+                    : field.name == "Z"               ? &metadata.z
+                    : field.name == "Red"             ? &metadata.red
+                    : field.name == "Green"           ? &metadata.green
+                    : field.name == "Blue"            ? &metadata.blue
+                    : field.name == "Intensity"       ? &metadata.intensity
                     : field.name == "Classification"  ? &metadata.classification
                     : field.name == "ReturnNumber"    ? &metadata.returnNumber
                     : field.name == "NumberOfReturns" ? &metadata.numberOfReturns

@@ -240,10 +240,12 @@ void EptNodeDecoder::attributes(PointAttributes& out) const {
         for (uint64_t i = 0; i < count_; ++i) {
             const uint8_t* record = records + i * stride;
             auto part = [&](int index) {
-                return index < 0 ? 0 : int(clampTo<uint8_t>(fieldValue(metadata.schema[size_t(index)], record)));
+                return index < 0 ? 0
+                                 : int(clampTo<uint8_t>(
+                                       fieldValue(metadata.schema[size_t(index)], record)));
             };
-            out.returns[size_t(i)] =
-                PointAttributes::packReturns(part(metadata.returnNumber), part(metadata.numberOfReturns));
+            out.returns[size_t(i)] = PointAttributes::packReturns(part(metadata.returnNumber),
+                                                                  part(metadata.numberOfReturns));
         }
     if (out.has(kFlags))
         for (uint64_t i = 0; i < count_; ++i) {
@@ -251,11 +253,12 @@ void EptNodeDecoder::attributes(PointAttributes& out) const {
             auto set = [&](int index) {
                 return index >= 0 && fieldValue(metadata.schema[size_t(index)], record) != 0.0;
             };
-            uint8_t flags = metadata.classFlags < 0
-                                ? 0
-                                : uint8_t(clampTo<uint8_t>(fieldValue(
-                                              metadata.schema[size_t(metadata.classFlags)], record)) &
-                                          15);
+            uint8_t flags =
+                metadata.classFlags < 0
+                    ? 0
+                    : uint8_t(clampTo<uint8_t>(fieldValue(
+                                  metadata.schema[size_t(metadata.classFlags)], record)) &
+                              15);
             flags |= (set(metadata.synthetic) ? kFlagSynthetic : 0) |
                      (set(metadata.keyPoint) ? kFlagKeyPoint : 0) |
                      (set(metadata.withheld) ? kFlagWithheld : 0) |

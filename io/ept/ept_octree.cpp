@@ -12,8 +12,8 @@ public:
     EptStreamedDecoder(const EptDataset& dataset, const double shift[3])
         : decoder_(dataset), converter_(dataset, shift) {}
 
-    bool decode(const CopcNode& node, std::vector<PointRecord>& points,
-                PointAttributes* attributes, std::string& error) override {
+    bool decode(const CopcNode& node, std::vector<PointRecord>& points, PointAttributes* attributes,
+                std::string& error) override {
         const EptNode entry{node.key, node.points};
         if (!decoder_.fetch(entry, error))
             return false;

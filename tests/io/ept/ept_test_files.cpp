@@ -155,7 +155,7 @@ EptFiles makeEptFiles(const MadeEpt& made) {
 
     Json schema = {field("X", "signed", 4, centre), field("Y", "signed", 4, centre),
                    field("Z", "signed", 4, centre), field("Intensity", "unsigned", 2),
-                   field("Red", "unsigned", 2),         field("Green", "unsigned", 2),
+                   field("Red", "unsigned", 2),     field("Green", "unsigned", 2),
                    field("Blue", "unsigned", 2)};
     if (made.attributes)
         for (const char* name : {"ReturnNumber", "NumberOfReturns", "Classification", "ClassFlags"})
