@@ -91,6 +91,10 @@ bool HttpClient::Transfer::judgeHeaders() {
     curl_off_t contentLength = -1;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &contentLength);
     HttpRequest& asked = *request;
+    curl_header* validator = nullptr;
+    if (curl_easy_header(easy, "ETag", 0, CURLH_HEADER, -1, &validator) == CURLHE_OK ||
+        curl_easy_header(easy, "Last-Modified", 0, CURLH_HEADER, -1, &validator) == CURLHE_OK)
+        asked.validator = validator->value;
     if (asked.length < 0) {
         attempt.expected = contentLength;
         request->totalSize = contentLength;
@@ -210,6 +214,7 @@ void HttpClient::perform(HttpRequest* requests, size_t count) {
         request.body.clear();
         request.error.clear();
         request.totalSize = -1;
+        request.validator.clear();
         if (request.ok)
             continue;
         std::unique_ptr<Transfer> transfer(new (std::nothrow) Transfer);

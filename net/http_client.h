@@ -44,6 +44,7 @@ struct HttpRequest {
     bool ok = false;
     std::vector<uint8_t> body;
     int64_t totalSize = -1; // the resource's size, when the answer tells it
+    std::string validator;  // the answer's ETag, else its Last-Modified; empty when neither
     std::string error;      // "URL: reason", one line
 };
 

@@ -4,8 +4,13 @@
 #include <new>
 
 HttpSource::HttpSource(std::shared_ptr<HttpClient> client, const std::string& url, int64_t size,
-                       std::vector<uint8_t> head)
-    : client_(std::move(client)), url_(url), size_(size), head_(std::move(head)) {}
+                       std::vector<uint8_t> head, const std::string& validator)
+    : client_(std::move(client)), url_(url), size_(size), head_(std::move(head)),
+      validator_(validator) {}
+
+std::string HttpSource::version() const {
+    return validator_ + " " + std::to_string(size_);
+}
 
 bool HttpSource::check(int64_t offset, int64_t length, std::string& error) const {
     if (offset >= 0 && length >= 0 && offset <= size_ && length <= size_ - offset)
@@ -22,13 +27,19 @@ bool HttpSource::fromHead(int64_t offset, int64_t length, std::vector<uint8_t>& 
     return true;
 }
 
-// A resource replaced while it is read would mix two files' bytes: its size gives it away.
+// A resource replaced while it is read would mix two files' bytes: its size or its validator
+// gives it away.
 bool HttpSource::checkSize(const HttpRequest& request, std::string& error) const {
-    if (request.totalSize < 0 || request.totalSize == size_)
-        return true;
-    error = url_ + ": changed while being read (" + std::to_string(size_) + " bytes, now " +
-            std::to_string(request.totalSize) + ")";
-    return false;
+    if (request.totalSize >= 0 && request.totalSize != size_) {
+        error = url_ + ": changed while being read (" + std::to_string(size_) + " bytes, now " +
+                std::to_string(request.totalSize) + ")";
+        return false;
+    }
+    if (!validator_.empty() && !request.validator.empty() && request.validator != validator_) {
+        error = url_ + ": changed while being read (now " + request.validator + ")";
+        return false;
+    }
+    return true;
 }
 
 bool HttpSource::read(int64_t offset, int64_t length, std::vector<uint8_t>& out,
@@ -95,7 +106,7 @@ std::unique_ptr<HttpSource> openHttp(std::shared_ptr<HttpClient> client, const s
         return nullptr;
     }
     std::unique_ptr<HttpSource> source(new (std::nothrow) HttpSource(
-        std::move(client), url, first.totalSize, std::move(first.body)));
+        std::move(client), url, first.totalSize, std::move(first.body), first.validator));
     if (!source)
         error = url + ": out of memory";
     return source;

@@ -10,7 +10,7 @@
 class HttpSource : public ByteSource {
 public:
     HttpSource(std::shared_ptr<HttpClient> client, const std::string& url, int64_t size,
-               std::vector<uint8_t> head);
+               std::vector<uint8_t> head, const std::string& validator = std::string());
     const std::string& name() const override { return url_; }
     int64_t size() const override { return size_; }
     bool read(int64_t offset, int64_t length, std::vector<uint8_t>& out,
@@ -27,6 +27,11 @@ public:
     void readMany(std::vector<Range>& ranges);
 
     HttpClient& client() const { return *client_; }
+    // What tells this version of the resource from another: its ETag or Last-Modified as the
+    // opening answer gave it (empty when neither), then its size.
+    std::string version() const;
+    // The bytes from the start that the opening request brought, read without a request.
+    int64_t headSize() const { return int64_t(head_.size()); }
 
 private:
     bool check(int64_t offset, int64_t length, std::string& error) const;
@@ -37,6 +42,7 @@ private:
     std::string url_;
     int64_t size_;
     std::vector<uint8_t> head_;
+    std::string validator_;
 };
 
 // Bytes the opening request asks for: a LAS header and its first records fit.

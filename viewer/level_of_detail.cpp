@@ -7,6 +7,7 @@
 #include "threads/worker_pool.h"
 #include "viewer/point_renderer.h"
 #include "viewer/point_subset.h"
+#include "viewer/remote_cloud.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -26,6 +27,8 @@ namespace {
 constexpr int64_t kSampleShare = 25;
 // How often the timer looks for the build's end.
 constexpr int kWatchMilliseconds = 10;
+// How often, at most, the status line is redrawn for new figures of what is being fetched.
+constexpr int64_t kFetchingRefresh = 250;
 
 int graphicsWindow = 0;
 
@@ -45,15 +48,9 @@ void treeTaken() {
     }
 }
 
-// Whether the file starts as an octree LAZ file does, and the points its header declares.
-bool octreeFileHead(const char* path, uint64_t& declared) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    unsigned char head[kCopcHeadBytes];
-    const ssize_t got = ::pread(fd, head, sizeof head, 0);
-    ::close(fd);
-    if (got != static_cast<ssize_t>(sizeof head) || !hasCopcSignature(head, sizeof head))
+// Whether head is the start of an octree LAZ file, and the points its header declares.
+bool octreeHead(const unsigned char* head, size_t size, uint64_t& declared) {
+    if (size < kCopcHeadBytes || !hasCopcSignature(head, size))
         return false;
     // LAS 1.4's 64-bit count, at byte 247.
     declared = 0;
@@ -62,9 +59,25 @@ bool octreeFileHead(const char* path, uint64_t& declared) {
     return true;
 }
 
+bool octreeFileHead(const char* path, uint64_t& declared) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char head[kCopcHeadBytes];
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    return got == static_cast<ssize_t>(sizeof head) && octreeHead(head, sizeof head, declared);
+}
+
+// Large files, and those whose points would not fit the budget, are streamed.
+bool worthStreaming(uint64_t declared, uint64_t memoryBytes) {
+    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
+    return declared > uint64_t(above) || declared * sizeof(PointRecord) > memoryBytes;
+}
+
 // The tiled dataset whose ept.json path is, open; null for any other file, or a dataset that
 // cannot be opened (the whole read then says why).
-std::unique_ptr<StreamedTree> openDatasetAt(const char* path) {
+std::unique_ptr<EptDataset> openDatasetAt(const char* path) {
     // Any point file comes here first: only a head that looks like a description is read on.
     std::ifstream in(path, std::ios::binary);
     char head[4096];
@@ -74,11 +87,7 @@ std::unique_ptr<StreamedTree> openDatasetAt(const char* path) {
     std::vector<uint8_t> json(head, head + in.gcount());
     json.insert(json.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::string ignored;
-    std::unique_ptr<EptDataset> dataset =
-        EptDataset::open(openLocalFolder(folderOf(path)), json.data(), json.size(), ignored);
-    if (!dataset)
-        return nullptr;
-    return std::unique_ptr<StreamedTree>(new (std::nothrow) EptOctree(std::move(dataset)));
+    return EptDataset::open(openLocalFolder(folderOf(path)), json.data(), json.size(), ignored);
 }
 
 bool watchingNodes = false;
@@ -106,6 +115,22 @@ void watchNodes(int) {
         if (previous && previous != graphicsWindow)
             glutSetWindow(previous);
     }
+    // The status line's figures of what is fetched change between arrivals too.
+    static std::string fetchingShown;
+    static int64_t shownAt = 0;
+    const int64_t now = glutGet(GLUT_ELAPSED_TIME);
+    if (viewer.displaySettings.showStatus && graphicsWindow && now - shownAt >= kFetchingRefresh) {
+        const std::string fetching = fetchingStatus();
+        if (fetching != fetchingShown) {
+            fetchingShown = fetching;
+            shownAt = now;
+            const int previous = glutGetWindow();
+            glutSetWindow(graphicsWindow);
+            glutPostRedisplay();
+            if (previous && previous != graphicsWindow)
+                glutSetWindow(previous);
+        }
+    }
     watchingNodes = lod->cache().busy();
     if (watchingNodes)
         glutTimerFunc(kWatchMilliseconds, watchNodes, 0);
@@ -121,27 +146,13 @@ void watchBuild(int) {
         glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
 }
 
-} // namespace
-
-bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
-    uint64_t declared = 0;
-    std::unique_ptr<StreamedTree> octree;
-    const bool copc = octreeFileHead(path, declared);
-    if (!copc) {
-        octree = openDatasetAt(path);
-        if (!octree)
-            return false;
-        declared = octree->declaredPoints();
-    }
-    const int64_t above = std::max<int64_t>(viewer.lodSettings.streamPointsAbove, 0);
-    if (declared <= uint64_t(above) && declared <= memoryBytes / sizeof(PointRecord))
-        return false;
-    std::string error;
-    std::unique_ptr<CopcNodeCache> cache =
-        copc ? CopcNodeCache::open(path, memoryBytes, usableCores(), error)
-             : CopcNodeCache::open(std::move(octree), memoryBytes, usableCores(), error);
+// Makes cache (opened on the file or dataset name names) what the frames draw; with no cache,
+// says why (error) and leaves the file to be read whole.
+bool startStreaming(std::unique_ptr<CopcNodeCache> cache, const std::string& error,
+                    const std::string& name, Format format) {
     if (!cache) {
-        std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", path, error.c_str());
+        std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", name.c_str(),
+                     error.c_str());
         return false;
     }
     std::unique_ptr<CopcLod> lod(new (std::nothrow) CopcLod(std::move(cache)));
@@ -150,7 +161,7 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     lod->refinePixels = viewer.lodSettings.refinePixels;
     const StreamedTree& tree = lod->cache().octree();
     PointSet& set = viewer.pointSet;
-    set.format = copc ? Format::Laz : Format::Ept;
+    set.format = format;
     set.formatDescription = tree.formatLine();
     set.colour = tree.colour();
     tree.precision(set.precision);
@@ -172,6 +183,53 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     printDamage(damage);
     viewer.copcLod = std::move(lod);
     return true;
+}
+
+} // namespace
+
+bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
+    uint64_t declared = 0;
+    std::string error;
+    if (octreeFileHead(path, declared)) {
+        if (!worthStreaming(declared, memoryBytes))
+            return false;
+        std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+        if (!source) {
+            std::fprintf(stderr, "pointillist: %s; reading it whole\n", error.c_str());
+            return false;
+        }
+        return startStreaming(
+            CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), 0, error), error,
+            path, Format::Laz);
+    }
+    std::unique_ptr<EptDataset> dataset = openDatasetAt(path);
+    return dataset && streamDataset(dataset, memoryBytes, 0);
+}
+
+bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryBytes, int fetchers) {
+    std::vector<uint8_t> head;
+    std::string error;
+    uint64_t declared = 0;
+    if (source->size() < int64_t(kCopcHeadBytes) ||
+        !source->read(0, int64_t(kCopcHeadBytes), head, error) ||
+        !octreeHead(head.data(), head.size(), declared) || !worthStreaming(declared, memoryBytes))
+        return false;
+    const std::string name = source->name();
+    return startStreaming(
+        CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), fetchers, error), error,
+        name, Format::Laz);
+}
+
+bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers) {
+    if (!worthStreaming(dataset->metadata().points, memoryBytes))
+        return false;
+    const std::string name = dataset->folder().locate("ept.json");
+    std::unique_ptr<StreamedTree> tree(new (std::nothrow) EptOctree(std::move(dataset)));
+    std::string error = "not enough memory";
+    return startStreaming(
+        tree ? CopcNodeCache::open(std::move(tree), memoryBytes, usableCores(), fetchers, error)
+             : nullptr,
+        error, name, Format::Ept);
 }
 
 void afterFrame() {

@@ -1,9 +1,12 @@
 // viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
 // run GLUT.
+#include "net/http_client.h"
+#include "net/url.h"
 #include "viewer/classes_window.h"
 #include "viewer/control_panel.h"
 #include "viewer/level_of_detail.h"
 #include "viewer/options.h"
+#include "viewer/remote_cloud.h"
 #include "viewer/scene.h"
 #include "viewer/screenshot.h"
 #include "viewer/viewer_state.h"
@@ -56,8 +59,15 @@ int main(int argc, char** argv) {
     // message even without one; the body is parsed while the windows open.
     // A large octree file is streamed: its nodes are decoded as views need them.
     const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
-    if (!streamOctreeFile(options.pointFile, memory))
+    if (isUrl(options.pointFile)) {
+        HttpOptions http;
+        if (options.timeoutMs > 0)
+            http.connectTimeoutMs = http.stallTimeoutMs = options.timeoutMs;
+        setSharedHttpOptions(http);
+        openRemoteCloud(options.pointFile, memory, options.cacheFolder);
+    } else if (!streamOctreeFile(options.pointFile, memory)) {
         viewer.pointSet.beginLoad(options.pointFile);
+    }
 
     // GLUT sees the program name only: the options and the point file are not its own.
     int glutArgc = 1;

@@ -13,7 +13,7 @@ const char* const usageLine =
     "usage: pointillist [--point-size N] [--background black|white|grey] "
     "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
     "[--size WxH] [--pan follow|fixed] [--edl] [--edl-strength S] [--memory SIZE] "
-    "[--screenshot OUT.png] [--] POINT_FILE";
+    "[--cache DIR] [--timeout SECONDS] [--screenshot OUT.png] [--] POINT_FILE";
 
 const char* const helpText =
     "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
@@ -34,9 +34,14 @@ const char* const helpText =
     "  --edl-strength S                its strength, above 0 up to 100 (1)\n"
     "  --memory SIZE                   the decoded points an octree LAZ file keeps, such as\n"
     "                                  512M or 2G (half the memory, at most 8G)\n"
+    "  --cache DIR                     keep the parts of a URL fetched in DIR, for later\n"
+    "                                  runs (nothing is written to disk without it)\n"
+    "  --timeout SECONDS               give up a connection or transfer of a URL after\n"
+    "                                  this long without progress (30)\n"
     "  --screenshot OUT.png            save the picture at rest as a PNG and end\n"
     "  --help                          this text\n"
     "  --version                       the version\n"
+    "POINT_FILE may be an http:// or https:// URL.\n"
     "In the graphics window, h shows the keys and the mouse controls.\n";
 
 namespace {
@@ -196,10 +201,11 @@ ViewerOptions parseOptions(int argc, char** argv) {
             value = argument + equals + 1;
             name.resize(equals);
         }
-        const bool takesValue =
-            name == "--point-size" || name == "--background" || name == "--color" ||
-            name == "--colour" || name == "--hide-classes" || name == "--size" || name == "--pan" ||
-            name == "--edl-strength" || name == "--memory" || name == "--screenshot";
+        const bool takesValue = name == "--point-size" || name == "--background" ||
+                                name == "--color" || name == "--colour" ||
+                                name == "--hide-classes" || name == "--size" || name == "--pan" ||
+                                name == "--edl-strength" || name == "--memory" ||
+                                name == "--screenshot" || name == "--cache" || name == "--timeout";
         if (!takesValue)
             return bad("unknown option '" + name + "'");
         if (value == nullptr) {
@@ -246,6 +252,19 @@ ViewerOptions parseOptions(int argc, char** argv) {
             if (!parseMemorySize(value, &options.memoryBytes))
                 return bad("--memory takes a size such as 512M or 2G, not '" + std::string(value) +
                            "'");
+        } else if (name == "--cache") {
+            if (*value == '\0')
+                return bad("--cache needs a folder");
+            options.cacheFolder = value;
+        } else if (name == "--timeout") {
+            char* end = nullptr;
+            const double seconds = std::strtod(value, &end);
+            // strtod takes "inf", "nan" and hexadecimal: digits first, and a plain range.
+            if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' ||
+                !(seconds > 0) || seconds > 86400)
+                return bad("--timeout takes a number of seconds above 0, not '" +
+                           std::string(value) + "'");
+            options.timeoutMs = std::max(1, static_cast<int>(seconds * 1000));
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

@@ -34,6 +34,10 @@ struct ViewerOptions {
     std::optional<PanMode> pan;
     // --memory's bound on the decoded points an octree file streams into; 0 without it.
     uint64_t memoryBytes = 0;
+    // --cache's folder for the ranges of a URL; null without it.
+    const char* cacheFolder = nullptr;
+    // --timeout in milliseconds, for URLs; 0 without it.
+    int timeoutMs = 0;
     DisplaySettings settings;
 };
 

@@ -4,6 +4,7 @@
 #include "controls/core/control.h"
 #include "viewer/key_table.h"
 #include "viewer/overlay_style.h"
+#include "viewer/remote_cloud.h"
 #include "viewer/viewer_state.h"
 
 #include <GL/freeglut.h>
@@ -125,6 +126,9 @@ std::vector<std::string> statusParts() {
                       viewer.viewState.pivot[2] + set.shift[2]);
         parts.push_back(pivot);
     }
+    const std::string fetching = fetchingStatus();
+    if (!fetching.empty())
+        parts.push_back(fetching);
     return parts;
 }
 

@@ -11,15 +11,31 @@ void PointSet::load(const char* path) {
     visibility.attach(attributes, count, hiddenAtStart);
 }
 
-void PointSet::beginLoad(const char* path) {
-    pending.reset(new (std::nothrow) CloudLoad);
-    if (!pending) {
+namespace {
+
+std::unique_ptr<CloudLoad> newLoadOrExit() {
+    std::unique_ptr<CloudLoad> load(new (std::nothrow) CloudLoad);
+    if (!load) {
         std::printf("Not Enough memory to allocate the point the structure\n");
         std::exit(1);
     }
+    return load;
+}
+
+} // namespace
+
+void PointSet::beginLoad(const char* path) {
+    pending = newLoadOrExit();
     // The body is read on every core by a worker: the caller meanwhile mostly waits on the X
     // server as it opens the windows, then sums the box of the records read so far.
     pending->begin(path, CloudLoad::Place::WorkerEveryCore);
+    pending->exitIfRefused();
+}
+
+void PointSet::beginLoadWith(const char* name, const FormatEntry& entry,
+                             std::function<ReadResult(const ReadRequest&)> read) {
+    pending = newLoadOrExit();
+    pending->beginWith(name, entry, std::move(read), CloudLoad::Place::WorkerEveryCore);
     pending->exitIfRefused();
 }
 

@@ -6,6 +6,7 @@
 #include "viewer/point_visibility.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,5 +30,9 @@ struct PointSet : PointCloud {
     // on a worker thread with every core; finishLoad waits for it, computing the box and
     // centroid of the records as they become final, and does nothing when no load is pending.
     void beginLoad(const char* path);
+    // beginLoad for what is not a local file (a URL fetched whole): entry is its format and
+    // read reads it.
+    void beginLoadWith(const char* name, const FormatEntry& entry,
+                       std::function<ReadResult(const ReadRequest&)> read);
     void finishLoad();
 };

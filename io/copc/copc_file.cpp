@@ -194,3 +194,10 @@ bool CopcFile::wideColour() const {
     });
     return wideColour_;
 }
+
+void CopcFile::decideColourFromRoot(const uint8_t* records, uint32_t points) const {
+    std::call_once(colourDecided_, [&] {
+        if (las_.rgbOffset >= 0)
+            wideColour_ = lasColourIsWide(records, points, las_.recordLength, las_.rgbOffset);
+    });
+}

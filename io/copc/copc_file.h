@@ -66,6 +66,9 @@ public:
     // usual): the root samples the whole cloud, and a decision per node would colour
     // neighbouring nodes differently. False for point format 6, which has no colour.
     bool wideColour() const;
+    // Settles wideColour from the root's records when it is not settled yet, for a caller that
+    // has just decoded the root: its chunk is not read a second time (a request, when remote).
+    void decideColourFromRoot(const uint8_t* records, uint32_t points) const;
 
 private:
     explicit CopcFile(std::unique_ptr<ByteSource> source);

@@ -27,6 +27,12 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
     std::unique_ptr<ByteSource> source = openLocalFile(path, error);
     if (!source)
         return nullptr;
+    return open(std::move(source), memoryBytes, threads, 0, error);
+}
+
+std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> source,
+                                                   uint64_t memoryBytes, int threads, int fetchers,
+                                                   std::string& error) {
     std::unique_ptr<CopcFile> file = CopcFile::open(std::move(source), error);
     if (!file)
         return nullptr;
@@ -36,14 +42,15 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint
         error = "not enough memory";
         return nullptr;
     }
-    std::unique_ptr<CopcNodeCache> cache = open(std::move(octree), memoryBytes, threads, error);
+    std::unique_ptr<CopcNodeCache> cache =
+        open(std::move(octree), memoryBytes, threads, fetchers, error);
     if (cache)
         cache->file_ = opened;
     return cache;
 }
 
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree> octree,
-                                                   uint64_t memoryBytes, int threads,
+                                                   uint64_t memoryBytes, int threads, int fetchers,
                                                    std::string& error) {
     std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
     if (!cache || !octree) {
@@ -104,17 +111,27 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree>
         static_cast<int64_t>(std::min<uint64_t>(memoryBytes / perPoint, INT64_MAX));
     cache->budgetPoints_ = std::max(budget, cache->heldPoints_);
 
-    for (int i = 0; i < std::max(threads, 1); ++i) {
-        std::unique_ptr<PoolTask> worker(new (std::nothrow) PoolTask);
-        CopcNodeCache* self = cache.get();
-        if (worker && worker->start([self] { self->work(); }))
-            cache->workers_.push_back(std::move(worker));
-    }
-    if (cache->workers_.empty()) {
+    const bool started = fetchers > 0 ? cache->startWorkers(fetchers, &CopcNodeCache::fetch) &&
+                                            cache->startWorkers(threads, &CopcNodeCache::decode)
+                                      : cache->startWorkers(threads, &CopcNodeCache::work);
+    if (!started) {
         error = "no thread to decode its nodes on";
         return nullptr;
     }
     return cache;
+}
+
+// False when not one worker of the kind could start.
+bool CopcNodeCache::startWorkers(int count, void (CopcNodeCache::*loop)()) {
+    int started = 0;
+    for (int i = 0; i < std::max(count, 1); ++i) {
+        std::unique_ptr<PoolTask> worker(new (std::nothrow) PoolTask);
+        if (worker && worker->start([this, loop] { (this->*loop)(); })) {
+            workers_.push_back(std::move(worker));
+            ++started;
+        }
+    }
+    return started > 0;
 }
 
 CopcNodeCache::~CopcNodeCache() {
@@ -124,14 +141,16 @@ CopcNodeCache::~CopcNodeCache() {
         queue_.clear();
     }
     queued_.notify_all();
+    fetchedReady_.notify_all();
     for (std::unique_ptr<PoolTask>& worker : workers_)
         worker->wait();
 }
 
 bool CopcNodeCache::decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node,
-                               CachedNode& decoded, std::string& error) const {
+                               CachedNode& decoded, std::string& error,
+                               std::vector<uint8_t>* fetched) const {
     PointAttributes* attributes = octree_->attributes() ? &decoded.attributes : nullptr;
-    if (!decoder.decode(node, decoded.points, attributes, error))
+    if (!decoder.decode(node, fetched, decoded.points, attributes, error))
         return false;
     colourPoints(decoded.points);
     return true;
@@ -163,6 +182,59 @@ void CopcNodeCache::work() {
             arrival.error = "node " + node.key.text() + ": not enough memory to decode it";
         lock.lock();
         inProgress_.erase(node.key);
+        arrivals_.push_back(std::move(arrival));
+        arrived_.notify_all();
+    }
+}
+
+// A fetching worker: reads the most wanted chunk and leaves it to the decoders.
+void CopcNodeCache::fetch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_)
+            return;
+        Fetched fetched;
+        fetched.node = queue_.front();
+        queue_.pop_front();
+        inProgress_.insert(fetched.node.key);
+        const int64_t bytes = octree_->fetchBytes(fetched.node);
+        ++fetching_.nodes;
+        fetching_.bytes += bytes;
+        lock.unlock();
+        fetched.ok = octree_->fetch(fetched.node, fetched.chunk, fetched.error);
+        lock.lock();
+        --fetching_.nodes;
+        fetching_.bytes -= bytes;
+        fetched_.push_back(std::move(fetched));
+        fetchedReady_.notify_one();
+    }
+}
+
+// A decoding worker behind the fetching ones.
+void CopcNodeCache::decode() {
+    const std::unique_ptr<StreamedNodeDecoder> decoder = octree_->decoder(shift_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        fetchedReady_.wait(lock, [this] { return stopping_ || !fetched_.empty(); });
+        if (stopping_)
+            return;
+        Fetched fetched = std::move(fetched_.front());
+        fetched_.pop_front();
+        lock.unlock();
+        Arrival arrival;
+        arrival.key = fetched.node.key;
+        arrival.ok = fetched.ok;
+        arrival.error = std::move(fetched.error);
+        if (fetched.ok && !decoder) {
+            arrival.ok = false;
+            arrival.error = "node " + fetched.node.key.text() + ": not enough memory to decode it";
+        } else if (fetched.ok) {
+            arrival.ok =
+                decodeNode(*decoder, fetched.node, arrival.node, arrival.error, &fetched.chunk);
+        }
+        lock.lock();
+        inProgress_.erase(arrival.key);
         arrivals_.push_back(std::move(arrival));
         arrived_.notify_all();
     }
@@ -237,6 +309,11 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
         held_.erase(found);
     }
     return taken;
+}
+
+FetchProgress CopcNodeCache::fetching() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fetching_;
 }
 
 bool CopcNodeCache::busy() const {

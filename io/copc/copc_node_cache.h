@@ -28,9 +28,17 @@ struct CachedNode {
     uint64_t id = 0; // this arrival's own number, never given to another
 };
 
+// Nodes whose data are being fetched right now, and their bytes (when known beforehand).
+struct FetchProgress {
+    int nodes = 0;
+    int64_t bytes = 0;
+};
+
 // The nodes of one open octree. Every call but the workers' own is made from one thread (the
 // viewer's); the workers decode the nodes it wants, most wanted first, each with its own
-// decoder, and hand them over when collect is called. Points are float(file - shift), as a
+// decoder, and hand them over when collect is called. A remote octree's nodes are fetched by
+// workers of their own, more of them than there are decoders, so that several requests are on
+// the wire while the decoders work. Points are float(file - shift), as a
 // whole read stores them; an intensity becomes grey over the root node's range of intensities,
 // and without colour or intensity the height paints a ramp over the declared box, so that
 // every node is coloured alike whenever it arrives.
@@ -41,9 +49,15 @@ public:
     // this program reads.
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
                                                int threads, std::string& error);
+    // The same through source, a local or remote file. With fetchers above 0, that many
+    // workers only fetch chunks and `threads` only decode them; with 0 each decoder reads its
+    // own chunks, as suits a local file.
+    static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
+                                               uint64_t memoryBytes, int threads, int fetchers,
+                                               std::string& error);
     // The same for any octree already open.
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<StreamedTree> octree,
-                                               uint64_t memoryBytes, int threads,
+                                               uint64_t memoryBytes, int threads, int fetchers,
                                                std::string& error);
     // Stops the workers, giving up what they have not started.
     ~CopcNodeCache();
@@ -71,8 +85,10 @@ public:
     // meanwhile adds one line to damage. Then, while more points are held than the budget
     // allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
     size_t collect(int64_t keepSerial, std::vector<std::string>& damage);
-    // Whether nodes are queued or being decoded.
+    // Whether nodes are queued, being fetched or being decoded.
     bool busy() const;
+    // The chunks the fetching workers are reading now (none without fetchers).
+    FetchProgress fetching() const;
     // Returns once a node has been decoded or lost since the last collect, at once when there
     // is one or nothing is in progress.
     void waitForArrival();
@@ -80,8 +96,12 @@ public:
 private:
     CopcNodeCache() = default;
     void work();
+    void fetch();
+    void decode();
+    bool startWorkers(int count, void (CopcNodeCache::*loop)());
+    // Reads the node's data unless given them.
     bool decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node, CachedNode& decoded,
-                    std::string& error) const;
+                    std::string& error, std::vector<uint8_t>* fetched = nullptr) const;
     void colourPoints(std::vector<PointRecord>& points) const;
 
     std::unique_ptr<StreamedTree> octree_;
@@ -111,6 +131,16 @@ private:
     std::set<CopcKey> inProgress_;
     std::map<CopcKey, int64_t> wantedAt_; // the last serial that wanted each node not held
     std::vector<Arrival> arrivals_;
+    // Chunks fetched and waiting for a decoder (their nodes are in progress).
+    struct Fetched {
+        CopcNode node;
+        std::vector<uint8_t> chunk;
+        bool ok = false;
+        std::string error;
+    };
+    std::condition_variable fetchedReady_;
+    std::deque<Fetched> fetched_;
+    FetchProgress fetching_;
     bool stopping_ = false;
     std::vector<std::unique_ptr<PoolTask>> workers_;
 };

@@ -6,17 +6,28 @@
 CopcNodeDecoder::CopcNodeDecoder(const CopcFile& file, LazFields fields)
     : file_(file), decoder_(file.laz(), fields) {}
 
+bool CopcNodeDecoder::readChunk(const CopcFile& file, const CopcNode& node,
+                                std::vector<uint8_t>& bytes, std::string& error) {
+    std::string why;
+    if (file.source().read(int64_t(node.offset), int64_t(node.bytes), bytes, why))
+        return true;
+    error = "node " + node.key.text() + " cannot be read: " + why;
+    return false;
+}
+
 bool CopcNodeDecoder::decode(const CopcNode& node, uint8_t* records, std::string& error) {
     if (node.points == 0)
         return true;
+    return readChunk(file_, node, bytes_, error) && decodeChunk(node, bytes_, records, error);
+}
+
+bool CopcNodeDecoder::decodeChunk(const CopcNode& node, const std::vector<uint8_t>& chunk,
+                                  uint8_t* records, std::string& error) {
+    if (node.points == 0)
+        return true;
     const std::string name = "node " + node.key.text();
-    std::string why;
-    if (!file_.source().read(int64_t(node.offset), int64_t(node.bytes), bytes_, why)) {
-        error = name + " cannot be read: " + why;
-        return false;
-    }
-    const uint8_t* begin = bytes_.data();
-    const uint8_t* end = begin + bytes_.size();
+    const uint8_t* begin = chunk.data();
+    const uint8_t* end = begin + chunk.size();
     uint64_t length = 0, stored = 0;
     if (!layeredChunkExtent(file_.laz(), begin, end, length, stored)) {
         error = name + " is corrupt: its layers reach past its " + std::to_string(node.bytes) +
@@ -40,7 +51,8 @@ bool CopcNodeDecoder::decode(const CopcNode& node, uint8_t* records, std::string
     return true;
 }
 
-const uint8_t* CopcNodeDecoder::decodeRecords(const CopcNode& node, std::string& error) {
+const uint8_t* CopcNodeDecoder::decodeRecords(const CopcNode& node, std::string& error,
+                                              const std::vector<uint8_t>* chunk) {
     // A damaged entry may claim far more points than memory holds: ask without throwing.
     const uint64_t need = uint64_t(node.points) * file_.las().recordLength;
     if (need > recordsRoom_) {
@@ -52,7 +64,9 @@ const uint8_t* CopcNodeDecoder::decodeRecords(const CopcNode& node, std::string&
             return nullptr;
         }
     }
-    return decode(node, records_.get(), error) ? records_.get() : nullptr;
+    const bool decoded = chunk ? decodeChunk(node, *chunk, records_.get(), error)
+                               : decode(node, records_.get(), error);
+    return decoded ? records_.get() : nullptr;
 }
 
 bool CopcNodeDecoder::decodePoints(const CopcNode& node, const CopcPointConverter& converter,

@@ -26,13 +26,22 @@ public:
     // is corrupt; records then hold nothing to use.
     bool decode(const CopcNode& node, uint8_t* records, std::string& error);
     // The same into a buffer of its own, which holds them until the next call; null with the
-    // reason when the node cannot be decoded or there is no room for its records.
-    const uint8_t* decodeRecords(const CopcNode& node, std::string& error);
+    // reason when the node cannot be decoded or there is no room for its records. With chunk
+    // set, node's chunk as read before (readChunk) rather than read here.
+    const uint8_t* decodeRecords(const CopcNode& node, std::string& error,
+                                 const std::vector<uint8_t>* chunk = nullptr);
     // The node's records turned into node.points points by converter.
     bool decodePoints(const CopcNode& node, const CopcPointConverter& converter,
                       PointRecord* points, std::string& error);
 
+    // Reads node's chunk through file's source into bytes; false with the line naming the node.
+    static bool readChunk(const CopcFile& file, const CopcNode& node, std::vector<uint8_t>& bytes,
+                          std::string& error);
+
 private:
+    bool decodeChunk(const CopcNode& node, const std::vector<uint8_t>& chunk, uint8_t* records,
+                     std::string& error);
+
     const CopcFile& file_;
     ChunkDecoder decoder_;
     std::vector<uint8_t> bytes_;

@@ -11,21 +11,25 @@ namespace {
 class CopcStreamedDecoder : public StreamedNodeDecoder {
 public:
     CopcStreamedDecoder(const CopcFile& file, const double shift[3])
-        : decoder_(file, LazFields::Viewer), converter_(file, shift) {}
+        : file_(file), decoder_(file, LazFields::Viewer), shift_{shift[0], shift[1], shift[2]} {}
 
-    bool decode(const CopcNode& node, std::vector<PointRecord>& points, PointAttributes*,
-                std::string& error) override {
-        const uint8_t* records = decoder_.decodeRecords(node, error);
+    bool decode(const CopcNode& node, std::vector<uint8_t>* fetched,
+                std::vector<PointRecord>& points, PointAttributes*, std::string& error) override {
+        const uint8_t* records = decoder_.decodeRecords(node, error, fetched);
         if (!records)
             return false;
+        // The root just decoded settles the colours: its chunk is not read a second time.
+        if (node.key == CopcKey())
+            file_.decideColourFromRoot(records, node.points);
         points.resize(node.points);
-        converter_.convert(records, node.points, points.data());
+        CopcPointConverter(file_, shift_).convert(records, node.points, points.data());
         return true;
     }
 
 private:
+    const CopcFile& file_;
     CopcNodeDecoder decoder_;
-    CopcPointConverter converter_;
+    double shift_[3];
 };
 
 } // namespace
@@ -60,6 +64,10 @@ std::string CopcOctree::formatLine() const {
 void CopcOctree::precision(double step[3]) const {
     // As before: a streamed file's positions are written to a float's own step.
     step[0] = step[1] = step[2] = 0.0;
+}
+
+bool CopcOctree::fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const {
+    return CopcNodeDecoder::readChunk(*file_, node, data, error);
 }
 
 std::unique_ptr<StreamedNodeDecoder> CopcOctree::decoder(const double shift[3]) const {

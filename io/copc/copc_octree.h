@@ -22,6 +22,8 @@ public:
     ColourKind colour() const override;
     std::string formatLine() const override;
     void precision(double step[3]) const override;
+    bool fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const override;
+    int64_t fetchBytes(const CopcNode& node) const override { return node.bytes; }
     std::unique_ptr<StreamedNodeDecoder> decoder(const double shift[3]) const override;
 
 private:

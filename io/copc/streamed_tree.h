@@ -21,15 +21,17 @@ public:
     virtual ~StreamedNodeDecoder() = default;
     // Node's points (node.points of them; with an Intensity colour the raw intensity in r, g
     // and b) into points, and when attributes is not null the octree's attribute columns into
-    // it, both resized. False with one line naming the node when it cannot be read or is
-    // corrupt.
-    virtual bool decode(const CopcNode& node, std::vector<PointRecord>& points,
-                        PointAttributes* attributes, std::string& error) = 0;
+    // it, both resized. Its data are read here, or taken from fetched (StreamedTree::fetch),
+    // which may be left empty. False with one line naming the node when it cannot be read or
+    // is corrupt.
+    virtual bool decode(const CopcNode& node, std::vector<uint8_t>* fetched,
+                        std::vector<PointRecord>& points, PointAttributes* attributes,
+                        std::string& error) = 0;
 };
 
 // An octree whose index is walked as views need it and whose nodes are decoded on demand. The
-// index calls come from one thread at a time; decoders made by decoder() work on others at the
-// same time. A node's offset and bytes mean what the holder makes of them.
+// index calls come from one thread at a time; fetch and the decoders made by decoder() work on
+// others at the same time. A node's offset and bytes mean what the holder makes of them.
 class StreamedTree {
 public:
     virtual ~StreamedTree() = default;
@@ -55,6 +57,12 @@ public:
     virtual std::string formatLine() const = 0;
     // The file's own step per axis (0 when it has none).
     virtual void precision(double step[3]) const = 0;
+
+    // Reads node's data (a chunk, a node file) for a decoder to take, on any thread; false
+    // with one line naming the node. bytes is what the read will be, 0 when not known before.
+    virtual bool fetch(const CopcNode& node, std::vector<uint8_t>& data,
+                       std::string& error) const = 0;
+    virtual int64_t fetchBytes(const CopcNode& node) const = 0;
 
     // A decoder for one thread, storing positions against shift.
     virtual std::unique_ptr<StreamedNodeDecoder> decoder(const double shift[3]) const = 0;

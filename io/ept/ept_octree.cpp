@@ -12,10 +12,11 @@ public:
     EptStreamedDecoder(const EptDataset& dataset, const double shift[3])
         : decoder_(dataset), converter_(dataset, shift) {}
 
-    bool decode(const CopcNode& node, std::vector<PointRecord>& points, PointAttributes* attributes,
+    bool decode(const CopcNode& node, std::vector<uint8_t>* fetched,
+                std::vector<PointRecord>& points, PointAttributes* attributes,
                 std::string& error) override {
         const EptNode entry{node.key, node.points};
-        if (!decoder_.fetch(entry, error))
+        if (!(fetched ? decoder_.accept(entry, *fetched, error) : decoder_.fetch(entry, error)))
             return false;
         points.resize(node.points);
         decoder_.convert(converter_, points.data());
@@ -86,6 +87,14 @@ void EptOctree::precision(double step[3]) const {
         const EptField& field = metadata.schema[size_t(fields[axis])];
         step[axis] = field.scaled && field.type != EptFieldType::Float ? field.scale : 0.0;
     }
+}
+
+bool EptOctree::fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const {
+    std::string why;
+    if (dataset_->folder().readWhole(dataset_->dataFile(node.key), data, why))
+        return true;
+    error = "node " + node.key.text() + " cannot be read: " + why;
+    return false;
 }
 
 std::unique_ptr<StreamedNodeDecoder> EptOctree::decoder(const double shift[3]) const {

@@ -25,6 +25,8 @@ public:
     uint32_t attributes() const override { return dataset_->metadata().attributes(); }
     std::string formatLine() const override;
     void precision(double step[3]) const override;
+    bool fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const override;
+    int64_t fetchBytes(const CopcNode&) const override { return 0; }
     std::unique_ptr<StreamedNodeDecoder> decoder(const double shift[3]) const override;
 
 private:

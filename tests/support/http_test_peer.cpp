@@ -144,7 +144,14 @@ bool HttpTestPeer::respond(int fd, const std::string& head, int request) {
         return sendText(fd, "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
     const int64_t size = int64_t(file_.size());
     int64_t first = 0, last = 0;
-    if (!rangeOf(head, first, last))
+    const bool ranged = rangeOf(head, first, last);
+    if (ranged && first == behaviour_.missingAtOffset)
+        return sendText(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    if (ranged && first == behaviour_.stallAtOffset) {
+        pause(600000);
+        return false;
+    }
+    if (!ranged || first == behaviour_.wholeAtOffset)
         return sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
                                 "\r\n\r\n") &&
                sendAll(fd, reinterpret_cast<const char*>(file_.data()), file_.size());

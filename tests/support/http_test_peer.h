@@ -16,6 +16,11 @@ struct PeerBehaviour {
     int failRequests = 0;     // the first N requests get a 503
     int64_t cutAtOffset = -1; // a range asked from here gets half its body, then the close
     int delayMs = 0;          // every answer waits this long first (latency, or a stalled server)
+    // A range asked from one of these offsets: a 404, no answer at all (until the peer stops),
+    // or the whole file with a 200.
+    int64_t missingAtOffset = -1;
+    int64_t stallAtOffset = -1;
+    int64_t wholeAtOffset = -1;
 };
 
 // Serves one file held in memory at any path, with single ranges and kept-alive connections,

@@ -105,8 +105,8 @@ TEST(EptRead, AttributesFollowTheirPointsInBothEncodings) {
         bool attributes;
         uint32_t present;
     };
-    const uint32_t all = kIntensity | kClassification | kReturns | kFlags | kScanAngle |
-                         kUserData | kPointSource | kGpsTime;
+    const uint32_t all = kIntensity | kClassification | kReturns | kFlags | kScanAngle | kUserData |
+                         kPointSource | kGpsTime;
     const Case cases[] = {{EptDataType::Binary, true, all},
                           {EptDataType::Laszip, true, all},
                           {EptDataType::Binary, false, kIntensity},
