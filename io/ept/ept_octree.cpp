@@ -10,7 +10,7 @@ namespace {
 class EptStreamedDecoder : public StreamedNodeDecoder {
 public:
     EptStreamedDecoder(const EptDataset& dataset, const double shift[3])
-        : decoder_(dataset), converter_(dataset, shift) {}
+        : dataset_(dataset), decoder_(dataset), shift_{shift[0], shift[1], shift[2]} {}
 
     bool decode(const CopcNode& node, std::vector<uint8_t>* fetched,
                 std::vector<PointRecord>& points, PointAttributes* attributes,
@@ -18,16 +18,27 @@ public:
         const EptNode entry{node.key, node.points};
         if (!(fetched ? decoder_.accept(entry, *fetched, error) : decoder_.fetch(entry, error)))
             return false;
+        // The root just decoded settles the colours: its file is not fetched a second time.
+        if (node.key == CopcKey())
+            dataset_.decideColour(decoder_);
+        if (!converter_)
+            converter_.reset(new (std::nothrow) EptPointConverter(dataset_, shift_));
+        if (!converter_) {
+            error = "node " + node.key.text() + ": not enough memory to decode it";
+            return false;
+        }
         points.resize(node.points);
-        decoder_.convert(converter_, points.data());
+        decoder_.convert(*converter_, points.data());
         if (attributes)
             decoder_.attributes(*attributes);
         return true;
     }
 
 private:
+    const EptDataset& dataset_;
     EptNodeDecoder decoder_;
-    EptPointConverter converter_;
+    double shift_[3];
+    std::unique_ptr<EptPointConverter> converter_; // once the colours are settled
 };
 
 } // namespace

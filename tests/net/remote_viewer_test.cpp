@@ -211,7 +211,7 @@ TEST(RemoteViewerDataset, StreamedDatasetGivesTheLocalPictureAndFetchesEachFileO
             ++fetches[entry.path];
     EXPECT_FALSE(fetches.empty());
     for (const auto& fetch : fetches)
-        EXPECT_LE(fetch.second, 2) << fetch.first << ": the colour decision's and the node's";
+        EXPECT_EQ(fetch.second, 1) << fetch.first;
 }
 
 // A file of many points seen from afar in a small window: the view wants the top of the tree
