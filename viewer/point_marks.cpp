@@ -192,7 +192,8 @@ void markDoubleClick(const DoubleClick& click) {
     const PointSet& set = viewer.pointSet;
     const int64_t record = &drawnCloud() == &set ? recordAt(set, click.position) : -1;
     viewer.query = record >= 0 ? queryPoint(set, record) : queryPosition(set, click.position);
-    if (viewer.copcLod)
+    // An octree file's streamed nodes carry no attributes: its query stays the position's.
+    if (viewer.copcLod && viewer.copcLod->cache().octree().attributes() != 0)
         queryStreamedPoint(set, click.position);
     if (viewer.measurement.active()) {
         double position[3];
