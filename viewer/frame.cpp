@@ -57,7 +57,7 @@ void drawOverPoints() {
 // The file's colours are in the records; the others come from their own array.
 PointSource pointsToDraw(const PointCloud& cloud) {
     PointSource source = recordSource(cloud.points, cloud.count);
-    // A streamed file's nodes carry their colours: the other modes need every record at once.
+    // A streamed file's nodes are coloured by its level of detail, node by node.
     if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
@@ -81,6 +81,11 @@ FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw(drawnCloud());
+    if (viewer.copcLod) {
+        const ColourMode mode = viewer.displaySettings.colourMode;
+        viewer.copcLod->colourMode =
+            colourModeAvailable(mode, viewer.pointSet.attributes) ? mode : ColourMode::File;
+    }
     content.cloudPoints =
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
     content.lod = levelOfDetail();

@@ -165,6 +165,8 @@ bool startStreaming(std::unique_ptr<CopcNodeCache> cache, const std::string& err
     set.formatDescription = tree.formatLine();
     set.colour = tree.colour();
     tree.precision(set.precision);
+    // Which colour modes apply; the columns themselves are the nodes'.
+    set.attributes.present = tree.attributes();
     set.shifted = lod->cache().shifted();
     const double* shift = lod->cache().shift();
     double boxLow[3], boxHigh[3];

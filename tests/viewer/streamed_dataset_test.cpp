@@ -41,7 +41,7 @@ protected:
         openWindow();
     }
     // The whole read of path drawn through the start view the stream had.
-    Image wholeRead(const std::string& path) {
+    Image wholeRead(const std::string& path, ColourMode mode = ColourMode::File) {
         PointSet& set = viewer.pointSet;
         const PointSet streamed = copyOfBox(set);
         TearDown();
@@ -53,6 +53,7 @@ protected:
         set.computeViewDistance(kFramingFieldOfViewX);
         resetView(viewer.viewState, set);
         viewer.showAxis = 0;
+        viewer.displaySettings.colourMode = mode;
         openWindow();
         drawCompleteFrame();
         return backImage();
@@ -89,6 +90,30 @@ TEST_F(StreamedDataset, PictureAtRestIsTheWholeReadsForBothEncodings) {
         const Image whole = wholeRead(path);
         EXPECT_GT(std::count_if(whole.begin(), whole.end(), [](unsigned char c) { return c; }), 0);
         EXPECT_TRUE(streamed == whole);
+    }
+}
+
+// The class colours come from each node's own column, and match the whole read's; the file's
+// colours come back when the mode goes back.
+TEST_F(StreamedDataset, ClassColoursAreTheWholeReads) {
+    for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
+        SCOPED_TRACE(type == EptDataType::Binary ? "binary" : "laszip");
+        if (type != EptDataType::Binary)
+            TearDown();
+        MadeEpt made = sampleEpt(type);
+        made.attributes = true;
+        const std::string path = write(made, type == EptDataType::Binary ? "cbin" : "claz");
+        stream(path);
+        drawCompleteFrame();
+        const Image fileColours = backImage();
+        viewer.displaySettings.colourMode = ColourMode::Classification;
+        drawCompleteFrame();
+        const Image classColours = backImage();
+        EXPECT_FALSE(classColours == fileColours);
+        viewer.displaySettings.colourMode = ColourMode::File;
+        drawCompleteFrame();
+        EXPECT_TRUE(backImage() == fileColours);
+        EXPECT_TRUE(classColours == wholeRead(path, ColourMode::Classification));
     }
 }
 

@@ -102,7 +102,7 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         return node.points == 0 || cache_->find(node.key) != nullptr;
     });
     for (int32_t index : plan.nodes) {
-        const CachedNode* held = cache_->find(nodes_[size_t(index)].key);
+        CachedNode* held = cache_->find(nodes_[size_t(index)].key);
         if (!held || held->points.empty())
             continue;
         PointSegment segment;
@@ -110,6 +110,14 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
             recordSource(held->points.data(), static_cast<int64_t>(held->points.size()));
         segment.count = segment.source.count;
         segment.id = held->id;
+        uint64_t id = 0;
+        if (colourMode != ColourMode::File)
+            if (const unsigned char* rgb = coloursOf(nodes_[size_t(index)].key, *held, id)) {
+                segment.source.colours = rgb;
+                segment.source.colourType = PointSource::ByteRgb;
+                segment.source.colourStride = 3;
+                segment.id = id;
+            }
         frame.segments.push_back(segment);
         lastNodes_.push_back(nodes_[size_t(index)].key);
         frame.points += segment.count;
@@ -119,8 +127,51 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
     return frame;
 }
 
+const unsigned char* CopcLod::coloursOf(const CopcKey& key, CachedNode& held, uint64_t& id) {
+    NodeColours& entry = colours_[key];
+    if (entry.arrival == held.id && entry.mode == colourMode && !entry.rgb.empty()) {
+        id = entry.id;
+        return entry.rgb.data();
+    }
+    if (!rampCloud_.points) {
+        const CachedNode* root = cache_->find(CopcKey{});
+        const CachedNode& from = root && !root->points.empty() ? *root : held;
+        rampPoints_ = from.points;
+        rampCloud_.points = rampPoints_.data();
+        rampCloud_.count = static_cast<int32_t>(rampPoints_.size());
+        rampCloud_.attributes = from.attributes;
+    }
+    // The node's columns lent to a cloud of its records for the painter, and taken back.
+    PointCloud cloud;
+    cloud.points = held.points.data();
+    cloud.count = static_cast<int32_t>(held.points.size());
+    std::swap(cloud.attributes, held.attributes);
+    const unsigned char* rgb = painter_.colours(cloud, colourMode, &rampCloud_);
+    std::swap(cloud.attributes, held.attributes);
+    if (!rgb) {
+        colours_.erase(key);
+        return nullptr;
+    }
+    entry.rgb.assign(rgb, rgb + held.points.size() * 3);
+    painter_.release();
+    entry.arrival = held.id;
+    entry.mode = colourMode;
+    // Above every arrival's number: a run's colours never change under its number.
+    entry.id = (uint64_t(1) << 63) | ++lastColoursId_;
+    id = entry.id;
+    return entry.rgb.data();
+}
+
 size_t CopcLod::collect(std::vector<std::string>& damage) {
     const size_t arrived = cache_->collect(serial_, damage);
+    // Colours of nodes let go go with them.
+    for (auto entry = colours_.begin(); entry != colours_.end();) {
+        const CachedNode* held = cache_->find(entry->first);
+        if (!held || held->id != entry->second.arrival)
+            entry = colours_.erase(entry);
+        else
+            ++entry;
+    }
     // A damaged node draws nothing and is wanted no more.
     for (LodNode& node : nodes_)
         if (node.points > 0 && cache_->lost(node.key))

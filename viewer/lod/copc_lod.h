@@ -5,8 +5,10 @@
 #include "io/copc/copc_node_cache.h"
 #include "viewer/lod/lod_source.h"
 #include "viewer/lod/lod_tree.h"
+#include "viewer/point_colours.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +38,23 @@ public:
     bool pointAt(const float position[3], PointRecord& point, PointAttributes& attributes);
 
     double refinePixels = kRefinePixels;
+    // The colours frames draw: the file's, or a mode's made from each node's attributes (the
+    // intensity and height ramps over the root's), once per node and mode.
+    ColourMode colourMode = ColourMode::File;
 
 private:
     void expand(int32_t node);
+    // The node's colours in colourMode, and the number its run is drawn under; null when the
+    // node lacks the mode's attribute or there is no memory for them.
+    const unsigned char* coloursOf(const CopcKey& key, CachedNode& held, uint64_t& id);
+
+    // A node's colours in one mode, made for one arrival of it.
+    struct NodeColours {
+        uint64_t arrival = 0;
+        ColourMode mode = ColourMode::File;
+        std::vector<unsigned char> rgb;
+        uint64_t id = 0;
+    };
 
     std::unique_ptr<CopcNodeCache> cache_;
     std::vector<LodNode> nodes_;
@@ -47,4 +63,10 @@ private:
     std::vector<PointSegment> lastSegments_;
     std::vector<CopcKey> lastNodes_; // beside lastSegments_: the node each run is
     int64_t serial_ = 1;
+    std::map<CopcKey, NodeColours> colours_;
+    PointColours painter_;
+    // A copy of the first node coloured (the root, when held) over which the ramps run.
+    std::vector<PointRecord> rampPoints_;
+    PointCloud rampCloud_;
+    uint64_t lastColoursId_ = 0;
 };
