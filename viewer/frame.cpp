@@ -81,10 +81,12 @@ FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw(drawnCloud());
+    // A streamed octree file draws its file's colours, as it always has.
     if (viewer.copcLod) {
         const ColourMode mode = viewer.displaySettings.colourMode;
-        viewer.copcLod->colourMode =
-            colourModeAvailable(mode, viewer.pointSet.attributes) ? mode : ColourMode::File;
+        const bool byMode = viewer.pointSet.format == Format::Ept &&
+                            colourModeAvailable(mode, viewer.pointSet.attributes);
+        viewer.copcLod->colourMode = byMode ? mode : ColourMode::File;
     }
     content.cloudPoints =
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
