@@ -87,8 +87,9 @@ ControlWindow* buildClassesWindow(int mainWindowId, const ControlWindow* beside)
             inColumn = 0;
         }
         char label[128];
-        std::snprintf(label, sizeof label, "%d %s (%lld)", code, className(code).c_str(),
-                      static_cast<long long>(count));
+        // A streamed file's counts are estimated from its root node.
+        std::snprintf(label, sizeof label, "%d %s (%s%lld)", code, className(code).c_str(),
+                      visibility.estimated() ? "~" : "", static_cast<long long>(count));
         require(window->addCheckbox(panel, label, &visibility.classShown[code],
                                     ID_FIRST_CLASS + code, classesCallback),
                 "class check box");

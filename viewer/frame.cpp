@@ -57,7 +57,7 @@ void drawOverPoints() {
 // The file's colours are in the records; the others come from their own array.
 PointSource pointsToDraw(const PointCloud& cloud) {
     PointSource source = recordSource(cloud.points, cloud.count);
-    // A streamed file's nodes are coloured by its level of detail, node by node.
+    // A streamed file's nodes are coloured each on its own.
     if (viewer.displaySettings.colourMode == ColourMode::File || viewer.copcLod)
         return source;
     const unsigned char* colours =
@@ -81,20 +81,16 @@ FrameContent frameContent() {
     FrameContent content;
     content.view = viewOf(viewer.viewState, viewer.pointSet);
     content.points = pointsToDraw(drawnCloud());
-    // A streamed octree file draws its file's colours, as it always has.
-    if (viewer.copcLod) {
-        const ColourMode mode = viewer.displaySettings.colourMode;
-        const bool byMode = viewer.pointSet.format == Format::Ept &&
-                            colourModeAvailable(mode, viewer.pointSet.attributes);
-        viewer.copcLod->colourMode = byMode ? mode : ColourMode::File;
-    }
     content.cloudPoints =
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
     content.lod = levelOfDetail();
-    PointVisibility& visibility = drawnVisibility();
-    content.drawn = visibility.drawn();
-    content.drawnCount = visibility.drawnCount();
-    content.drawnVersion = visibility.version();
+    // A streamed file's nodes leave out their hidden points themselves.
+    if (!viewer.copcLod) {
+        PointVisibility& visibility = drawnVisibility();
+        content.drawn = visibility.drawn();
+        content.drawnCount = visibility.drawnCount();
+        content.drawnVersion = visibility.version();
+    }
     content.pointSize = static_cast<float>(viewer.displaySettings.pointSize);
     if (viewer.displaySettings.eyeDome)
         content.eyeDome = viewer.displaySettings.eyeDomeStrength;

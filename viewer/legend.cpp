@@ -31,12 +31,15 @@ Legend classLegend() {
     Legend legend;
     legend.title = "classification";
     const PointVisibility& visibility = viewer.pointSet.visibility;
+    // A streamed file's counts are those of the points the last frame drew.
+    int64_t streamed[256] = {};
+    if (viewer.copcLod)
+        viewer.copcLod->drawnClassCounts(streamed);
     for (int code = 0; code < 256; ++code) {
-        const int64_t drawn =
-            visibility.classShown[code] == 0
-                ? 0
-                : visibility.classCounts()[code] -
-                      (visibility.withheldShown ? 0 : visibility.withheldCounts()[code]);
+        int64_t drawn = streamed[code];
+        if (!viewer.copcLod && visibility.classShown[code] != 0)
+            drawn = visibility.classCounts()[code] -
+                    (visibility.withheldShown ? 0 : visibility.withheldCounts()[code]);
         if (drawn <= 0)
             continue;
         Legend::Row row;

@@ -4,6 +4,7 @@
 #include "io/copc/copc_file.h"
 #include "io/ept/ept_octree.h"
 #include "io/las/las_layout.h"
+#include "io/las/las_record.h"
 #include "threads/worker_pool.h"
 #include "viewer/point_renderer.h"
 #include "viewer/point_subset.h"
@@ -165,8 +166,6 @@ bool startStreaming(std::unique_ptr<CopcNodeCache> cache, const std::string& err
     set.formatDescription = tree.formatLine();
     set.colour = tree.colour();
     tree.precision(set.precision);
-    // Which colour modes apply; the columns themselves are the nodes'.
-    set.attributes.present = tree.attributes();
     set.shifted = lod->cache().shifted();
     const double* shift = lod->cache().shift();
     double boxLow[3], boxHigh[3];
@@ -180,6 +179,19 @@ bool startStreaming(std::unique_ptr<CopcNodeCache> cache, const std::string& err
         set.centroid[axis] = static_cast<float>((boxLow[axis] + boxHigh[axis]) / 2 - shift[axis]);
     }
     set.computeViewDistance(kFramingFieldOfViewX);
+    // The columns the nodes carry, though the set holds no records: the colour modes offered
+    // and the classes window follow them.
+    set.attributes = PointAttributes();
+    set.attributes.present = tree.attributes();
+    if (format == Format::Laz)
+        set.attributes.gpsStandardTime =
+            (lod->cache().file().las().globalEncoding & 1) && set.attributes.has(kGpsTime);
+    int64_t classes[256], withheld[256];
+    lod->estimateClassCounts(classes, withheld);
+    set.visibility.attachEstimate(set.attributes.has(kClassification), classes, withheld,
+                                  set.hiddenAtStart);
+    lod->follow(&viewer.displaySettings.colourMode, &set.visibility);
+    viewer.pointColours.fixRamps(lod->ramps());
     std::vector<std::string> damage;
     lod->collect(damage);
     printDamage(damage);
@@ -200,9 +212,9 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
             std::fprintf(stderr, "pointillist: %s; reading it whole\n", error.c_str());
             return false;
         }
-        return startStreaming(
-            CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), 0, error), error,
-            path, Format::Laz);
+        return startStreaming(CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), 0,
+                                                  error, kCopcLodPointBytes),
+                              error, path, Format::Laz);
     }
     std::unique_ptr<EptDataset> dataset = openDatasetAt(path);
     return dataset && streamDataset(dataset, memoryBytes, 0);
@@ -217,9 +229,9 @@ bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryByte
         !octreeHead(head.data(), head.size(), declared) || !worthStreaming(declared, memoryBytes))
         return false;
     const std::string name = source->name();
-    return startStreaming(
-        CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), fetchers, error), error,
-        name, Format::Laz);
+    return startStreaming(CopcNodeCache::open(std::move(source), memoryBytes, usableCores(),
+                                              fetchers, error, kCopcLodPointBytes),
+                          error, name, Format::Laz);
 }
 
 bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers) {
@@ -228,10 +240,10 @@ bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, i
     const std::string name = dataset->folder().locate("ept.json");
     std::unique_ptr<StreamedTree> tree(new (std::nothrow) EptOctree(std::move(dataset)));
     std::string error = "not enough memory";
-    return startStreaming(
-        tree ? CopcNodeCache::open(std::move(tree), memoryBytes, usableCores(), fetchers, error)
-             : nullptr,
-        error, name, Format::Ept);
+    return startStreaming(tree ? CopcNodeCache::open(std::move(tree), memoryBytes, usableCores(),
+                                                     fetchers, error, kCopcLodPointBytes)
+                               : nullptr,
+                          error, name, Format::Ept);
 }
 
 void afterFrame() {
@@ -317,6 +329,15 @@ void finishLevelOfDetail(const View& view) {
     while (!octree->poll())
         octree->waitForEnd();
     treeTaken();
+}
+
+bool queryStreamedPoint(const float position[3], PointQuery& query) {
+    const CachedNode* node = nullptr;
+    size_t index = 0;
+    if (!viewer.copcLod || !viewer.copcLod->drawnPointAt(position, node, index))
+        return false;
+    query = queryRecord(viewer.pointSet, node->points[index], node->attributes, index);
+    return true;
 }
 
 std::vector<PointSegment> pickablePoints() {

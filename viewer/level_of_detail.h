@@ -6,6 +6,7 @@
 #include "io/ept/ept_dataset.h"
 #include "io/point_cloud.h"
 #include "viewer/lod/lod_source.h"
+#include "viewer/point_query.h"
 #include "viewer/point_visibility.h"
 #include "viewer/view.h"
 
@@ -43,6 +44,9 @@ PointVisibility& drawnVisibility();
 LodSource* levelOfDetail();
 // The points a double-click may pick: the shown points of the cloud the frames draw, as runs.
 std::vector<PointSegment> pickablePoints();
+// The query of the streamed file's point at exactly position (scene coordinates) among those the
+// last frame drew, with its attributes; false, with query unchanged, when there is none.
+bool queryStreamedPoint(const float position[3], PointQuery& query);
 // Waits for a build in progress and takes its tree, or for every node of a streamed file that
 // view wants: for what needs the records themselves, or the picture at rest.
 void finishLevelOfDetail(const View& view);

@@ -24,8 +24,53 @@ void heightColour(double t, unsigned char rgb[3]) {
         rgb[i] = toByte(stops[leg][i] + (stops[leg + 1][i] - stops[leg][i]) * along);
 }
 
+void colourByMode(const PointRecord* points, const PointAttributes& attributes, int64_t count,
+                  ColourMode mode, const ColourRamps& ramps, unsigned char* out) {
+    switch (mode) {
+        case ColourMode::Height:
+            for (int64_t i = 0; i < count; ++i, out += 3)
+                heightColour(spanFraction(points[i].z, ramps.height, 0.5), out);
+            break;
+        case ColourMode::Intensity:
+            for (int64_t i = 0; i < count; ++i, out += 3)
+                out[0] = out[1] = out[2] =
+                    intensityGrey(attributes.intensity[size_t(i)], ramps.intensity);
+            break;
+        case ColourMode::Classification: {
+            // Up to 256 colours, looked up once each rather than per point.
+            unsigned char table[256][3];
+            for (int code = 0; code < 256; ++code)
+                classColour(code, table[code]);
+            for (int64_t i = 0; i < count; ++i, out += 3)
+                std::memcpy(out, table[attributes.classification[size_t(i)]], 3);
+            break;
+        }
+        case ColourMode::Return: {
+            unsigned char table[kReturnKinds][3];
+            for (int kind = 0; kind < kReturnKinds; ++kind)
+                returnColour(static_cast<ReturnKind>(kind), table[kind]);
+            for (int64_t i = 0; i < count; ++i, out += 3)
+                std::memcpy(out, table[int(returnKind(attributes.returns[size_t(i)]))], 3);
+            break;
+        }
+        default:
+            for (int64_t i = 0; i < count; ++i, out += 3) {
+                // Perceived brightness, so the grey picture keeps the file's light and dark.
+                const PointRecord& p = points[i];
+                out[0] = out[1] = out[2] = toByte(0.299 * p.r + 0.587 * p.g + 0.114 * p.b);
+            }
+            break;
+    }
+}
+
+void PointColours::fixRamps(const ColourRamps& ramps) {
+    heightSpan_ = ramps.height;
+    range_ = ramps.intensity;
+    rampsFixed_ = true;
+}
+
 IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
-    if (rangePoints_ != set.points || set.points == nullptr) {
+    if (!rampsFixed_ && (rangePoints_ != set.points || set.points == nullptr)) {
         range_ = intensityRange(set.attributes);
         rangePoints_ = set.points;
     }
@@ -33,7 +78,7 @@ IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
 }
 
 RampSpan PointColours::heightSpanOf(const PointCloud& set) {
-    if (heightPoints_ != set.points || set.points == nullptr) {
+    if (!rampsFixed_ && (heightPoints_ != set.points || set.points == nullptr)) {
         const PointRecord* points = set.points;
         heightSpan_ = rampSpan(set.count, [points](int64_t i) { return points[i].z; });
         heightPoints_ = set.points;
@@ -55,46 +100,12 @@ const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mod
     points_ = set.points;
     count_ = set.count;
 
-    const PointAttributes& attributes = set.attributes;
-    unsigned char* out = rgb_.get();
-    switch (mode) {
-        case ColourMode::Height: {
-            const RampSpan span = heightSpanOf(rampsOf ? *rampsOf : set);
-            for (int64_t i = 0; i < set.count; ++i, out += 3)
-                heightColour(spanFraction(set.points[i].z, span, 0.5), out);
-            break;
-        }
-        case ColourMode::Intensity: {
-            const IntensityRange range = intensityRangeOf(rampsOf ? *rampsOf : set);
-            for (int64_t i = 0; i < set.count; ++i, out += 3)
-                out[0] = out[1] = out[2] = intensityGrey(attributes.intensity[size_t(i)], range);
-            break;
-        }
-        case ColourMode::Classification: {
-            // Up to 256 colours, looked up once each rather than per point.
-            unsigned char table[256][3];
-            for (int code = 0; code < 256; ++code)
-                classColour(code, table[code]);
-            for (int64_t i = 0; i < set.count; ++i, out += 3)
-                std::memcpy(out, table[attributes.classification[size_t(i)]], 3);
-            break;
-        }
-        case ColourMode::Return: {
-            unsigned char table[kReturnKinds][3];
-            for (int kind = 0; kind < kReturnKinds; ++kind)
-                returnColour(static_cast<ReturnKind>(kind), table[kind]);
-            for (int64_t i = 0; i < set.count; ++i, out += 3)
-                std::memcpy(out, table[int(returnKind(attributes.returns[size_t(i)]))], 3);
-            break;
-        }
-        default:
-            for (int64_t i = 0; i < set.count; ++i, out += 3) {
-                // Perceived brightness, so the grey picture keeps the file's light and dark.
-                const PointRecord& p = set.points[i];
-                out[0] = out[1] = out[2] = toByte(0.299 * p.r + 0.587 * p.g + 0.114 * p.b);
-            }
-            break;
-    }
+    ColourRamps ramps;
+    if (mode == ColourMode::Height)
+        ramps.height = heightSpanOf(rampsOf ? *rampsOf : set);
+    if (mode == ColourMode::Intensity)
+        ramps.intensity = intensityRangeOf(rampsOf ? *rampsOf : set);
+    colourByMode(set.points, set.attributes, set.count, mode, ramps, rgb_.get());
     return rgb_.get();
 }
 

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <iterator>
 #include <optional>
 
 namespace {
@@ -160,24 +159,6 @@ int64_t recordAt(const PointCloud& cloud, const float position[3]) {
     return -1;
 }
 
-// The query of a streamed octree's point: its node's record and attributes, as a cloud of one
-// with the point set's shift and precision.
-void queryStreamedPoint(const PointSet& set, const float position[3]) {
-    PointRecord point;
-    PointCloud one;
-    if (!viewer.copcLod->pointAt(position, point, one.attributes))
-        return;
-    one.points = &point;
-    one.count = 1;
-    std::copy(std::begin(set.nearCorner), std::end(set.nearCorner), one.nearCorner);
-    std::copy(std::begin(set.farCorner), std::end(set.farCorner), one.farCorner);
-    std::copy(std::begin(set.shift), std::end(set.shift), one.shift);
-    std::copy(std::begin(set.precision), std::end(set.precision), one.precision);
-    one.colour = set.colour;
-    viewer.query = queryPoint(one, 0);
-    one.points = nullptr;
-}
-
 } // namespace
 
 void markDoubleClick(const DoubleClick& click) {
@@ -188,13 +169,13 @@ void markDoubleClick(const DoubleClick& click) {
         return;
     }
     // Picking gives a position among the points drawn; the attributes need its record, which
-    // the point set has, or a streamed octree's node (not an octree's sample while it is built).
+    // the point set has, or a streamed file's node (not an octree's sample while it is built).
     const PointSet& set = viewer.pointSet;
     const int64_t record = &drawnCloud() == &set ? recordAt(set, click.position) : -1;
-    viewer.query = record >= 0 ? queryPoint(set, record) : queryPosition(set, click.position);
-    // An octree file's streamed nodes carry no attributes: its query stays the position's.
-    if (viewer.copcLod && viewer.copcLod->cache().octree().attributes() != 0)
-        queryStreamedPoint(set, click.position);
+    if (record >= 0)
+        viewer.query = queryPoint(set, record);
+    else if (!queryStreamedPoint(click.position, viewer.query))
+        viewer.query = queryPosition(set, click.position);
     if (viewer.measurement.active()) {
         double position[3];
         fileCoordinates(set, click.position, position);

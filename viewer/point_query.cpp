@@ -86,7 +86,11 @@ PointQuery queryPosition(const PointCloud& cloud, const float position[3]) {
 }
 
 PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
-    const PointRecord& point = cloud.points[index];
+    return queryRecord(cloud, cloud.points[index], cloud.attributes, static_cast<size_t>(index));
+}
+
+PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
+                       const PointAttributes& attributes, size_t i) {
     const float stored[3] = {point.x, point.y, point.z};
     PointQuery query = queryPosition(cloud, stored);
     std::vector<std::string>& lines = query.lines;
@@ -95,8 +99,6 @@ PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
                         std::to_string(colourByte(point.g)) + " " +
                         std::to_string(colourByte(point.b)));
 
-    const PointAttributes& attributes = cloud.attributes;
-    const size_t i = static_cast<size_t>(index);
     // A column shorter than the records describes none of them.
     auto has = [&](AttributeBit bit, size_t columnSize) {
         return attributes.has(bit) && i < columnSize;

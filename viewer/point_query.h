@@ -21,6 +21,10 @@ struct PointQuery {
 // file has colours (0 to 255 each), then class (code and name), intensity, return (n of m),
 // GPS time, point source, scan angle (degrees), user data and flags, those the cloud has.
 PointQuery queryPoint(const PointCloud& cloud, int64_t index);
+// The same of a point held apart from the cloud's records (a streamed file's node), entry index
+// of attributes describing it; the cloud gives the shift, the digits and the colour source.
+PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
+                       const PointAttributes& attributes, size_t index);
 // The query of a point known by its position only (scene coordinates): x, y and z.
 PointQuery queryPosition(const PointCloud& cloud, const float position[3]);
 

@@ -27,9 +27,13 @@ struct PointSegment {
     int64_t first = 0;
     int64_t count = 0;
     const uint32_t* indices = nullptr;
-    // Not 0: these points, with their colours, never change under this number (a node of a
-    // level of detail), so that a GPU may keep them in a buffer of their own.
+    // Not 0: the points of source [nodeFirst, nodeFirst + nodeCount), with their colours, never
+    // change under this number (a node of a level of detail), so that a GPU may keep them in a
+    // buffer of their own; the run (its range, or the points its indices name) lies among them,
+    // as a part of the node or its points shown.
     uint64_t id = 0;
+    int64_t nodeFirst = 0;
+    int64_t nodeCount = 0;
 };
 
 // An RGBA buffer the size of the viewport, bottom row first, 0 where no point landed (alpha 0),

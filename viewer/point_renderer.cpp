@@ -204,7 +204,7 @@ void PointRenderer::addSegments(const PointSegment* segments, size_t count) {
         const PointSegment& segment = segments[s];
         if (segment.count <= 0)
             continue;
-        if (nodeBuffers_ && segment.id != 0 && segment.indices == nullptr) {
+        if (nodeBuffers_ && segment.id != 0 && segment.nodeCount > 0) {
             drawFromBuffer(segment);
             continue;
         }
@@ -228,14 +228,15 @@ void PointRenderer::drawFromBuffer(const PointSegment& segment) {
     const size_t colourSize = bytes ? 3 : 3 * sizeof(float);
     NodeBuffer& held = buffers_[{segment.id, source.colours}];
     if (held.buffer == 0) {
-        // Positions, then colours, each packed.
-        const size_t count = static_cast<size_t>(segment.count);
+        // The whole node, positions then colours, each packed: a frame in passes may draw it in
+        // parts, and the points hidden now may be shown later.
+        const size_t count = static_cast<size_t>(segment.nodeCount);
         std::vector<unsigned char> packed(count * (3 * sizeof(float) + colourSize));
         const auto* positions = static_cast<const unsigned char*>(source.positions);
         const auto* colours = static_cast<const unsigned char*>(source.colours);
         held.colourOffset = count * 3 * sizeof(float);
         for (size_t i = 0; i < count; ++i) {
-            const size_t at = static_cast<size_t>(segment.first) + i;
+            const size_t at = static_cast<size_t>(segment.nodeFirst) + i;
             std::memcpy(&packed[i * 3 * sizeof(float)],
                         positions + at * static_cast<size_t>(source.positionStride),
                         3 * sizeof(float));
@@ -256,7 +257,13 @@ void PointRenderer::drawFromBuffer(const PointSegment& segment) {
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     glColorPointer(3, bytes ? GL_UNSIGNED_BYTE : GL_FLOAT, 0,
                    reinterpret_cast<const void*>(held.colourOffset));
-    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(segment.count));
+    const GLsizei count = static_cast<GLsizei>(segment.count);
+    // The shown points through their list, whose record numbers count from the source's start.
+    if (segment.indices != nullptr)
+        glDrawElementsBaseVertex(GL_POINTS, count, GL_UNSIGNED_INT, segment.indices + segment.first,
+                                 -static_cast<GLint>(segment.nodeFirst));
+    else
+        glDrawArrays(GL_POINTS, static_cast<GLint>(segment.first - segment.nodeFirst), count);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 

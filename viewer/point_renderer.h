@@ -70,7 +70,7 @@ public:
 private:
     // The arrays of source, or none.
     void setArrays(const PointSource* source) const;
-    // Draws a run with an id from its buffer, uploaded the first time.
+    // Draws a run with an id from its node's buffer, uploaded whole the first time.
     void drawFromBuffer(const PointSegment& segment);
     void drawSegmentArrays(const PointSegment& segment);
 

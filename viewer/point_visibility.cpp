@@ -29,9 +29,7 @@ void PointVisibility::attach(const PointAttributes& attributes, int64_t count,
         classification_ = attributes.classification.data();
     if (attributes.has(kFlags) && int64_t(attributes.flags.size()) >= count)
         flags_ = attributes.flags.data();
-    for (int code : hiddenClasses)
-        if (code >= 0 && code < 256)
-            classShown[code] = 0;
+    hideAtStart(hiddenClasses);
     for (int64_t i = 0; i < count; ++i) {
         const int code = classification_ != nullptr ? classification_[i] : 0;
         const bool withheld = flags_ != nullptr && (flags_[i] & kFlagWithheld) != 0;
@@ -42,10 +40,30 @@ void PointVisibility::attach(const PointAttributes& attributes, int64_t count,
     changed();
 }
 
+void PointVisibility::attachEstimate(bool classified, const int64_t classCounts[256],
+                                     const int64_t withheldCounts[256],
+                                     const std::vector<int>& hiddenClasses) {
+    *this = PointVisibility();
+    estimated_ = true;
+    estimatedClasses_ = classified;
+    hideAtStart(hiddenClasses);
+    std::copy(classCounts, classCounts + 256, classCounts_);
+    std::copy(withheldCounts, withheldCounts + 256, withheldCounts_);
+    for (int code = 0; code < 256; ++code)
+        withheldTotal_ += withheldCounts_[code];
+    changed();
+}
+
+void PointVisibility::hideAtStart(const std::vector<int>& hiddenClasses) {
+    for (int code : hiddenClasses)
+        if (code >= 0 && code < 256)
+            classShown[code] = 0;
+}
+
 bool PointVisibility::hidesAny() const {
     if (withheldShown == 0 && withheldTotal_ > 0)
         return true;
-    if (classification_ == nullptr)
+    if (!hasClasses())
         return false;
     for (int code = 0; code < 256; ++code)
         if (classShown[code] == 0 && classCounts_[code] > 0)
@@ -55,7 +73,8 @@ bool PointVisibility::hidesAny() const {
 
 void PointVisibility::rebuild() {
     builtVersion_ = version_;
-    all_ = !hidesAny();
+    // Without records of its own there is nothing to list.
+    all_ = estimated_ || !hidesAny();
     drawn_.reset();
     drawnCount_ = 0;
     if (all_)

@@ -26,6 +26,15 @@ public:
     void attach(const PointAttributes& attributes, int64_t count,
                 const std::vector<int>& hiddenClasses = kDefaultHidden);
 
+    // Follows a cloud whose records are not all held at once (a streamed file), from the counts
+    // of a sample of it scaled to the whole: hasClasses as classified says, no list kept (the
+    // holder of each part of the records asks showsPoint), the switches as attach sets them.
+    void attachEstimate(bool classified, const int64_t classCounts[256],
+                        const int64_t withheldCounts[256],
+                        const std::vector<int>& hiddenClasses = kDefaultHidden);
+    // Whether the counts are such an estimate.
+    bool estimated() const { return estimated_; }
+
     // The switches, as the check boxes bind them: non-zero draws the class, or the withheld
     // records.
     int32_t classShown[256] = {};
@@ -38,6 +47,10 @@ public:
         if (classification_ != nullptr && classShown[classification_[i]] == 0)
             return false;
         return flags_ == nullptr || withheldShown != 0 || (flags_[i] & kFlagWithheld) == 0;
+    }
+    // Whether a point of this class and these flags is drawn.
+    bool showsPoint(uint8_t code, uint8_t flags) const {
+        return classShown[code] != 0 && (withheldShown != 0 || (flags & kFlagWithheld) == 0);
     }
     // Whether any record is hidden now.
     bool hidesAny() const;
@@ -55,10 +68,11 @@ public:
     const int64_t* classCounts() const { return classCounts_; }
     const int64_t* withheldCounts() const { return withheldCounts_; }
     int64_t withheldTotal() const { return withheldTotal_; }
-    bool hasClasses() const { return classification_ != nullptr; }
+    bool hasClasses() const { return classification_ != nullptr || estimatedClasses_; }
 
 private:
     void rebuild();
+    void hideAtStart(const std::vector<int>& hiddenClasses);
 
     const uint8_t* classification_ = nullptr;
     const uint8_t* flags_ = nullptr;
@@ -66,6 +80,8 @@ private:
     int64_t classCounts_[256] = {};
     int64_t withheldCounts_[256] = {};
     int64_t withheldTotal_ = 0;
+    bool estimated_ = false;
+    bool estimatedClasses_ = false;
     uint64_t version_ = 0;
     uint64_t builtVersion_ = ~uint64_t(0);
     bool all_ = true;

@@ -17,7 +17,6 @@ int64_t keepShown(std::vector<PointSegment>& segments, const uint32_t* shown, in
             segment.indices = shown;
             segment.first = from - shown;
             segment.count = to - from;
-            segment.id = 0;
         }
         if (segment.count <= 0)
             continue;

@@ -4,6 +4,7 @@
 #include "io/byte_source.h"
 #include "io/colouring.h"
 #include "io/copc/copc_octree.h"
+#include "io/las/las_record.h"
 #include "io/shift.h"
 
 #include <algorithm>
@@ -22,17 +23,25 @@ void intensityToGrey(std::vector<PointRecord>& points, float low, float scale) {
 
 } // namespace
 
+uint32_t CopcNodeCache::pointBytes(int pointFormat) {
+    PointAttributes columns;
+    columns.present = LasAttributeConversion(pointFormat).present;
+    return static_cast<uint32_t>(sizeof(PointRecord) + columns.bytesPerPoint());
+}
+
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(const std::string& path, uint64_t memoryBytes,
-                                                   int threads, std::string& error) {
+                                                   int threads, std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
     std::unique_ptr<ByteSource> source = openLocalFile(path, error);
     if (!source)
         return nullptr;
-    return open(std::move(source), memoryBytes, threads, 0, error);
+    return open(std::move(source), memoryBytes, threads, 0, error, extraBytesPerPoint);
 }
 
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> source,
                                                    uint64_t memoryBytes, int threads, int fetchers,
-                                                   std::string& error) {
+                                                   std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
     std::unique_ptr<CopcFile> file = CopcFile::open(std::move(source), error);
     if (!file)
         return nullptr;
@@ -43,7 +52,7 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> s
         return nullptr;
     }
     std::unique_ptr<CopcNodeCache> cache =
-        open(std::move(octree), memoryBytes, threads, fetchers, error);
+        open(std::move(octree), memoryBytes, threads, fetchers, error, extraBytesPerPoint);
     if (cache)
         cache->file_ = opened;
     return cache;
@@ -51,7 +60,8 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> s
 
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree> octree,
                                                    uint64_t memoryBytes, int threads, int fetchers,
-                                                   std::string& error) {
+                                                   std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
     std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
     if (!cache || !octree) {
         error = "not enough memory";
@@ -106,7 +116,7 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree>
     }
     PointAttributes columns;
     columns.present = tree.attributes();
-    const uint64_t perPoint = sizeof(PointRecord) + columns.bytesPerPoint();
+    const uint64_t perPoint = sizeof(PointRecord) + columns.bytesPerPoint() + extraBytesPerPoint;
     const int64_t budget =
         static_cast<int64_t>(std::min<uint64_t>(memoryBytes / perPoint, INT64_MAX));
     cache->budgetPoints_ = std::max(budget, cache->heldPoints_);

@@ -47,18 +47,24 @@ public:
     // Opens path, reads the header and the root page and decodes the root node here, then
     // starts `threads` workers. Null with a one-line reason when the file is not an octree file
     // this program reads.
+    // The budget counts each point held at its record and attributes (pointBytes for an octree
+    // file's format), plus extraBytesPerPoint for what its user keeps beside each point of a
+    // held node.
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
-                                               int threads, std::string& error);
+                                               int threads, std::string& error,
+                                               uint32_t extraBytesPerPoint = 0);
     // The same through source, a local or remote file. With fetchers above 0, that many
     // workers only fetch chunks and `threads` only decode them; with 0 each decoder reads its
     // own chunks, as suits a local file.
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
                                                uint64_t memoryBytes, int threads, int fetchers,
-                                               std::string& error);
+                                               std::string& error, uint32_t extraBytesPerPoint = 0);
     // The same for any octree already open.
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<StreamedTree> octree,
                                                uint64_t memoryBytes, int threads, int fetchers,
-                                               std::string& error);
+                                               std::string& error, uint32_t extraBytesPerPoint = 0);
+    // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
+    static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.
     ~CopcNodeCache();
     CopcNodeCache(const CopcNodeCache&) = delete;

@@ -3,7 +3,9 @@
 
 #include "io/copc/copc_node_decoder.h"
 #include "io/copc/copc_points.h"
+#include "io/las/las_record.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -14,7 +16,8 @@ public:
         : file_(file), decoder_(file, LazFields::Viewer), shift_{shift[0], shift[1], shift[2]} {}
 
     bool decode(const CopcNode& node, std::vector<uint8_t>* fetched,
-                std::vector<PointRecord>& points, PointAttributes*, std::string& error) override {
+                std::vector<PointRecord>& points, PointAttributes* attributes,
+                std::string& error) override {
         const uint8_t* records = decoder_.decodeRecords(node, error, fetched);
         if (!records)
             return false;
@@ -23,6 +26,15 @@ public:
             file_.decideColourFromRoot(records, node.points);
         points.resize(node.points);
         CopcPointConverter(file_, shift_).convert(records, node.points, points.data());
+        if (attributes) {
+            const LasLayout& las = file_.las();
+            const LasAttributeConversion conversion(las.pointFormat);
+            conversion.startColumns(*attributes, las.globalEncoding, node.points);
+            const LasAttributeConversion::Columns columns =
+                LasAttributeConversion::columnsOf(*attributes);
+            for (uint64_t i = 0; i < node.points; ++i)
+                conversion.convert(records + i * las.recordLength, columns, size_t(i));
+        }
         return true;
     }
 
@@ -53,6 +65,10 @@ void CopcOctree::declaredBox(double low[3], double high[3]) const {
     }
 }
 
+uint32_t CopcOctree::attributes() const {
+    return LasAttributeConversion(file_->las().pointFormat).present;
+}
+
 ColourKind CopcOctree::colour() const {
     return file_->las().rgbOffset >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
 }
@@ -62,8 +78,7 @@ std::string CopcOctree::formatLine() const {
 }
 
 void CopcOctree::precision(double step[3]) const {
-    // As before: a streamed file's positions are written to a float's own step.
-    step[0] = step[1] = step[2] = 0.0;
+    std::copy(file_->las().scale, file_->las().scale + 3, step);
 }
 
 bool CopcOctree::fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const {

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-// Owns the open file. Nodes carry positions and colours only (the viewer's fields of each chunk).
+// Owns the open file. Nodes carry their points' attributes as a whole read keeps them.
 class CopcOctree : public StreamedTree {
 public:
     explicit CopcOctree(std::unique_ptr<CopcFile> file) : file_(std::move(file)) {}
@@ -20,6 +20,7 @@ public:
     uint64_t declaredPoints() const override { return file_->las().declared; }
     void declaredBox(double low[3], double high[3]) const override;
     ColourKind colour() const override;
+    uint32_t attributes() const override;
     std::string formatLine() const override;
     void precision(double step[3]) const override;
     bool fetch(const CopcNode& node, std::vector<uint8_t>& data, std::string& error) const override;

@@ -98,13 +98,22 @@ template <class T> const T* column(const std::vector<T>& values, const PointClou
 
 } // namespace
 
-Las14Frame chooseLas14Frame(const PointCloud& cloud) {
+Las14Frame las14FrameAt(const PointCloud& cloud, const double scale[3]) {
     Las14Frame frame;
     const bool rgb = cloud.colour == ColourKind::Rgb;
     frame.pointFormat = rgb ? 7 : 6;
     frame.recordLength = rgb ? 36 : 30;
-    for (int axis = 0; axis < 3; ++axis)
+    frame.gpsStandardTime = cloud.attributes.gpsStandardTime;
+    for (int axis = 0; axis < 3; ++axis) {
+        frame.scale[axis] = scale[axis];
         frame.offset[axis] = cloud.shifted ? cloud.shift[axis] : 0.0;
+    }
+    return frame;
+}
+
+Las14Frame chooseLas14Frame(const PointCloud& cloud) {
+    const double unset[3] = {1.0, 1.0, 1.0}; // chosen below
+    Las14Frame frame = las14FrameAt(cloud, unset);
 
     float largestOn[3] = {};
     for (int64_t i = 0; i < cloud.count; ++i) {
@@ -243,4 +252,6 @@ void describeLas14Records(const Las14Frame& frame, const Las14Tally& tally, Las1
     }
     for (int i = 0; i < 15; ++i)
         header.pointsByReturn[i] = tally.byReturn[i];
+    if (frame.gpsStandardTime)
+        header.globalEncoding |= 1;
 }

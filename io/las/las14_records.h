@@ -9,16 +9,22 @@
 #include <limits>
 
 // How a cloud's points become records: format 7 (RGB after the 30 bytes of format 6) when the
-// colours came from the file, else 6; file coordinate = integer * scale + offset per axis.
+// colours came from the file, else 6; file coordinate = integer * scale + offset per axis; GPS
+// times as adjusted standard time or seconds of the week, as the cloud's file had them.
 struct Las14Frame {
     int pointFormat = 6;
     uint32_t recordLength = 30;
     double scale[3] = {0.001, 0.001, 0.001};
     double offset[3] = {};
+    bool gpsStandardTime = false;
 };
 
-// The frame for a cloud: the offset is the cloud's shift, so that the stored floats become the
-// integers with one multiplication. The scale is the file's (the cloud's precision) when the
+// The frame for a cloud at this scale: the format its colours ask for, the offset the cloud's
+// shift, so that the stored floats become the integers with one multiplication.
+Las14Frame las14FrameAt(const PointCloud& cloud, const double scale[3]);
+
+// The frame of the compressed writers, which gain from a coarse grid: las14FrameAt's, at a
+// scale chosen for the whole cloud. The scale is the file's (the cloud's precision) when the
 // points lie on its grid and the integers fit, the offset then moved onto that grid. Failing
 // that, the coarsest power of ten (1 at most) on whose grid the points lie, as they do from text
 // with a fixed number of decimals; failing that too, the largest power of ten within a float's
@@ -50,6 +56,6 @@ int64_t moveFiniteFirst(PointCloud& cloud);
 void makeLas14Records(const PointCloud& cloud, const Las14Frame& frame, int64_t first,
                       int64_t count, uint8_t* out, Las14Tally& tally);
 
-// The header's scale, offset, box and counts by return for records of this frame and tally;
-// the box of no records is all zero. The rest of the header is left as it is.
+// The header's scale, offset, box, counts by return and kind of GPS time for records of this
+// frame and tally; the box of no records is all zero. The rest of the header is left as it is.
 void describeLas14Records(const Las14Frame& frame, const Las14Tally& tally, Las14Header& header);

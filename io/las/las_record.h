@@ -81,6 +81,14 @@ struct LasAttributeConversion {
                 static_cast<int16_t>(std::lround(static_cast<int8_t>(byte) / kScanAngleDegrees));
     }
 
+    // Sizes attributes' columns to count entries of this format, for records of a file with
+    // this global encoding.
+    void startColumns(PointAttributes& attributes, uint16_t globalEncoding, size_t count) const {
+        attributes.present = present;
+        attributes.gpsStandardTime = (globalEncoding & 1) && gpsOffset >= 0;
+        attributes.resize(count);
+    }
+
     // The columns written through, set up once for a run of records.
     struct Columns {
         uint16_t* intensity;

@@ -102,9 +102,7 @@ void decodeLasRecords(const LasLayout& layout, const unsigned char* records, int
 
     PointRecord* points = result.points;
     const LasAttributeConversion attributes(layout.pointFormat);
-    result.attributes.present = attributes.present;
-    result.attributes.gpsStandardTime = (layout.globalEncoding & 1) && attributes.gpsOffset >= 0;
-    result.attributes.resize(static_cast<size_t>(count));
+    attributes.startColumns(result.attributes, layout.globalEncoding, static_cast<size_t>(count));
     const LasAttributeConversion::Columns columns =
         LasAttributeConversion::columnsOf(result.attributes);
     auto decodeAgainst = [&](const double against[3]) {

@@ -1,7 +1,7 @@
 // io/las/las_writer.cpp - the header from one pass over the points, then the records in blocks.
 #include "io/las/las_writer.h"
 
-#include "io/las/las14_point_encoder.h"
+#include "io/las/las14_records.h"
 #include "io/laz/las14_header.h"
 
 #include <algorithm>
@@ -24,6 +24,25 @@ void largestStored(const PointCloud& cloud, double largest[3]) {
         largest[1] = std::max(largest[1], double(std::fabs(p.y)));
         largest[2] = std::max(largest[2], double(std::fabs(p.z)));
     }
+}
+
+// Calls run(first, count) for each run of at most kBlockRecords records with a finite position
+// (the only ones a record holds), in order; false as soon as a run's call is.
+template <class Run> bool eachFiniteRun(const PointCloud& cloud, Run run) {
+    for (int64_t i = 0; i < cloud.count;) {
+        if (!finitePosition(cloud.points[i])) {
+            ++i;
+            continue;
+        }
+        int64_t end = i + 1;
+        while (end < cloud.count && end - i < int64_t(kBlockRecords) &&
+               finitePosition(cloud.points[end]))
+            ++end;
+        if (!run(i, end - i))
+            return false;
+        i = end;
+    }
+    return true;
 }
 
 // Stored coordinates at this scale must round into 32 bits.
@@ -50,62 +69,32 @@ void lasScaleFor(const PointCloud& cloud, double scale[3]) {
 }
 
 bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped) {
-    const PointAttributes& a = cloud.attributes;
     double scale[3];
     lasScaleFor(cloud, scale);
-    const Las14PointEncoder encoder(cloud, scale);
-    Las14Header header;
-    header.pointFormat = static_cast<uint8_t>(encoder.pointFormat());
-    header.recordLength = static_cast<uint16_t>(encoder.recordLength());
-    std::copy(scale, scale + 3, header.scale);
-    if (a.gpsStandardTime)
-        header.globalEncoding |= 1;
+    const Las14Frame frame = las14FrameAt(cloud, scale);
+    std::vector<uint8_t> block(kBlockRecords * frame.recordLength);
 
-    // The box of the coordinates as written: the integers scaled back and offset as a reader
-    // does, so that the header matches the records to the bit.
-    int32_t low[3] = {INT32_MAX, INT32_MAX, INT32_MAX};
-    int32_t high[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
-    for (int32_t i = 0; i < cloud.count; ++i) {
-        const PointRecord& p = cloud.points[i];
-        if (!finitePosition(p))
-            continue;
-        ++header.pointCount;
-        const float stored[3] = {p.x, p.y, p.z};
-        for (int axis = 0; axis < 3; ++axis) {
-            const int32_t value = encoder.toInteger(stored[axis], axis);
-            low[axis] = std::min(low[axis], value);
-            high[axis] = std::max(high[axis], value);
-        }
-        const int number = a.has(kReturns) ? PointAttributes::returnNumber(a.returns[i]) : 1;
-        if (number >= 1)
-            ++header.pointsByReturn[number - 1];
-    }
-    skipped = cloud.count - static_cast<int64_t>(header.pointCount);
-    for (int axis = 0; axis < 3; ++axis) {
-        header.offset[axis] = cloud.shifted ? cloud.shift[axis] : 0.0;
-        if (header.pointCount == 0)
-            continue;
-        header.min[axis] = low[axis] * scale[axis] + header.offset[axis];
-        header.max[axis] = high[axis] * scale[axis] + header.offset[axis];
-    }
+    // The header comes first and holds the box of the records as written: they are made twice,
+    // once for their tally, once to be written.
+    Las14Tally tally;
+    eachFiniteRun(cloud, [&](int64_t first, int64_t count) {
+        makeLas14Records(cloud, frame, first, count, block.data(), tally);
+        return true;
+    });
+    skipped = cloud.count - static_cast<int64_t>(tally.points);
+    Las14Header header;
+    header.pointFormat = static_cast<uint8_t>(frame.pointFormat);
+    header.recordLength = static_cast<uint16_t>(frame.recordLength);
+    header.pointCount = tally.points;
+    describeLas14Records(frame, tally, header);
     const std::vector<uint8_t> head = encodeLas14Header(header);
     if (std::fwrite(head.data(), 1, head.size(), out) != head.size())
         return false;
 
-    const size_t length = encoder.recordLength();
-    std::vector<unsigned char> block(kBlockRecords * length);
-    size_t filled = 0;
-    for (int32_t i = 0; i < cloud.count; ++i) {
-        if (!finitePosition(cloud.points[i]))
-            continue;
-        encoder.encode(i, block.data() + filled * length);
-        if (++filled == kBlockRecords) {
-            if (std::fwrite(block.data(), length, filled, out) != filled)
-                return false;
-            filled = 0;
-        }
-    }
-    if (filled && std::fwrite(block.data(), length, filled, out) != filled)
-        return false;
-    return std::fflush(out) == 0 && !std::ferror(out);
+    Las14Tally written;
+    const bool ok = eachFiniteRun(cloud, [&](int64_t first, int64_t count) {
+        makeLas14Records(cloud, frame, first, count, block.data(), written);
+        return std::fwrite(block.data(), frame.recordLength, size_t(count), out) == size_t(count);
+    });
+    return ok && std::fflush(out) == 0 && !std::ferror(out);
 }

@@ -12,8 +12,10 @@
 // precisely as they held that coordinate.
 void lasScaleFor(const PointCloud& cloud, double scale[3]);
 
-// LAS 1.4, point format 7 when the colours are the file's own, else 6 (see Las14PointEncoder);
-// the kind of GPS time the cloud's file had; the shift as the header's offset and lasScaleFor's
-// scale; the box and the counts, by return too, of the points written. Points without a finite
+// LAS 1.4 in the records of las14FrameAt at lasScaleFor's scale (which keeps the file's own
+// step axis by axis, where the compressed writers choose one scale for a coarse grid): point
+// format 7 when the colours are the file's own, else 6; the kind of GPS time the cloud's file
+// had; the shift as the header's offset; the box and the counts, by return too, of the points
+// written. Points without a finite
 // position are left out and counted in skipped. False on a write error.
 bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped);

@@ -11,6 +11,7 @@
 #include "viewer/attribute_colours.h"
 #include "viewer/camera.h"
 #include "viewer/classes_window.h"
+#include "viewer/frame.h"
 #include "viewer/keys.h"
 #include "viewer/legend.h"
 #include "viewer/level_of_detail.h"
@@ -404,6 +405,24 @@ protected:
 
     std::vector<unsigned char> image() { return readBackBuffer(400, 400); }
 
+    // Until the octree is there, then a frame at rest of its nodes (not the sample's).
+    void waitForOctreeAtRest() {
+        ASSERT_TRUE(viewer.cloudOctree);
+        int64_t after = -1;
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_TRUE(pumpUntil(
+                [after] {
+                    const FrameRecord& last = viewer.frameScheduler.lastFrame();
+                    return levelOfDetail() && !viewer.frameScheduler.wholeFramePending() &&
+                           last.full && last.serial > after;
+                },
+                std::chrono::seconds(60)));
+            after = viewer.frameScheduler.lastFrame().serial;
+            if (pass == 0)
+                redraw();
+        }
+    }
+
     // Every point not hidden, by one GL_POINTS call under the same view.
     std::vector<unsigned char> shownPointsImage() {
         std::vector<uint32_t> shown;
@@ -472,21 +491,7 @@ TEST_F(HiddenInLargeClouds, OctreeNodesDrawOnlyShownPointsInTheirOwnClassColours
         // From the front each slab of one class is a row of its own.
         showStandardView(viewer.viewState, viewer.pointSet, StandardView::Front);
         redraw();
-        ASSERT_TRUE(viewer.cloudOctree);
-        // Until the tree is there, then a frame at rest of its nodes (not the sample's).
-        int64_t after = -1;
-        for (int pass = 0; pass < 2; ++pass) {
-            ASSERT_TRUE(pumpUntil(
-                [after] {
-                    const FrameRecord& last = viewer.frameScheduler.lastFrame();
-                    return levelOfDetail() && !viewer.frameScheduler.wholeFramePending() &&
-                           last.full && last.serial > after;
-                },
-                std::chrono::seconds(60)));
-            after = viewer.frameScheduler.lastFrame().serial;
-            if (pass == 0)
-                redraw();
-        }
+        waitForOctreeAtRest();
 
         const PointSet& set = viewer.pointSet;
         int64_t moved = 0;
@@ -517,6 +522,42 @@ TEST_F(HiddenInLargeClouds, OctreeNodesDrawOnlyShownPointsInTheirOwnClassColours
             }
         EXPECT_EQ(pickable, 200000);
         EXPECT_EQ(hiddenPickable, 0);
+        TearDown();
+    }
+}
+
+// On a GPU renderer (forced here on the software one) each node is uploaded whole once and drawn
+// from its buffer, also when some of its points are hidden and when a frame at rest draws it in
+// parts over several passes: the picture is the one drawn from the records' arrays.
+TEST_F(HiddenInLargeClouds, OctreeNodesWithHiddenPointsKeepTheirBuffers) {
+    for (bool hide : {true, false}) {
+        SCOPED_TRACE(hide ? "class 1 hidden" : "nothing hidden");
+        viewer.lodSettings.octree.nodePoints = 4096;
+        openBlock(PointPath::Gl);
+        PointRenderer& renderer = viewer.frameScheduler.renderer;
+        renderer.setNodeBuffers(true);
+        viewer.pointSet.visibility.classShown[1] = hide ? 0 : 1;
+        viewer.pointSet.visibility.changed();
+        redraw();
+        waitForOctreeAtRest();
+        const std::vector<unsigned char> fromBuffers = image();
+        const int64_t uploads = renderer.bufferUploads();
+        EXPECT_GT(uploads, 10);
+        EXPECT_EQ(viewer.frameScheduler.lastFrame().points, hide ? 300000 : 400000);
+
+        // Once more at rest: nothing uploaded again.
+        const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+        redraw();
+        ASSERT_TRUE(pumpUntil([serial] {
+            const FrameRecord& last = viewer.frameScheduler.lastFrame();
+            return !viewer.frameScheduler.wholeFramePending() && last.full && last.serial > serial;
+        }));
+        EXPECT_TRUE(image() == fromBuffers);
+        EXPECT_EQ(renderer.bufferUploads(), uploads);
+
+        renderer.setNodeBuffers(false);
+        drawCompleteFrame();
+        EXPECT_TRUE(image() == fromBuffers) << "the same picture from the arrays, in one pass";
         TearDown();
     }
 }

@@ -109,7 +109,7 @@ TEST_F(StreamedOctree, PictureAtRestLightsEveryPointAndIsTheSameEachTime) {
 
 TEST_F(StreamedOctree, MemoryBudgetBoundsThePointsHeldAndDrawn) {
     const std::string path = writeFile("stream-budget.copc.laz", makeOctreeFile(fullOctree(3)));
-    stream(path, 100 * sizeof(PointRecord));
+    stream(path, 100 * (CopcNodeCache::pointBytes(7) + kCopcLodPointBytes));
     drawCompleteFrame();
     const int64_t drawn = drawnPoints(viewer.copcLod->lastSegments());
     EXPECT_LE(drawn, 100);

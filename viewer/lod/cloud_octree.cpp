@@ -118,8 +118,11 @@ LodFrame CloudOctree::frame(const View& view, int64_t budget, const PointSource&
         segment.source = cloud;
         segment.first = node.first;
         segment.count = node.count;
-        if (ownColours)
+        if (ownColours) {
             segment.id = uint64_t(index) + 1;
+            segment.nodeFirst = node.first;
+            segment.nodeCount = node.count;
+        }
         frame.segments.push_back(segment);
     }
     frame.points = plan.points;

@@ -5,30 +5,14 @@
 #include "viewer/point_renderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
-// Entry i of from's columns as the one entry of to's.
-void copyAttributeEntry(const PointAttributes& from, size_t i, PointAttributes& to) {
-    to.present = from.present;
-    to.resize(1);
-    if (from.has(kIntensity))
-        to.intensity[0] = from.intensity[i];
-    if (from.has(kClassification))
-        to.classification[0] = from.classification[i];
-    if (from.has(kReturns))
-        to.returns[0] = from.returns[i];
-    if (from.has(kFlags))
-        to.flags[0] = from.flags[i];
-    if (from.has(kScanAngle))
-        to.scanAngle[0] = from.scanAngle[i];
-    if (from.has(kUserData))
-        to.userData[0] = from.userData[i];
-    if (from.has(kPointSource))
-        to.pointSource[0] = from.pointSource[i];
-    if (from.has(kGpsTime))
-        to.gpsTime[0] = from.gpsTime[i];
-}
+// A root of fewer points than this says too little of the cloud for its ramps.
+constexpr size_t kRampSample = 64;
+// Segment ids: a node's arrival id times this, plus its colour mode.
+constexpr uint64_t kModeIds = 8;
 
 LodNode lodNode(const StreamedTree& file, const CopcNode& entry, const double shift[3]) {
     LodNode node;
@@ -53,6 +37,45 @@ CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)
         root.points = 0;
     nodes_.push_back(lodNode(cache_->octree(), root, cache_->shift()));
     entries_.push_back(root);
+
+    const CachedNode* held = cache_->find(root.key);
+    if (held && held->points.size() >= kRampSample) {
+        const std::vector<PointRecord>& points = held->points;
+        ramps_.height = rampSpan(int64_t(points.size()), [&](int64_t i) { return points[i].z; });
+        ramps_.intensity = intensityRange(held->attributes);
+    } else {
+        double low[3], high[3];
+        cache_->octree().declaredBox(low, high);
+        ramps_.height.low = float(low[2] - cache_->shift()[2]);
+        ramps_.height.high = float(high[2] - cache_->shift()[2]);
+        ramps_.intensity.high = UINT16_MAX;
+    }
+}
+
+void CopcLod::follow(const ColourMode* mode, const PointVisibility* visibility) {
+    mode_ = mode;
+    visibility_ = visibility;
+}
+
+void CopcLod::estimateClassCounts(int64_t classes[256], int64_t withheld[256]) const {
+    std::fill(classes, classes + 256, 0);
+    std::fill(withheld, withheld + 256, 0);
+    const CachedNode* root = cache_->find(CopcKey{});
+    if (!root || root->points.empty())
+        return;
+    const PointAttributes& a = root->attributes;
+    for (size_t i = 0; i < a.classification.size(); ++i) {
+        ++classes[a.classification[i]];
+        withheld[a.classification[i]] += i < a.flags.size() && (a.flags[i] & kFlagWithheld);
+    }
+    // A class the root holds is present: it counts at least one point.
+    const double scale = double(declaredPoints()) / double(root->points.size());
+    for (int code = 0; code < 256; ++code) {
+        if (classes[code] > 0)
+            classes[code] = std::max<int64_t>(1, std::llround(double(classes[code]) * scale));
+        if (withheld[code] > 0)
+            withheld[code] = std::max<int64_t>(1, std::llround(double(withheld[code]) * scale));
+    }
 }
 
 int64_t CopcLod::declaredPoints() const {
@@ -75,7 +98,6 @@ void CopcLod::expand(int32_t index) {
 LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
     LodFrame frame;
     ++serial_;
-    lastNodes_.clear();
     chooseNodes(
         nodes_, view, refinePixels, [this](int32_t node) { expand(node); }, wanted_);
 
@@ -101,25 +123,34 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         const LodNode& node = nodes_[size_t(index)];
         return node.points == 0 || cache_->find(node.key) != nullptr;
     });
+    // What was kept for nodes let go or arrived anew goes, and colours of another mode.
+    const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
+    for (auto look = looks_.begin(); look != looks_.end();) {
+        const CachedNode* held = cache_->find(look->first);
+        if (!held || held->id != look->second.id) {
+            look = looks_.erase(look);
+            continue;
+        }
+        if (look->second.mode != mode)
+            std::vector<unsigned char>().swap(look->second.colours);
+        ++look;
+    }
+    lastNodes_.clear();
     for (int32_t index : plan.nodes) {
-        CachedNode* held = cache_->find(nodes_[size_t(index)].key);
+        const CopcKey& key = nodes_[size_t(index)].key;
+        const CachedNode* held = cache_->find(key);
         if (!held || held->points.empty())
             continue;
-        PointSegment segment;
-        segment.source =
-            recordSource(held->points.data(), static_cast<int64_t>(held->points.size()));
-        segment.count = segment.source.count;
-        segment.id = held->id;
-        uint64_t id = 0;
-        if (colourMode != ColourMode::File)
-            if (const unsigned char* rgb = coloursOf(nodes_[size_t(index)].key, *held, id)) {
-                segment.source.colours = rgb;
-                segment.source.colourType = PointSource::ByteRgb;
-                segment.source.colourStride = 3;
-                segment.id = id;
-            }
+        NodeLook& look = looks_[key];
+        if (look.id != held->id) {
+            look = NodeLook();
+            look.id = held->id;
+        }
+        const PointSegment segment = segmentOf(*held, look);
+        if (segment.count == 0)
+            continue;
         frame.segments.push_back(segment);
-        lastNodes_.push_back(nodes_[size_t(index)].key);
+        lastNodes_.push_back(key);
         frame.points += segment.count;
     }
     frame.complete = plan.complete;
@@ -127,51 +158,90 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
     return frame;
 }
 
-const unsigned char* CopcLod::coloursOf(const CopcKey& key, CachedNode& held, uint64_t& id) {
-    NodeColours& entry = colours_[key];
-    if (entry.arrival == held.id && entry.mode == colourMode && !entry.rgb.empty()) {
-        id = entry.id;
-        return entry.rgb.data();
+PointSegment CopcLod::segmentOf(const CachedNode& held, NodeLook& look) {
+    const int64_t count = static_cast<int64_t>(held.points.size());
+    PointSegment segment;
+    segment.source = recordSource(held.points.data(), count);
+    segment.count = count;
+    const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
+    segment.id = held.id * kModeIds + uint64_t(mode);
+    segment.nodeCount = count;
+    if (mode != ColourMode::File) {
+        if (look.mode != mode || look.colours.size() != size_t(count) * 3) {
+            look.colours.resize(size_t(count) * 3);
+            colourByMode(held.points.data(), held.attributes, count, mode, ramps_,
+                         look.colours.data());
+            look.mode = mode;
+        }
+        segment.source.colours = look.colours.data();
+        segment.source.colourType = PointSource::ByteRgb;
+        segment.source.colourStride = 3;
     }
-    if (!rampCloud_.points) {
-        const CachedNode* root = cache_->find(CopcKey{});
-        const CachedNode& from = root && !root->points.empty() ? *root : held;
-        rampPoints_ = from.points;
-        rampCloud_.points = rampPoints_.data();
-        rampCloud_.count = static_cast<int32_t>(rampPoints_.size());
-        rampCloud_.attributes = from.attributes;
+    if (!visibility_)
+        return segment;
+    if (look.shownVersion != visibility_->version()) {
+        // A first pass counts; the list is made only when something is hidden.
+        look.shownVersion = visibility_->version();
+        look.shownClasses.fill(0);
+        std::vector<uint32_t>().swap(look.shown);
+        const std::vector<uint8_t>& classes = held.attributes.classification;
+        const std::vector<uint8_t>& flags = held.attributes.flags;
+        auto shows = [&](size_t i) {
+            return visibility_->showsPoint(i < classes.size() ? classes[i] : 0,
+                                           i < flags.size() ? flags[i] : 0);
+        };
+        int64_t shown = 0;
+        for (size_t i = 0; i < size_t(count); ++i)
+            if (shows(i)) {
+                ++look.shownClasses[i < classes.size() ? classes[i] : 0];
+                ++shown;
+            }
+        look.hides = shown < count;
+        if (look.hides) {
+            look.shown.reserve(size_t(shown));
+            for (size_t i = 0; i < size_t(count); ++i)
+                if (shows(i))
+                    look.shown.push_back(uint32_t(i));
+        }
     }
-    // The node's columns lent to a cloud of its records for the painter, and taken back.
-    PointCloud cloud;
-    cloud.points = held.points.data();
-    cloud.count = static_cast<int32_t>(held.points.size());
-    std::swap(cloud.attributes, held.attributes);
-    const unsigned char* rgb = painter_.colours(cloud, colourMode, &rampCloud_);
-    std::swap(cloud.attributes, held.attributes);
-    if (!rgb) {
-        colours_.erase(key);
-        return nullptr;
+    if (look.hides) {
+        segment.indices = look.shown.data();
+        segment.count = static_cast<int64_t>(look.shown.size());
     }
-    entry.rgb.assign(rgb, rgb + held.points.size() * 3);
-    painter_.release();
-    entry.arrival = held.id;
-    entry.mode = colourMode;
-    // Above every arrival's number: a run's colours never change under its number.
-    entry.id = (uint64_t(1) << 63) | ++lastColoursId_;
-    id = entry.id;
-    return entry.rgb.data();
+    return segment;
+}
+
+void CopcLod::drawnClassCounts(int64_t classes[256]) const {
+    std::fill(classes, classes + 256, 0);
+    for (const CopcKey& key : lastNodes_) {
+        const auto look = looks_.find(key);
+        if (look != looks_.end())
+            for (int code = 0; code < 256; ++code)
+                classes[code] += look->second.shownClasses[size_t(code)];
+    }
+}
+
+bool CopcLod::drawnPointAt(const float position[3], const CachedNode*& node, size_t& index) const {
+    for (size_t k = 0; k < lastSegments_.size(); ++k) {
+        const PointSegment& segment = lastSegments_[k];
+        const CachedNode* held = cache_->find(lastNodes_[k]);
+        if (!held)
+            continue;
+        for (int64_t at = segment.first; at < segment.first + segment.count; ++at) {
+            const size_t i = segment.indices ? segment.indices[at] : size_t(at);
+            const PointRecord& p = held->points[i];
+            if (p.x == position[0] && p.y == position[1] && p.z == position[2]) {
+                node = held;
+                index = i;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 size_t CopcLod::collect(std::vector<std::string>& damage) {
     const size_t arrived = cache_->collect(serial_, damage);
-    // Colours of nodes let go go with them.
-    for (auto entry = colours_.begin(); entry != colours_.end();) {
-        const CachedNode* held = cache_->find(entry->first);
-        if (!held || held->id != entry->second.arrival)
-            entry = colours_.erase(entry);
-        else
-            ++entry;
-    }
     // A damaged node draws nothing and is wanted no more.
     for (LodNode& node : nodes_)
         if (node.points > 0 && cache_->lost(node.key))
@@ -189,21 +259,4 @@ void CopcLod::settle(const View& view, std::vector<std::string>& damage) {
             return;
         cache_->waitForArrival();
     }
-}
-
-bool CopcLod::pointAt(const float position[3], PointRecord& point, PointAttributes& attributes) {
-    for (const CopcKey& key : lastNodes_) {
-        const CachedNode* held = cache_->find(key);
-        if (!held)
-            continue;
-        for (size_t i = 0; i < held->points.size(); ++i) {
-            const PointRecord& p = held->points[i];
-            if (p.x != position[0] || p.y != position[1] || p.z != position[2])
-                continue;
-            point = p;
-            copyAttributeEntry(held->attributes, i, attributes);
-            return true;
-        }
-    }
-    return false;
 }

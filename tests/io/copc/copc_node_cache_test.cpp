@@ -39,9 +39,10 @@ size_t collectAll(CopcNodeCache& cache, int64_t serial, std::vector<std::string>
 TEST(CopcNodeCache, WantedNodesArriveAndTheLeastRecentlyDrawnGoFirst) {
     const std::string path = writeFile("cache-full.copc.laz", makeOctreeFile(fullOctree(2)));
     std::string error;
-    // Room for ten points: the root and the eight nodes of level 1 fit, and one more.
+    // Room for ten points with their attributes and what the user keeps beside them: the root
+    // and the eight nodes of level 1 fit, and one more.
     const std::unique_ptr<CopcNodeCache> cache =
-        CopcNodeCache::open(path, 10 * sizeof(PointRecord), 2, error);
+        CopcNodeCache::open(path, 10 * (CopcNodeCache::pointBytes(7) + 5), 2, error, 5);
     ASSERT_TRUE(cache) << error;
     EXPECT_EQ(cache->budgetPoints(), 10);
     ASSERT_TRUE(cache->find(CopcKey{})) << "the root is decoded at once";
@@ -61,6 +62,11 @@ TEST(CopcNodeCache, WantedNodesArriveAndTheLeastRecentlyDrawnGoFirst) {
     EXPECT_FLOAT_EQ(node->points[0].x, 75.0f);
     EXPECT_FLOAT_EQ(node->points[0].y, 25.0f);
     EXPECT_FLOAT_EQ(node->points[0].r, 2000.0f / 65535.0f);
+    // Its attributes beside it, a column each of the format's.
+    EXPECT_EQ(node->attributes.present, kIntensity | kClassification | kReturns | kFlags |
+                                            kScanAngle | kUserData | kPointSource | kGpsTime);
+    EXPECT_EQ(node->attributes.classification.size(), 1u);
+    EXPECT_EQ(node->attributes.gpsTime.size(), 1u);
 
     // Wanting again what is held decodes nothing.
     cache->want(first, 1);

@@ -197,9 +197,12 @@ TEST(CopcWriting, KeepsEveryAttributeOfEveryPoint) {
     OwnedCloud owned(8000);
     PointCloud& cloud = owned.cloud;
     fillTerrain(cloud, true, true);
+    // The times are adjusted standard time, as the header's global encoding must say.
+    cloud.attributes.gpsStandardTime = true;
     std::vector<uint8_t> file;
     ASSERT_TRUE(writeCopc(cloud, file, smallNodes()));
     EXPECT_TRUE(checkCopcFile(file.data(), file.size(), 2).passed());
+    EXPECT_EQ(loadLittle<uint16_t>(&file[6]) & 1, 1);
 
     LazFileInfo info;
     const std::vector<uint8_t> records = plainRecords(file, info);
@@ -352,6 +355,7 @@ TEST(LazWriting, ReadsBackPointForPointWithItsChunksFull) {
     EXPECT_EQ(file[104], uint8_t(7 | 0x80));
     ReadResult read = readWhole(&readLaz, file);
     expectSamePoints(read, cloud, cloud.count - 1);
+    EXPECT_FALSE(read.attributes.gpsStandardTime) << "seconds of the week, as the cloud had";
     releasePoints(read.points);
     // The file reads as plain LAZ only: it is no octree file.
     std::string error;
