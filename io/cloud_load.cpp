@@ -170,7 +170,7 @@ bool CloudLoad::waitForRecords(int64_t count) {
            (result_.status == ReadStatus::Read && result_.count >= count);
 }
 
-void CloudLoad::finish(PointCloud& cloud) {
+void CloudLoad::finish(PointCloud& cloud, bool colourStandIns) {
     // While a worker reads, the box of the records it has made final is summed here, so that
     // little of it is left once the read ends.
     BoundsSum bounds;
@@ -208,7 +208,8 @@ void CloudLoad::finish(PointCloud& cloud) {
                     (result_.expected >= 0 ? ")" : "");
         std::fprintf(stderr, "%s\n", line.c_str());
     }
-    applyColourKind(result_);
+    if (colourStandIns)
+        applyColourKind(result_);
     cloud.points = result_.points;
     cloud.count = static_cast<int32_t>(result_.count);
     cloud.format = entry_ ? entry_->format : Format::Native;

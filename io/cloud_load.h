@@ -60,7 +60,9 @@ public:
     bool waitForRecords(int64_t count);
     // Waits for the read, reports a read cut short on standard error, colours the points and
     // hands them to cloud with the box and centroid computed. Once; after a refusal it exits.
-    void finish(PointCloud& cloud);
+    // Without colourStandIns the points of a file without colours keep what the reader left
+    // (see ColourKind) for the caller to colour: a scene ramps its files together.
+    void finish(PointCloud& cloud, bool colourStandIns = true);
     const FormatEntry* format() const { return entry_; }
 
 private:

@@ -28,28 +28,39 @@ void heightRampColour(float t, PointRecord& p) {
 }
 
 void applyColourKind(ReadResult& result) {
-    if (result.colour == ColourKind::Rgb || result.count == 0)
+    applyColourKind(result.points, {RecordRun{0, result.count}}, result.colour);
+}
+
+void applyColourKind(PointRecord* points, const std::vector<RecordRun>& runs, ColourKind kind) {
+    if (kind == ColourKind::Rgb)
         return;
-    const bool grey = result.colour == ColourKind::Intensity;
-    const PointRecord* points = result.points;
-    const RampSpan span = rampSpan(
-        result.count, [points, grey](int64_t i) { return grey ? points[i].r : points[i].z; });
+    const bool grey = kind == ColourKind::Intensity;
+    PercentileSearch search;
+    for (const RecordRun& run : runs)
+        for (int64_t i = run.first; i < run.first + run.count; ++i)
+            search.count(grey ? points[i].r : points[i].z);
+    if (search.startRefining())
+        for (const RecordRun& run : runs)
+            for (int64_t i = run.first; i < run.first + run.count; ++i)
+                search.refine(grey ? points[i].r : points[i].z);
+    const RampSpan span = search.span();
     const float low = span.low, high = span.high;
     // A flat cloud or constant intensity shows one level: the middle of the ramp, or white.
     // The arithmetic is the same as over the extremes before percentiles, so that a cloud
     // without outliers keeps its colours to the bit.
     const float range = high - low;
-    for (int64_t i = 0; i < result.count; ++i) {
-        PointRecord& p = result.points[i];
-        const float v = grey ? p.r : p.z;
-        float t = grey ? 1.0f : 0.5f;
-        if (v < low || v > high)
-            t = v < low ? 0.0f : 1.0f;
-        else if (range > 0.0f)
-            t = (v - low) / range;
-        if (grey)
-            p.r = p.g = p.b = t >= 0.0f ? std::min(t, 1.0f) : 0.0f;
-        else
-            heightRampColour(t, p);
-    }
+    for (const RecordRun& run : runs)
+        for (int64_t i = run.first; i < run.first + run.count; ++i) {
+            PointRecord& p = points[i];
+            const float v = grey ? p.r : p.z;
+            float t = grey ? 1.0f : 0.5f;
+            if (v < low || v > high)
+                t = v < low ? 0.0f : 1.0f;
+            else if (range > 0.0f)
+                t = (v - low) / range;
+            if (grey)
+                p.r = p.g = p.b = t >= 0.0f ? std::min(t, 1.0f) : 0.0f;
+            else
+                heightRampColour(t, p);
+        }
 }

@@ -32,10 +32,12 @@ void PointAttributes::resize(size_t count) {
 void PointAttributes::moveDown(size_t to, size_t from, size_t count) {
     if (to == from || count == 0)
         return;
-    eachColumn(*this, [=](auto& column, AttributeBit) {
+    auto move = [=](auto& column, AttributeBit) {
         if (from + count <= column.size())
             std::memmove(column.data() + to, column.data() + from, count * sizeof column[0]);
-    });
+    };
+    eachColumn(*this, move);
+    move(origin, AttributeBit());
 }
 
 size_t PointAttributes::bytesPerPoint() const {
@@ -44,7 +46,7 @@ size_t PointAttributes::bytesPerPoint() const {
         if (has(bit))
             bytes += sizeof column[0];
     });
-    return bytes;
+    return bytes + (origin.empty() ? 0 : sizeof origin[0]);
 }
 
 const char* attributeName(AttributeBit bit) {

@@ -43,6 +43,10 @@ struct PointAttributes {
     std::vector<uint8_t> userData;
     std::vector<uint16_t> pointSource;
     std::vector<double> gpsTime;
+    // In a scene of several files, the file each record came from (an index into the cloud's
+    // files); empty for a cloud of one file. Not an attribute of the points: no bit names it,
+    // resize leaves it alone, and it moves with the records as the columns do.
+    std::vector<uint16_t> origin;
     // The GPS times are adjusted standard GPS time (seconds since the GPS epoch less 1e9), not
     // seconds of the GPS week: the LAS global encoding's bit 0, kept so that a written file
     // says the same.

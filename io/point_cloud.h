@@ -14,6 +14,20 @@
 // The viewer's horizontal field of view (degrees), which frames the whole cloud.
 constexpr float kFramingFieldOfViewX = 60.0f;
 
+// One file of a scene made of several (see PointCloud::files): its name as given, its records
+// as they were put together (first, count; an octree's build later reorders them, and then the
+// records' origin column says which are its), and what the file itself has.
+struct SceneFile {
+    std::string name;
+    int64_t first = 0;
+    int64_t count = 0;
+    Format format = Format::Native;
+    std::string formatDescription;
+    ColourKind colour = ColourKind::Rgb;
+    uint32_t attributes = 0; // its AttributeBit values; the cloud's are those of every file
+    bool has(AttributeBit bit) const { return (attributes & bit) != 0; }
+};
+
 // The point records, their bounding box, centroid and the camera distance at which the whole
 // cloud is in view, with what the file said about them. The z bounds pair crosswise because the
 // camera looks along -z: nearCorner is (min x, min y, max z), the lower-left corner of the face
@@ -45,6 +59,24 @@ struct PointCloud {
     SensorPose viewpoint;
     // The columns of attributes beside the records, in their order (see PointAttributes).
     PointAttributes attributes;
+    // The files a scene of several was put together from, each record's in attributes.origin;
+    // empty for a cloud of one file.
+    std::vector<SceneFile> files;
+
+    // The file record i came from; null for a cloud of one file.
+    const SceneFile* fileOf(int64_t i) const {
+        if (files.empty() || i < 0 || size_t(i) >= attributes.origin.size() ||
+            attributes.origin[size_t(i)] >= files.size())
+            return nullptr;
+        return &files[attributes.origin[size_t(i)]];
+    }
+    // Whether record i has the attribute: the cloud has it and, in a scene, so has its file.
+    bool recordHas(int64_t i, AttributeBit bit) const {
+        if (!attributes.has(bit))
+            return false;
+        const SceneFile* file = fileOf(i);
+        return file == nullptr || file->has(bit);
+    }
 
     // The exact box and the mean of the points whose positions are finite; all zero when
     // there are none.

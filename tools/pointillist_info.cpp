@@ -45,7 +45,13 @@ const char* kHelp =
     "  withheld: N\n"
     "A POINT_FILE may be an http:// or https:// URL, read over HTTP: an octree file by range\n"
     "requests, a dataset's files one request each, anything else fetched whole. With several\n"
-    "files, each file's lines follow a line \"file: PATH\".\n"
+    "files, each file's lines follow a line \"file: PATH\", and the scene they make together\n"
+    "comes last, after a blank line: the files read (\"R of N\" when some could not be),\n"
+    "the sum of their points and the box that holds them all:\n"
+    "  scene: N files\n"
+    "  points: N\n"
+    "  min: X Y Z\n"
+    "  max: X Y Z\n"
     "\n"
     "  --quick    print what the header says, without decoding any point: the number of\n"
     "             points, the header's box and the format; for an octree file also its copc\n"
@@ -56,6 +62,46 @@ const char* kHelp =
     "             request is tried again a few times first)\n"
     "  --help     this text\n"
     "  --version  the version\n";
+
+// What one file adds to the scene's lines: its points and its box in file coordinates.
+struct FileSummary {
+    uint64_t points = 0;
+    double low[3] = {};
+    double high[3] = {};
+};
+
+// The union of the files read, printed after their own lines when there are several.
+class SceneSummary {
+public:
+    void add(const FileSummary& file) {
+        for (int axis = 0; axis < 3; ++axis) {
+            low_[axis] = read_ ? std::min(low_[axis], file.low[axis]) : file.low[axis];
+            high_[axis] = read_ ? std::max(high_[axis], file.high[axis]) : file.high[axis];
+        }
+        points_ += file.points;
+        ++read_;
+    }
+    // A blank line, then "scene: N files" (or "scene: R of N files" when some were refused),
+    // the sum of the points and the union box, written with the files' own digits. Nothing
+    // when no file was read.
+    void print(size_t files, int digits) const {
+        if (read_ == 0)
+            return;
+        if (read_ == files)
+            std::printf("\nscene: %zu files\n", files);
+        else
+            std::printf("\nscene: %zu of %zu files\n", read_, files);
+        std::printf("points: %llu\n", static_cast<unsigned long long>(points_));
+        std::printf("min: %.*g %.*g %.*g\n", digits, low_[0], digits, low_[1], digits, low_[2]);
+        std::printf("max: %.*g %.*g %.*g\n", digits, high_[0], digits, high_[1], digits, high_[2]);
+    }
+
+private:
+    uint64_t points_ = 0;
+    double low_[3] = {};
+    double high_[3] = {};
+    size_t read_ = 0;
+};
 
 bool finishOutput() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
@@ -128,7 +174,7 @@ void printEptLine(EptDataset& dataset, const char* path, bool report) {
                      static_cast<unsigned long long>(dataset.metadata().points));
 }
 
-int quickEpt(const char* path) {
+int quickEpt(const char* path, FileSummary& summary) {
     std::string error;
     std::unique_ptr<EptDataset> dataset = openEptDataset(path, error);
     if (!dataset) {
@@ -140,6 +186,9 @@ int quickEpt(const char* path) {
     std::printf("points: %llu\n", static_cast<unsigned long long>(metadata.points));
     std::printf("min: %.15g %.15g %.15g\n", box[0], box[1], box[2]);
     std::printf("max: %.15g %.15g %.15g\n", box[3], box[4], box[5]);
+    summary.points = metadata.points;
+    std::copy(box, box + 3, summary.low);
+    std::copy(box + 3, box + 6, summary.high);
     std::printf("format: EPT %s, %s\n",
                 metadata.version.empty() ? "1.0.0" : metadata.version.c_str(),
                 metadata.dataTypeName());
@@ -147,9 +196,9 @@ int quickEpt(const char* path) {
     return finishOutput() ? 0 : 1;
 }
 
-int quickInfo(const char* path) {
+int quickInfo(const char* path, FileSummary& summary) {
     if (namesEptDataset(path))
-        return quickEpt(path);
+        return quickEpt(path, summary);
     std::string error;
     std::unique_ptr<ByteSource> source = openSource(path, error);
     std::vector<uint8_t> head;
@@ -163,7 +212,7 @@ int quickInfo(const char* path) {
         return 1;
     }
     if (hasEptSignature(head.data(), head.size()))
-        return quickEpt(path);
+        return quickEpt(path, summary);
     const bool lasFamily =
         hasLasSignature(head.data(), head.size()) || hasLazSignature(head.data(), head.size());
     if (!lasFamily) {
@@ -189,6 +238,9 @@ int quickInfo(const char* path) {
     std::printf("points: %llu\n", static_cast<unsigned long long>(layout.declared));
     std::printf("min: %.15g %.15g %.15g\n", layout.low[0], layout.low[1], layout.low[2]);
     std::printf("max: %.15g %.15g %.15g\n", layout.high[0], layout.high[1], layout.high[2]);
+    summary.points = layout.declared;
+    std::copy(layout.low, layout.low + 3, summary.low);
+    std::copy(layout.high, layout.high + 3, summary.high);
     std::printf("format: %s\n", lasFormatLine(family, layout).c_str());
     if (copc)
         printCopcLine(*copc, path, true);
@@ -196,7 +248,7 @@ int quickInfo(const char* path) {
 }
 
 // The lines of one whole load; false when the file was refused (its message printed).
-bool info(const char* path) {
+bool info(const char* path, FileSummary& summary) {
     // A URL's format is learnt from the server; a failure there is its one line.
     RemoteRead remote;
     CloudLoad load;
@@ -226,6 +278,13 @@ bool info(const char* path) {
     std::printf("centroid: %.9g %.9g %.9g\n", set.centroid[0] + s[0], set.centroid[1] + s[1],
                 set.centroid[2] + s[2]);
     std::printf("view-distance: %.9g\n", set.viewDistance);
+    summary.points = static_cast<uint64_t>(std::max(set.count, 0));
+    for (int axis = 0; axis < 3; ++axis) {
+        const float* low = axis == 2 ? set.farCorner : set.nearCorner;
+        const float* high = axis == 2 ? set.nearCorner : set.farCorner;
+        summary.low[axis] = low[axis] + s[axis];
+        summary.high[axis] = high[axis] + s[axis];
+    }
     // The native format's output stays these five lines.
     if (set.format != Format::Native) {
         static const char* kColours[] = {"rgb", "intensity", "none"};
@@ -307,13 +366,21 @@ int main(int argc, char** argv) {
     }
     setSharedHttpOptions(http);
     bool allRead = true;
+    SceneSummary scene;
     for (const char* path : files) {
         // One file's output stays as it has always been.
         if (files.size() > 1)
             std::printf("file: %s\n", path);
-        allRead &= quick ? quickInfo(path) == 0 : info(path);
+        FileSummary summary;
+        const bool read = quick ? quickInfo(path, summary) == 0 : info(path, summary);
+        if (read)
+            scene.add(summary);
+        allRead &= read;
         // Each file's lines stay together with its messages on standard error.
         std::fflush(stdout);
     }
+    // The digits of the files' own box lines, so that the union's ends read as theirs do.
+    if (files.size() > 1)
+        scene.print(files.size(), quick ? 15 : 9);
     return finishOutput() && allRead ? 0 : 1;
 }

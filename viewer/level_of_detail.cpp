@@ -60,6 +60,8 @@ bool octreeHead(const unsigned char* head, size_t size, uint64_t& declared) {
     return true;
 }
 
+} // namespace
+
 bool octreeFileHead(const char* path, uint64_t& declared) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -69,6 +71,8 @@ bool octreeFileHead(const char* path, uint64_t& declared) {
     ::close(fd);
     return got == static_cast<ssize_t>(sizeof head) && octreeHead(head, sizeof head, declared);
 }
+
+namespace {
 
 // Large files, and those whose points would not fit the budget, are streamed.
 bool worthStreaming(uint64_t declared, uint64_t memoryBytes) {

@@ -17,6 +17,8 @@
 // Octree LAZ files with more points than this (viewer.lodSettings may change it) are streamed
 // rather than read whole, as are those whose points would not fit the memory budget.
 constexpr int64_t kStreamedPointsMinimum = 4000000;
+// Whether the file starts as an octree LAZ file does, and the points its header declares.
+bool octreeFileHead(const char* path, uint64_t& declared);
 // When path is an octree LAZ file to stream: opens it with a budget of memoryBytes for its
 // decoded points, decodes its root and gives the point set the header's box, centred on it.
 // False, with nothing changed, for any other file (which is then read whole); a file that

@@ -1,5 +1,5 @@
-// viewer/main.cpp - the entry point: read the options, load the point file, open the windows,
-// run GLUT.
+// viewer/main.cpp - the entry point: read the options, load the point file (or the scene of
+// several), open the windows, run GLUT.
 #include "net/http_client.h"
 #include "net/url.h"
 #include "viewer/classes_window.h"
@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -59,7 +60,11 @@ int main(int argc, char** argv) {
     // message even without one; the body is parsed while the windows open.
     // A large octree file is streamed: its nodes are decoded as views need them.
     const uint64_t memory = options.memoryBytes ? options.memoryBytes : defaultMemoryBudget();
-    if (isUrl(options.pointFile)) {
+    // Several files are one scene, each read whole before the windows open.
+    const bool scene = options.pointFiles.size() > 1;
+    if (scene) {
+        viewer.pointSet.loadFiles(options.pointFiles, memory);
+    } else if (isUrl(options.pointFile)) {
         HttpOptions http;
         if (options.timeoutMs > 0)
             http.connectTimeoutMs = http.stallTimeoutMs = options.timeoutMs;
@@ -74,6 +79,8 @@ int main(int argc, char** argv) {
     char* glutArgv[] = {argv[0], nullptr};
     glutInit(&glutArgc, glutArgv);
     int graphicsWindow = openGraphicsWindow(options.windowWidth, options.windowHeight);
+    if (scene)
+        glutSetWindowTitle(("Pointillist - " + viewer.pointSet.sceneName()).c_str());
     ControlWindow* controlWindow = nullptr;
     if (screenshotPath != nullptr) {
         // The picture the window starts with, axes included, though no control window opens.
@@ -88,9 +95,16 @@ int main(int argc, char** argv) {
     viewer.pointSet.finishLoad();
     // --color for an attribute the file lacks: the picture still comes, in the file's colours.
     const ColourMode asked = viewer.displaySettings.colourMode;
-    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes))
-        std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",
-                     options.pointFile, colourModeName(asked));
+    if (!settleColourMode(viewer.displaySettings, viewer.pointSet.attributes)) {
+        if (scene)
+            std::fprintf(stderr,
+                         "pointillist: no file of the scene has %s; showing their own "
+                         "colours\n",
+                         colourModeName(asked));
+        else
+            std::fprintf(stderr, "pointillist: %s has no %s; showing its own colours\n",
+                         options.pointFile, colourModeName(asked));
+    }
     // The classes are known only now.
     if (controlWindow != nullptr && viewer.pointSet.visibility.hasClasses())
         buildClassesWindow(graphicsWindow, controlWindow);

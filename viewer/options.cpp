@@ -13,10 +13,10 @@ const char* const usageLine =
     "usage: pointillist [--point-size N] [--background black|white|grey] "
     "[--color file|height|grey|intensity|classification|return] [--hide-classes CODE,...] "
     "[--size WxH] [--pan follow|fixed] [--edl] [--edl-strength S] [--memory SIZE] "
-    "[--cache DIR] [--timeout SECONDS] [--screenshot OUT.png] [--] POINT_FILE";
+    "[--cache DIR] [--timeout SECONDS] [--screenshot OUT.png] [--] POINT_FILE...";
 
 const char* const helpText =
-    "usage: pointillist [OPTIONS] [--] POINT_FILE\n"
+    "usage: pointillist [OPTIONS] [--] POINT_FILE...\n"
     "  --point-size N                  each point N pixels across, 1 to 16 (1)\n"
     "  --background black|white|grey   the window's background (black)\n"
     "  --color file|height|grey        the file's colours, a ramp along z, or grey (file);\n"
@@ -42,6 +42,9 @@ const char* const helpText =
     "  --help                          this text\n"
     "  --version                       the version\n"
     "POINT_FILE may be an http:// or https:// URL.\n"
+    "Several files open as one scene: each is read whole (an octree file too) and they are\n"
+    "shown together, each with its own colours and attributes; a file that cannot be read\n"
+    "says so and the others still open.\n"
     "In the graphics window, h shows the keys and the mouse controls.\n";
 
 namespace {
@@ -171,9 +174,9 @@ ViewerOptions parseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
-            if (options.pointFile != nullptr)
-                return bad(std::string("one point file only, but also given '") + argument + "'");
-            options.pointFile = argument;
+            if (options.pointFile == nullptr)
+                options.pointFile = argument;
+            options.pointFiles.push_back(argument);
             continue;
         }
         if (std::strcmp(argument, "--") == 0) {

@@ -22,7 +22,9 @@ struct ViewerOptions {
     enum Outcome { Run, Help, Version, NoArguments, Bad };
     Outcome outcome = Run;
     std::string error;
-    const char* pointFile = nullptr;
+    const char* pointFile = nullptr; // the first of pointFiles
+    // Every file given, in order: more than one opens them as one scene.
+    std::vector<const char*> pointFiles;
     // When set, one frame is saved there as a PNG and the program ends.
     const char* screenshotPath = nullptr;
     // The class codes hidden at start, when --hide-classes gives them (none for an empty list).
@@ -41,9 +43,9 @@ struct ViewerOptions {
     DisplaySettings settings;
 };
 
-// `pointillist [OPTIONS] FILE`: options take their value as the next argument or after `=`,
-// may come before or after the file, and end at `--`, after which a name starting with `-` is
-// a file.
+// `pointillist [OPTIONS] FILE...`: options take their value as the next argument or after `=`,
+// may come before, between or after the files, and end at `--`, after which a name starting with
+// `-` is a file.
 ViewerOptions parseOptions(int argc, char** argv);
 
 // One line naming every option.

@@ -110,6 +110,11 @@ std::vector<std::string> statusParts() {
                                       "size " + std::to_string(viewer.displaySettings.pointSize),
                                       std::string("colours ") + drawnColoursName(),
                                       std::string("pan ") + panModeName(viewer.viewState.panMode)};
+    // A scene of several files says so first, and the file of the point a double-click marked.
+    if (!set.files.empty())
+        parts.insert(parts.begin(), set.sceneName());
+    if (viewer.query.marked && !viewer.query.file.empty())
+        parts.push_back("point from " + viewer.query.file);
     if (viewer.viewState.pivotPicked) {
         // Digits to about a millionth of the cloud's size, whatever its scale.
         double extent = 0.0;

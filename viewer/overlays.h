@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-// The status line's parts: the point count, point size, the colours drawn (the file's, or the
-// height ramp or intensity grey that stand in for colours the file lacks), the pan mode and,
-// once a double-click has picked one, the pivot in file coordinates; while a URL's nodes are
-// fetched, what is in flight and the transfer rate.
+// The status line's parts: in a scene of several files their number ("3 files"), the point
+// count, point size, the colours drawn (the file's, or the height ramp or intensity grey that
+// stand in for colours the file lacks), the pan mode and, once a double-click has picked one,
+// the pivot in file coordinates and, in a scene, "point from FILE" for the point it marked;
+// while a URL's nodes are fetched, what is in flight and the transfer rate.
 std::vector<std::string> statusParts();
 // The parts on one line, two spaces apart.
 std::string statusText();

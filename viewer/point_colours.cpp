@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,16 @@ void PointColours::fixRamps(const ColourRamps& ramps) {
 IntensityRange PointColours::intensityRangeOf(const PointCloud& set) {
     if (!rampsFixed_ && (rangePoints_ != set.points || set.points == nullptr)) {
         range_ = intensityRange(set.attributes);
+        // In a scene, over the files that have intensities: the others' zeros are no values.
+        if (!set.files.empty()) {
+            std::vector<uint16_t> values;
+            for (int64_t i = 0; i < set.count; ++i)
+                if (set.recordHas(i, kIntensity))
+                    values.push_back(set.attributes.intensity[size_t(i)]);
+            const RampSpan span = rampSpan(
+                int64_t(values.size()), [&values](int64_t i) { return float(values[size_t(i)]); });
+            range_ = IntensityRange{uint16_t(span.low), uint16_t(span.high)};
+        }
         rangePoints_ = set.points;
     }
     return range_;
@@ -106,6 +117,20 @@ const unsigned char* PointColours::colours(const PointCloud& set, ColourMode mod
     if (mode == ColourMode::Intensity)
         ramps.intensity = intensityRangeOf(rampsOf ? *rampsOf : set);
     colourByMode(set.points, set.attributes, set.count, mode, ramps, rgb_.get());
+    // In a scene, the records of a file without the mode's attribute are not coloured as if
+    // they had it: they keep the colours they show alone in a mode their file lacks, their own.
+    const AttributeBit needed = mode == ColourMode::Intensity        ? kIntensity
+                                : mode == ColourMode::Classification ? kClassification
+                                : mode == ColourMode::Return         ? kReturns
+                                                                     : AttributeBit();
+    if (!set.files.empty() && needed != AttributeBit()) {
+        unsigned char* out = rgb_.get();
+        for (int64_t i = 0; i < set.count; ++i, out += 3)
+            if (!set.recordHas(i, needed)) {
+                const PointRecord& p = set.points[i];
+                out[0] = toByte(p.r), out[1] = toByte(p.g), out[2] = toByte(p.b);
+            }
+    }
     return rgb_.get();
 }
 

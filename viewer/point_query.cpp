@@ -94,14 +94,23 @@ PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
     const float stored[3] = {point.x, point.y, point.z};
     PointQuery query = queryPosition(cloud, stored);
     std::vector<std::string>& lines = query.lines;
-    if (cloud.colour == ColourKind::Rgb)
+    // In a scene, the file the point came from, and what that file has.
+    const SceneFile* file = nullptr;
+    if (!cloud.files.empty() && i < attributes.origin.size() &&
+        attributes.origin[i] < cloud.files.size())
+        file = &cloud.files[attributes.origin[i]];
+    if (file != nullptr) {
+        query.file = file->name;
+        lines.insert(lines.begin(), "file " + file->name);
+    }
+    if ((file ? file->colour : cloud.colour) == ColourKind::Rgb)
         lines.push_back("colour " + std::to_string(colourByte(point.r)) + " " +
                         std::to_string(colourByte(point.g)) + " " +
                         std::to_string(colourByte(point.b)));
 
     // A column shorter than the records describes none of them.
     auto has = [&](AttributeBit bit, size_t columnSize) {
-        return attributes.has(bit) && i < columnSize;
+        return attributes.has(bit) && (file == nullptr || file->has(bit)) && i < columnSize;
     };
     if (has(kClassification, attributes.classification.size()))
         lines.push_back("class " + std::to_string(attributes.classification[i]) + " " +

@@ -15,11 +15,15 @@ struct PointQuery {
     bool marked = false;
     double position[3] = {};
     std::vector<std::string> lines;
+    // In a scene of several files, the one the point came from.
+    std::string file;
 };
 
-// The query of record index of the cloud: x, y and z in file coordinates, the colour when the
-// file has colours (0 to 255 each), then class (code and name), intensity, return (n of m),
-// GPS time, point source, scan angle (degrees), user data and flags, those the cloud has.
+// The query of record index of the cloud: in a scene of several files first the file it came
+// from, then x, y and z in file coordinates, the colour when the file has colours (0 to 255
+// each), then class (code and name), intensity, return (n of m),
+// GPS time, point source, scan angle (degrees), user data and flags, those the cloud (in a
+// scene, the point's file) has.
 PointQuery queryPoint(const PointCloud& cloud, int64_t index);
 // The same of a point held apart from the cloud's records (a streamed file's node), entry index
 // of attributes describing it; the cloud gives the shift, the digits and the colour source.

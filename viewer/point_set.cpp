@@ -1,6 +1,8 @@
 // viewer/point_set.cpp - loading the point set.
 #include "viewer/point_set.h"
 
+#include "viewer/scene_load.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -8,7 +10,7 @@
 void PointSet::load(const char* path) {
     pending.reset();
     loadCloudOrExit(path, *this);
-    visibility.attach(attributes, count, hiddenAtStart);
+    visibility.attach(*this, hiddenAtStart);
 }
 
 namespace {
@@ -44,5 +46,18 @@ void PointSet::finishLoad() {
         return;
     pending->finish(*this);
     pending.reset();
-    visibility.attach(attributes, count, hiddenAtStart);
+    visibility.attach(*this, hiddenAtStart);
+}
+
+void PointSet::loadFiles(const std::vector<const char*>& paths, uint64_t memoryBytes) {
+    pending.reset();
+    if (!loadScene(paths, memoryBytes, *this))
+        std::exit(1);
+    visibility.attach(*this, hiddenAtStart);
+}
+
+std::string PointSet::sceneName() const {
+    if (files.empty())
+        return std::string();
+    return std::to_string(files.size()) + (files.size() == 1 ? " file" : " files");
 }

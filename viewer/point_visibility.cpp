@@ -22,6 +22,17 @@ PointVisibility::PointVisibility() {
 
 void PointVisibility::attach(const PointAttributes& attributes, int64_t count,
                              const std::vector<int>& hiddenClasses) {
+    attachColumns(attributes, count, hiddenClasses, nullptr);
+}
+
+void PointVisibility::attach(const PointCloud& cloud, const std::vector<int>& hiddenClasses) {
+    attachColumns(cloud.attributes, cloud.count, hiddenClasses,
+                  cloud.files.empty() ? nullptr : &cloud.files);
+}
+
+void PointVisibility::attachColumns(const PointAttributes& attributes, int64_t count,
+                                    const std::vector<int>& hiddenClasses,
+                                    const std::vector<SceneFile>* files) {
     *this = PointVisibility();
     count_ = count;
     // A column shorter than the records would be read past its end: it is left out.
@@ -29,13 +40,24 @@ void PointVisibility::attach(const PointAttributes& attributes, int64_t count,
         classification_ = attributes.classification.data();
     if (attributes.has(kFlags) && int64_t(attributes.flags.size()) >= count)
         flags_ = attributes.flags.data();
+    if (files != nullptr && classification_ != nullptr &&
+        int64_t(attributes.origin.size()) >= count) {
+        origin_ = attributes.origin.data();
+        // An origin past the table (which cannot come from a scene put together) has none.
+        fileClassed_.assign(65536, 0);
+        for (size_t file = 0; file < files->size() && file < fileClassed_.size(); ++file)
+            fileClassed_[file] = (*files)[file].has(kClassification);
+    }
     hideAtStart(hiddenClasses);
     for (int64_t i = 0; i < count; ++i) {
         const int code = classification_ != nullptr ? classification_[i] : 0;
         const bool withheld = flags_ != nullptr && (flags_[i] & kFlagWithheld) != 0;
+        withheldTotal_ += withheld;
+        // A file without classes puts its records in none.
+        if (!classed(i))
+            continue;
         ++classCounts_[code];
         withheldCounts_[code] += withheld;
-        withheldTotal_ += withheld;
     }
     changed();
 }

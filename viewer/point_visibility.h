@@ -3,6 +3,7 @@
 #pragma once
 
 #include "io/point_attributes.h"
+#include "io/point_cloud.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,9 @@ public:
     // attach; every class shown but hiddenClasses, and the withheld records hidden.
     void attach(const PointAttributes& attributes, int64_t count,
                 const std::vector<int>& hiddenClasses = kDefaultHidden);
+    // The same for a cloud, which may be a scene of several files: the records of a file
+    // without classes are in no class, and no class switch hides them.
+    void attach(const PointCloud& cloud, const std::vector<int>& hiddenClasses = kDefaultHidden);
 
     // Follows a cloud whose records are not all held at once (a streamed file), from the counts
     // of a sample of it scaled to the whole: hasClasses as classified says, no list kept (the
@@ -44,7 +48,7 @@ public:
 
     // Whether record i is drawn.
     bool shows(int64_t i) const {
-        if (classification_ != nullptr && classShown[classification_[i]] == 0)
+        if (classification_ != nullptr && classShown[classification_[i]] == 0 && classed(i))
             return false;
         return flags_ == nullptr || withheldShown != 0 || (flags_[i] & kFlagWithheld) == 0;
     }
@@ -72,10 +76,17 @@ public:
 
 private:
     void rebuild();
+    void attachColumns(const PointAttributes& attributes, int64_t count,
+                       const std::vector<int>& hiddenClasses, const std::vector<SceneFile>* files);
+    // Whether record i's file has classes.
+    bool classed(int64_t i) const { return origin_ == nullptr || fileClassed_[origin_[i]] != 0; }
     void hideAtStart(const std::vector<int>& hiddenClasses);
 
     const uint8_t* classification_ = nullptr;
     const uint8_t* flags_ = nullptr;
+    // In a scene of several files: each record's file, and which files have classes.
+    const uint16_t* origin_ = nullptr;
+    std::vector<uint8_t> fileClassed_;
     int64_t count_ = 0;
     int64_t classCounts_[256] = {};
     int64_t withheldCounts_[256] = {};

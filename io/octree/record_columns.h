@@ -24,6 +24,7 @@ public:
         add(attributes->userData, count);
         add(attributes->pointSource, count);
         add(attributes->gpsTime, count);
+        add(attributes->origin, count);
     }
 
     const PointRecord& operator[](int64_t i) const { return records_[i]; }
@@ -69,6 +70,6 @@ private:
     }
 
     PointRecord* records_ = nullptr;
-    Column column_[8];
+    Column column_[9];
     int columns_ = 0;
 };

@@ -29,9 +29,9 @@ void ViewerSession::start(const std::vector<std::string>& arguments, const Condi
     std::vector<std::string> command = {POINTILLIST_EXECUTABLE};
     command.insert(command.end(), arguments.begin(), arguments.end());
     viewer = std::make_unique<Process>(command, StartOptions{folder});
-    graphics = XWindow::find("Pointillist");
+    graphics = XWindow::find(graphicsTitle);
     controls = XWindow::find("Pointillist Controls");
-    ASSERT_TRUE(graphics.valid()) << "no window titled \"Pointillist\" appeared";
+    ASSERT_TRUE(graphics.valid()) << "no window titled \"" << graphicsTitle << "\" appeared";
     ASSERT_TRUE(controls.valid()) << "no window titled \"Pointillist Controls\" appeared";
     // The control window opens beside the graphics window; placed there again, the tests do
     // not depend on where it opened.

@@ -44,6 +44,8 @@ protected:
     static std::string testName();
 
     std::string folder;
+    // The graphics window's title: the viewer's own, or with a scene's number of files.
+    std::string graphicsTitle = "Pointillist";
     std::unique_ptr<Process> viewer;
     XWindow graphics, controls;
     Screenshot startScene;

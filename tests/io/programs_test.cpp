@@ -266,9 +266,88 @@ TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
     EXPECT_EQ(three.status, 1);
     EXPECT_EQ(three.out, "file: " + a + "\n" + alone.out + "file: " + missing +
                              "\nERROR: unable to open file " + missing + "!\nfile: " + b + "\n" +
-                             other.out);
+                             other.out +
+                             "\nscene: 2 of 3 files\npoints: 12\n"
+                             "min: 500000 -3000 427.919983\nmax: 636126.4 849345.2 3000\n");
     const ProcessResult both = runProgram({info, a, b});
     EXPECT_EQ(both.status, 0);
+}
+
+namespace {
+
+// The three numbers on the first line that starts with key; NaN when there is none.
+std::array<double, 3> numbersAfter(const std::string& text, const std::string& key) {
+    std::array<double, 3> values = {NAN, NAN, NAN};
+    size_t start = text.rfind(key, 0) == 0 ? 0 : text.find("\n" + key);
+    if (start == std::string::npos)
+        return values;
+    start += start == 0 && text.rfind(key, 0) == 0 ? 0 : 1;
+    const char* cursor = text.c_str() + start + key.size();
+    for (double& value : values) {
+        char* end = nullptr;
+        value = std::strtod(cursor, &end);
+        cursor = end;
+    }
+    return values;
+}
+
+} // namespace
+
+// Files of different formats and coordinates: the scene's box holds every file's box exactly,
+// written with the same digits, its count is the sum, and each file's lines are its own output;
+// --quick sums the headers alike.
+TEST(InfoProgram, SeveralFilesEndWithTheSceneTheyMake) {
+    const std::string info = POINTILLIST_INFO_EXE;
+    const std::vector<std::string> files = {testData("formats/pdal_1.2-with-color.las"),
+                                            testData("formats/pdal_autzen.pts"),
+                                            testData("copc/lasrs_autzen.copc.laz")};
+    for (bool quick : {false, true}) {
+        SCOPED_TRACE(quick ? "--quick" : "whole");
+        const std::vector<std::string> base =
+            quick ? std::vector<std::string>{info, "--quick"} : std::vector<std::string>{info};
+        std::vector<std::string> command = base;
+        std::string expected;
+        std::array<double, 3> low = {INFINITY, INFINITY, INFINITY};
+        std::array<double, 3> high = {-INFINITY, -INFINITY, -INFINITY};
+        long long points = 0;
+        for (const std::string& file : files) {
+            // pdal_autzen.pts is not a LAS file: --quick refuses it.
+            if (quick && file.find(".pts") != std::string::npos)
+                continue;
+            std::vector<std::string> one = base;
+            one.push_back(file);
+            const ProcessResult alone = runProgram(one);
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            expected += "file: " + file + "\n" + alone.out;
+            points += std::atoll(alone.out.c_str() + alone.out.find("points: ") + 8);
+            const std::array<double, 3> fileLow = numbersAfter(alone.out, "min: ");
+            const std::array<double, 3> fileHigh = numbersAfter(alone.out, "max: ");
+            for (int axis = 0; axis < 3; ++axis) {
+                low[axis] = std::min(low[axis], fileLow[axis]);
+                high[axis] = std::max(high[axis], fileHigh[axis]);
+            }
+            command.push_back(file);
+        }
+        const ProcessResult scene = runProgram(command);
+        EXPECT_EQ(scene.status, 0) << scene.err;
+        const size_t block = scene.out.find("\nscene: ");
+        ASSERT_NE(block, std::string::npos) << scene.out;
+        EXPECT_EQ(scene.out.substr(0, block), expected);
+        const std::string tail = scene.out.substr(block + 1);
+        EXPECT_EQ(tail.rfind("scene: " + std::to_string(command.size() - base.size()) +
+                                 " files\npoints: " + std::to_string(points) + "\nmin: ",
+                             0),
+                  0u)
+            << tail;
+        EXPECT_EQ(numbersAfter(tail, "min: "), low);
+        EXPECT_EQ(numbersAfter(tail, "max: "), high);
+    }
+    // A file --quick cannot read is said on standard error and left out of the scene.
+    const ProcessResult mixed = runProgram({info, "--quick", files[0], files[1]});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find(files[1] + ": --quick reads only"), std::string::npos) << mixed.err;
+    EXPECT_NE(mixed.out.find("\nscene: 1 of 2 files\npoints: 1065\n"), std::string::npos)
+        << mixed.out;
 }
 
 TEST(ConvertProgram, NativeRoundTripsAndOtherFormatsKeepPointsAndColours) {

@@ -107,7 +107,7 @@ TEST(Programs, ViewerOptionMistakesEndWithStatus2BeforeAnyWindow) {
     }
     const ProcessResult help = runProgram({VIEWER, "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: pointillist [OPTIONS] [--] POINT_FILE\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("usage: pointillist [OPTIONS] [--] POINT_FILE...\n", 0), 0u);
     EXPECT_NE(help.out.find("--screenshot OUT.png"), std::string::npos);
     const ProcessResult version = runProgram({VIEWER, "--version"});
     EXPECT_EQ(version.status, 0);

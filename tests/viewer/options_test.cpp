@@ -111,7 +111,6 @@ TEST(CommandLine, MistakesAreNamed) {
         {{"--colours", "file", "c.txt"}, "unknown option '--colours'"},
         {{"--screenshot=", "c.txt"}, "--screenshot needs a file name"},
         {{"--point-size", "3"}, "no point file given"},
-        {{"a.txt", "b.txt"}, "one point file only, but also given 'b.txt'"},
         {{"--help=yes", "c.txt"}, "unknown option '--help'"},
     };
     for (const auto& [words, error] : cases) {
@@ -119,6 +118,22 @@ TEST(CommandLine, MistakesAreNamed) {
         EXPECT_EQ(options.outcome, ViewerOptions::Bad) << words.front();
         EXPECT_EQ(options.error, "pointillist: " + error);
     }
+}
+
+// Several files in the order given, options between them, and "--" still ending the options;
+// one file is a list of one.
+TEST(CommandLine, SeveralFilesMakeOneScene) {
+    const ViewerOptions several =
+        parse({"a.laz", "--point-size", "2", "b.ply", "--", "-c.txt", "--edl"});
+    ASSERT_EQ(several.outcome, ViewerOptions::Run) << several.error;
+    ASSERT_EQ(several.pointFiles.size(), 4u);
+    EXPECT_STREQ(several.pointFile, "a.laz");
+    const char* expected[] = {"a.laz", "b.ply", "-c.txt", "--edl"};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_STREQ(several.pointFiles[i], expected[i]);
+    EXPECT_EQ(several.settings.pointSize, 2);
+    EXPECT_FALSE(several.settings.eyeDome);
+    EXPECT_EQ(parse({"c.txt"}).pointFiles.size(), 1u);
 }
 
 // The attribute modes by name, and the classes hidden at start: none given keeps the default,

@@ -28,6 +28,10 @@ void gatherAttributes(PointAttributes& to, const PointAttributes& from, const ui
     gather(to.userData, from.userData, indices, count);
     gather(to.pointSource, from.pointSource, indices, count);
     gather(to.gpsTime, from.gpsTime, indices, count);
+    if (!from.origin.empty()) {
+        to.origin.resize(size_t(count));
+        gather(to.origin, from.origin, indices, count);
+    }
 }
 
 } // namespace
@@ -54,7 +58,8 @@ void CloudOctree::start(PointCloud& cloud, const uint32_t* sampleIndices, int64_
     std::copy(cloud.centroid, cloud.centroid + 3, sample_.centroid);
     sample_.viewDistance = cloud.viewDistance;
     sample_.colour = cloud.colour;
-    sampleVisibility_.attach(sample_.attributes, sample_.count, {});
+    sample_.files = cloud.files;
+    sampleVisibility_.attach(sample_, {});
 
     task_.reset(new (std::nothrow) PoolTask);
     OctreeOptions mine = options;
@@ -78,6 +83,7 @@ bool CloudOctree::poll() {
     sample_.points = nullptr;
     sample_.count = 0;
     sample_.attributes = PointAttributes();
+    sample_.files.clear();
     sampleVisibility_ = PointVisibility();
     return true;
 }
