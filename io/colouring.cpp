@@ -5,9 +5,7 @@
 
 #include <algorithm>
 
-namespace {
-
-void rampColour(float t, PointRecord& p) {
+void heightRampColour(float t, PointRecord& p) {
     // Four equal steps between the five colours of the ramp; a NaN (from an infinite range)
     // counts as the bottom.
     const float s = (t >= 0.0f ? std::min(t, 1.0f) : 0.0f) * 4.0f;
@@ -28,8 +26,6 @@ void rampColour(float t, PointRecord& p) {
             break; // yellow to red
     }
 }
-
-} // namespace
 
 void applyColourKind(ReadResult& result) {
     applyColourKind(result.points, {RecordRun{0, result.count}}, result.colour);
@@ -65,6 +61,6 @@ void applyColourKind(PointRecord* points, const std::vector<RecordRun>& runs, Co
             if (grey)
                 p.r = p.g = p.b = t >= 0.0f ? std::min(t, 1.0f) : 0.0f;
             else
-                rampColour(t, p);
+                heightRampColour(t, p);
         }
 }

@@ -12,6 +12,8 @@
 // blue and red. Rgb is left alone.
 void applyColourKind(ReadResult& result);
 
+// The height ramp's colour at t (0 at the bottom, 1 at the top; beyond them the ends) into p.
+void heightRampColour(float t, PointRecord& p);
 // Records [first, first + count) of a cloud.
 struct RecordRun {
     int64_t first = 0;

@@ -2,6 +2,7 @@
 #include "viewer/level_of_detail.h"
 
 #include "io/copc/copc_file.h"
+#include "io/ept/ept_octree.h"
 #include "io/las/las_layout.h"
 #include "io/las/las_record.h"
 #include "threads/worker_pool.h"
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <unistd.h>
 
@@ -77,6 +80,21 @@ bool worthStreaming(uint64_t declared, uint64_t memoryBytes) {
     return declared > uint64_t(above) || declared * sizeof(PointRecord) > memoryBytes;
 }
 
+// The tiled dataset whose ept.json path is, open; null for any other file, or a dataset that
+// cannot be opened (the whole read then says why).
+std::unique_ptr<EptDataset> openDatasetAt(const char* path) {
+    // Any point file comes here first: only a head that looks like a description is read on.
+    std::ifstream in(path, std::ios::binary);
+    char head[4096];
+    in.read(head, sizeof head);
+    if (!hasEptSignature(reinterpret_cast<const unsigned char*>(head), size_t(in.gcount())))
+        return nullptr;
+    std::vector<uint8_t> json(head, head + in.gcount());
+    json.insert(json.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string ignored;
+    return EptDataset::open(openLocalFolder(folderOf(path)), json.data(), json.size(), ignored);
+}
+
 bool watchingNodes = false;
 
 void printDamage(const std::vector<std::string>& damage) {
@@ -133,12 +151,10 @@ void watchBuild(int) {
         glutTimerFunc(kWatchMilliseconds, watchBuild, 0);
 }
 
-// Opens the node cache over source and makes it what the frames draw.
-bool startStreaming(std::unique_ptr<ByteSource> source, uint64_t memoryBytes, int fetchers) {
-    const std::string name = source->name();
-    std::string error;
-    std::unique_ptr<CopcNodeCache> cache = CopcNodeCache::open(
-        std::move(source), memoryBytes, usableCores(), fetchers, error, kCopcLodPointBytes);
+// Makes cache (opened on the file or dataset name names) what the frames draw; with no cache,
+// says why (error) and leaves the file to be read whole.
+bool startStreaming(std::unique_ptr<CopcNodeCache> cache, const std::string& error,
+                    const std::string& name, Format format) {
     if (!cache) {
         std::fprintf(stderr, "pointillist: %s: %s; reading it whole\n", name.c_str(),
                      error.c_str());
@@ -148,27 +164,32 @@ bool startStreaming(std::unique_ptr<ByteSource> source, uint64_t memoryBytes, in
     if (!lod)
         return false;
     lod->refinePixels = viewer.lodSettings.refinePixels;
-    const CopcFile& file = lod->cache().file();
-    const LasLayout& las = file.las();
+    const StreamedTree& tree = lod->cache().octree();
     PointSet& set = viewer.pointSet;
-    set.format = Format::Laz;
-    set.formatDescription = lasFormatLine("LAZ", las);
-    set.colour = las.rgbOffset >= 0 ? ColourKind::Rgb : ColourKind::Intensity;
+    set.format = format;
+    set.formatDescription = tree.formatLine();
+    set.colour = tree.colour();
+    tree.precision(set.precision);
     set.shifted = lod->cache().shifted();
     const double* shift = lod->cache().shift();
+    double boxLow[3], boxHigh[3];
+    tree.declaredBox(boxLow, boxHigh);
     for (int axis = 0; axis < 3; ++axis) {
         set.shift[axis] = shift[axis];
-        const float low = static_cast<float>(las.low[axis] - shift[axis]);
-        const float high = static_cast<float>(las.high[axis] - shift[axis]);
+        const float low = static_cast<float>(boxLow[axis] - shift[axis]);
+        const float high = static_cast<float>(boxHigh[axis] - shift[axis]);
         set.nearCorner[axis] = axis == 2 ? high : low;
         set.farCorner[axis] = axis == 2 ? low : high;
-        set.centroid[axis] = static_cast<float>((las.low[axis] + las.high[axis]) / 2 - shift[axis]);
+        set.centroid[axis] = static_cast<float>((boxLow[axis] + boxHigh[axis]) / 2 - shift[axis]);
     }
     set.computeViewDistance(kFramingFieldOfViewX);
-    std::copy(las.scale, las.scale + 3, set.precision);
     // The columns the nodes carry, though the set holds no records: the colour modes offered
     // and the classes window follow them.
-    LasAttributeConversion(las.pointFormat).startColumns(set.attributes, las.globalEncoding, 0);
+    set.attributes = PointAttributes();
+    set.attributes.present = tree.attributes();
+    if (format == Format::Laz)
+        set.attributes.gpsStandardTime =
+            (lod->cache().file().las().globalEncoding & 1) && set.attributes.has(kGpsTime);
     int64_t classes[256], withheld[256];
     lod->estimateClassCounts(classes, withheld);
     set.visibility.attachEstimate(set.attributes.has(kClassification), classes, withheld,
@@ -186,15 +207,21 @@ bool startStreaming(std::unique_ptr<ByteSource> source, uint64_t memoryBytes, in
 
 bool streamOctreeFile(const char* path, uint64_t memoryBytes) {
     uint64_t declared = 0;
-    if (!octreeFileHead(path, declared) || !worthStreaming(declared, memoryBytes))
-        return false;
     std::string error;
-    std::unique_ptr<ByteSource> source = openLocalFile(path, error);
-    if (!source) {
-        std::fprintf(stderr, "pointillist: %s; reading it whole\n", error.c_str());
-        return false;
+    if (octreeFileHead(path, declared)) {
+        if (!worthStreaming(declared, memoryBytes))
+            return false;
+        std::unique_ptr<ByteSource> source = openLocalFile(path, error);
+        if (!source) {
+            std::fprintf(stderr, "pointillist: %s; reading it whole\n", error.c_str());
+            return false;
+        }
+        return startStreaming(CopcNodeCache::open(std::move(source), memoryBytes, usableCores(), 0,
+                                                  error, kCopcLodPointBytes),
+                              error, path, Format::Laz);
     }
-    return startStreaming(std::move(source), memoryBytes, 0);
+    std::unique_ptr<EptDataset> dataset = openDatasetAt(path);
+    return dataset && streamDataset(dataset, memoryBytes, 0);
 }
 
 bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryBytes, int fetchers) {
@@ -205,7 +232,22 @@ bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryByte
         !source->read(0, int64_t(kCopcHeadBytes), head, error) ||
         !octreeHead(head.data(), head.size(), declared) || !worthStreaming(declared, memoryBytes))
         return false;
-    return startStreaming(std::move(source), memoryBytes, fetchers);
+    const std::string name = source->name();
+    return startStreaming(CopcNodeCache::open(std::move(source), memoryBytes, usableCores(),
+                                              fetchers, error, kCopcLodPointBytes),
+                          error, name, Format::Laz);
+}
+
+bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers) {
+    if (!worthStreaming(dataset->metadata().points, memoryBytes))
+        return false;
+    const std::string name = dataset->folder().locate("ept.json");
+    std::unique_ptr<StreamedTree> tree(new (std::nothrow) EptOctree(std::move(dataset)));
+    std::string error = "not enough memory";
+    return startStreaming(tree ? CopcNodeCache::open(std::move(tree), memoryBytes, usableCores(),
+                                                     fetchers, error, kCopcLodPointBytes)
+                               : nullptr,
+                          error, name, Format::Ept);
 }
 
 void afterFrame() {

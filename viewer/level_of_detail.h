@@ -3,6 +3,7 @@
 #pragma once
 
 #include "io/byte_source.h"
+#include "io/ept/ept_dataset.h"
 #include "io/point_cloud.h"
 #include "viewer/lod/lod_source.h"
 #include "viewer/point_query.h"
@@ -26,6 +27,10 @@ bool streamOctreeFile(const char* path, uint64_t memoryBytes);
 // The same for a file open through source (a URL's), whose chunks `fetchers` workers fetch
 // (CopcNodeCache::open). Takes source only when it returns true.
 bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryBytes, int fetchers);
+// The same for a tiled dataset open (through a local folder or a URL's), whose node files
+// `fetchers` workers fetch. Takes dataset when it returns true, and when the cache cannot be made
+// (which says why): the caller then reads the dataset anew, whole.
+bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers);
 
 // After each frame of the graphics window, which is current: once a frame has shown that the
 // point set has more points than a frame draws, copies a sample of it and starts its octree's

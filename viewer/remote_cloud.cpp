@@ -64,6 +64,15 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         if (streamOctreeSource(source, memoryBytes, client->options().maxConnections))
             return;
     }
+    if (namesEptDataset(url)) {
+        // A large dataset streams its node files, as many in flight as the client keeps
+        // connections; one that cannot be opened is left to the whole read to report.
+        std::unique_ptr<EptDataset> dataset = openEptDataset(url, error);
+        std::shared_ptr<HttpClient> client = sharedHttpClient();
+        const int fetchers = client ? client->options().maxConnections : 0;
+        if (dataset && streamDataset(dataset, memoryBytes, fetchers))
+            return;
+    }
     RemoteRead remote;
     if (!openRemoteRead(url, remote, error))
         refuse(error);

@@ -7,7 +7,8 @@
 
 // Opens url: an octree LAZ file that streamOctreeSource would stream is streamed through the
 // program's HTTP client, its chunks fetched by as many workers as the client keeps
-// connections, and kept in cacheFolder too when it is not null; anything else starts a load of
+// connections, and kept in cacheFolder too when it is not null; a large dataset's ept.json is
+// streamed alike, file by file (streamDataset); anything else starts a load of
 // the point set as a local file of its format would (PointSet::beginLoadWith). A URL that
 // cannot be opened prints one line (the URL and why) and ends the process with status 1.
 void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFolder);

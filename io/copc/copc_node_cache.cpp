@@ -2,9 +2,10 @@
 #include "io/copc/copc_node_cache.h"
 
 #include "io/byte_source.h"
-#include "io/copc/copc_node_decoder.h"
-#include "io/copc/copc_points.h"
+#include "io/colouring.h"
+#include "io/copc/copc_octree.h"
 #include "io/las/las_record.h"
+#include "io/shift.h"
 
 #include <algorithm>
 #include <limits>
@@ -41,27 +42,54 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> s
                                                    uint64_t memoryBytes, int threads, int fetchers,
                                                    std::string& error,
                                                    uint32_t extraBytesPerPoint) {
-    std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
-    if (!cache) {
+    std::unique_ptr<CopcFile> file = CopcFile::open(std::move(source), error);
+    if (!file)
+        return nullptr;
+    CopcFile* opened = file.get();
+    std::unique_ptr<StreamedTree> octree(new (std::nothrow) CopcOctree(std::move(file)));
+    if (!octree) {
         error = "not enough memory";
         return nullptr;
     }
-    cache->file_ = CopcFile::open(std::move(source), error);
-    if (!cache->file_)
+    std::unique_ptr<CopcNodeCache> cache =
+        open(std::move(octree), memoryBytes, threads, fetchers, error, extraBytesPerPoint);
+    if (cache)
+        cache->file_ = opened;
+    return cache;
+}
+
+std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree> octree,
+                                                   uint64_t memoryBytes, int threads, int fetchers,
+                                                   std::string& error,
+                                                   uint32_t extraBytesPerPoint) {
+    std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
+    if (!cache || !octree) {
+        error = "not enough memory";
         return nullptr;
-    cache->shifted_ = chooseCopcShift(*cache->file_, cache->shift_);
-    cache->intensity_ = cache->file_->las().rgbOffset < 0;
+    }
+    cache->octree_ = std::move(octree);
+    StreamedTree& tree = *cache->octree_;
+    double low[3], high[3];
+    tree.declaredBox(low, high);
+    cache->shifted_ = chooseShift(low, high, cache->shift_);
+    if (!cache->shifted_)
+        cache->shift_[0] = cache->shift_[1] = cache->shift_[2] = 0.0;
+    cache->colour_ = tree.colour();
+    if (cache->colour_ == ColourKind::None) {
+        // The declared box's heights, as stored, span the ramp.
+        cache->heightLow_ = float(low[2] - cache->shift_[2]);
+        const float top = float(high[2] - cache->shift_[2]);
+        cache->heightScale_ = top > cache->heightLow_ ? 1.0f / (top - cache->heightLow_) : 0.0f;
+    }
 
     CopcNode root;
     CachedNode first;
     std::string reason;
-    std::vector<std::string> damage;
-    if (cache->file_->hierarchy().find(CopcKey{}, root) && root.points > 0) {
-        CopcNodeDecoder decoder(*cache->file_, LazFields::Viewer);
-        // The root samples the whole cloud: its intensities give every node's grey scale.
-        cache->intensity_ = false;
-        if (cache->decodeNode(decoder, root, first.points, first.attributes, reason)) {
-            if (cache->file_->las().rgbOffset < 0) {
+    if (tree.find(CopcKey{}, root) && root.points > 0) {
+        std::unique_ptr<StreamedNodeDecoder> decoder = tree.decoder(cache->shift_);
+        if (decoder && cache->decodeNode(*decoder, root, first, reason)) {
+            // The root samples the whole cloud: its intensities give every node's grey scale.
+            if (cache->colour_ == ColourKind::Intensity) {
                 float low = std::numeric_limits<float>::max(), high = 0.0f;
                 for (const PointRecord& p : first.points) {
                     low = std::min(low, p.r);
@@ -76,13 +104,19 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> s
             first.id = ++cache->lastId_;
             cache->held_.emplace(root.key, std::move(first));
         } else {
-            cache->intensity_ = cache->file_->las().rgbOffset < 0;
+            cache->intensity_ = cache->colour_ == ColourKind::Intensity;
             cache->lost_.insert(root.key);
-            cache->arrivals_.push_back({root.key, {}, {}, false, reason});
+            Arrival lost;
+            lost.key = root.key;
+            lost.error = decoder ? reason : "node " + root.key.text() + ": not enough memory";
+            cache->arrivals_.push_back(std::move(lost));
         }
+    } else {
+        cache->intensity_ = cache->colour_ == ColourKind::Intensity;
     }
-    const uint64_t perPoint =
-        uint64_t(pointBytes(cache->file_->las().pointFormat)) + extraBytesPerPoint;
+    PointAttributes columns;
+    columns.present = tree.attributes();
+    const uint64_t perPoint = sizeof(PointRecord) + columns.bytesPerPoint() + extraBytesPerPoint;
     const int64_t budget =
         static_cast<int64_t>(std::min<uint64_t>(memoryBytes / perPoint, INT64_MAX));
     cache->budgetPoints_ = std::max(budget, cache->heldPoints_);
@@ -122,29 +156,26 @@ CopcNodeCache::~CopcNodeCache() {
         worker->wait();
 }
 
-bool CopcNodeCache::decodeNode(CopcNodeDecoder& decoder, const CopcNode& node,
-                               std::vector<PointRecord>& points, PointAttributes& attributes,
-                               std::string& error, const std::vector<uint8_t>* chunk) const {
-    const uint8_t* records = decoder.decodeRecords(node, error, chunk);
-    if (!records)
+bool CopcNodeCache::decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node,
+                               CachedNode& decoded, std::string& error,
+                               std::vector<uint8_t>* fetched) const {
+    PointAttributes* attributes = octree_->attributes() ? &decoded.attributes : nullptr;
+    if (!decoder.decode(node, fetched, decoded.points, attributes, error))
         return false;
-    if (node.key == CopcKey())
-        file_->decideColourFromRoot(records, node.points);
-    points.resize(node.points);
-    CopcPointConverter(*file_, shift_).convert(records, node.points, points.data());
-    const LasLayout& las = file_->las();
-    const LasAttributeConversion conversion(las.pointFormat);
-    conversion.startColumns(attributes, las.globalEncoding, node.points);
-    const LasAttributeConversion::Columns columns = LasAttributeConversion::columnsOf(attributes);
-    for (uint64_t i = 0; i < node.points; ++i)
-        conversion.convert(records + i * las.recordLength, columns, size_t(i));
-    if (intensity_)
-        intensityToGrey(points, intensityLow_, intensityScale_);
+    colourPoints(decoded.points);
     return true;
 }
 
+void CopcNodeCache::colourPoints(std::vector<PointRecord>& points) const {
+    if (intensity_)
+        intensityToGrey(points, intensityLow_, intensityScale_);
+    else if (colour_ == ColourKind::None)
+        for (PointRecord& p : points)
+            heightRampColour(heightScale_ > 0.0f ? (p.z - heightLow_) * heightScale_ : 0.5f, p);
+}
+
 void CopcNodeCache::work() {
-    CopcNodeDecoder decoder(*file_, LazFields::Viewer);
+    const std::unique_ptr<StreamedNodeDecoder> decoder = octree_->decoder(shift_);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
@@ -156,7 +187,9 @@ void CopcNodeCache::work() {
         lock.unlock();
         Arrival arrival;
         arrival.key = node.key;
-        arrival.ok = decodeNode(decoder, node, arrival.points, arrival.attributes, arrival.error);
+        arrival.ok = decoder && decodeNode(*decoder, node, arrival.node, arrival.error);
+        if (!decoder)
+            arrival.error = "node " + node.key.text() + ": not enough memory to decode it";
         lock.lock();
         inProgress_.erase(node.key);
         arrivals_.push_back(std::move(arrival));
@@ -175,13 +208,14 @@ void CopcNodeCache::fetch() {
         fetched.node = queue_.front();
         queue_.pop_front();
         inProgress_.insert(fetched.node.key);
+        const int64_t bytes = octree_->fetchBytes(fetched.node);
         ++fetching_.nodes;
-        fetching_.bytes += fetched.node.bytes;
+        fetching_.bytes += bytes;
         lock.unlock();
-        fetched.ok = CopcNodeDecoder::readChunk(*file_, fetched.node, fetched.chunk, fetched.error);
+        fetched.ok = octree_->fetch(fetched.node, fetched.chunk, fetched.error);
         lock.lock();
         --fetching_.nodes;
-        fetching_.bytes -= fetched.node.bytes;
+        fetching_.bytes -= bytes;
         fetched_.push_back(std::move(fetched));
         fetchedReady_.notify_one();
     }
@@ -189,7 +223,7 @@ void CopcNodeCache::fetch() {
 
 // A decoding worker behind the fetching ones.
 void CopcNodeCache::decode() {
-    CopcNodeDecoder decoder(*file_, LazFields::Viewer);
+    const std::unique_ptr<StreamedNodeDecoder> decoder = octree_->decoder(shift_);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         fetchedReady_.wait(lock, [this] { return stopping_ || !fetched_.empty(); });
@@ -202,9 +236,13 @@ void CopcNodeCache::decode() {
         arrival.key = fetched.node.key;
         arrival.ok = fetched.ok;
         arrival.error = std::move(fetched.error);
-        if (fetched.ok)
-            arrival.ok = decodeNode(decoder, fetched.node, arrival.points, arrival.attributes,
-                                    arrival.error, &fetched.chunk);
+        if (fetched.ok && !decoder) {
+            arrival.ok = false;
+            arrival.error = "node " + fetched.node.key.text() + ": not enough memory to decode it";
+        } else if (fetched.ok) {
+            arrival.ok =
+                decodeNode(*decoder, fetched.node, arrival.node, arrival.error, &fetched.chunk);
+        }
         lock.lock();
         inProgress_.erase(arrival.key);
         arrivals_.push_back(std::move(arrival));
@@ -258,10 +296,10 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
             continue;
         }
         CachedNode& node = held_[arrival.key];
-        heldPoints_ +=
-            static_cast<int64_t>(arrival.points.size()) - static_cast<int64_t>(node.points.size());
-        node.points = std::move(arrival.points);
-        node.attributes = std::move(arrival.attributes);
+        heldPoints_ += static_cast<int64_t>(arrival.node.points.size()) -
+                       static_cast<int64_t>(node.points.size());
+        node.points = std::move(arrival.node.points);
+        node.attributes = std::move(arrival.node.attributes);
         node.lastDrawn = wantedAt[i];
         node.id = ++lastId_;
         ++taken;

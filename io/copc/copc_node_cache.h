@@ -1,10 +1,11 @@
-// io/copc/copc_node_cache.h - an octree file's nodes decoded on worker threads as a view asks for
-// them, and held within a memory budget.
+// io/copc/copc_node_cache.h - a streamed octree's nodes (an octree file's or a tiled dataset's)
+// decoded on worker threads as a view asks for them, and held within a memory budget.
 #pragma once
 
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_hierarchy.h"
 #include "io/copc/copc_key.h"
+#include "io/copc/streamed_tree.h"
 #include "io/point_attributes.h"
 #include "io/point_records.h"
 #include "threads/worker_pool.h"
@@ -19,34 +20,36 @@
 #include <string>
 #include <vector>
 
-// A node's points as the viewer draws them, their attributes as a whole read keeps them (one
-// entry a point, in their order), and the last frame that drew them.
+// A node's points as the viewer draws them, and the last frame that drew them.
 struct CachedNode {
     std::vector<PointRecord> points;
-    PointAttributes attributes;
+    PointAttributes attributes; // the octree's columns, when it has any
     int64_t lastDrawn = 0;
     uint64_t id = 0; // this arrival's own number, never given to another
 };
 
-// Nodes whose chunks are being fetched right now, and their bytes.
+// Nodes whose data are being fetched right now, and their bytes (when known beforehand).
 struct FetchProgress {
     int nodes = 0;
     int64_t bytes = 0;
 };
 
-// The nodes of one open octree file. Every call but the workers' own is made from one thread
-// (the viewer's); the workers decode the nodes it wants, most wanted first, each with its own
-// decoder, and hand them over when collect is called. A remote file's chunks are fetched by
+// The nodes of one open octree. Every call but the workers' own is made from one thread (the
+// viewer's); the workers decode the nodes it wants, most wanted first, each with its own
+// decoder, and hand them over when collect is called. A remote octree's nodes are fetched by
 // workers of their own, more of them than there are decoders, so that several requests are on
-// the wire while the decoders work. Points are float(file - shift), as a whole read stores them,
-// their attributes beside them; an intensity becomes grey over the root node's range of
-// intensities, so that every node is coloured alike whenever it arrives.
+// the wire while the decoders work. Points are float(file - shift), as a
+// whole read stores them; an intensity becomes grey over the root node's range of intensities,
+// and without colour or intensity the height paints a ramp over the declared box, so that
+// every node is coloured alike whenever it arrives.
 class CopcNodeCache {
 public:
     // Opens path, reads the header and the root page and decodes the root node here, then
     // starts `threads` workers. Null with a one-line reason when the file is not an octree file
-    // this program reads. The budget counts each point held at pointBytes of the file's format,
-    // plus extraBytesPerPoint for what its user keeps beside each point of a held node.
+    // this program reads.
+    // The budget counts each point held at its record and attributes (pointBytes for an octree
+    // file's format), plus extraBytesPerPoint for what its user keeps beside each point of a
+    // held node.
     static std::unique_ptr<CopcNodeCache> open(const std::string& path, uint64_t memoryBytes,
                                                int threads, std::string& error,
                                                uint32_t extraBytesPerPoint = 0);
@@ -56,6 +59,10 @@ public:
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
                                                uint64_t memoryBytes, int threads, int fetchers,
                                                std::string& error, uint32_t extraBytesPerPoint = 0);
+    // The same for any octree already open.
+    static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<StreamedTree> octree,
+                                               uint64_t memoryBytes, int threads, int fetchers,
+                                               std::string& error, uint32_t extraBytesPerPoint = 0);
     // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
     static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.
@@ -63,10 +70,12 @@ public:
     CopcNodeCache(const CopcNodeCache&) = delete;
     CopcNodeCache& operator=(const CopcNodeCache&) = delete;
 
+    StreamedTree& octree() const { return *octree_; }
+    // The octree file, for a cache opened on one by its path.
     CopcFile& file() const { return *file_; }
     const double* shift() const { return shift_; }
     bool shifted() const { return shifted_; }
-    // The most points the budget holds (at least the root's).
+    // The most points the budget holds (at least the root's), their attributes counted.
     int64_t budgetPoints() const { return budgetPoints_; }
     int64_t heldPoints() const { return heldPoints_; }
 
@@ -96,16 +105,19 @@ private:
     void fetch();
     void decode();
     bool startWorkers(int count, void (CopcNodeCache::*loop)());
-    // Reads the node's chunk unless given it.
-    bool decodeNode(class CopcNodeDecoder& decoder, const CopcNode& node,
-                    std::vector<PointRecord>& points, PointAttributes& attributes,
-                    std::string& error, const std::vector<uint8_t>* chunk = nullptr) const;
+    // Reads the node's data unless given them.
+    bool decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node, CachedNode& decoded,
+                    std::string& error, std::vector<uint8_t>* fetched = nullptr) const;
+    void colourPoints(std::vector<PointRecord>& points) const;
 
-    std::unique_ptr<CopcFile> file_;
+    std::unique_ptr<StreamedTree> octree_;
+    CopcFile* file_ = nullptr;
     double shift_[3] = {};
     bool shifted_ = false;
-    bool intensity_ = false;
+    ColourKind colour_ = ColourKind::Rgb;
+    bool intensity_ = false; // once the root has given the range
     float intensityLow_ = 0.0f, intensityScale_ = 1.0f / 65535.0f;
+    float heightLow_ = 0.0f, heightScale_ = 0.0f;
     int64_t budgetPoints_ = 0;
     int64_t heldPoints_ = 0;
     uint64_t lastId_ = 0;
@@ -115,8 +127,7 @@ private:
     // Shared with the workers, under mutex_.
     struct Arrival {
         CopcKey key;
-        std::vector<PointRecord> points;
-        PointAttributes attributes;
+        CachedNode node;
         bool ok = false;
         std::string error;
     };

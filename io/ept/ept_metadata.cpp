@@ -2,6 +2,8 @@
 // every value's type is checked before it is taken.
 #include "io/ept/ept_metadata.h"
 
+#include "io/point_attributes.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -78,6 +80,31 @@ bool readField(const Json& entry, EptField& field, std::string& reason) {
 
 } // namespace
 
+uint32_t EptMetadata::attributes() const {
+    // Compressed nodes are LAS records, which always hold all but the GPS time.
+    uint32_t present = dataType == EptDataType::Laszip
+                           ? kIntensity | kClassification | kReturns | kFlags | kScanAngle |
+                                 kUserData | kPointSource
+                           : 0u;
+    const struct {
+        bool has;
+        AttributeBit bit;
+    } columns[] = {
+        {intensity >= 0, kIntensity},
+        {classification >= 0, kClassification},
+        {returnNumber >= 0 || numberOfReturns >= 0, kReturns},
+        {synthetic >= 0 || keyPoint >= 0 || withheld >= 0 || overlap >= 0 || classFlags >= 0,
+         kFlags},
+        {scanAngle >= 0, kScanAngle},
+        {userData >= 0, kUserData},
+        {pointSource >= 0, kPointSource},
+        {gpsTime >= 0, kGpsTime}};
+    for (const auto& column : columns)
+        if (column.has)
+            present |= column.bit;
+    return present;
+}
+
 double EptMetadata::edge() const {
     return std::max({bounds[3] - bounds[0], bounds[4] - bounds[1], bounds[5] - bounds[2]});
 }
@@ -152,14 +179,33 @@ bool parseEptMetadata(const uint8_t* text, size_t size, EptMetadata& metadata,
         field.position = int(offset);
         offset += uint32_t(field.size);
         const int index = int(metadata.schema.size());
-        int* slot = field.name == "X"           ? &metadata.x
-                    : field.name == "Y"         ? &metadata.y
-                    : field.name == "Z"         ? &metadata.z
-                    : field.name == "Red"       ? &metadata.red
-                    : field.name == "Green"     ? &metadata.green
-                    : field.name == "Blue"      ? &metadata.blue
-                    : field.name == "Intensity" ? &metadata.intensity
-                                                : nullptr;
+        int* slot = field.name == "X"                 ? &metadata.x
+                    : field.name == "Y"               ? &metadata.y
+                    : field.name == "Z"               ? &metadata.z
+                    : field.name == "Red"             ? &metadata.red
+                    : field.name == "Green"           ? &metadata.green
+                    : field.name == "Blue"            ? &metadata.blue
+                    : field.name == "Intensity"       ? &metadata.intensity
+                    : field.name == "Classification"  ? &metadata.classification
+                    : field.name == "ReturnNumber"    ? &metadata.returnNumber
+                    : field.name == "NumberOfReturns" ? &metadata.numberOfReturns
+                    : field.name == "ScanAngleRank" || field.name == "ScanAngle"
+                        ? &metadata.scanAngle
+                    : field.name == "UserData"      ? &metadata.userData
+                    : field.name == "PointSourceId" ? &metadata.pointSource
+                    : field.name == "GpsTime"       ? &metadata.gpsTime
+                    : field.name == "Synthetic"     ? &metadata.synthetic
+                    : field.name == "KeyPoint"      ? &metadata.keyPoint
+                    : field.name == "Withheld"      ? &metadata.withheld
+                    : field.name == "Overlap"       ? &metadata.overlap
+                    : field.name == "ClassFlags"    ? &metadata.classFlags
+                                                    : nullptr;
+        // An attribute named twice (ScanAngleRank and ScanAngle) keeps its first field.
+        const bool position = slot == &metadata.x || slot == &metadata.y || slot == &metadata.z;
+        const bool colour = slot == &metadata.red || slot == &metadata.green ||
+                            slot == &metadata.blue || slot == &metadata.intensity;
+        if (slot && *slot >= 0 && !position && !colour)
+            slot = nullptr;
         if (slot && *slot >= 0) {
             reason = "the schema names " + field.name + " twice";
             return false;

@@ -38,10 +38,17 @@ struct EptMetadata {
     // Indices into schema; -1 when absent. X, Y and Z are always present.
     int x = -1, y = -1, z = -1;
     int red = -1, green = -1, blue = -1, intensity = -1;
+    // The attributes kept per point, when the schema has them.
+    int classification = -1, returnNumber = -1, numberOfReturns = -1, scanAngle = -1;
+    int userData = -1, pointSource = -1, gpsTime = -1;
+    int synthetic = -1, keyPoint = -1, withheld = -1, overlap = -1, classFlags = -1;
 
     const char* dataTypeName() const {
         return dataType == EptDataType::Binary ? "binary" : "laszip";
     }
+    // The attribute columns (AttributeBit values) its points carry: by the schema's names, and
+    // for compressed nodes every column a LAS record holds (GPS time when the schema names it).
+    uint32_t attributes() const;
     // The root cube's edge (its largest, should the file's edges differ).
     double edge() const;
 };

@@ -7,7 +7,9 @@
 #include "io/laz/laz_file.h"
 #include "io/shift.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -33,6 +35,36 @@ double fieldValue(const EptField& field, const uint8_t* record) {
             break;
     }
     return field.scaled ? raw * field.scale + field.offset : raw;
+}
+
+// The nearest value of T, saturating; NaN is 0.
+template <class T> T clampTo(double value) {
+    if (!(value == value))
+        return T(0);
+    const double low = double(std::numeric_limits<T>::min());
+    const double high = double(std::numeric_limits<T>::max());
+    return T(std::lround(std::min(high, std::max(low, value))));
+}
+
+// The columns of from that to has, entry for entry.
+void keepColumns(const PointAttributes& from, PointAttributes& to) {
+    if (to.has(kIntensity))
+        to.intensity = from.intensity;
+    if (to.has(kClassification))
+        to.classification = from.classification;
+    if (to.has(kReturns))
+        to.returns = from.returns;
+    if (to.has(kFlags))
+        to.flags = from.flags;
+    if (to.has(kScanAngle))
+        to.scanAngle = from.scanAngle;
+    if (to.has(kUserData))
+        to.userData = from.userData;
+    if (to.has(kPointSource))
+        to.pointSource = from.pointSource;
+    // A point format without GPS time leaves its column zero.
+    if (to.has(kGpsTime) && from.has(kGpsTime))
+        to.gpsTime = from.gpsTime;
 }
 
 } // namespace
@@ -106,7 +138,7 @@ bool EptNodeDecoder::accept(const EptNode& node, std::vector<uint8_t>& bytes, st
         }
     }
     const LazDecodeResult decoded =
-        decodeLazFileInto(bytes_.data(), bytes_.size(), info, LazFields::Viewer, 1, records_.get());
+        decodeLazFileInto(bytes_.data(), bytes_.size(), info, LazFields::All, 1, records_.get());
     if (decoded.decoded != node.points) {
         error = name + " is corrupt: " + decoded.message();
         return false;
@@ -170,6 +202,69 @@ void EptNodeDecoder::convert(const EptPointConverter& converter, PointRecord* po
             p.r = p.g = p.b = 0.0f;
         }
     }
+}
+
+void EptNodeDecoder::attributes(PointAttributes& out) const {
+    const EptMetadata& metadata = dataset_.metadata();
+    out.present = metadata.attributes();
+    out.resize(size_t(count_));
+    if (metadata.dataType == EptDataType::Laszip) {
+        PointAttributes all;
+        const LasAttributeConversion conversion(layout_.pointFormat);
+        all.present = conversion.present;
+        all.resize(size_t(count_));
+        const LasAttributeConversion::Columns columns = LasAttributeConversion::columnsOf(all);
+        for (uint64_t i = 0; i < count_; ++i)
+            conversion.convert(records_.get() + i * layout_.recordLength, columns, size_t(i));
+        keepColumns(all, out);
+        return;
+    }
+    const uint8_t* records = bytes_.data();
+    const uint32_t stride = metadata.recordLength;
+    auto column = [&](int index, auto& values, auto convert) {
+        if (index < 0)
+            return;
+        const EptField& field = metadata.schema[size_t(index)];
+        for (uint64_t i = 0; i < count_; ++i)
+            values[size_t(i)] = convert(fieldValue(field, records + i * stride));
+    };
+    column(metadata.intensity, out.intensity, clampTo<uint16_t>);
+    column(metadata.classification, out.classification, clampTo<uint8_t>);
+    column(metadata.userData, out.userData, clampTo<uint8_t>);
+    column(metadata.pointSource, out.pointSource, clampTo<uint16_t>);
+    column(metadata.gpsTime, out.gpsTime, [](double v) { return v; });
+    column(metadata.scanAngle, out.scanAngle,
+           [](double degrees) { return clampTo<int16_t>(degrees / kScanAngleDegrees); });
+    // Returns and flags gather several fields into one byte.
+    if (out.has(kReturns))
+        for (uint64_t i = 0; i < count_; ++i) {
+            const uint8_t* record = records + i * stride;
+            auto part = [&](int index) {
+                return index < 0 ? 0
+                                 : int(clampTo<uint8_t>(
+                                       fieldValue(metadata.schema[size_t(index)], record)));
+            };
+            out.returns[size_t(i)] = PointAttributes::packReturns(part(metadata.returnNumber),
+                                                                  part(metadata.numberOfReturns));
+        }
+    if (out.has(kFlags))
+        for (uint64_t i = 0; i < count_; ++i) {
+            const uint8_t* record = records + i * stride;
+            auto set = [&](int index) {
+                return index >= 0 && fieldValue(metadata.schema[size_t(index)], record) != 0.0;
+            };
+            uint8_t flags =
+                metadata.classFlags < 0
+                    ? 0
+                    : uint8_t(clampTo<uint8_t>(fieldValue(
+                                  metadata.schema[size_t(metadata.classFlags)], record)) &
+                              15);
+            flags |= (set(metadata.synthetic) ? kFlagSynthetic : 0) |
+                     (set(metadata.keyPoint) ? kFlagKeyPoint : 0) |
+                     (set(metadata.withheld) ? kFlagWithheld : 0) |
+                     (set(metadata.overlap) ? kFlagOverlap : 0);
+            out.flags[size_t(i)] = flags;
+        }
 }
 
 bool EptNodeDecoder::decodePoints(const EptNode& node, const EptPointConverter& converter,

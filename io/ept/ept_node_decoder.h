@@ -4,6 +4,7 @@
 
 #include "io/ept/ept_dataset.h"
 #include "io/las/las_layout.h"
+#include "io/point_attributes.h"
 #include "io/point_records.h"
 
 #include <cstdint>
@@ -47,6 +48,11 @@ public:
     bool colourIsWide() const;
     // The fetched node's points, node.points of them, into points.
     void convert(const EptPointConverter& converter, PointRecord* points) const;
+    // The fetched node's attribute columns, those the schema names (metadata().attributes()),
+    // node.points entries each, into attributes (its present bits set to them). Compressed
+    // nodes give them from each record, as a LAS file does; a column the node's point format
+    // lacks (GPS time) is zero.
+    void attributes(PointAttributes& attributes) const;
     // Both at once.
     bool decodePoints(const EptNode& node, const EptPointConverter& converter, PointRecord* points,
                       std::string& error);

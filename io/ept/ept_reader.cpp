@@ -19,6 +19,27 @@ namespace {
 // Node files fetched at once.
 constexpr size_t kBatch = 64;
 
+// Entry k of from's columns into entry at of to's, for the columns both have.
+void copyAttributeEntry(const PointAttributes& from, size_t k, PointAttributes& to, size_t at) {
+    const uint32_t both = from.present & to.present;
+    if (both & kIntensity)
+        to.intensity[at] = from.intensity[k];
+    if (both & kClassification)
+        to.classification[at] = from.classification[k];
+    if (both & kReturns)
+        to.returns[at] = from.returns[k];
+    if (both & kFlags)
+        to.flags[at] = from.flags[k];
+    if (both & kScanAngle)
+        to.scanAngle[at] = from.scanAngle[k];
+    if (both & kUserData)
+        to.userData[at] = from.userData[k];
+    if (both & kPointSource)
+        to.pointSource[at] = from.pointSource[k];
+    if (both & kGpsTime)
+        to.gpsTime[at] = from.gpsTime[k];
+}
+
 } // namespace
 
 ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
@@ -47,6 +68,7 @@ ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
     double shift[3];
     chooseEptShift(dataset, shift);
     std::vector<std::vector<PointRecord>> points(nodes.size());
+    std::vector<PointAttributes> columns(nodes.size());
     std::vector<std::string> errors(nodes.size());
     std::unique_ptr<EptPointConverter> converter;
     // Decodes the fetched file of node i into its own points. A node's count is checked against
@@ -85,8 +107,10 @@ ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
                 result.status = ReadStatus::CannotAllocate;
                 return result;
             }
-            if (root)
+            if (root) {
                 decoder.convert(*converter, points[0].data());
+                decoder.attributes(columns[0]);
+            }
             from = nodes[0].key.level == 0 ? 1 : 0;
         }
         runInParts(int64_t(count - from), std::max(request.threads, 1),
@@ -94,8 +118,10 @@ ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
                        EptNodeDecoder decoder(dataset);
                        for (int64_t at = begin; at < end; ++at) {
                            const size_t i = first + from + size_t(at);
-                           if (decode(decoder, i, files[from + size_t(at)]))
+                           if (decode(decoder, i, files[from + size_t(at)])) {
                                decoder.convert(*converter, points[i].data());
+                               decoder.attributes(columns[i]);
+                           }
                        }
                    });
     }
@@ -114,20 +140,27 @@ ReadResult readEptDataset(EptDataset& dataset, const ReadRequest& request) {
         result.status = ReadStatus::CannotAllocate;
         return result;
     }
+    result.attributes.present = metadata.attributes();
+    result.attributes.resize(size_t(total));
     // Points whose position is not finite (a binary float field) are left out and counted.
     StoredBox box;
     int64_t count = 0;
-    for (std::vector<PointRecord>& node : points) {
-        for (const PointRecord& p : node) {
+    for (size_t i = 0; i < points.size(); ++i) {
+        const std::vector<PointRecord>& node = points[i];
+        for (size_t k = 0; k < node.size(); ++k) {
+            const PointRecord& p = node[k];
             if (!finitePosition(p.x, p.y, p.z)) {
                 ++result.dropped;
                 continue;
             }
+            copyAttributeEntry(columns[i], k, result.attributes, size_t(count));
             result.points[count++] = p;
             box.add(p);
         }
-        std::vector<PointRecord>().swap(node);
+        std::vector<PointRecord>().swap(points[i]);
+        columns[i] = PointAttributes();
     }
+    result.attributes.resize(size_t(count));
     result.count = count;
     result.box = box;
     settleShift(result, shift, box, request.threads);

@@ -4,6 +4,7 @@
 // (at the open: the whole URL; in a node: that node alone), and ranges kept by --cache.
 #include "io/byte_order.h"
 #include "tests/io/copc/copc_test_files.h"
+#include "tests/io/ept/ept_test_files.h"
 #include "tests/support/http_test_peer.h"
 #include "tests/support/polling.h"
 #include "tests/support/program.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -180,6 +182,57 @@ TEST_F(RemoteViewer, NodesAreFetchedSeveralAtOnceOnReusedConnections) {
     EXPECT_GE(peer.mostAtOnce(), 4) << "more than the two cores' decoders";
     EXPECT_LE(peer.connections(), 8);
     EXPECT_GT(peer.requests(), 2 * peer.connections());
+}
+
+// A dataset on the server streams to the local copy's picture in both encodings, each node
+// file fetched once; a node file missing from the server costs one line and its own points.
+TEST(RemoteViewerDataset, StreamedDatasetGivesTheLocalPictureAndFetchesEachFileOnce) {
+    StaticHttpServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    const ScratchFolder folder("remote-dataset");
+    for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
+        const std::string name = type == EptDataType::Binary ? "bin" : "laz";
+        SCOPED_TRACE(name);
+        MadeEpt made = sampleEpt(type);
+        made.attributes = true;
+        const EptFiles files = makeEptFiles(made);
+        ASSERT_TRUE(writeEptFiles(folder.path + "/" + name, files));
+        for (const auto& file : files)
+            ASSERT_TRUE(server.put(name + "/" + file.first, file.second));
+        // 3K does not hold the dataset's 130 points: both are streamed.
+        const std::string onDisk = scratchDir() + name + "-disk.png";
+        const std::string remote = scratchDir() + name + "-url.png";
+        const ProcessResult fromDisk =
+            screenshot(folder.path + "/" + name + "/ept.json", onDisk, {"--memory", "3K"});
+        const ProcessResult fromUrl =
+            screenshot(server.url(name + "/ept.json"), remote, {"--memory", "3K"});
+        ASSERT_EQ(fromDisk.status, 0) << fromDisk.ending();
+        ASSERT_EQ(fromUrl.status, 0) << fromUrl.ending();
+        EXPECT_EQ(fromUrl.err, "");
+        const std::vector<uint8_t> picture = readPng(remote);
+        ASSERT_FALSE(picture.empty());
+        EXPECT_EQ(picture, readPng(onDisk));
+    }
+    EptFiles damaged = makeEptFiles(sampleEpt(EptDataType::Laszip));
+    damaged.erase("ept-data/0-0-0-0.laz");
+    for (const auto& file : damaged)
+        ASSERT_TRUE(server.put("lost/" + file.first, file.second));
+    const ProcessResult lost =
+        screenshot(server.url("lost/ept.json"), scratchDir() + "lost.png", {"--memory", "3K"});
+    ASSERT_EQ(lost.status, 0) << lost.ending();
+    EXPECT_EQ(std::count(lost.err.begin(), lost.err.end(), '\n'), 1) << lost.err;
+    // Streamed: the node's own line, not a whole read's count of points lost.
+    EXPECT_EQ(lost.err.rfind("pointillist: node 0-0-0-0 cannot be read", 0), 0u) << lost.err;
+
+    server.stop();
+    std::map<std::string, int> fetches;
+    for (const AccessLogEntry& entry : server.accessLog())
+        if (entry.path.find("/bin/ept-data/") == 0)
+            ++fetches[entry.path];
+    EXPECT_FALSE(fetches.empty());
+    for (const auto& fetch : fetches)
+        EXPECT_EQ(fetch.second, 1) << fetch.first;
 }
 
 // A file of many points seen from afar in a small window: the view wants the top of the tree

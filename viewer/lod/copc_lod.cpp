@@ -14,7 +14,7 @@ constexpr size_t kRampSample = 64;
 // Segment ids: a node's arrival id times this, plus its colour mode.
 constexpr uint64_t kModeIds = 8;
 
-LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[3]) {
+LodNode lodNode(const StreamedTree& file, const CopcNode& entry, const double shift[3]) {
     LodNode node;
     node.key = entry.key;
     const CopcCube cube = file.cube(entry.key);
@@ -31,11 +31,11 @@ LodNode lodNode(const CopcFile& file, const CopcNode& entry, const double shift[
 
 CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)) {
     CopcNode root;
-    if (!cache_->file().hierarchy().find(CopcKey{}, root))
+    if (!cache_->octree().find(CopcKey{}, root))
         return;
     if (cache_->lost(root.key))
         root.points = 0;
-    nodes_.push_back(lodNode(cache_->file(), root, cache_->shift()));
+    nodes_.push_back(lodNode(cache_->octree(), root, cache_->shift()));
     entries_.push_back(root);
 
     const CachedNode* held = cache_->find(root.key);
@@ -44,9 +44,10 @@ CopcLod::CopcLod(std::unique_ptr<CopcNodeCache> cache) : cache_(std::move(cache)
         ramps_.height = rampSpan(int64_t(points.size()), [&](int64_t i) { return points[i].z; });
         ramps_.intensity = intensityRange(held->attributes);
     } else {
-        const LasLayout& las = cache_->file().las();
-        ramps_.height.low = float(las.low[2] - cache_->shift()[2]);
-        ramps_.height.high = float(las.high[2] - cache_->shift()[2]);
+        double low[3], high[3];
+        cache_->octree().declaredBox(low, high);
+        ramps_.height.low = float(low[2] - cache_->shift()[2]);
+        ramps_.height.high = float(high[2] - cache_->shift()[2]);
         ramps_.intensity.high = UINT16_MAX;
     }
 }
@@ -78,18 +79,18 @@ void CopcLod::estimateClassCounts(int64_t classes[256], int64_t withheld[256]) c
 }
 
 int64_t CopcLod::declaredPoints() const {
-    return static_cast<int64_t>(std::min<uint64_t>(cache_->file().las().declared, INT64_MAX));
+    return static_cast<int64_t>(std::min<uint64_t>(cache_->octree().declaredPoints(), INT64_MAX));
 }
 
 void CopcLod::expand(int32_t index) {
     const CopcKey key = nodes_[size_t(index)].key;
-    const std::vector<CopcNode> children = cache_->file().hierarchy().children(key);
+    const std::vector<CopcNode> children = cache_->octree().children(key);
     LodNode& node = nodes_[size_t(index)];
     node.childrenKnown = true;
     node.firstChild = static_cast<int32_t>(nodes_.size());
     node.children = static_cast<int32_t>(children.size());
     for (const CopcNode& child : children) {
-        nodes_.push_back(lodNode(cache_->file(), child, cache_->shift()));
+        nodes_.push_back(lodNode(cache_->octree(), child, cache_->shift()));
         entries_.push_back(child);
     }
 }
@@ -245,7 +246,7 @@ size_t CopcLod::collect(std::vector<std::string>& damage) {
     for (LodNode& node : nodes_)
         if (node.points > 0 && cache_->lost(node.key))
             node.points = 0;
-    for (std::string& line : cache_->file().hierarchy().takeDamage())
+    for (std::string& line : cache_->octree().takeDamage())
         damage.push_back(std::move(line));
     return arrived;
 }

@@ -54,6 +54,12 @@ TEST(EptInfo, UsualLinesThenTheEptLine) {
         EXPECT_EQ(full.status, 0);
         EXPECT_EQ(full.err, "");
         const std::string data = type == EptDataType::Binary ? "binary" : "laszip";
+        // Compressed nodes keep what their LAS records hold; binary ones what the schema names.
+        const std::string attributes =
+            type == EptDataType::Binary
+                ? "attributes: intensity\n"
+                : "attributes: intensity classification returns flags scan-angle user-data "
+                  "point-source\nclasses: 2:26 3:36 4:23 6:45\n";
         EXPECT_EQ(full.out, "points: 130\n"
                             "min: 4500000 4500000 4500000\n"
                             "max: 4500062.86 4500062.24 4500062.6\n"
@@ -66,7 +72,7 @@ TEST(EptInfo, UsualLinesThenTheEptLine) {
                                 "dropped: 0\n"
                                 "shift: 4500031 4500031 4500031\n"
                                 "ept: depth 2, 5 nodes, span 16, data " +
-                                data + "\n");
+                                data + "\n" + attributes);
 
         // The quick lines need no data file at all.
         std::remove(
@@ -148,7 +154,10 @@ TEST(EptInfo, RealSampleReadsLikeItsOctreeTwin) {
                         "colour: rgb\n"
                         "dropped: 0\n"
                         "shift: 637301 851218 496\n"
-                        "ept: depth 0, 1 nodes, span 128, data laszip\n");
+                        "ept: depth 0, 1 nodes, span 128, data laszip\n"
+                        "attributes: intensity classification returns flags scan-angle user-data "
+                        "point-source gps-time\n"
+                        "classes: 1:789 2:276\n");
     const ProcessResult quick = info({"--quick", shared + "/pdal_1.2-with-color/ept.json"});
     EXPECT_EQ(quick.status, 0);
     EXPECT_EQ(quick.out, "points: 1065\n"

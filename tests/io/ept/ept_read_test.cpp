@@ -96,6 +96,60 @@ TEST(EptRead, BinaryAndCompressedNodesGiveThePointsWritten) {
     }
 }
 
+// Every attribute the nodes hold reaches its point's entry: compressed nodes from their LAS
+// records, binary ones by the schema's names and types; a binary schema without them keeps the
+// intensity alone.
+TEST(EptRead, AttributesFollowTheirPointsInBothEncodings) {
+    struct Case {
+        EptDataType type;
+        bool attributes;
+        uint32_t present;
+    };
+    const uint32_t all = kIntensity | kClassification | kReturns | kFlags | kScanAngle | kUserData |
+                         kPointSource | kGpsTime;
+    const Case cases[] = {{EptDataType::Binary, true, all},
+                          {EptDataType::Laszip, true, all},
+                          {EptDataType::Binary, false, kIntensity},
+                          {EptDataType::Laszip, false, all & ~kGpsTime}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.type == EptDataType::Binary ? "binary" : "laszip") +
+                     (c.attributes ? " with attributes" : ""));
+        MadeEpt made = sampleEpt(c.type);
+        made.attributes = c.attributes;
+        Read read = readFiles(makeEptFiles(made), 3);
+        ASSERT_EQ(read.error, "");
+        const ReadResult& r = read.result;
+        ASSERT_EQ(r.count, 130);
+        const PointAttributes& a = r.attributes;
+        EXPECT_EQ(a.present, c.present);
+        // The points come node by node in key order, each node's in its file's order.
+        std::vector<MadeEptNode> nodes = made.nodes;
+        std::sort(nodes.begin(), nodes.end(),
+                  [](const MadeEptNode& x, const MadeEptNode& y) { return x.key < y.key; });
+        size_t i = 0;
+        for (const MadeEptNode& node : nodes)
+            for (const MadeEptPoint& p : node.points) {
+                SCOPED_TRACE(node.key.text() + " point " + std::to_string(i));
+                ASSERT_NEAR(r.points[i].x + r.shift[0], p.x, 1e-3);
+                EXPECT_EQ(a.intensity[i], p.intensity);
+                if (a.has(kClassification)) {
+                    EXPECT_EQ(a.classification[i], p.classification);
+                    EXPECT_EQ(a.returns[i],
+                              PointAttributes::packReturns(p.returnNumber, p.numberOfReturns));
+                    EXPECT_EQ(a.flags[i], p.classFlags);
+                    EXPECT_EQ(a.scanAngle[i], p.scanAngle);
+                    EXPECT_EQ(a.userData[i], p.userData);
+                    EXPECT_EQ(a.pointSource[i], p.pointSource);
+                }
+                if (a.has(kGpsTime)) {
+                    EXPECT_EQ(a.gpsTime[i], p.gpsTime);
+                }
+                ++i;
+            }
+        releasePoints(r.points);
+    }
+}
+
 // Colours that never exceed 255 are 8-bit values in 16-bit fields, as in the LAS family; a
 // schema without colour gives intensity to scale.
 TEST(EptRead, NarrowColoursAndIntensity) {

@@ -30,7 +30,7 @@ int32_t raw(double value, double offset) {
     return int32_t(std::lround((value - offset) / kScale));
 }
 
-std::vector<uint8_t> binaryNode(const MadeEptNode& node, double offset) {
+std::vector<uint8_t> binaryNode(const MadeEptNode& node, double offset, bool attributes) {
     std::vector<uint8_t> bytes;
     for (const MadeEptPoint& p : node.points) {
         for (double v : {p.x, p.y, p.z}) {
@@ -39,6 +39,18 @@ std::vector<uint8_t> binaryNode(const MadeEptNode& node, double offset) {
         }
         put(bytes, &p.intensity, 2);
         put(bytes, p.rgb, 6);
+        if (!attributes)
+            continue;
+        // In the order of attributeFields.
+        const float degrees = float(p.scanAngle * 0.006);
+        put(bytes, &p.returnNumber, 1);
+        put(bytes, &p.numberOfReturns, 1);
+        put(bytes, &p.classification, 1);
+        put(bytes, &p.classFlags, 1);
+        put(bytes, &degrees, 4);
+        put(bytes, &p.userData, 1);
+        put(bytes, &p.pointSource, 2);
+        put(bytes, &p.gpsTime, 8);
     }
     return bytes;
 }
@@ -67,7 +79,13 @@ std::vector<uint8_t> laszipNode(const MadeEptNode& node, double offset) {
             header.max[axis] = std::max(header.max[axis], xyz[axis]);
         }
         std::memcpy(record + 12, &p.intensity, 2);
-        record[14] = 0x11; // return 1 of 1
+        record[14] = uint8_t(p.returnNumber | p.numberOfReturns << 4);
+        record[15] = p.classFlags;
+        record[16] = p.classification;
+        record[17] = p.userData;
+        std::memcpy(record + 18, &p.scanAngle, 2);
+        std::memcpy(record + 20, &p.pointSource, 2);
+        std::memcpy(record + 22, &p.gpsTime, 8);
         std::memcpy(record + 30, p.rgb, 6);
     }
     LazLayout layout;
@@ -128,23 +146,32 @@ EptFiles makeEptFiles(const MadeEpt& made) {
         hierarchy[fileOf(made, node.key, false)][node.key.text()] = node.points.size();
         const std::string name = "ept-data/" + node.key.text();
         if (made.type == EptDataType::Binary)
-            files[name + ".bin"] = binaryNode(node, centre);
+            files[name + ".bin"] = binaryNode(node, centre, made.attributes);
         else
             files[name + ".laz"] = laszipNode(node, centre);
     }
     for (const auto& file : hierarchy)
         files["ept-hierarchy/" + file.first.text() + ".json"] = textBytes(file.second.dump());
 
+    Json schema = {field("X", "signed", 4, centre), field("Y", "signed", 4, centre),
+                   field("Z", "signed", 4, centre), field("Intensity", "unsigned", 2),
+                   field("Red", "unsigned", 2),     field("Green", "unsigned", 2),
+                   field("Blue", "unsigned", 2)};
+    if (made.attributes)
+        for (const char* name : {"ReturnNumber", "NumberOfReturns", "Classification", "ClassFlags"})
+            schema.push_back(field(name, "unsigned", 1));
+    if (made.attributes) {
+        schema.push_back(field("ScanAngleRank", "float", 4));
+        schema.push_back(field("UserData", "unsigned", 1));
+        schema.push_back(field("PointSourceId", "unsigned", 2));
+        schema.push_back(field("GpsTime", "float", 8));
+    }
     Json description = {{"bounds", {o, o, o, o + kEdge, o + kEdge, o + kEdge}},
                         {"boundsConforming", {low[0], low[1], low[2], high[0], high[1], high[2]}},
                         {"dataType", made.type == EptDataType::Binary ? "binary" : "laszip"},
                         {"hierarchyType", "json"},
                         {"points", points},
-                        {"schema",
-                         {field("X", "signed", 4, centre), field("Y", "signed", 4, centre),
-                          field("Z", "signed", 4, centre), field("Intensity", "unsigned", 2),
-                          field("Red", "unsigned", 2), field("Green", "unsigned", 2),
-                          field("Blue", "unsigned", 2)}},
+                        {"schema", schema},
                         {"span", 16},
                         {"srs", {{"wkt", ""}}},
                         {"version", "1.0.0"}};
@@ -169,6 +196,14 @@ MadeEpt sampleEpt(EptDataType type) {
             p.z = std::round(p.z * 100) / 100;
             p.intensity = uint16_t(100 + i);
             p.rgb[0] = uint16_t(shade * 256), p.rgb[1] = uint16_t(i * 50), p.rgb[2] = 512;
+            p.classification = uint8_t(i % 3 == 0 ? 6 : 2 + key.level);
+            p.returnNumber = uint8_t(1 + i % 3);
+            p.numberOfReturns = 3;
+            p.classFlags = uint8_t(i % 5 == 0 ? 8 : i % 7 == 0 ? 1 : 0); // none withheld
+            p.userData = uint8_t(shade + i);
+            p.scanAngle = int16_t(i * 100 - 1500);
+            p.pointSource = uint16_t(1000 + shade);
+            p.gpsTime = 1.5e8 + shade * 10 + i * 0.25;
             n.points.push_back(p);
         }
         return n;

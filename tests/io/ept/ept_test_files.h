@@ -15,6 +15,13 @@ struct MadeEptPoint {
     double x = 0, y = 0, z = 0; // multiples of 0.01
     uint16_t intensity = 0;
     uint16_t rgb[3] = {};
+    // Kept in every compressed node; in binary nodes only when MadeEpt::attributes is set.
+    uint8_t classification = 0, returnNumber = 1, numberOfReturns = 1;
+    uint8_t classFlags = 0; // synthetic, key-point, withheld, overlap in bits 0 to 3
+    uint8_t userData = 0;
+    int16_t scanAngle = 0; // 0.006 degree steps
+    uint16_t pointSource = 0;
+    double gpsTime = 0;
 };
 struct MadeEptNode {
     CopcKey key;
@@ -27,12 +34,15 @@ struct MadeEpt {
     std::vector<MadeEptNode> nodes;
     std::vector<CopcKey> subtrees;
     double origin = 0; // added to every coordinate, and to the bounds
+    // The schema names every attribute (binary records then hold them all).
+    bool attributes = false;
 };
 
 // Relative path ("ept.json", "ept-hierarchy/0-0-0-0.json", "ept-data/1-0-0-0.bin") to contents.
 using EptFiles = std::map<std::string, std::vector<uint8_t>>;
 EptFiles makeEptFiles(const MadeEpt& made);
-// A few nodes over three levels, with one subtree in its own file, colours above 255.
+// A few nodes over three levels, with one subtree in its own file, colours above 255; each
+// point's attributes differ from its neighbours'.
 MadeEpt sampleEpt(EptDataType type);
 std::vector<uint8_t> textBytes(const std::string& text);
 
