@@ -40,6 +40,18 @@ protected:
         viewer.showAxis = 0;
         openWindow();
     }
+    // The sample dataset with attributes in encoding type, written under tag and streamed; the
+    // window of an earlier encoding goes first.
+    std::string streamSample(EptDataType type, const std::string& tag) {
+        if (type != EptDataType::Binary)
+            TearDown();
+        MadeEpt made = sampleEpt(type);
+        made.attributes = true;
+        const std::string path =
+            write(made, (tag + (type == EptDataType::Binary ? "bin" : "laz")).c_str());
+        stream(path);
+        return path;
+    }
     // The whole read of path drawn through the start view the stream had.
     Image wholeRead(const std::string& path, ColourMode mode = ColourMode::File) {
         PointSet& set = viewer.pointSet;
@@ -74,12 +86,7 @@ protected:
 TEST_F(StreamedDataset, PictureAtRestIsTheWholeReadsForBothEncodings) {
     for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
         SCOPED_TRACE(type == EptDataType::Binary ? "binary" : "laszip");
-        if (type != EptDataType::Binary)
-            TearDown();
-        MadeEpt made = sampleEpt(type);
-        made.attributes = true;
-        const std::string path = write(made, type == EptDataType::Binary ? "bin" : "laz");
-        stream(path);
+        const std::string path = streamSample(type, "");
         EXPECT_EQ(viewer.pointSet.count, 0) << "no records are read whole";
         EXPECT_EQ(viewer.pointSet.format, Format::Ept);
         EXPECT_EQ(viewer.copcLod->declaredPoints(), 130);
@@ -98,12 +105,7 @@ TEST_F(StreamedDataset, PictureAtRestIsTheWholeReadsForBothEncodings) {
 TEST_F(StreamedDataset, ClassColoursAreTheWholeReads) {
     for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
         SCOPED_TRACE(type == EptDataType::Binary ? "binary" : "laszip");
-        if (type != EptDataType::Binary)
-            TearDown();
-        MadeEpt made = sampleEpt(type);
-        made.attributes = true;
-        const std::string path = write(made, type == EptDataType::Binary ? "cbin" : "claz");
-        stream(path);
+        const std::string path = streamSample(type, "c");
         drawCompleteFrame();
         const Image fileColours = backImage();
         viewer.displaySettings.colourMode = ColourMode::Classification;
@@ -122,12 +124,7 @@ TEST_F(StreamedDataset, ClassColoursAreTheWholeReads) {
 TEST_F(StreamedDataset, PickedPointShowsItsNodesAttributes) {
     for (const EptDataType type : {EptDataType::Binary, EptDataType::Laszip}) {
         SCOPED_TRACE(type == EptDataType::Binary ? "binary" : "laszip");
-        if (type != EptDataType::Binary)
-            TearDown();
-        MadeEpt made = sampleEpt(type);
-        made.attributes = true;
-        const std::string path = write(made, type == EptDataType::Binary ? "qbin" : "qlaz");
-        stream(path);
+        const std::string path = streamSample(type, "q");
         drawCompleteFrame();
         // Point 7 of node 1-1-1-1, as stored.
         const CachedNode* node = viewer.copcLod->cache().find({1, 1, 1, 1});
