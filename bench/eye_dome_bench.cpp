@@ -7,6 +7,7 @@
 // whole frames at the start view for each path and setting, alternating them so that a busy
 // machine weighs on both alike. Prints one line per path: the median frame without and with
 // eye-dome lighting (ms) and the share of the frame the shading takes.
+#include "bench/bench_figures.h"
 #include "viewer/frame.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
@@ -20,11 +21,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // One whole frame in milliseconds; PointRenderer::finish waits for GL to complete it.
 double frameMs(bool eyeDome) {

@@ -10,6 +10,7 @@
 //   format-bench NATIVE_FILE SCRATCH_FOLDER [RUNS]
 //   format-bench write NATIVE_FILE SCRATCH_FOLDER   (the files, by a child)
 //   format-bench read|load FILE                     (one load, by a child)
+#include "bench/bench_figures.h"
 #include "io/cloud_load.h"
 #include "io/cloud_writer.h"
 #include "io/formats.h"
@@ -223,11 +224,6 @@ bool inChild(const char* self, std::vector<std::string> arguments, std::string& 
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 //   rss_loaded_mb peak_loaded_mb rss_ready_mb peak_mb  resident memory and its peak after the
 //       load, resident memory once the octree is ready, and the peak of the whole run
 //   path  the renderer's path of large frames
+#include "bench/bench_figures.h"
 #include "viewer/control_panel.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
@@ -52,28 +53,6 @@ const char* const kDragY = "320";
 
 double since(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// A line of /proc/self/status in megabytes: VmRSS now, VmHWM the peak.
-double statusMb(const char* key) {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0.0;
-    char line[256];
-    long kib = 0;
-    const size_t length = std::strlen(key);
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, key, length) == 0)
-            kib = std::atol(line + length);
-    std::fclose(status);
-    return kib / 1024.0;
 }
 
 enum class Phase { FirstFrame, FirstWhole, FirstFull, Rest, Drag, AfterRelease };

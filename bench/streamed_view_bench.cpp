@@ -30,6 +30,7 @@
 //   budget_mb held_mb rss_mb peak_mb  the memory budget, the decoded points held at the end (as
 //       the budget counts them), resident memory at the end and its peak
 //   path  the renderer's path of large frames
+#include "bench/bench_figures.h"
 #include "viewer/control_panel.h"
 #include "viewer/options.h"
 #include "viewer/scene.h"
@@ -94,27 +95,6 @@ double processSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double statusMb(const char* key) {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return 0.0;
-    char line[256];
-    long kib = 0;
-    const size_t length = std::strlen(key);
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, key, length) == 0)
-            kib = std::atol(line + length);
-    std::fclose(status);
-    return kib / 1024.0;
 }
 
 enum class Phase { FirstPicture, StartFull, Drag, Reset, Zoom };
