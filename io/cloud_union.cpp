@@ -48,7 +48,7 @@ bool fileBox(const PointCloud& part, double low[3], double high[3]) {
 } // namespace
 
 bool combineClouds(std::vector<PointCloud>& parts, const std::vector<std::string>& names,
-                   PointCloud& scene, std::string& error) {
+                   PointCloud& scene, std::string& error, const double* sceneShift) {
     if (parts.size() > kMostSceneFiles) {
         error = "a scene holds at most " + std::to_string(kMostSceneFiles) + " files";
         return false;
@@ -83,7 +83,12 @@ bool combineClouds(std::vector<PointCloud>& parts, const std::vector<std::string
     combined.points = points;
     combined.count = static_cast<int32_t>(total);
     double shift[3] = {0.0, 0.0, 0.0};
-    combined.shifted = anyBox && chooseShift(low, high, shift);
+    if (sceneShift) {
+        std::copy(sceneShift, sceneShift + 3, shift);
+        combined.shifted = shift[0] != 0.0 || shift[1] != 0.0 || shift[2] != 0.0;
+    } else {
+        combined.shifted = anyBox && chooseShift(low, high, shift);
+    }
     std::copy(shift, shift + 3, combined.shift);
     combined.attributes.present = present;
     combined.attributes.resize(size_t(total));

@@ -21,6 +21,7 @@ constexpr size_t kMostSceneFiles = 65535;
 // finest precision, dropped points summed and warnings named by file. names[i] names parts[i].
 // Each part's records are released once copied and the parts are left empty. False with scene
 // untouched and error set when the union cannot be held (more than INT32_MAX records or files
-// beyond kMostSceneFiles, or no memory); the parts are then left as they were.
+// beyond kMostSceneFiles, or no memory); the parts are then left as they were. A scene with
+// files held elsewhere (streamed) gives the shift chosen over their boxes too, in shift.
 bool combineClouds(std::vector<PointCloud>& parts, const std::vector<std::string>& names,
-                   PointCloud& scene, std::string& error);
+                   PointCloud& scene, std::string& error, const double* shift = nullptr);

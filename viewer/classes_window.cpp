@@ -89,7 +89,7 @@ ControlWindow* buildClassesWindow(int mainWindowId, const ControlWindow* beside)
         char label[128];
         // A streamed file's counts are estimated from its root node.
         std::snprintf(label, sizeof label, "%d %s (%s%lld)", code, className(code).c_str(),
-                      visibility.estimated() ? "~" : "", static_cast<long long>(count));
+                      visibility.estimated(code) ? "~" : "", static_cast<long long>(count));
         require(window->addCheckbox(panel, label, &visibility.classShown[code],
                                     ID_FIRST_CLASS + code, classesCallback),
                 "class check box");

@@ -83,9 +83,12 @@ FrameContent frameContent() {
     content.points = pointsToDraw(drawnCloud());
     content.cloudPoints =
         viewer.copcLod ? viewer.copcLod->declaredPoints() : int64_t(viewer.pointSet.count);
+    if (viewer.sceneLod)
+        content.cloudPoints += viewer.sceneLod->declaredPoints();
     content.lod = levelOfDetail();
-    // A streamed file's nodes leave out their hidden points themselves.
-    if (!viewer.copcLod) {
+    // A streamed file's nodes leave out their hidden points themselves; a scene's level of
+    // detail narrows its records held to those shown.
+    if (!viewer.copcLod && !viewer.sceneLod) {
         PointVisibility& visibility = drawnVisibility();
         content.drawn = visibility.drawn();
         content.drawnCount = visibility.drawnCount();

@@ -31,15 +31,22 @@ Legend classLegend() {
     Legend legend;
     legend.title = "classification";
     const PointVisibility& visibility = viewer.pointSet.visibility;
-    // A streamed file's counts are those of the points the last frame drew.
+    // A streamed file's counts are those of the points the last frame drew; in a scene, the
+    // records held count beside them, without the streamed files' estimates.
     int64_t streamed[256] = {};
-    if (viewer.copcLod)
-        viewer.copcLod->drawnClassCounts(streamed);
+    for (CopcLod* lod : streamedFiles()) {
+        int64_t part[256];
+        lod->drawnClassCounts(part);
+        for (int code = 0; code < 256; ++code)
+            streamed[code] += part[code];
+    }
     for (int code = 0; code < 256; ++code) {
         int64_t drawn = streamed[code];
         if (!viewer.copcLod && visibility.classShown[code] != 0)
-            drawn = visibility.classCounts()[code] -
-                    (visibility.withheldShown ? 0 : visibility.withheldCounts()[code]);
+            drawn += visibility.classCounts()[code] - visibility.estimatedCounts()[code] -
+                     (visibility.withheldShown ? 0
+                                               : visibility.withheldCounts()[code] -
+                                                     visibility.estimatedWithheld()[code]);
         if (drawn <= 0)
             continue;
         Legend::Row row;

@@ -5,13 +5,16 @@
 #include "io/byte_source.h"
 #include "io/ept/ept_dataset.h"
 #include "io/point_cloud.h"
+#include "viewer/lod/copc_lod.h"
 #include "viewer/lod/lod_source.h"
 #include "viewer/point_query.h"
 #include "viewer/point_visibility.h"
 #include "viewer/view.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Octree LAZ files with more points than this (viewer.lodSettings may change it) are streamed
@@ -19,6 +22,8 @@
 constexpr int64_t kStreamedPointsMinimum = 4000000;
 // Whether the file starts as an octree LAZ file does, and the points its header declares.
 bool octreeFileHead(const char* path, uint64_t& declared);
+// Whether an octree of that many points is streamed rather than read whole, alone or in a scene.
+bool worthStreaming(uint64_t declared, uint64_t memoryBytes);
 // When path is an octree LAZ file to stream: opens it with a budget of memoryBytes for its
 // decoded points, decodes its root and gives the point set the header's box, centred on it.
 // False, with nothing changed, for any other file (which is then read whole); a file that
@@ -31,6 +36,31 @@ bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryByte
 // `fetchers` workers fetch. Takes dataset when it returns true, and when the cache cannot be made
 // (which says why): the caller then reads the dataset anew, whole.
 bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers);
+
+// A file of a scene to be streamed: its octree open, its cache not yet made.
+struct OctreeToStream {
+    std::string name;
+    Format format = Format::Laz;
+    std::unique_ptr<StreamedTree> tree;
+    const CopcFile* file = nullptr; // an octree LAZ file's header
+    int fetchers = 0;               // a URL's: workers fetching its nodes
+};
+// Opens path (an octree LAZ file or a dataset's ept.json, a local path or a URL) into part
+// when it is one and stream(the points it declares) holds. False, with nothing opened, for any
+// other file; the whole read then says why when it cannot be read either.
+bool openOctreeToStream(const char* path, const std::function<bool(uint64_t)>& stream,
+                        OctreeToStream& part);
+// Streams parts beside the point set's records (the scene's files read whole, stored against
+// the shift chosen over every file's box, the streamed ones' as declared): each gets its own
+// cache and level of detail, with what memoryBytes leaves beyond the records shared among
+// them by their points (but never less than a quarter of an equal share of the whole). The
+// point set then names every file, has every file's columns, spans every box and follows the
+// estimated classes of the streamed files besides its own; the frames draw every part
+// together (viewer.sceneLod) with one height and one intensity ramp. A part whose cache cannot
+// be made says why and is left out. False when no file at all is left.
+bool streamSceneParts(std::vector<OctreeToStream>& parts, uint64_t memoryBytes);
+// The streamed files' levels of detail: the one file's, or a scene's parts; none else.
+std::vector<CopcLod*> streamedFiles();
 
 // After each frame of the graphics window, which is current: once a frame has shown that the
 // point set has more points than a frame draws, copies a sample of it and starts its octree's

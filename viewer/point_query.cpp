@@ -90,13 +90,12 @@ PointQuery queryPoint(const PointCloud& cloud, int64_t index) {
 }
 
 PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
-                       const PointAttributes& attributes, size_t i) {
+                       const PointAttributes& attributes, size_t i, const SceneFile* file) {
     const float stored[3] = {point.x, point.y, point.z};
     PointQuery query = queryPosition(cloud, stored);
     std::vector<std::string>& lines = query.lines;
     // In a scene, the file the point came from, and what that file has.
-    const SceneFile* file = nullptr;
-    if (!cloud.files.empty() && i < attributes.origin.size() &&
+    if (file == nullptr && !cloud.files.empty() && i < attributes.origin.size() &&
         attributes.origin[i] < cloud.files.size())
         file = &cloud.files[attributes.origin[i]];
     if (file != nullptr) {

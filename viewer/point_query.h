@@ -26,9 +26,11 @@ struct PointQuery {
 // scene, the point's file) has.
 PointQuery queryPoint(const PointCloud& cloud, int64_t index);
 // The same of a point held apart from the cloud's records (a streamed file's node), entry index
-// of attributes describing it; the cloud gives the shift, the digits and the colour source.
+// of attributes describing it; the cloud gives the shift, the digits and the colour source. A
+// scene's streamed file gives its entry in the files table as file.
 PointQuery queryRecord(const PointCloud& cloud, const PointRecord& point,
-                       const PointAttributes& attributes, size_t index);
+                       const PointAttributes& attributes, size_t index,
+                       const SceneFile* file = nullptr);
 // The query of a point known by its position only (scene coordinates): x, y and z.
 PointQuery queryPosition(const PointCloud& cloud, const float position[3]);
 

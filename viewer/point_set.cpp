@@ -51,9 +51,16 @@ void PointSet::finishLoad() {
 
 void PointSet::loadFiles(const std::vector<const char*>& paths, uint64_t memoryBytes) {
     pending.reset();
-    if (!loadScene(paths, memoryBytes, *this))
+    std::vector<OctreeToStream> streamed;
+    if (!loadScene(paths, memoryBytes, *this, streamed))
         std::exit(1);
-    visibility.attach(*this, hiddenAtStart);
+    if (streamed.empty()) {
+        visibility.attach(*this, hiddenAtStart);
+        return;
+    }
+    // The viewer's point set is this one: the streamed files join it there.
+    if (!streamSceneParts(streamed, memoryBytes))
+        std::exit(1);
 }
 
 std::string PointSet::sceneName() const {

@@ -36,8 +36,9 @@ struct PointSet : PointCloud {
     void beginLoadWith(const char* name, const FormatEntry& entry,
                        std::function<ReadResult(const ReadRequest&)> read);
     void finishLoad();
-    // Several files as one scene (see loadScene), read whole before any window opens; the
-    // process ends with status 1 when none of them can be read.
+    // Several files as one scene (see loadScene), read whole before any window opens, but for
+    // the octree files better streamed (see streamSceneParts, which this set must be the
+    // viewer's for); the process ends with status 1 when none of them can be read.
     void loadFiles(const std::vector<const char*>& paths, uint64_t memoryBytes);
     // What the title and the status line call a scene: "3 files" ("1 file" when the others
     // could not be read); empty for one file opened alone.

@@ -76,6 +76,19 @@ void PointVisibility::attachEstimate(bool classified, const int64_t classCounts[
     changed();
 }
 
+void PointVisibility::addEstimate(bool classified, const int64_t classCounts[256],
+                                  const int64_t withheldCounts[256]) {
+    estimatedClasses_ = estimatedClasses_ || classified;
+    for (int code = 0; code < 256; ++code) {
+        classCounts_[code] += classCounts[code];
+        withheldCounts_[code] += withheldCounts[code];
+        estimatedCounts_[code] += classCounts[code];
+        estimatedWithheld_[code] += withheldCounts[code];
+        withheldTotal_ += withheldCounts[code];
+    }
+    changed();
+}
+
 void PointVisibility::hideAtStart(const std::vector<int>& hiddenClasses) {
     for (int code : hiddenClasses)
         if (code >= 0 && code < 256)

@@ -38,6 +38,14 @@ public:
                         const std::vector<int>& hiddenClasses = kDefaultHidden);
     // Whether the counts are such an estimate.
     bool estimated() const { return estimated_; }
+    // After attach, for a scene whose records held are joined by a streamed file: that file's
+    // estimated counts added to the counts (the list of records drawn stays the held ones').
+    void addEstimate(bool classified, const int64_t classCounts[256],
+                     const int64_t withheldCounts[256]);
+    // Whether the count of code is, or holds, an estimate; and the estimates added.
+    bool estimated(int code) const { return estimated_ || estimatedCounts_[code & 255] > 0; }
+    const int64_t* estimatedCounts() const { return estimatedCounts_; }
+    const int64_t* estimatedWithheld() const { return estimatedWithheld_; }
 
     // The switches, as the check boxes bind them: non-zero draws the class, or the withheld
     // records.
@@ -91,6 +99,8 @@ private:
     int64_t classCounts_[256] = {};
     int64_t withheldCounts_[256] = {};
     int64_t withheldTotal_ = 0;
+    int64_t estimatedCounts_[256] = {};
+    int64_t estimatedWithheld_[256] = {};
     bool estimated_ = false;
     bool estimatedClasses_ = false;
     uint64_t version_ = 0;

@@ -86,9 +86,13 @@ std::string fetchingText(int nodes, int64_t bytes, double bytesPerSecond) {
 }
 
 std::string fetchingStatus() {
-    if (!viewer.copcLod)
-        return std::string();
-    const FetchProgress progress = viewer.copcLod->cache().fetching();
+    // A scene's streamed files together.
+    FetchProgress progress;
+    for (CopcLod* lod : streamedFiles()) {
+        const FetchProgress part = lod->cache().fetching();
+        progress.nodes += part.nodes;
+        progress.bytes += part.bytes;
+    }
     if (progress.nodes == 0)
         return std::string();
     // Only a remote file has fetching workers, so the client is there already.

@@ -41,6 +41,9 @@ int createGraphicsWindow(int width, int height) {
 
 void warmUpGraphicsWindow() {
     const bool large = viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
+                       : viewer.sceneLod
+                           ? viewer.sceneLod->declaredPoints() + viewer.pointSet.count >=
+                                 kSoftwareFrameMinimum
                        : viewer.pointSet.pending
                            ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
                            : viewer.pointSet.count >= kSoftwareFrameMinimum;

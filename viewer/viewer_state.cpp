@@ -10,6 +10,7 @@ void resetViewer() {
     // The build moves the records: it ends before they go.
     viewer.cloudOctree.reset();
     viewer.copcLod.reset();
+    viewer.sceneLod.reset();
     // The records are the loader's to release, never the point set's.
     releasePoints(viewer.pointSet.points);
     // Built again in place: GCC 12 warns, wrongly, of uninitialised members when a record this

@@ -7,6 +7,7 @@
 #include "viewer/level_of_detail.h"
 #include "viewer/lod/cloud_octree.h"
 #include "viewer/lod/copc_lod.h"
+#include "viewer/lod/scene_lod.h"
 #include "viewer/measurement.h"
 #include "viewer/navigation.h"
 #include "viewer/point_colours.h"
@@ -45,6 +46,9 @@ struct Viewer {
     std::unique_ptr<CloudOctree> cloudOctree;
     // An octree file streamed from disk: the point set then holds no records, only the box.
     std::unique_ptr<CopcLod> copcLod;
+    // A scene of several files some of which are streamed: every part drawn together, the
+    // point set holding the records of those read whole.
+    std::unique_ptr<SceneLod> sceneLod;
 };
 
 extern Viewer viewer;

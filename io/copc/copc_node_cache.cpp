@@ -60,8 +60,8 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<ByteSource> s
 
 std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree> octree,
                                                    uint64_t memoryBytes, int threads, int fetchers,
-                                                   std::string& error,
-                                                   uint32_t extraBytesPerPoint) {
+                                                   std::string& error, uint32_t extraBytesPerPoint,
+                                                   const double* shift) {
     std::unique_ptr<CopcNodeCache> cache(new (std::nothrow) CopcNodeCache);
     if (!cache || !octree) {
         error = "not enough memory";
@@ -71,9 +71,14 @@ std::unique_ptr<CopcNodeCache> CopcNodeCache::open(std::unique_ptr<StreamedTree>
     StreamedTree& tree = *cache->octree_;
     double low[3], high[3];
     tree.declaredBox(low, high);
-    cache->shifted_ = chooseShift(low, high, cache->shift_);
-    if (!cache->shifted_)
-        cache->shift_[0] = cache->shift_[1] = cache->shift_[2] = 0.0;
+    if (shift) {
+        std::copy(shift, shift + 3, cache->shift_);
+        cache->shifted_ = shift[0] != 0.0 || shift[1] != 0.0 || shift[2] != 0.0;
+    } else {
+        cache->shifted_ = chooseShift(low, high, cache->shift_);
+        if (!cache->shifted_)
+            cache->shift_[0] = cache->shift_[1] = cache->shift_[2] = 0.0;
+    }
     cache->colour_ = tree.colour();
     if (cache->colour_ == ColourKind::None) {
         // The declared box's heights, as stored, span the ramp.

@@ -59,10 +59,12 @@ public:
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<ByteSource> source,
                                                uint64_t memoryBytes, int threads, int fetchers,
                                                std::string& error, uint32_t extraBytesPerPoint = 0);
-    // The same for any octree already open.
+    // The same for any octree already open. The points are stored against shift when it is
+    // given (a scene's, chosen over every file), else against the one the declared box needs.
     static std::unique_ptr<CopcNodeCache> open(std::unique_ptr<StreamedTree> octree,
                                                uint64_t memoryBytes, int threads, int fetchers,
-                                               std::string& error, uint32_t extraBytesPerPoint = 0);
+                                               std::string& error, uint32_t extraBytesPerPoint = 0,
+                                               const double* shift = nullptr);
     // What a decoded point of point format 6, 7 or 8 costs: its record and its attributes.
     static uint32_t pointBytes(int pointFormat);
     // Stops the workers, giving up what they have not started.

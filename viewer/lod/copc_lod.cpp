@@ -166,7 +166,9 @@ PointSegment CopcLod::segmentOf(const CachedNode& held, NodeLook& look) {
     const ColourMode mode = mode_ ? *mode_ : ColourMode::File;
     segment.id = held.id * kModeIds + uint64_t(mode);
     segment.nodeCount = count;
-    if (mode != ColourMode::File) {
+    // In a scene, a file without the mode's attribute keeps its own colours, as it would
+    // read whole.
+    if (mode != ColourMode::File && colourModeAvailable(mode, held.attributes)) {
         if (look.mode != mode || look.colours.size() != size_t(count) * 3) {
             look.colours.resize(size_t(count) * 3);
             colourByMode(held.points.data(), held.attributes, count, mode, ramps_,

@@ -35,6 +35,8 @@ public:
     // The ramps: the root node's percentiles, or without it the header's z range and the whole
     // range of intensities.
     const ColourRamps& ramps() const { return ramps_; }
+    // Other ramps, before the first frame: a scene's, which every file is coloured by.
+    void useRamps(const ColourRamps& ramps) { ramps_ = ramps; }
     // The root node's points of each class and those of them withheld, scaled to the points the
     // header declares: what the classes window offers before any other node is decoded.
     void estimateClassCounts(int64_t classes[256], int64_t withheld[256]) const;
