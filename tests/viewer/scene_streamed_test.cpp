@@ -181,6 +181,7 @@ TEST_F(StreamedScene, OctreeBeyondTheMemoryIsStreamedNotLeftOut) {
     EXPECT_GT(pointsIn(viewer.sceneLod->parts()[0]->lastSegments()), 0);
     EXPECT_LE(cache.heldPoints(), cache.budgetPoints());
     EXPECT_EQ(statusParts().front(), "2 files");
+    EXPECT_EQ(statusParts()[1], std::to_string(kTilePoints + kOctreePoints) + " points");
 }
 
 // A hidden class goes from both files, the legend counting what each draws; a double-click on
