@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -171,4 +172,27 @@ TEST(SceneScreenshot, UnreadableFilesAreSaidAndTheOthersOpen) {
     EXPECT_EQ(budget.status, 0) << budget.ending();
     EXPECT_EQ(budget.err, "");
     EXPECT_FALSE(fileText(budgetShot).empty());
+}
+
+// Every file of a scene may be streamed: two copies of an octree file beyond the memory show,
+// through the real executable, the picture the file shows streamed alone.
+TEST(SceneScreenshot, StreamedCopiesShowWhatOneShows) {
+    const std::string octree = dataPath("copc/lasrs_autzen.copc.laz");
+    const std::string copy = scratchDir() + "scene_copy.copc.laz";
+    {
+        std::ofstream out(copy, std::ios::binary);
+        out << fileText(octree);
+    }
+    const std::string aloneShot = scratchDir() + "scene_streamed_alone.png";
+    const std::string sceneShot = scratchDir() + "scene_streamed_both.png";
+    const ProcessResult alone =
+        runProgram({VIEWER, "--memory", "2K", "--screenshot", aloneShot, octree});
+    ASSERT_EQ(alone.status, 0) << alone.ending() << alone.err;
+    const ProcessResult scene =
+        runProgram({VIEWER, "--memory", "2K", "--screenshot", sceneShot, octree, copy});
+    ASSERT_EQ(scene.status, 0) << scene.ending() << scene.err;
+    EXPECT_EQ(scene.err, "");
+    const std::string picture = fileText(aloneShot);
+    EXPECT_FALSE(picture.empty());
+    EXPECT_TRUE(fileText(sceneShot) == picture) << "the scene's picture differs";
 }
