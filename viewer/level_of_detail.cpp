@@ -382,9 +382,9 @@ bool queryStreamedPoint(const float position[3], PointQuery& query) {
             continue;
         // A scene's streamed files follow those read whole in its table.
         const size_t file = set.files.size() - lods.size() + k;
-        query = queryRecord(set, node->points[index], node->attributes, index,
-                            viewer.sceneLod && file < set.files.size() ? &set.files[file]
-                                                                       : nullptr);
+        query =
+            queryRecord(set, node->points[index], node->attributes, index,
+                        viewer.sceneLod && file < set.files.size() ? &set.files[file] : nullptr);
         return true;
     }
     return false;
@@ -505,9 +505,8 @@ bool openOctreeToStream(const char* path, const std::function<bool(uint64_t)>& s
 bool streamSceneParts(std::vector<OctreeToStream>& parts, uint64_t memoryBytes) {
     PointSet& set = viewer.pointSet;
     // The records held are counted first; the rest of the budget is the streamed files'.
-    const uint64_t held =
-        uint64_t(set.count) * (sizeof(PointRecord) + set.attributes.bytesPerPoint() +
-                               sizeof(uint16_t));
+    const uint64_t held = uint64_t(set.count) *
+                          (sizeof(PointRecord) + set.attributes.bytesPerPoint() + sizeof(uint16_t));
     const uint64_t left = memoryBytes > held ? memoryBytes - held : 0;
     uint64_t declared = 0;
     for (const OctreeToStream& part : parts)
@@ -525,9 +524,9 @@ bool streamSceneParts(std::vector<OctreeToStream>& parts, uint64_t memoryBytes) 
     std::vector<std::unique_ptr<CopcLod>> lods;
     for (OctreeToStream& part : parts) {
         const uint64_t points = part.tree->declaredPoints();
-        const uint64_t share =
-            declared > 0 ? uint64_t(double(left) * double(points) / double(declared))
-                         : left / parts.size();
+        const uint64_t share = declared > 0
+                                   ? uint64_t(double(left) * double(points) / double(declared))
+                                   : left / parts.size();
         std::string error = "not enough memory";
         std::unique_ptr<CopcNodeCache> cache =
             CopcNodeCache::open(std::move(part.tree), std::max(share, floor), usableCores(),
@@ -558,8 +557,9 @@ bool streamSceneParts(std::vector<OctreeToStream>& parts, uint64_t memoryBytes) 
         tree.precision(step);
         if (everyPrecise && step[0] > 0 && step[1] > 0 && step[2] > 0) {
             for (int axis = 0; axis < 3; ++axis)
-                set.precision[axis] =
-                    set.precision[axis] > 0 ? std::min(set.precision[axis], step[axis]) : step[axis];
+                set.precision[axis] = set.precision[axis] > 0
+                                          ? std::min(set.precision[axis], step[axis])
+                                          : step[axis];
         } else {
             everyPrecise = false;
             set.precision[0] = set.precision[1] = set.precision[2] = 0.0;

@@ -40,13 +40,12 @@ int createGraphicsWindow(int width, int height) {
 }
 
 void warmUpGraphicsWindow() {
-    const bool large = viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
-                       : viewer.sceneLod
-                           ? viewer.sceneLod->declaredPoints() + viewer.pointSet.count >=
-                                 kSoftwareFrameMinimum
-                       : viewer.pointSet.pending
-                           ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
-                           : viewer.pointSet.count >= kSoftwareFrameMinimum;
+    const bool large =
+        viewer.copcLod ? viewer.copcLod->declaredPoints() >= kSoftwareFrameMinimum
+        : viewer.sceneLod
+            ? viewer.sceneLod->declaredPoints() + viewer.pointSet.count >= kSoftwareFrameMinimum
+        : viewer.pointSet.pending ? viewer.pointSet.pending->waitForRecords(kSoftwareFrameMinimum)
+                                  : viewer.pointSet.count >= kSoftwareFrameMinimum;
     if (large)
         viewer.frameScheduler.renderer.warmUp(static_cast<float>(viewer.displaySettings.pointSize),
                                               kSoftwareFrameMinimum);

@@ -75,8 +75,8 @@ bool loadPart(const char* path, uint64_t memoryBytes, uint64_t& bytesUsed, Point
 }
 
 // The shift of the union of the parts' boxes and the streamed octrees' declared ones.
-void sceneShift(const std::vector<PointCloud>& parts,
-                const std::vector<OctreeToStream>& streamed, double shift[3]) {
+void sceneShift(const std::vector<PointCloud>& parts, const std::vector<OctreeToStream>& streamed,
+                double shift[3]) {
     double low[3], high[3];
     bool anyBox = false;
     auto widen = [&](const double partLow[3], const double partHigh[3]) {

@@ -44,7 +44,8 @@ std::string writeOctree() {
     for (int z = 0; z < 2; ++z)
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x) {
-                records.push_back({float(x), float(y), float(10 * z), 0.25f, 0.5f + 0.25f * z, 0.75f});
+                records.push_back(
+                    {float(x), float(y), float(10 * z), 0.25f, 0.5f + 0.25f * z, 0.75f});
                 a.intensity.push_back(uint16_t(x * 1000));
                 a.classification.push_back(uint8_t(z == 0 ? 2 : 6));
             }
@@ -239,9 +240,9 @@ TEST_F(StreamedScene, ClassSwitchesAndQueryReachTheStreamedFile) {
     EXPECT_EQ(viewer.query.file, octree);
     ASSERT_FALSE(viewer.query.lines.empty());
     EXPECT_EQ(viewer.query.lines.front(), "file " + octree);
-    EXPECT_NE(std::find(viewer.query.lines.begin(), viewer.query.lines.end(),
-                        "class 6 " + className(6)),
-              viewer.query.lines.end());
+    EXPECT_NE(
+        std::find(viewer.query.lines.begin(), viewer.query.lines.end(), "class 6 " + className(6)),
+        viewer.query.lines.end());
     const std::vector<std::string> status = statusParts();
     EXPECT_NE(std::find(status.begin(), status.end(), "point from " + octree), status.end());
 }

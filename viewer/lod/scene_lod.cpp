@@ -72,9 +72,9 @@ LodFrame SceneLod::frame(const View& view, int64_t budget, const PointSource& cl
     const int64_t left = budget < 0 ? -1 : std::max<int64_t>(budget - used, 0);
     for (size_t k = 0; k < parts_.size(); ++k) {
         CopcLod& part = *parts_[k];
-        const int64_t share = left < 0                 ? -1
-                              : declared > 0           ? shareOf(left, part.declaredPoints(), declared)
-                                                       : left / int64_t(parts_.size());
+        const int64_t share = left < 0       ? -1
+                              : declared > 0 ? shareOf(left, part.declaredPoints(), declared)
+                                             : left / int64_t(parts_.size());
         LodFrame streamed = part.frame(view, share, cloud);
         frame.complete = frame.complete && streamed.complete;
         add(streamed.segments, k + 1);
