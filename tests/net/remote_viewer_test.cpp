@@ -167,6 +167,31 @@ TEST_F(RemoteViewer, SameScreenshotAsTheLocalCopyStreamedOrReadWhole) {
         EXPECT_GE(log[i].rangeFirst, 0) << "request " << i << " asked for the whole file";
 }
 
+// A URL in a scene is streamed by ranges beside a local file, as a local copy of it would be:
+// the same picture, and never the whole file asked for.
+TEST_F(RemoteViewer, SceneStreamsItsUrlByRanges) {
+    const std::string copy = writeFile("tree-copy.copc.laz", octree);
+    const std::string onDisk = scratchDir() + "scene-disk.png";
+    const std::string remote = scratchDir() + "scene-url.png";
+    const ProcessResult fromDisk = runProgram(
+        {POINTILLIST_EXE, "--memory", kStreamedMemory, "--screenshot", onDisk, copy, local});
+    const ProcessResult fromUrl =
+        runProgram({POINTILLIST_EXE, "--memory", kStreamedMemory, "--screenshot", remote,
+                    server.url("tree.copc.laz"), local});
+    ASSERT_EQ(fromDisk.status, 0) << fromDisk.ending();
+    ASSERT_EQ(fromUrl.status, 0) << fromUrl.ending();
+    EXPECT_EQ(fromUrl.err, "");
+    const std::vector<uint8_t> picture = readPng(remote);
+    ASSERT_FALSE(picture.empty());
+    EXPECT_EQ(picture, readPng(onDisk));
+    server.stop();
+    const std::vector<AccessLogEntry> log = server.accessLog();
+    const RangesAsked asked = rangesOf(log, "/tree.copc.laz");
+    EXPECT_GT(asked.requests, 3u) << "the head, the index and nodes";
+    for (const AccessLogEntry& entry : log)
+        EXPECT_GE(entry.rangeFirst, 0) << "the whole file was asked for";
+}
+
 // Behind a server that takes a while to answer each request, chunks are asked for several at a
 // time on connections that are kept and reused.
 TEST_F(RemoteViewer, NodesAreFetchedSeveralAtOnceOnReusedConnections) {
