@@ -209,3 +209,36 @@ TEST_F(StreamedDataset, SmallDatasetIsReadWhole) {
     viewer.lodSettings.streamPointsAbove = 0;
     EXPECT_TRUE(streamOctreeFile(path.c_str(), uint64_t(1) << 30));
 }
+
+// In a scene, a dataset is streamed as a part of its own beside a file read whole, and draws
+// what it draws read whole there.
+TEST_F(StreamedDataset, SceneStreamsTheDatasetBesideAFileReadWhole) {
+    const std::string path = write(sampleEpt(EptDataType::Laszip), "scene");
+    const std::string beside =
+        writeCloud("scene-beside.txt", {{70, 10, 10, 1, 0, 0}, {72, 12, 20, 0, 1, 0}});
+    PointSet& set = viewer.pointSet;
+    set.loadFiles({path.c_str(), beside.c_str()}, uint64_t(1) << 30);
+    ASSERT_FALSE(viewer.sceneLod) << "a small dataset is read whole";
+    const PointSet box = copyOfBox(set);
+    viewer.showAxis = 0;
+    openWindow();
+    drawCompleteFrame();
+    const Image whole = backImage();
+    EXPECT_GT(std::count_if(whole.begin(), whole.end(), [](unsigned char c) { return c; }), 100);
+    TearDown();
+
+    viewer.lodSettings.streamPointsAbove = 0;
+    set.loadFiles({path.c_str(), beside.c_str()}, uint64_t(1) << 30);
+    ASSERT_TRUE(viewer.sceneLod);
+    EXPECT_EQ(set.count, 2);
+    EXPECT_EQ(set.sceneName(), "2 files");
+    std::copy(std::begin(box.nearCorner), std::end(box.nearCorner), set.nearCorner);
+    std::copy(std::begin(box.farCorner), std::end(box.farCorner), set.farCorner);
+    std::copy(std::begin(box.centroid), std::end(box.centroid), set.centroid);
+    set.computeViewDistance(kFramingFieldOfViewX);
+    viewer.showAxis = 0;
+    openWindow();
+    drawCompleteFrame();
+    EXPECT_EQ(drawnPoints(viewer.sceneLod->parts()[0]->lastSegments()), 130);
+    EXPECT_TRUE(backImage() == whole);
+}
