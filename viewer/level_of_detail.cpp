@@ -37,8 +37,11 @@ constexpr int kWatchMilliseconds = 10;
 constexpr int64_t kFetchingRefresh = 250;
 
 int graphicsWindow = 0;
+// Since the octree's build ended, no frame yet: a frame in progress still holds the sample.
+bool recordsMoved = false;
 
 void treeTaken() {
+    recordsMoved = true;
     // The records have moved: colours made for them, and the list of those shown, are in the
     // old order.
     viewer.pointColours.release();
@@ -141,7 +144,10 @@ void watchNodes(int) {
     if (arrived > 0 && graphicsWindow) {
         const int previous = glutGetWindow();
         glutSetWindow(graphicsWindow);
-        viewer.frameScheduler.nodesArrived();
+        // A scene's last frame drew the sample of its records, now gone: the redisplay the
+        // build's end asked for draws the arrivals too.
+        if (!recordsMoved)
+            viewer.frameScheduler.nodesArrived();
         if (previous && previous != graphicsWindow)
             glutSetWindow(previous);
     }
@@ -276,6 +282,7 @@ bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, i
 }
 
 void afterFrame() {
+    recordsMoved = false;
     const std::vector<CopcLod*> lods = streamedFiles();
     if (!lods.empty()) {
         // A watch still pending from an earlier window takes this one.
@@ -349,8 +356,7 @@ LodSource* levelOfDetail() {
     if (viewer.sceneLod) {
         // The records are drawn through the octree once built, the shown ones of the cloud
         // drawn (the sample while it is built) before.
-        PointVisibility& visibility = drawnVisibility();
-        viewer.sceneLod->holdRecords(ready, visibility.drawn(), visibility.drawnCount());
+        viewer.sceneLod->holdRecords(ready, &drawnVisibility());
         return viewer.sceneLod.get();
     }
     return ready;

@@ -30,7 +30,9 @@ namespace {
 constexpr double kEast = 500000.0, kNorth = 4000000.0;
 constexpr int kSide = 60;
 constexpr int kOctreePoints = kSide * kSide * 2;
-constexpr int kTilePoints = 20 * 20;
+// More records than any frame's budget, so that they may get an octree of their own.
+constexpr int kTileSide = 150;
+constexpr int kTilePoints = kTileSide * kTileSide;
 
 // Two slabs of kSide x kSide points near (kEast, kNorth): z 0 of class 2, z 10 of class 6 (far
 // enough apart for the root to sample both), written as an octree file of small nodes.
@@ -67,10 +69,10 @@ std::string writeOctree() {
 std::string writeTile() {
     SmallLas las;
     las.offset[0] = kEast, las.offset[1] = kNorth;
-    for (int i = 0; i < 20; ++i)
-        for (int j = 0; j < 20; ++j)
-            las.points.push_back({7000 + i * 100, 1000 + j * 100, 2000, 60000, 20000, 0,
-                                  uint16_t(i * 3000), uint8_t(i % 2 ? 6 : 2)});
+    for (int i = 0; i < kTileSide; ++i)
+        for (int j = 0; j < kTileSide; ++j)
+            las.points.push_back({7000 + i * 10, 1000 + j * 10, 2000, 60000, 20000, 0,
+                                  uint16_t(i * 400), uint8_t(i % 2 ? 6 : 2)});
     const std::string path = scratchDir() + "scene-tile.las";
     EXPECT_TRUE(las.write(path));
     return path;
@@ -110,7 +112,8 @@ protected:
 } // namespace
 
 // The octree file streamed draws what it draws read whole, from the same eye: one shift for
-// both files, the tile's records held and the slabs' nodes beside them.
+// both files, the tile's records held (alone, then through their octree) and the slabs' nodes
+// beside them.
 TEST_F(StreamedScene, StreamedPartDrawsWhatTheWholeReadDraws) {
     openScene(false);
     ASSERT_FALSE(viewer.sceneLod) << "a small octree file is read whole";
@@ -147,6 +150,26 @@ TEST_F(StreamedScene, StreamedPartDrawsWhatTheWholeReadDraws) {
     EXPECT_GT(lit, 1000u);
     EXPECT_LE(double(differing), 0.01 * double(lit));
     EXPECT_GT(pointsIn(viewer.sceneLod->parts()[0]->lastSegments()), kSide * kSide / 2);
+
+    // The tile's records through their own octree, built once a frame shows it is needed
+    // (a frame budget below any cloud), draw the same picture among the streamed nodes.
+    viewer.lodSettings.octree.nodePoints = 64;
+    viewer.frameScheduler.frameSeconds = 1e-9;
+    redraw();
+    ASSERT_TRUE(viewer.cloudOctree);
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            return viewer.cloudOctree->state() == CloudOctree::State::Ready &&
+                   !viewer.frameScheduler.wholeFramePending() &&
+                   viewer.frameScheduler.lastFrame().full;
+        },
+        std::chrono::seconds(30)));
+    drawCompleteFrame();
+    const Image throughOctree = backImage();
+    differing = 0;
+    for (size_t p = 0; p + 2 < wholeImage.size(); p += 3)
+        differing += !std::equal(&wholeImage[p], &wholeImage[p + 3], &throughOctree[p]);
+    EXPECT_LE(double(differing), 0.01 * double(lit));
 
     // One height ramp for both: the tile's height and the slabs' in it.
     const ColourRamps& ramps = viewer.sceneLod->parts()[0]->ramps();

@@ -17,10 +17,9 @@ int64_t shareOf(int64_t budget, int64_t points, int64_t total) {
 
 } // namespace
 
-void SceneLod::holdRecords(LodSource* octree, const uint32_t* shown, int64_t shownCount) {
+void SceneLod::holdRecords(LodSource* octree, PointVisibility* visibility) {
     octree_ = octree;
-    shown_ = shown;
-    shownCount_ = shownCount;
+    visibility_ = visibility;
 }
 
 int64_t SceneLod::declaredPoints() const {
@@ -45,6 +44,8 @@ LodFrame SceneLod::frame(const View& view, int64_t budget, const PointSource& cl
         }
     };
     const int64_t declared = declaredPoints();
+    const uint32_t* shown = visibility_ ? visibility_->drawn() : nullptr;
+    const int64_t shownCount = shown ? visibility_->drawnCount() : 0;
     if (cloud.count > 0) {
         if (octree_) {
             const int64_t share =
@@ -52,15 +53,15 @@ LodFrame SceneLod::frame(const View& view, int64_t budget, const PointSource& cl
             LodFrame held = octree_->frame(view, share, cloud);
             // The octree's runs are of every record; the streamed nodes leave out their hidden
             // points themselves, so only these are narrowed.
-            if (shown_)
-                keepShown(held.segments, shown_, shownCount_);
+            if (shown)
+                keepShown(held.segments, shown, shownCount);
             frame.complete = held.complete;
             add(held.segments, 0);
         } else {
             PointSegment run;
             run.source = cloud;
-            run.indices = shown_;
-            run.count = shown_ ? shownCount_ : cloud.count;
+            run.indices = shown;
+            run.count = shown ? shownCount : cloud.count;
             if (run.count > 0)
                 segments.push_back(run);
         }

@@ -4,6 +4,7 @@
 
 #include "viewer/lod/copc_lod.h"
 #include "viewer/lod/lod_source.h"
+#include "viewer/point_visibility.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,10 +19,10 @@ class SceneLod : public LodSource {
 public:
     explicit SceneLod(std::vector<std::unique_ptr<CopcLod>> parts) : parts_(std::move(parts)) {}
 
-    // How the next frames draw the records held in memory: through octree when it is not null
-    // (its runs narrowed to shown, ascending record numbers, when shown is not null), else as
-    // the shown records of the cloud a frame is given.
-    void holdRecords(LodSource* octree, const uint32_t* shown, int64_t shownCount);
+    // How the next frames draw the records held in memory: through octree when it is not null,
+    // else as the cloud a frame is given; either way only the records visibility shows, its
+    // list asked for at each frame (a frame replaces any the scheduler has in progress).
+    void holdRecords(LodSource* octree, PointVisibility* visibility);
 
     LodFrame frame(const View& view, int64_t budget, const PointSource& cloud) override;
 
@@ -34,7 +35,6 @@ public:
 private:
     std::vector<std::unique_ptr<CopcLod>> parts_;
     LodSource* octree_ = nullptr;
-    const uint32_t* shown_ = nullptr;
-    int64_t shownCount_ = 0;
+    PointVisibility* visibility_ = nullptr;
     std::vector<PointSegment> lastSegments_;
 };
