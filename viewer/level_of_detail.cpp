@@ -495,6 +495,8 @@ bool openOctreeToStream(const char* path, const std::function<bool(uint64_t)>& s
     if (isUrl(path)) {
         std::shared_ptr<HttpClient> client = sharedHttpClient();
         part.fetchers = client ? client->options().maxConnections : 0;
+        // The program ends with std::exit, perhaps while nodes are still being fetched.
+        cancelFetchesAtExit();
         if (namesEptDataset(path))
             return openDatasetToStream(openEptDataset(path, error), stream, part);
         std::unique_ptr<ByteSource> source = openSource(path, error);

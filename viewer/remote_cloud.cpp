@@ -42,12 +42,7 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         std::shared_ptr<HttpClient> client = sharedHttpClient();
         if (!client)
             refuse(std::string(url) + ": HTTP is not available (libcurl could not be set up)");
-        // The program ends with std::exit: node fetches still waiting on the server are given
-        // up before the cache's workers are waited for.
-        std::atexit([] {
-            if (std::shared_ptr<HttpClient> shared = sharedHttpClient())
-                shared->cancelAll();
-        });
+        cancelFetchesAtExit();
         std::unique_ptr<HttpSource> http = openHttp(client, url, error);
         if (!http)
             refuse(error);
@@ -78,6 +73,17 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         refuse(error);
     // The read keeps what it opened.
     viewer.pointSet.beginLoadWith(url, *remote.entry, remote.read);
+}
+
+void cancelFetchesAtExit() {
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    std::atexit([] {
+        if (std::shared_ptr<HttpClient> shared = sharedHttpClient())
+            shared->cancelAll();
+    });
 }
 
 std::string fetchingText(int nodes, int64_t bytes, double bytesPerSecond) {

@@ -13,6 +13,10 @@
 // cannot be opened prints one line (the URL and why) and ends the process with status 1.
 void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFolder);
 
+// Has the program's end give up the node fetches still waiting on a server before the caches'
+// workers are waited for (std::exit runs the destructors); registered once however often asked.
+void cancelFetchesAtExit();
+
 // The status line's part while a streamed URL's chunks are fetched: "fetching 3 nodes, 1.2 MB,
 // 850 kB/s"; empty when nothing is being fetched.
 std::string fetchingStatus();
