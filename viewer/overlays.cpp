@@ -106,7 +106,9 @@ std::string shortened(const std::string& text, int width) {
 
 std::vector<std::string> statusParts() {
     const PointSet& set = viewer.pointSet;
-    std::vector<std::string> parts = {std::to_string(set.count) + " points",
+    // A streamed file's set holds no records: its count is the one the file declares.
+    const int64_t points = viewer.copcLod ? viewer.copcLod->declaredPoints() : set.count;
+    std::vector<std::string> parts = {std::to_string(points) + " points",
                                       "size " + std::to_string(viewer.displaySettings.pointSize),
                                       std::string("colours ") + drawnColoursName(),
                                       std::string("pan ") + panModeName(viewer.viewState.panMode)};
