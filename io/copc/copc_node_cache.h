@@ -112,6 +112,7 @@ private:
     // With the lock held, released during the read: reads the first page queued; false when
     // none is.
     bool readQueuedPage(std::unique_lock<std::mutex>& lock);
+    // With the lock held: no node nor page queued or in progress.
     bool idle() const;
     // Reads the node's data unless given them.
     bool decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node, CachedNode& decoded,
