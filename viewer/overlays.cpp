@@ -106,8 +106,11 @@ std::string shortened(const std::string& text, int width) {
 
 std::vector<std::string> statusParts() {
     const PointSet& set = viewer.pointSet;
-    // A scene's streamed files count the points their headers declare.
-    const int64_t points = set.count + (viewer.sceneLod ? viewer.sceneLod->declaredPoints() : 0);
+    // A streamed file's set holds no records: its count is the one the file declares; a
+    // scene's streamed files count theirs beside the records read whole.
+    const int64_t points = viewer.copcLod    ? viewer.copcLod->declaredPoints()
+                           : viewer.sceneLod ? set.count + viewer.sceneLod->declaredPoints()
+                                             : set.count;
     std::vector<std::string> parts = {std::to_string(points) + " points",
                                       "size " + std::to_string(viewer.displaySettings.pointSize),
                                       std::string("colours ") + drawnColoursName(),

@@ -3,6 +3,8 @@
 
 #include "io/byte_order.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint64_t kEntryBytes = 32;
@@ -17,29 +19,36 @@ std::string place(uint64_t bytes, uint64_t offset) {
 } // namespace
 
 bool CopcHierarchy::loadRoot(uint64_t offset, uint64_t size, std::string& error) {
+    const Page root{offset, size};
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    fetchPage(CopcKey(), root, bytes, problem);
     std::lock_guard<std::mutex> lock(mutex_);
-    const size_t lostBefore = pagesLost_;
     pageOffsets_.insert(offset);
-    readPage(CopcKey(), Page{offset, size});
-    if (pagesLost_ == lostBefore)
+    addPage(CopcKey(), root, bytes, problem);
+    if (problem.empty())
         return true;
-    error = damage_.back();
+    error = problem;
     return false;
 }
 
-void CopcHierarchy::readPage(const CopcKey& key, const Page& page) {
+bool CopcHierarchy::fetchPage(const CopcKey& key, const Page& page, std::vector<uint8_t>& bytes,
+                              std::string& problem) {
     const std::string name = "hierarchy page " + key.text() + " " + place(page.size, page.offset);
     const uint64_t fileSize = uint64_t(source_.size());
-    std::string problem;
     if (page.size == 0 || page.size % kEntryBytes != 0)
         problem = name + " is not a whole number of 32-byte entries";
     else if (page.offset > fileSize || page.size > fileSize - page.offset)
         problem =
             name + " reaches past the end of the file (" + std::to_string(fileSize) + " bytes)";
-    std::vector<uint8_t> bytes;
     std::string error;
     if (problem.empty() && !source_.read(int64_t(page.offset), int64_t(page.size), bytes, error))
         problem = name + " cannot be read: " + error;
+    return problem.empty();
+}
+
+void CopcHierarchy::addPage(const CopcKey& key, const Page& page, const std::vector<uint8_t>& bytes,
+                            const std::string& problem) {
     if (!problem.empty()) {
         damage_.push_back(problem);
         ++pagesLost_;
@@ -48,6 +57,28 @@ void CopcHierarchy::readPage(const CopcKey& key, const Page& page) {
     ++pagesRead_;
     for (uint64_t at = 0; at < page.size; at += kEntryBytes)
         addEntry(key, bytes.data() + at);
+}
+
+void CopcHierarchy::settlePage(std::unique_lock<std::mutex>& lock, const CopcKey& key) {
+    if (reading_.count(key)) {
+        pageDone_.wait(lock, [&] { return reading_.count(key) == 0; });
+        return;
+    }
+    const auto pending = pending_.find(key);
+    if (pending == pending_.end())
+        return;
+    // The page stays pending while it is read: a walk meanwhile knows its nodes are to come.
+    const Page page = pending->second;
+    reading_.insert(key);
+    lock.unlock();
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    fetchPage(key, page, bytes, problem);
+    lock.lock();
+    reading_.erase(key);
+    pending_.erase(key);
+    addPage(key, page, bytes, problem);
+    pageDone_.notify_all();
 }
 
 void CopcHierarchy::addEntry(const CopcKey& page, const uint8_t* entry) {
@@ -109,10 +140,21 @@ void CopcHierarchy::addEntry(const CopcKey& page, const uint8_t* entry) {
         damage_.push_back(name + " appears twice in the hierarchy");
 }
 
+bool CopcHierarchy::pendingAbove(const CopcKey& key, CopcKey& page) const {
+    for (CopcKey up = key;; up = up.parent()) {
+        if (pending_.count(up)) {
+            page = up;
+            return true;
+        }
+        if (up.level == 0)
+            return false;
+    }
+}
+
 bool CopcHierarchy::find(const CopcKey& key, CopcNode& node) {
     if (!key.valid())
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         const auto found = nodes_.find(key);
         if (found != nodes_.end()) {
@@ -121,18 +163,10 @@ bool CopcHierarchy::find(const CopcKey& key, CopcNode& node) {
         }
         // A page named by key or by a node above it may hold key's entry; reading it may name
         // further pages below.
-        auto page = pending_.end();
-        for (CopcKey up = key;; up = up.parent()) {
-            page = pending_.find(up);
-            if (page != pending_.end() || up.level == 0)
-                break;
-        }
-        if (page == pending_.end())
+        CopcKey page;
+        if (!pendingAbove(key, page))
             return false;
-        const CopcKey pageKey = page->first;
-        const Page where = page->second;
-        pending_.erase(page);
-        readPage(pageKey, where);
+        settlePage(lock, page);
     }
 }
 
@@ -148,15 +182,35 @@ std::vector<CopcNode> CopcHierarchy::children(const CopcKey& key) {
     return found;
 }
 
-void CopcHierarchy::loadAll() {
+bool CopcHierarchy::childrenRead(const CopcKey& key, std::vector<CopcNode>& found,
+                                 std::vector<CopcKey>& pages) {
+    found.clear();
+    pages.clear();
+    if (!key.valid() || key.level >= kCopcDeepestLevel)
+        return true;
     std::lock_guard<std::mutex> lock(mutex_);
-    while (!pending_.empty()) {
-        const auto page = pending_.begin();
-        const CopcKey key = page->first;
-        const Page where = page->second;
-        pending_.erase(page);
-        readPage(key, where);
+    for (int i = 0; i < 8; ++i) {
+        const CopcKey child = key.child(i);
+        const auto node = nodes_.find(child);
+        CopcKey page;
+        if (node != nodes_.end())
+            found.push_back(node->second);
+        else if (pendingAbove(child, page) &&
+                 std::find(pages.begin(), pages.end(), page) == pages.end())
+            pages.push_back(page);
     }
+    return pages.empty();
+}
+
+void CopcHierarchy::readPage(const CopcKey& key) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    settlePage(lock, key);
+}
+
+void CopcHierarchy::loadAll() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!pending_.empty())
+        settlePage(lock, pending_.begin()->first);
 }
 
 std::vector<CopcNode> CopcHierarchy::nodes() const {

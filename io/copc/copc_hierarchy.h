@@ -5,6 +5,7 @@
 #include "io/byte_source.h"
 #include "io/copc/copc_key.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -34,8 +35,9 @@ struct CopcHierarchySummary {
 // The pages of the index, each read the first time a walk needs a node it may hold. Entries are
 // checked as their page is read: an entry that names no node of the octree, a chunk or page
 // beyond the end of the file, a page reached twice (a loop of pointers) or a key met twice is
-// damage, lost with one line saying what. Safe to call from several threads (one lock; a page
-// is read under it).
+// damage, lost with one line saying what. Safe to call from several threads: one lock guards
+// what the pages hold, and a page's bytes are read outside it, by one thread, while any other
+// that needs the page waits for it.
 class CopcHierarchy {
 public:
     explicit CopcHierarchy(ByteSource& source) : source_(source) {}
@@ -50,6 +52,13 @@ public:
     bool find(const CopcKey& key, CopcNode& node);
     // The children of key that the index holds, in child order, pages read as needed.
     std::vector<CopcNode> children(const CopcKey& key);
+    // The children as children gives them when every page that may hold one is read; otherwise
+    // false, with those pages (named by their keys) in pages, and nothing read here.
+    bool childrenRead(const CopcKey& key, std::vector<CopcNode>& found,
+                      std::vector<CopcKey>& pages);
+    // Reads the page named by key (as childrenRead names it), or waits while another thread
+    // reads it; at once when it is read already or no page has that name.
+    void readPage(const CopcKey& key);
     // Reads every page not read yet.
     void loadAll();
     // Every node read so far (with or without points), in key order.
@@ -62,15 +71,25 @@ private:
     struct Page {
         uint64_t offset = 0, size = 0;
     };
+    // With the lock held, released while the bytes are read.
+    void settlePage(std::unique_lock<std::mutex>& lock, const CopcKey& key);
+    // The page's bytes, read without the lock; false with the line of damage in problem.
+    bool fetchPage(const CopcKey& key, const Page& page, std::vector<uint8_t>& bytes,
+                   std::string& problem);
     // Both with the lock held.
-    void readPage(const CopcKey& key, const Page& page);
+    void addPage(const CopcKey& key, const Page& page, const std::vector<uint8_t>& bytes,
+                 const std::string& problem);
     void addEntry(const CopcKey& page, const uint8_t* entry);
+    // The pending page that may hold key's entry: key's own or the nearest above it.
+    bool pendingAbove(const CopcKey& key, CopcKey& page) const;
 
     ByteSource& source_;
     mutable std::mutex mutex_;
     std::map<CopcKey, CopcNode> nodes_;
     std::map<CopcKey, Page> pending_; // pages named by a pointer entry, keyed by its node
-    std::set<uint64_t> pageOffsets_;  // every page named so far: a second pointer is a loop
+    std::set<CopcKey> reading_;       // pending pages whose bytes a thread is reading
+    std::condition_variable pageDone_;
+    std::set<uint64_t> pageOffsets_; // every page named so far: a second pointer is a loop
     std::vector<std::string> damage_;
     size_t pagesRead_ = 0, pagesLost_ = 0;
 };

@@ -154,6 +154,7 @@ CopcNodeCache::~CopcNodeCache() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         queue_.clear();
+        pages_.clear();
     }
     queued_.notify_all();
     fetchedReady_.notify_all();
@@ -179,13 +180,31 @@ void CopcNodeCache::colourPoints(std::vector<PointRecord>& points) const {
             heightRampColour(heightScale_ > 0.0f ? (p.z - heightLow_) * heightScale_ : 0.5f, p);
 }
 
+bool CopcNodeCache::readQueuedPage(std::unique_lock<std::mutex>& lock) {
+    if (pages_.empty())
+        return false;
+    const CopcKey page = pages_.front();
+    pages_.pop_front();
+    ++pagesReading_;
+    lock.unlock();
+    octree_->readPage(page);
+    lock.lock();
+    --pagesReading_;
+    ++pagesArrived_;
+    arrived_.notify_all();
+    return true;
+}
+
 void CopcNodeCache::work() {
     const std::unique_ptr<StreamedNodeDecoder> decoder = octree_->decoder(shift_);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        queued_.wait(lock, [this] { return stopping_ || !queue_.empty() || !pages_.empty(); });
         if (stopping_)
             return;
+        // A page holds up the walk below it, and with it every node there.
+        if (readQueuedPage(lock))
+            continue;
         const CopcNode node = queue_.front();
         queue_.pop_front();
         inProgress_.insert(node.key);
@@ -206,9 +225,11 @@ void CopcNodeCache::work() {
 void CopcNodeCache::fetch() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        queued_.wait(lock, [this] { return stopping_ || !queue_.empty() || !pages_.empty(); });
         if (stopping_)
             return;
+        if (readQueuedPage(lock))
+            continue;
         Fetched fetched;
         fetched.node = queue_.front();
         queue_.pop_front();
@@ -279,11 +300,24 @@ void CopcNodeCache::want(const std::vector<CopcNode>& nodes, int64_t serial) {
     queued_.notify_all();
 }
 
+void CopcNodeCache::readPages(const std::vector<CopcKey>& pages) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const CopcKey& page : pages)
+            if (pagesAsked_.insert(page).second)
+                pages_.push_back(page);
+    }
+    queued_.notify_all();
+}
+
 size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& damage) {
     std::vector<Arrival> arrivals;
     std::vector<int64_t> wantedAt;
+    size_t taken = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        taken = pagesArrived_;
+        pagesArrived_ = 0;
         arrivals.swap(arrivals_);
         for (const Arrival& arrival : arrivals) {
             const auto found = wantedAt_.find(arrival.key);
@@ -292,7 +326,6 @@ size_t CopcNodeCache::collect(int64_t keepSerial, std::vector<std::string>& dama
                 wantedAt_.erase(found);
         }
     }
-    size_t taken = 0;
     for (size_t i = 0; i < arrivals.size(); ++i) {
         Arrival& arrival = arrivals[i];
         if (!arrival.ok) {
@@ -331,13 +364,16 @@ FetchProgress CopcNodeCache::fetching() const {
     return fetching_;
 }
 
+bool CopcNodeCache::idle() const {
+    return queue_.empty() && inProgress_.empty() && pages_.empty() && pagesReading_ == 0;
+}
+
 bool CopcNodeCache::busy() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !queue_.empty() || !inProgress_.empty() || !arrivals_.empty();
+    return !idle() || !arrivals_.empty() || pagesArrived_ > 0;
 }
 
 void CopcNodeCache::waitForArrival() {
     std::unique_lock<std::mutex> lock(mutex_);
-    arrived_.wait(lock,
-                  [this] { return !arrivals_.empty() || (queue_.empty() && inProgress_.empty()); });
+    arrived_.wait(lock, [this] { return !arrivals_.empty() || pagesArrived_ > 0 || idle(); });
 }

@@ -89,16 +89,20 @@ public:
     // queued and not started. Nodes held, lost, in progress or without points are passed over.
     // A node arrives as drawn at the last serial that wanted it.
     void want(const std::vector<CopcNode>& nodes, int64_t serial);
-    // Takes in the nodes decoded since the last call, and returns how many; each node lost
-    // meanwhile adds one line to damage. Then, while more points are held than the budget
-    // allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
+    // Has the workers read the index pages named (StreamedTree::childrenRead names them) ahead
+    // of any node, each once however often it is asked for. A page read counts as an arrival
+    // for collect and waitForArrival, and busy holds while one is queued or being read.
+    void readPages(const std::vector<CopcKey>& pages);
+    // Takes in the nodes decoded and the pages read since the last call, and returns how many;
+    // each node lost meanwhile adds one line to damage. Then, while more points are held than the
+    // budget allows, lets go of the least recently drawn nodes that were not drawn at keepSerial.
     size_t collect(int64_t keepSerial, std::vector<std::string>& damage);
-    // Whether nodes are queued, being fetched or being decoded.
+    // Whether nodes or pages are queued, being fetched or being decoded.
     bool busy() const;
     // The chunks the fetching workers are reading now (none without fetchers).
     FetchProgress fetching() const;
-    // Returns once a node has been decoded or lost since the last collect, at once when there
-    // is one or nothing is in progress.
+    // Returns once a node has been decoded or lost, or a page read, since the last collect; at
+    // once when there is one or nothing is in progress.
     void waitForArrival();
 
 private:
@@ -107,6 +111,11 @@ private:
     void fetch();
     void decode();
     bool startWorkers(int count, void (CopcNodeCache::*loop)());
+    // With the lock held, released during the read: reads the first page queued; false when
+    // none is.
+    bool readQueuedPage(std::unique_lock<std::mutex>& lock);
+    // With the lock held: no node nor page queued or in progress.
+    bool idle() const;
     // Reads the node's data unless given them.
     bool decodeNode(StreamedNodeDecoder& decoder, const CopcNode& node, CachedNode& decoded,
                     std::string& error, std::vector<uint8_t>* fetched = nullptr) const;
@@ -139,6 +148,10 @@ private:
     std::set<CopcKey> inProgress_;
     std::map<CopcKey, int64_t> wantedAt_; // the last serial that wanted each node not held
     std::vector<Arrival> arrivals_;
+    std::deque<CopcKey> pages_;    // index pages to read, before any node
+    std::set<CopcKey> pagesAsked_; // every page ever asked for
+    int pagesReading_ = 0;
+    size_t pagesArrived_ = 0; // read since the last collect
     // Chunks fetched and waiting for a decoder (their nodes are in progress).
     struct Fetched {
         CopcNode node;

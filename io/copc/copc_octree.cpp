@@ -54,6 +54,15 @@ std::vector<CopcNode> CopcOctree::children(const CopcKey& key) {
     return file_->hierarchy().children(key);
 }
 
+bool CopcOctree::childrenRead(const CopcKey& key, std::vector<CopcNode>& children,
+                              std::vector<CopcKey>& pages) {
+    return file_->hierarchy().childrenRead(key, children, pages);
+}
+
+void CopcOctree::readPage(const CopcKey& page) {
+    file_->hierarchy().readPage(page);
+}
+
 std::vector<std::string> CopcOctree::takeDamage() {
     return file_->hierarchy().takeDamage();
 }

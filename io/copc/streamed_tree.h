@@ -30,8 +30,9 @@ public:
 };
 
 // An octree whose index is walked as views need it and whose nodes are decoded on demand. The
-// index calls come from one thread at a time; fetch and the decoders made by decoder() work on
-// others at the same time. A node's offset and bytes mean what the holder makes of them.
+// index calls (find, children, childrenRead, takeDamage) come from one thread at a time;
+// readPage, fetch and the decoders made by decoder() work on others at the same time. A node's
+// offset and bytes mean what the holder makes of them.
 class StreamedTree {
 public:
     virtual ~StreamedTree() = default;
@@ -40,6 +41,14 @@ public:
     virtual bool find(const CopcKey& key, CopcNode& node) = 0;
     // The children of key that the index holds, in child order.
     virtual std::vector<CopcNode> children(const CopcKey& key) = 0;
+    // The children as children gives them when the index pages that may hold them are read;
+    // otherwise false, with those pages (named by key) in pages, and nothing read here: a walk
+    // that must not wait for a page has readPage read it elsewhere.
+    virtual bool childrenRead(const CopcKey& key, std::vector<CopcNode>& children,
+                              std::vector<CopcKey>& pages) = 0;
+    // Reads the index page childrenRead named, on any thread; once it returns, the index calls
+    // see the page's nodes (or its damage). At once when the page is read already.
+    virtual void readPage(const CopcKey& page) = 0;
     // The damage the index met since the last call, one line each.
     virtual std::vector<std::string> takeDamage() = 0;
 

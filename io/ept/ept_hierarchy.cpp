@@ -42,22 +42,42 @@ bool parseEptKey(const std::string& text, CopcKey& key) {
 }
 
 bool EptHierarchy::loadRoot(std::string& error) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return readFile(CopcKey(), error);
+    std::unique_lock<std::mutex> lock(mutex_);
+    pending_.insert(CopcKey());
+    return settleFile(lock, CopcKey(), error);
 }
 
-bool EptHierarchy::readFile(CopcKey key, std::string& error) {
+bool EptHierarchy::settleFile(std::unique_lock<std::mutex>& lock, CopcKey key, std::string& error) {
+    if (reading_.count(key)) {
+        fileDone_.wait(lock, [&] { return reading_.count(key) == 0; });
+        return true;
+    }
+    if (!pending_.count(key))
+        return true;
+    // The file stays pending while it is read: a walk meanwhile knows its nodes are to come.
+    reading_.insert(key);
+    lock.unlock();
+    std::vector<uint8_t> bytes;
+    const bool fetched = folder_.readWhole(fileName(key), bytes, error);
+    lock.lock();
+    reading_.erase(key);
+    const bool used = addFile(key, bytes, fetched, error);
+    fileDone_.notify_all();
+    return used;
+}
+
+bool EptHierarchy::addFile(const CopcKey& key, const std::vector<uint8_t>& bytes, bool fetched,
+                           std::string& error) {
     pending_.erase(key);
     read_.insert(key);
     const std::string name = fileName(key);
-    std::vector<uint8_t> bytes;
     auto lose = [&](const std::string& why) {
         error = why;
         damage_.push_back(why);
         ++filesLost_;
         return false;
     };
-    if (!folder_.readWhole(name, bytes, error))
+    if (!fetched)
         return lose(error);
     const Json entries = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
     if (entries.is_discarded() || !entries.is_object())
@@ -118,7 +138,7 @@ bool EptHierarchy::pendingAbove(const CopcKey& key, CopcKey& file) const {
 bool EptHierarchy::find(const CopcKey& key, EptNode& node) {
     if (!key.valid())
         return false;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         const auto found = nodes_.find(key);
         if (found != nodes_.end()) {
@@ -129,7 +149,7 @@ bool EptHierarchy::find(const CopcKey& key, EptNode& node) {
         if (!pendingAbove(key, file))
             return false;
         std::string ignored; // kept as damage
-        readFile(file, ignored);
+        settleFile(lock, file, ignored);
     }
 }
 
@@ -145,11 +165,37 @@ std::vector<EptNode> EptHierarchy::children(const CopcKey& key) {
     return found;
 }
 
-void EptHierarchy::loadAll() {
+bool EptHierarchy::childrenRead(const CopcKey& key, std::vector<EptNode>& found,
+                                std::vector<CopcKey>& files) {
+    found.clear();
+    files.clear();
+    if (!key.valid() || key.level >= kCopcDeepestLevel)
+        return true;
     std::lock_guard<std::mutex> lock(mutex_);
+    for (int i = 0; i < 8; ++i) {
+        const CopcKey child = key.child(i);
+        const auto node = nodes_.find(child);
+        CopcKey file;
+        if (node != nodes_.end())
+            found.push_back(node->second);
+        else if (pendingAbove(child, file) &&
+                 std::find(files.begin(), files.end(), file) == files.end())
+            files.push_back(file);
+    }
+    return files.empty();
+}
+
+void EptHierarchy::readFile(const CopcKey& key) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::string ignored; // kept as damage
+    settleFile(lock, key, ignored);
+}
+
+void EptHierarchy::loadAll() {
+    std::unique_lock<std::mutex> lock(mutex_);
     std::string ignored;
     while (!pending_.empty())
-        readFile(*pending_.begin(), ignored);
+        settleFile(lock, *pending_.begin(), ignored);
 }
 
 std::vector<EptNode> EptHierarchy::nodes() const {

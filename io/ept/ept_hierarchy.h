@@ -5,6 +5,7 @@
 #include "io/copc/copc_key.h"
 #include "io/resource_folder.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -35,7 +36,8 @@ bool parseEptKey(const std::string& text, CopcKey& key);
 // keys to counts; -1 sends the subtree below that key to a file of its own. Damage (a file that
 // cannot be read or is not such a map, a key that names no node or lies outside its file's
 // subtree, a count below -1, a key met twice) loses what it touches, with one line saying what.
-// Safe to call from several threads (one lock; a file is read under it).
+// Safe to call from several threads: one lock guards what the files hold, and a file is read
+// outside it, by one thread, while any other that needs the file waits for it.
 class EptHierarchy {
 public:
     explicit EptHierarchy(ResourceFolder& folder) : folder_(folder) {}
@@ -50,6 +52,13 @@ public:
     bool find(const CopcKey& key, EptNode& node);
     // The children of key that the hierarchy holds, in child order, files read as needed.
     std::vector<EptNode> children(const CopcKey& key);
+    // The children as children gives them when every file that may hold one is read;
+    // otherwise false, with those files (named by their subtrees' keys) in files, and nothing
+    // read here.
+    bool childrenRead(const CopcKey& key, std::vector<EptNode>& found, std::vector<CopcKey>& files);
+    // Reads the file of the subtree key (as childrenRead names it), or waits while another
+    // thread reads it; at once when it is read already or no file has that name.
+    void readFile(const CopcKey& key);
     // Reads every file not read yet.
     void loadAll();
     // Every node read so far (with or without points), in key order.
@@ -59,16 +68,22 @@ public:
     std::vector<std::string> takeDamage();
 
 private:
-    // Both with the lock held.
-    // The key by value: it may come from pending_, which the read erases it from.
-    bool readFile(CopcKey key, std::string& error);
+    // With the lock held, released while the bytes are read; false with the line of damage
+    // in error when the file cannot be used. The key by value: it may come from pending_,
+    // which the read erases it from.
+    bool settleFile(std::unique_lock<std::mutex>& lock, CopcKey key, std::string& error);
+    // With the lock held: the file's entries, checked.
+    bool addFile(const CopcKey& key, const std::vector<uint8_t>& bytes, bool fetched,
+                 std::string& error);
     bool pendingAbove(const CopcKey& key, CopcKey& file) const;
 
     ResourceFolder& folder_;
     mutable std::mutex mutex_;
     std::map<CopcKey, EptNode> nodes_;
     std::set<CopcKey> pending_; // subtrees whose file is named but not read yet
-    std::set<CopcKey> read_;    // files read, used or lost
+    std::set<CopcKey> reading_; // pending files a thread is reading
+    std::condition_variable fileDone_;
+    std::set<CopcKey> read_; // files read, used or lost
     std::vector<std::string> damage_;
     size_t filesLost_ = 0;
 };

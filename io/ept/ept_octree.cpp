@@ -70,6 +70,24 @@ std::vector<CopcNode> EptOctree::children(const CopcKey& key) {
     return entries;
 }
 
+bool EptOctree::childrenRead(const CopcKey& key, std::vector<CopcNode>& children,
+                             std::vector<CopcKey>& pages) {
+    std::vector<EptNode> nodes;
+    children.clear();
+    if (!dataset_->hierarchy().childrenRead(key, nodes, pages))
+        return false;
+    for (const EptNode& node : nodes) {
+        CopcNode entry;
+        if (entryOf(node, entry))
+            children.push_back(entry);
+    }
+    return true;
+}
+
+void EptOctree::readPage(const CopcKey& page) {
+    dataset_->hierarchy().readFile(page);
+}
+
 std::vector<std::string> EptOctree::takeDamage() {
     std::vector<std::string> damage = dataset_->hierarchy().takeDamage();
     damage.insert(damage.end(), damage_.begin(), damage_.end());

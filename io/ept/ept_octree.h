@@ -16,6 +16,9 @@ public:
 
     bool find(const CopcKey& key, CopcNode& node) override;
     std::vector<CopcNode> children(const CopcKey& key) override;
+    bool childrenRead(const CopcKey& key, std::vector<CopcNode>& children,
+                      std::vector<CopcKey>& pages) override;
+    void readPage(const CopcKey& page) override;
     std::vector<std::string> takeDamage() override;
     CopcCube cube(const CopcKey& key) const override { return dataset_->cube(key); }
     double spacing(int level) const override { return dataset_->spacing(level); }

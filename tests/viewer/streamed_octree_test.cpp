@@ -8,6 +8,7 @@
 #include "tests/support/scratch_dir.h"
 #include "viewer/frame.h"
 #include "viewer/level_of_detail.h"
+#include "viewer/overlays.h"
 #include "viewer/scene.h"
 #include "viewer/viewer_state.h"
 
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -152,25 +154,100 @@ TEST_F(StreamedOctree, NodeBuffersAreUploadedOnceAndDrawTheSamePicture) {
     EXPECT_EQ(renderer.buffersHeld(), 585u);
 }
 
-// The viewer itself: a damaged node is skipped with one line, the rest shows, status 0.
-TEST(StreamedOctreeProgram, DamagedNodesAreSkippedWithOneLineEach) {
-    std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(2));
-    const uint64_t page = rootPageOffset(bytes), pageSize = rootPageSize(bytes);
-    const size_t at = findEntry(bytes, page, pageSize, {1, 1, 0, 1});
-    ASSERT_TRUE(at);
+// An index page held back on its way, as a slow server's: frames go on drawing what lies above
+// it, the page is read once, and once it comes the walk descends below it to the picture at
+// rest an unhindered read gives, which a screenshot's frame waits for.
+TEST_F(StreamedOctree, HeldBackIndexPageStallsNoFrameAndChangesNoPicture) {
+    const CopcKey paged{2, 0, 0, 0};
+    const std::vector<uint8_t> bytes = makeOctreeFile(pagedOctree(3, paged));
+    uint64_t pageOffset = 0, pageSize = 0;
+    ASSERT_TRUE(childPagePlace(bytes, paged, pageOffset, pageSize));
+    // Opened from a source that reads the page only through the gate, shut once the file is.
+    auto streamGated = [&](bool shut) {
+        GatedSource* gated = new GatedSource(bytes);
+        std::unique_ptr<ByteSource> source(gated);
+        viewer.lodSettings.streamPointsAbove = 0;
+        EXPECT_TRUE(streamOctreeSource(source, uint64_t(1) << 30, 2));
+        gated->setRange(int64_t(pageOffset), int64_t(pageOffset + pageSize));
+        gated->setShut(shut);
+        viewer.showAxis = 0;
+        openWindow();
+        return gated;
+    };
+
+    streamGated(false);
+    drawCompleteFrame();
+    const Image unhindered = backImage();
+    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+    // The status line counts the points the file declares, as a whole read counts its own.
+    EXPECT_EQ(statusText().rfind("585 points", 0), 0u) << statusText();
+    TearDown();
+
+    GatedSource* gated = streamGated(true);
+    EXPECT_EQ(gated->waitForWaiting(1), 1) << "the page's read waits on a worker";
+    // 1-0-0-0 stands for its subtree: the 72 nodes below it wait, not only the page's nine.
+    EXPECT_TRUE(pumpUntil([] { return viewer.frameScheduler.lastFrame().points == 585 - 72; },
+                          std::chrono::seconds(30)))
+        << viewer.frameScheduler.lastFrame().points;
+    EXPECT_FALSE(viewer.frameScheduler.lastFrame().full) << "not at rest while the page is out";
+    redraw();
+    EXPECT_EQ(gated->rangeReads(), 1);
+    gated->setShut(false);
+    ASSERT_TRUE(waitForRest());
+    EXPECT_EQ(viewer.frameScheduler.lastFrame().points, 585);
+    EXPECT_TRUE(backImage() == unhindered);
+    EXPECT_EQ(gated->rangeReads(), 1) << "the page is read once";
+    TearDown();
+
+    gated = streamGated(true);
+    std::thread opener([gated] {
+        gated->waitForWaiting(1);
+        gated->setShut(false);
+    });
+    drawCompleteFrame();
+    opener.join();
+    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+    EXPECT_TRUE(backImage() == unhindered);
+}
+
+// The viewer itself: a damaged node, or an index page that cannot be used, is skipped with one
+// line, the rest shows, status 0.
+TEST(StreamedOctreeProgram, DamagedNodesAndPagesAreSkippedWithOneLineEach) {
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* line;
+    } rows[] = {
+        {"node", makeOctreeFile(fullOctree(2)), "1-1-0-1"},
+        {"page", makeOctreeFile(pagedOctree(2, {1, 1, 0, 1})), "hierarchy page 1-1-0-1"},
+    };
+    // The node claims three points in a chunk of one; the page is cut to a size of no whole
+    // number of entries.
+    const size_t node = findEntry(rows[0].bytes, rootPageOffset(rows[0].bytes),
+                                  rootPageSize(rows[0].bytes), {1, 1, 0, 1});
+    ASSERT_TRUE(node);
     uint64_t offset = 0;
     int32_t size = 0;
-    std::memcpy(&offset, &bytes[at + 16], 8);
-    std::memcpy(&size, &bytes[at + 24], 4);
-    setEntry(bytes, at, offset, size, 3);
-    const std::string path = writeFile("stream-damaged.copc.laz", bytes);
-    const std::string shot = scratchDir() + "stream-damaged.png";
-    const ProcessResult run =
-        runProgram({POINTILLIST_EXE, "--memory", "1K", "--screenshot", shot, path});
-    ASSERT_EQ(run.status, 0) << run.ending();
-    size_t lines = 0;
-    for (char c : run.err)
-        lines += c == '\n';
-    EXPECT_EQ(lines, 1u) << run.err;
-    EXPECT_NE(run.err.find("1-1-0-1"), std::string::npos) << run.err;
+    std::memcpy(&offset, &rows[0].bytes[node + 16], 8);
+    std::memcpy(&size, &rows[0].bytes[node + 24], 4);
+    setEntry(rows[0].bytes, node, offset, size, 3);
+    const size_t page = findEntry(rows[1].bytes, rootPageOffset(rows[1].bytes),
+                                  rootPageSize(rows[1].bytes), {1, 1, 0, 1});
+    ASSERT_TRUE(page);
+    std::memcpy(&offset, &rows[1].bytes[page + 16], 8);
+    setEntry(rows[1].bytes, page, offset, 31, -1);
+
+    for (const Row& row : rows) {
+        const std::string path =
+            writeFile(std::string("stream-damaged-") + row.name + ".copc.laz", row.bytes);
+        const std::string shot = scratchDir() + "stream-damaged-" + row.name + ".png";
+        const ProcessResult run =
+            runProgram({POINTILLIST_EXE, "--memory", "1K", "--screenshot", shot, path});
+        ASSERT_EQ(run.status, 0) << row.name << ": " << run.ending();
+        size_t lines = 0;
+        for (char c : run.err)
+            lines += c == '\n';
+        EXPECT_EQ(lines, 1u) << row.name << ": " << run.err;
+        EXPECT_NE(run.err.find(row.line), std::string::npos) << row.name << ": " << run.err;
+    }
 }

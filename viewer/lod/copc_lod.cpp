@@ -84,7 +84,15 @@ int64_t CopcLod::declaredPoints() const {
 
 void CopcLod::expand(int32_t index) {
     const CopcKey key = nodes_[size_t(index)].key;
-    const std::vector<CopcNode> children = cache_->octree().children(key);
+    std::vector<CopcNode> children;
+    std::vector<CopcKey> pages;
+    if (!cache_->octree().childrenRead(key, children, pages)) {
+        // Until the pages are read on a worker the node stands for its subtree; their arrival
+        // brings a frame whose walk asks again.
+        cache_->readPages(pages);
+        awaitingPages_ = true;
+        return;
+    }
     LodNode& node = nodes_[size_t(index)];
     node.childrenKnown = true;
     node.firstChild = static_cast<int32_t>(nodes_.size());
@@ -98,6 +106,7 @@ void CopcLod::expand(int32_t index) {
 LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
     LodFrame frame;
     ++serial_;
+    awaitingPages_ = false;
     chooseNodes(
         nodes_, view, refinePixels, [this](int32_t node) { expand(node); }, wanted_);
 
@@ -153,7 +162,7 @@ LodFrame CopcLod::frame(const View& view, int64_t budget, const PointSource&) {
         lastNodes_.push_back(key);
         frame.points += segment.count;
     }
-    frame.complete = plan.complete;
+    frame.complete = plan.complete && !awaitingPages_;
     lastSegments_ = frame.segments;
     return frame;
 }

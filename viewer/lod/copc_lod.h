@@ -51,11 +51,11 @@ public:
     int64_t declaredPoints() const;
 
     LodFrame frame(const View& view, int64_t budget, const PointSource& cloud) override;
-    // Takes in the nodes decoded since the last call (how many arrived), and adds a line for
-    // each damaged node or index page met since.
+    // Takes in the nodes decoded and index pages read since the last call (how many arrived),
+    // and adds a line for each damaged node or index page met since.
     size_t collect(std::vector<std::string>& damage);
-    // Returns once every node view wants is held or known damaged, each line of damage met
-    // meanwhile added to damage.
+    // Returns once every node view wants is held or known damaged, the index pages above them
+    // read, each line of damage met meanwhile added to damage.
     void settle(const View& view, std::vector<std::string>& damage);
     // The runs the last frame drew: what a double-click may pick.
     const std::vector<PointSegment>& lastSegments() const { return lastSegments_; }
@@ -85,6 +85,7 @@ private:
     std::vector<PointSegment> lastSegments_;
     std::vector<CopcKey> lastNodes_; // beside lastSegments_
     int64_t serial_ = 1;
+    bool awaitingPages_ = false; // the last walk met a node whose children's page is unread
     const ColourMode* mode_ = nullptr;
     const PointVisibility* visibility_ = nullptr;
     ColourRamps ramps_;

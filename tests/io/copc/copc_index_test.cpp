@@ -1,12 +1,13 @@
 // tests/io/copc/copc_index_test.cpp - keys, cubes, and the index of the sample files and of
 // files made here: its nodes, depth and pages, pages read only when a walk needs them, in any
-// order in the file.
+// order in the file, and once however many threads need them.
 #include "io/copc/copc_file.h"
 #include "tests/io/copc/copc_test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 TEST(CopcKeys, ChildrenParentsCoverageAndValidity) {
     const CopcKey key{1, 0, 1, 0};
@@ -112,6 +113,49 @@ TEST(CopcIndex, ChildPageIsReadOnlyWhenANodeBelowItIsWanted) {
         EXPECT_EQ(a[i].bytes, b[i].bytes);
         EXPECT_EQ(a[i].points, b[i].points);
     }
+}
+
+// A walk that must not wait learns which page its children need and reads nothing. While
+// another thread reads the page the children still wait for it, not taken for none, and a find
+// below it waits for that read rather than reading again.
+TEST(CopcIndex, ChildrenWaitForAPageBeingReadElsewhere) {
+    const CopcKey paged{2, 0, 0, 0};
+    const std::vector<uint8_t> bytes = makeOctreeFile(pagedOctree(3, paged));
+    uint64_t offset = 0, size = 0;
+    ASSERT_TRUE(childPagePlace(bytes, paged, offset, size));
+    GatedSource* gated = new GatedSource(bytes);
+    std::string error;
+    const std::unique_ptr<CopcFile> file =
+        CopcFile::open(std::unique_ptr<ByteSource>(gated), error);
+    ASSERT_TRUE(file) << error;
+    gated->setRange(int64_t(offset), int64_t(offset + size));
+    CopcHierarchy& index = file->hierarchy();
+
+    std::vector<CopcNode> children;
+    std::vector<CopcKey> pages;
+    EXPECT_TRUE(index.childrenRead(CopcKey{}, children, pages));
+    EXPECT_EQ(children.size(), 8u);
+    EXPECT_FALSE(index.childrenRead({1, 0, 0, 0}, children, pages));
+    EXPECT_EQ(pages, std::vector<CopcKey>{paged});
+    EXPECT_EQ(gated->rangeReads(), 0);
+
+    gated->setShut(true);
+    std::thread reader([&] { index.readPage(paged); });
+    EXPECT_EQ(gated->waitForWaiting(1), 1);
+    EXPECT_FALSE(index.childrenRead({1, 0, 0, 0}, children, pages)) << "the page is to come";
+    EXPECT_EQ(pages, std::vector<CopcKey>{paged});
+    bool found = false;
+    CopcNode node;
+    std::thread finder([&] { found = index.find({3, 1, 1, 1}, node); });
+    gated->setShut(false);
+    reader.join();
+    finder.join();
+    EXPECT_TRUE(found);
+    EXPECT_EQ(gated->rangeReads(), 1) << "read once";
+    EXPECT_TRUE(index.childrenRead({1, 0, 0, 0}, children, pages));
+    EXPECT_EQ(children.size(), 8u);
+    EXPECT_EQ(index.summary().pagesRead, 2u);
+    EXPECT_TRUE(index.takeDamage().empty());
 }
 
 TEST(CopcIndex, CubesSplitTheRootCubeAndSpacingHalvesPerLevel) {

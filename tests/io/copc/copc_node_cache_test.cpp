@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -132,54 +130,6 @@ TEST(CopcNodeCache, FilesThatAreNoOctreeAreRefusedWithTheirReason) {
     EXPECT_FALSE(CopcNodeCache::open(writeFile("cache-plain.laz", bytes), 1 << 20, 1, error));
     EXPECT_FALSE(error.empty());
 }
-
-namespace {
-
-// Bytes in memory behind a gate: while it is shut, reads wait, as a slow server's would. Counts
-// the reads.
-class GatedSource : public ByteSource {
-public:
-    explicit GatedSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-    const std::string& name() const override { return name_; }
-    int64_t size() const override { return int64_t(bytes_.size()); }
-    bool read(int64_t offset, int64_t length, std::vector<uint8_t>& out, std::string&) override {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ++reads_;
-        if (shut_) {
-            ++waiting_;
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return !shut_; });
-            --waiting_;
-        }
-        out.assign(bytes_.begin() + offset, bytes_.begin() + offset + length);
-        return true;
-    }
-    void setShut(bool shut) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        shut_ = shut;
-        changed_.notify_all();
-    }
-    // Until n reads wait at once, or five seconds have passed; how many wait.
-    int waitForWaiting(int n) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= n; });
-        return waiting_;
-    }
-    int reads() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return reads_;
-    }
-
-private:
-    const std::vector<uint8_t>& bytes_;
-    const std::string name_ = "gated";
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool shut_ = false;
-    int waiting_ = 0, reads_ = 0;
-};
-
-} // namespace
 
 // With fetching workers, more chunks are read at once than there are decoders, and what is in
 // flight is counted; once the reads come back every node arrives, none read twice.

@@ -6,6 +6,7 @@
 #include "io/laz/laz_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -245,4 +246,71 @@ MadeOctree fullOctree(int depth) {
     }
     made.pages = {page};
     return made;
+}
+
+MadeOctree pagedOctree(int depth, const CopcKey& node) {
+    MadeOctree made = fullOctree(depth);
+    MadePage root{CopcKey(), {}, {node}}, below{node, {}, {}};
+    for (const CopcKey& key : made.pages[0].nodes)
+        (node.covers(key) ? below : root).nodes.push_back(key);
+    made.pages = {root, below};
+    return made;
+}
+
+bool childPagePlace(const std::vector<uint8_t>& file, const CopcKey& key, uint64_t& offset,
+                    uint64_t& size) {
+    const size_t at = findEntry(file, rootPageOffset(file), rootPageSize(file), key);
+    if (!at)
+        return false;
+    int32_t bytes = 0;
+    std::memcpy(&offset, &file[at + 16], 8);
+    std::memcpy(&bytes, &file[at + 24], 4);
+    size = uint64_t(uint32_t(bytes));
+    return true;
+}
+
+// --- A source behind a gate ---
+
+bool GatedSource::read(int64_t offset, int64_t length, std::vector<uint8_t>& out, std::string&) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++reads_;
+    const bool inRange = offset < end_ && offset + length > begin_;
+    rangeReads_ += inRange;
+    if (shut_ && inRange) {
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return !shut_; });
+        --waiting_;
+    }
+    out.assign(bytes_.begin() + offset, bytes_.begin() + offset + length);
+    return true;
+}
+
+void GatedSource::setShut(bool shut) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shut_ = shut;
+    changed_.notify_all();
+}
+
+void GatedSource::setRange(int64_t begin, int64_t end) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    begin_ = begin;
+    end_ = end;
+    rangeReads_ = 0;
+}
+
+int GatedSource::waitForWaiting(int n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= n; });
+    return waiting_;
+}
+
+int GatedSource::reads() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reads_;
+}
+
+int GatedSource::rangeReads() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rangeReads_;
 }

@@ -2,12 +2,16 @@
 // changed in copies, whole reads of bytes in memory, and small octree files made here.
 #pragma once
 
+#include "io/byte_source.h"
 #include "io/copc/copc_file.h"
 #include "io/copc/copc_key.h"
 #include "io/format_reader.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,34 @@ uint64_t rootPageSize(const std::vector<uint8_t>& file);
 // Rewrites the entry at `at`: its offset, byte size and point count.
 void setEntry(std::vector<uint8_t>& file, size_t at, uint64_t offset, int32_t bytes,
               int32_t points);
+
+// Bytes in memory behind a gate: while it is shut, reads that touch its range wait, as a slow
+// server's would. Counts the reads, and those that touched the range.
+class GatedSource : public ByteSource {
+public:
+    explicit GatedSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    const std::string& name() const override { return name_; }
+    int64_t size() const override { return int64_t(bytes_.size()); }
+    bool read(int64_t offset, int64_t length, std::vector<uint8_t>& out,
+              std::string& error) override;
+    void setShut(bool shut);
+    // The bytes [begin, end) the gate holds back (all of them until this is called), and
+    // rangeReads counts from here on.
+    void setRange(int64_t begin, int64_t end);
+    // Until n reads wait at once, or five seconds have passed; how many wait.
+    int waitForWaiting(int n);
+    int reads();
+    int rangeReads();
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    const std::string name_ = "gated";
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool shut_ = false;
+    int64_t begin_ = 0, end_ = std::numeric_limits<int64_t>::max();
+    int waiting_ = 0, reads_ = 0, rangeReads_ = 0;
+};
 
 // A whole read of bytes in memory through a loader entry point (readCopc, readLaz).
 ReadResult readWhole(ReadFunction read, const std::vector<uint8_t>& bytes, int threads = 2);
@@ -63,3 +95,8 @@ struct MadeOctree {
 std::vector<uint8_t> makeOctreeFile(const MadeOctree& made);
 // Every node down to depth, one point at its cube's centre, all in one page; colours by level.
 MadeOctree fullOctree(int depth);
+// The same with the subtree of node in a page of its own, after the root page.
+MadeOctree pagedOctree(int depth, const CopcKey& node);
+// Where the page the root page names for key lies: its offset and size; false when none does.
+bool childPagePlace(const std::vector<uint8_t>& file, const CopcKey& key, uint64_t& offset,
+                    uint64_t& size);

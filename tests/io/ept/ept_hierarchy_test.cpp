@@ -36,6 +36,16 @@ TEST(EptHierarchy, SubtreeFilesAreReadWhenTheWalkReachesThem) {
     EXPECT_EQ(folder.reads.count(subtree), 0u);
     EXPECT_EQ(hierarchy.summary().filesPending, 1u);
 
+    // A walk that must not wait is told the file its children need, and reads nothing.
+    std::vector<EptNode> found;
+    std::vector<CopcKey> files;
+    EXPECT_FALSE(hierarchy.childrenRead({1, 1, 1, 1}, found, files));
+    EXPECT_EQ(files, std::vector<CopcKey>(1, CopcKey{1, 1, 1, 1}));
+    EXPECT_EQ(folder.reads.count(subtree), 0u);
+    hierarchy.readFile({1, 1, 1, 1});
+    EXPECT_TRUE(hierarchy.childrenRead({1, 1, 1, 1}, found, files));
+    EXPECT_EQ(found.size(), 2u);
+
     ASSERT_TRUE(hierarchy.find({2, 3, 3, 2}, node));
     EXPECT_EQ(node.points, 20u);
     const std::vector<EptNode> children = hierarchy.children({1, 1, 1, 1});
