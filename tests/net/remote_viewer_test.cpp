@@ -424,8 +424,9 @@ TEST_F(RemoteViewer, CacheKeepsAWholeFetchUntilTheFileChanges) {
     for (int run = 0; run < 3; ++run) {
         SCOPED_TRACE(run);
         const size_t version = run < 2 ? 0 : 1;
-        if (run != 1)
+        if (run != 1) {
             ASSERT_TRUE(server.put("whole.laz", fileBytes(lazFiles[version])));
+        }
         const ProcessResult result = screenshot(server.url("whole.laz"), png, {"--cache", cache});
         ASSERT_EQ(result.status, 0) << result.ending();
         EXPECT_EQ(result.err, "");
