@@ -72,19 +72,25 @@ double gridResidual(const PointCloud& cloud, int axis, double scale) {
     return std::nearbyint(residual / scale * 1000.0) * scale / 1000.0;
 }
 
+// Whether the points lie on the grid of the file's own step on the axis, and its integers fit;
+// residual is then where that grid lies against the shift (the file's offset less the shift
+// need not be a multiple of the step).
+bool onFileGrid(const PointCloud& cloud, int axis, float largestOn, double& residual) {
+    const double scale = cloud.precision[axis];
+    if (!(scale > 0.0) || largestOn / scale > kLargestInteger)
+        return false;
+    residual = gridResidual(cloud, axis, scale);
+    const double tolerance = std::max(2.0 * floatStep(largestOn), 1e-3 * scale);
+    return onGrid(cloud, axis, scale, residual, tolerance);
+}
+
 // The file's own scale, when the points lie on its grid and its integers fit; the offset moves
-// onto the grid (the file's offset less the shift need not be a multiple of the scale).
+// onto the grid.
 bool fileFrame(const PointCloud& cloud, const float largestOn[3], Las14Frame& frame) {
     double residual[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        const double scale = cloud.precision[axis];
-        if (!(scale > 0.0) || largestOn[axis] / scale > kLargestInteger)
+    for (int axis = 0; axis < 3; ++axis)
+        if (!onFileGrid(cloud, axis, largestOn[axis], residual[axis]))
             return false;
-        residual[axis] = gridResidual(cloud, axis, scale);
-        const double tolerance = std::max(2.0 * floatStep(largestOn[axis]), 1e-3 * scale);
-        if (!onGrid(cloud, axis, scale, residual[axis], tolerance))
-            return false;
-    }
     for (int axis = 0; axis < 3; ++axis) {
         frame.scale[axis] = cloud.precision[axis];
         frame.offset[axis] += residual[axis];
@@ -111,11 +117,10 @@ Las14Frame las14FrameAt(const PointCloud& cloud, const double scale[3]) {
     return frame;
 }
 
-Las14Frame chooseLas14Frame(const PointCloud& cloud) {
-    const double unset[3] = {1.0, 1.0, 1.0}; // chosen below
-    Las14Frame frame = las14FrameAt(cloud, unset);
+namespace {
 
-    float largestOn[3] = {};
+void largestOnAxes(const PointCloud& cloud, float largestOn[3]) {
+    largestOn[0] = largestOn[1] = largestOn[2] = 0.0f;
     for (int64_t i = 0; i < cloud.count; ++i) {
         const PointRecord& p = cloud.points[i];
         if (!finitePosition(p))
@@ -124,6 +129,27 @@ Las14Frame chooseLas14Frame(const PointCloud& cloud) {
         largestOn[1] = std::max(largestOn[1], std::fabs(p.y));
         largestOn[2] = std::max(largestOn[2], std::fabs(p.z));
     }
+}
+
+} // namespace
+
+void moveOffsetsOntoFileGrid(const PointCloud& cloud, Las14Frame& frame) {
+    float largestOn[3];
+    largestOnAxes(cloud, largestOn);
+    for (int axis = 0; axis < 3; ++axis) {
+        double residual = 0.0;
+        if (frame.scale[axis] == cloud.precision[axis] &&
+            onFileGrid(cloud, axis, largestOn[axis], residual))
+            frame.offset[axis] += residual;
+    }
+}
+
+Las14Frame chooseLas14Frame(const PointCloud& cloud) {
+    const double unset[3] = {1.0, 1.0, 1.0}; // chosen below
+    Las14Frame frame = las14FrameAt(cloud, unset);
+
+    float largestOn[3];
+    largestOnAxes(cloud, largestOn);
     // The file's own scale keeps its points exactly.
     if (fileFrame(cloud, largestOn, frame))
         return frame;

@@ -23,6 +23,10 @@ struct Las14Frame {
 // shift, so that the stored floats become the integers with one multiplication.
 Las14Frame las14FrameAt(const PointCloud& cloud, const double scale[3]);
 
+// Moves the offset, on each axis whose scale is the file's own step and whose points lie on
+// that step's grid, onto the grid, so that no point is rounded to a neighbouring step.
+void moveOffsetsOntoFileGrid(const PointCloud& cloud, Las14Frame& frame);
+
 // The frame of the compressed writers, which gain from a coarse grid: las14FrameAt's, at a
 // scale chosen for the whole cloud. The scale is the file's (the cloud's precision) when the
 // points lie on its grid and the integers fit, the offset then moved onto that grid. Failing

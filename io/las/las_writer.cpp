@@ -71,7 +71,8 @@ void lasScaleFor(const PointCloud& cloud, double scale[3]) {
 bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped) {
     double scale[3];
     lasScaleFor(cloud, scale);
-    const Las14Frame frame = las14FrameAt(cloud, scale);
+    Las14Frame frame = las14FrameAt(cloud, scale);
+    moveOffsetsOntoFileGrid(cloud, frame);
     std::vector<uint8_t> block(kBlockRecords * frame.recordLength);
 
     // The header comes first and holds the box of the records as written: they are made twice,

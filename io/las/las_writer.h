@@ -15,7 +15,7 @@ void lasScaleFor(const PointCloud& cloud, double scale[3]);
 // LAS 1.4 in the records of las14FrameAt at lasScaleFor's scale (which keeps the file's own
 // step axis by axis, where the compressed writers choose one scale for a coarse grid): point
 // format 7 when the colours are the file's own, else 6; the kind of GPS time the cloud's file
-// had; the shift as the header's offset; the box and the counts, by return too, of the points
-// written. Points without a finite
-// position are left out and counted in skipped. False on a write error.
+// had; the shift as the header's offset, moved onto the file's grid where the points lie on it
+// (moveOffsetsOntoFileGrid); the box and the counts, by return too, of the points written.
+// Points without a finite position are left out and counted in skipped. False on a write error.
 bool writeLas(const PointCloud& cloud, FILE* out, int64_t& skipped);

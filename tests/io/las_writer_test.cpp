@@ -255,3 +255,30 @@ TEST(LasWriter, ScaleKeepsTheFileStepWhileItFits) {
     EXPECT_EQ(scale[2], 1e-9); // all zero: the finest step offered
     releasePoints(cloud.points);
 }
+
+// A file whose offset is not a multiple of its step less the shift (here 0.003 against a
+// shift of 1000 and a step of 0.01): the offset moves onto the points' grid, so that none is
+// rounded half a step away.
+TEST(LasWriter, OffsetFollowsTheFileGridNotTheShift) {
+    PointCloud cloud;
+    cloud.count = 100;
+    cloud.points = allocatePoints(cloud.count);
+    ASSERT_NE(cloud.points, nullptr);
+    for (int64_t i = 0; i < cloud.count; ++i)
+        cloud.points[i] = {float(0.003 + 0.01 * double(i)), float(0.25 * double(i)), 0.0f, 0, 0, 0};
+    const double precision[3] = {0.01, 0.25, 0.001};
+    std::copy(precision, precision + 3, cloud.precision);
+    cloud.shifted = true;
+    cloud.shift[0] = cloud.shift[1] = cloud.shift[2] = 1000.0;
+    int64_t skipped = -1;
+    const std::string path = writeScratchLas(cloud, "off-grid.las", skipped);
+    ASSERT_FALSE(path.empty());
+    const RawLas las = decodeRaw(path);
+    ASSERT_EQ(las.xyz.size(), size_t(3 * cloud.count));
+    EXPECT_NEAR(las.offset[0], 1000.003, 1e-9);
+    EXPECT_EQ(las.offset[1], 1000.0); // already on its grid
+    for (int64_t i = 0; i < cloud.count; ++i)
+        ASSERT_NEAR(las.xyz[3 * i], 1000.003 + 0.01 * double(i), 1e-6) << "point " << i;
+    std::remove(path.c_str());
+    releasePoints(cloud.points);
+}
