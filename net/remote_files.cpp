@@ -137,10 +137,7 @@ bool openRemoteRead(const std::string& url, RemoteRead& remote, std::string& err
         std::unique_ptr<EptDataset> dataset = openEptDataset(url, error);
         if (!dataset)
             return false;
-        remote.ept = std::move(dataset);
-        remote.entry = &formatEntry(Format::Ept);
-        std::shared_ptr<EptDataset> ept = remote.ept;
-        remote.read = [ept](const ReadRequest& request) { return readEptDataset(*ept, request); };
+        openRemoteRead(std::move(dataset), remote);
         return true;
     }
     std::shared_ptr<HttpClient> client = sharedHttpClient();
@@ -150,6 +147,13 @@ bool openRemoteRead(const std::string& url, RemoteRead& remote, std::string& err
     }
     std::unique_ptr<HttpSource> http = openHttp(client, url, error);
     return http && openRemoteRead(std::move(http), remote, error);
+}
+
+void openRemoteRead(std::shared_ptr<EptDataset> dataset, RemoteRead& remote) {
+    remote.ept = std::move(dataset);
+    remote.entry = &formatEntry(Format::Ept);
+    std::shared_ptr<EptDataset> ept = remote.ept;
+    remote.read = [ept](const ReadRequest& request) { return readEptDataset(*ept, request); };
 }
 
 bool openRemoteRead(std::unique_ptr<HttpSource> http, RemoteRead& remote, std::string& error) {

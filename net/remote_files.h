@@ -39,6 +39,8 @@ struct RemoteRead {
 };
 // False with one line ("URL: reason") when the URL cannot be read or is no point file.
 bool openRemoteRead(const std::string& url, RemoteRead& remote, std::string& error);
+// The same for a dataset open already (its files are not fetched again).
+void openRemoteRead(std::shared_ptr<EptDataset> dataset, RemoteRead& remote);
 // The same for a file (not a dataset) whose URL http has opened already: the opening request,
 // which tells the version a kept copy is checked against, is not made again.
 bool openRemoteRead(std::unique_ptr<HttpSource> http, RemoteRead& remote, std::string& error);

@@ -87,6 +87,14 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes) {
         const int fetchers = client ? client->options().maxConnections : 0;
         if (dataset && streamDataset(dataset, memoryBytes, fetchers))
             return;
+        // One too small to stream is read whole as it is open, its files not fetched again.
+        if (dataset) {
+            readRemoteWhole(url, [&](RemoteRead& remote, std::string&) {
+                openRemoteRead(std::move(dataset), remote);
+                return true;
+            });
+            return;
+        }
     }
     readRemoteWhole(url, [url](RemoteRead& remote, std::string& why) {
         return openRemoteRead(url, remote, why);

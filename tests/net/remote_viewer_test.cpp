@@ -472,6 +472,7 @@ TEST(RemoteViewerDataset, CacheKeepsTheNodeFilesOfADataset) {
     }
     server.stop();
     const std::vector<AccessLogEntry> log = server.accessLog();
+    EXPECT_EQ(rangeStarts(log, "/big/ept.json").size(), 3u) << "once a run";
     for (const std::string& node : largeNodes) {
         SCOPED_TRACE(node);
         ASSERT_GT(files.at(node.substr(5)).size(), 16384u) << "larger than a head";
