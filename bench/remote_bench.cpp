@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     viewer.lodSettings.streamPointsAbove = 0;
     remote = isUrl(argv[1]);
     if (remote)
-        openRemoteCloud(argv[1], memory, nullptr);
+        openRemoteCloud(argv[1], memory);
     else if (!streamOctreeFile(argv[1], memory))
         return 1;
     if (!viewer.copcLod) {

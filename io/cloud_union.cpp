@@ -21,14 +21,8 @@ void appendColumn(std::vector<T>& to, const std::vector<T>& from, size_t first, 
 
 void appendAttributes(PointAttributes& to, const PointAttributes& from, size_t first,
                       size_t count) {
-    appendColumn(to.intensity, from.intensity, first, count);
-    appendColumn(to.classification, from.classification, first, count);
-    appendColumn(to.returns, from.returns, first, count);
-    appendColumn(to.flags, from.flags, first, count);
-    appendColumn(to.scanAngle, from.scanAngle, first, count);
-    appendColumn(to.userData, from.userData, first, count);
-    appendColumn(to.pointSource, from.pointSource, first, count);
-    appendColumn(to.gpsTime, from.gpsTime, first, count);
+    forEachColumn(
+        [&](auto member, AttributeBit) { appendColumn(to.*member, from.*member, first, count); });
 }
 
 // The box of part in file coordinates; false for a part without points.

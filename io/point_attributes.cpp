@@ -4,24 +4,9 @@
 #include <cstring>
 #include <type_traits>
 
-namespace {
-
-// Calls visit(column, bit) for each column, so that one list names them all.
-template <class Attributes, class Visit> void eachColumn(Attributes& a, Visit visit) {
-    visit(a.intensity, kIntensity);
-    visit(a.classification, kClassification);
-    visit(a.returns, kReturns);
-    visit(a.flags, kFlags);
-    visit(a.scanAngle, kScanAngle);
-    visit(a.userData, kUserData);
-    visit(a.pointSource, kPointSource);
-    visit(a.gpsTime, kGpsTime);
-}
-
-} // namespace
-
 void PointAttributes::resize(size_t count) {
-    eachColumn(*this, [this, count](auto& column, AttributeBit bit) {
+    forEachColumn([this, count](auto member, AttributeBit bit) {
+        auto& column = this->*member;
         if (has(bit))
             column.resize(count);
         else
@@ -32,19 +17,19 @@ void PointAttributes::resize(size_t count) {
 void PointAttributes::moveDown(size_t to, size_t from, size_t count) {
     if (to == from || count == 0)
         return;
-    auto move = [=](auto& column, AttributeBit) {
+    auto move = [=](auto& column) {
         if (from + count <= column.size())
             std::memmove(column.data() + to, column.data() + from, count * sizeof column[0]);
     };
-    eachColumn(*this, move);
-    move(origin, AttributeBit());
+    forEachColumn([this, &move](auto member, AttributeBit) { move(this->*member); });
+    move(origin);
 }
 
 size_t PointAttributes::bytesPerPoint() const {
     size_t bytes = 0;
-    eachColumn(*this, [this, &bytes](const auto& column, AttributeBit bit) {
+    forEachColumn([this, &bytes](auto member, AttributeBit bit) {
         if (has(bit))
-            bytes += sizeof column[0];
+            bytes += sizeof(this->*member)[0];
     });
     return bytes + (origin.empty() ? 0 : sizeof origin[0]);
 }

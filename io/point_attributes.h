@@ -68,6 +68,21 @@ struct PointAttributes {
     static int numberOfReturns(uint8_t packed) { return packed >> 4; }
 };
 
+// Calls visit(member, bit) for each attribute column, member pointing at the column in
+// PointAttributes (&PointAttributes::intensity) and bit naming it: the one list of the columns,
+// so that code copying, moving or gathering them cannot leave a new one out. origin is not among
+// them (no bit names it).
+template <class Visit> void forEachColumn(Visit&& visit) {
+    visit(&PointAttributes::intensity, kIntensity);
+    visit(&PointAttributes::classification, kClassification);
+    visit(&PointAttributes::returns, kReturns);
+    visit(&PointAttributes::flags, kFlags);
+    visit(&PointAttributes::scanAngle, kScanAngle);
+    visit(&PointAttributes::userData, kUserData);
+    visit(&PointAttributes::pointSource, kPointSource);
+    visit(&PointAttributes::gpsTime, kGpsTime);
+}
+
 // Every attribute, in the order pointillist-info lists them.
 constexpr AttributeBit kAttributeOrder[] = {kIntensity, kClassification, kReturns,     kFlags,
                                             kScanAngle, kUserData,       kPointSource, kGpsTime};

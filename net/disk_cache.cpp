@@ -1,4 +1,4 @@
-// net/disk_cache.cpp - ranges kept as files in a folder per URL, checked against the version.
+// net/disk_cache.cpp - ranges and whole files kept per URL, checked against its version.
 #include "net/disk_cache.h"
 
 #include <cerrno>
@@ -78,6 +78,10 @@ bool writeFile(const std::string& path, const uint8_t* data, size_t size) {
     return false;
 }
 
+std::string rangePath(const std::string& entry, int64_t offset, int64_t length) {
+    return entry + "/" + std::to_string(offset) + "-" + std::to_string(length);
+}
+
 void removeEntries(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -90,8 +94,8 @@ void removeEntries(const std::string& folder) {
 
 class DiskCachedSource : public ByteSource {
 public:
-    DiskCachedSource(std::unique_ptr<HttpSource> source, const std::string& folder)
-        : source_(std::move(source)), folder_(folder) {}
+    DiskCachedSource(std::unique_ptr<HttpSource> source, const std::string& entry)
+        : source_(std::move(source)), entry_(entry) {}
     const std::string& name() const override { return source_->name(); }
     int64_t size() const override { return source_->size(); }
 
@@ -100,8 +104,7 @@ public:
         // The opening request's bytes are in memory already.
         if (offset + length <= source_->headSize())
             return source_->read(offset, length, out, error);
-        const std::string path =
-            folder_ + "/" + std::to_string(offset) + "-" + std::to_string(length);
+        const std::string path = rangePath(entry_, offset, length);
         if (readFile(path, out, length))
             return true;
         if (!source_->read(offset, length, out, error))
@@ -112,35 +115,144 @@ public:
 
 private:
     std::unique_ptr<HttpSource> source_;
-    std::string folder_;
+    std::string entry_;
 };
+
+std::unique_ptr<DiskCache>& sharedCache() {
+    static std::unique_ptr<DiskCache> cache;
+    return cache;
+}
 
 } // namespace
 
-std::unique_ptr<ByteSource> cacheOnDisk(std::unique_ptr<HttpSource>& source,
-                                        const std::string& folder, std::string& error) {
-    const std::string entry = folder + "/" + fnvHex(source->name());
-    if (!makeFolder(folder, error) || !makeFolder(entry, error))
+std::unique_ptr<DiskCache> DiskCache::open(const std::string& folder, std::string& error) {
+    if (!makeFolder(folder, error))
         return nullptr;
-    // The URL is kept too: two URLs of the same hash do not share ranges.
-    const std::string version = source->name() + "\n" + source->version() + "\n";
+    // Permissions alone do not tell (root writes anywhere, a read-only mount refuses anyone).
+    const std::string probe = folder + "/.writable" + std::to_string(::getpid());
+    const uint8_t byte = 0;
+    if (!writeFile(probe, &byte, 1)) {
+        error = folder + ": cannot be written";
+        return nullptr;
+    }
+    ::unlink(probe.c_str());
+    std::unique_ptr<DiskCache> cache(new (std::nothrow) DiskCache(folder));
+    if (!cache)
+        error = folder + ": out of memory";
+    return cache;
+}
+
+std::string DiskCache::entryFor(const std::string& url, const std::string& version) {
+    const std::string entry = folder_ + "/" + fnvHex(url);
+    std::string error;
+    if (!makeFolder(entry, error))
+        return std::string();
+    // The URL is kept too: two URLs of the same hash do not share files.
+    const std::string record = url + "\n" + version + "\n";
     std::vector<uint8_t> kept;
     struct stat info;
     const std::string versionPath = entry + "/version";
     const bool same = ::stat(versionPath.c_str(), &info) == 0 &&
                       readFile(versionPath, kept, info.st_size) &&
-                      std::string(kept.begin(), kept.end()) == version;
-    if (!same) {
-        removeEntries(entry);
-        if (!writeFile(versionPath, reinterpret_cast<const uint8_t*>(version.data()),
-                       version.size())) {
-            error = entry + ": cannot be written";
-            return nullptr;
-        }
-    }
-    std::unique_ptr<ByteSource> cached(new (std::nothrow)
+                      std::string(kept.begin(), kept.end()) == record;
+    if (same)
+        return entry;
+    removeEntries(entry);
+    const bool written =
+        writeFile(versionPath, reinterpret_cast<const uint8_t*>(record.data()), record.size());
+    return written ? entry : std::string();
+}
+
+std::unique_ptr<ByteSource> DiskCache::keepRanges(std::unique_ptr<HttpSource>& source) {
+    const std::string entry = entryFor(source->name(), source->version());
+    if (entry.empty())
+        return nullptr;
+    return std::unique_ptr<ByteSource>(new (std::nothrow)
                                            DiskCachedSource(std::move(source), entry));
-    if (!cached)
-        error = folder + ": out of memory";
-    return cached;
+}
+
+bool DiskCache::readWhole(HttpSource& source, std::vector<uint8_t>& out, std::string& error) {
+    const int64_t size = source.size();
+    // A file the opening request brought whole would cost no less from the disk.
+    if (size <= source.headSize())
+        return source.read(0, size, out, error);
+    const std::string entry = entryFor(source.name(), source.version());
+    const std::string path = entry.empty() ? std::string() : rangePath(entry, 0, size);
+    if (!path.empty() && readFile(path, out, size))
+        return true;
+    if (!source.readAll(out, error))
+        return false;
+    if (!path.empty())
+        writeFile(path, out.data(), out.size());
+    return true;
+}
+
+void DiskCache::fetchWhole(HttpClient& client, std::vector<WholeFetch>& fetches) {
+    std::vector<HttpRequest> heads;
+    for (const WholeFetch& fetch : fetches) {
+        heads.push_back(headRequest(fetch.url));
+        heads.back().orWhole = true;
+    }
+    client.perform(heads.data(), heads.size());
+    std::vector<HttpRequest> rests;
+    std::vector<size_t> restOf;
+    std::vector<std::string> paths(fetches.size());
+    for (size_t i = 0; i < fetches.size(); ++i) {
+        WholeFetch& fetch = fetches[i];
+        HttpRequest& head = heads[i];
+        fetch.ok = false;
+        fetch.bytes.clear();
+        fetch.error = head.error;
+        if (!head.ok)
+            continue;
+        const int64_t size = head.totalSize;
+        if (size < 0) {
+            fetch.error = fetch.url + ": the server does not tell the size";
+            continue;
+        }
+        if (int64_t(head.body.size()) == size) {
+            fetch.bytes.swap(head.body);
+            fetch.ok = true;
+            continue;
+        }
+        if (size > client.options().maxWholeBytes) {
+            fetch.error = tooLargeLine(fetch.url, client);
+            continue;
+        }
+        const std::string entry = entryFor(fetch.url, resourceVersion(head));
+        if (!entry.empty()) {
+            paths[i] = rangePath(entry, 0, size);
+            if ((fetch.ok = readFile(paths[i], fetch.bytes, size)))
+                continue;
+        }
+        HttpRequest rest;
+        rest.url = fetch.url;
+        rest.offset = int64_t(head.body.size());
+        rest.length = size - rest.offset;
+        rests.push_back(std::move(rest));
+        restOf.push_back(i);
+    }
+    client.perform(rests.data(), rests.size());
+    for (size_t r = 0; r < rests.size(); ++r) {
+        const size_t i = restOf[r];
+        WholeFetch& fetch = fetches[i];
+        HttpRequest& head = heads[i];
+        fetch.error = rests[r].error;
+        if (!rests[r].ok || !sameResource(rests[r], head.totalSize, head.validator, fetch.error))
+            continue;
+        fetch.bytes.swap(head.body);
+        fetch.bytes.insert(fetch.bytes.end(), rests[r].body.begin(), rests[r].body.end());
+        fetch.ok = true;
+        if (!paths[i].empty())
+            writeFile(paths[i], fetch.bytes.data(), fetch.bytes.size());
+    }
+}
+
+bool openSharedDiskCache(const std::string& folder, std::string& error) {
+    sharedCache() = DiskCache::open(folder, error);
+    return sharedCache() != nullptr;
+}
+
+DiskCache* sharedDiskCache() {
+    return sharedCache().get();
 }

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -68,6 +69,7 @@ struct HttpClient::Transfer {
     HttpAttempt attempt;
     bool headersJudged = false;
     bool discard = false; // an error page: counted, not kept
+    bool whole = false;   // the whole resource, answering a range (HttpRequest::orWhole)
     Clock::time_point startAt;
     Clock::time_point lastByteAt;
     std::string range;
@@ -117,6 +119,15 @@ bool HttpClient::Transfer::judgeHeaders() {
         // The whole resource fits in the range asked: a plain 200 is as good as a 206.
         request->totalSize = contentLength;
         attempt.expected = asked.allowShort ? contentLength : asked.length;
+    } else if (asked.orWhole && status == 200) {
+        whole = true;
+        attempt.length = -1;
+        attempt.expected = contentLength;
+        request->totalSize = contentLength;
+        if (contentLength > client->options_.maxWholeBytes) {
+            attempt.tooLarge = true;
+            return false;
+        }
     } else {
         attempt.ignoresRanges = true;
         return false;
@@ -134,9 +145,10 @@ bool HttpClient::Transfer::take(const char* data, size_t size) {
     if (discard)
         return true;
     std::vector<uint8_t>& body = request->body;
-    const int64_t limit = request->length >= 0 ? request->length : client->options_.maxWholeBytes;
+    const bool ranged = request->length >= 0 && !whole;
+    const int64_t limit = ranged ? request->length : client->options_.maxWholeBytes;
     if (int64_t(body.size() + size) > limit) {
-        if (request->length >= 0)
+        if (ranged)
             attempt.wrongRange = true;
         else
             attempt.tooLarge = true;
@@ -382,6 +394,7 @@ void HttpClient::start(Transfer* transfer, void* easy) {
     transfer->attempt.sizeLimit = options_.maxWholeBytes;
     transfer->headersJudged = false;
     transfer->discard = false;
+    transfer->whole = false;
     transfer->request->body.clear();
     transfer->errorBuffer[0] = 0;
     transfer->startAt = transfer->lastByteAt = Clock::now();
@@ -475,6 +488,9 @@ void HttpClient::finish(Transfer* transfer, int curlCode) {
     }
     if (outcome.ok) {
         request.ok = true;
+        // A whole answer sent without its length tells it by its end.
+        if (transfer->whole)
+            request.totalSize = int64_t(request.body.size());
     } else if (outcome.transient && transfer->tries <= options_.retries) {
         transfer->startAt = Clock::now() + std::chrono::milliseconds(int64_t(options_.backoffMs)
                                                                      << (transfer->tries - 1));
@@ -508,6 +524,19 @@ HttpOptions& sharedOptions() {
 
 void setSharedHttpOptions(const HttpOptions& options) {
     sharedOptions() = options;
+}
+
+bool parseTimeoutSeconds(const char* text, int& milliseconds) {
+    // strtod takes signs, spaces, "inf", "nan" and hexadecimal: decimals alone.
+    if (!std::isdigit(static_cast<unsigned char>(*text)) ||
+        std::strspn(text, "0123456789.") != std::strlen(text))
+        return false;
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (*end != '\0' || !(seconds > 0) || seconds > 86400)
+        return false;
+    milliseconds = std::max(1, static_cast<int>(seconds * 1000));
+    return true;
 }
 
 std::shared_ptr<HttpClient> sharedHttpClient() {

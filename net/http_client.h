@@ -40,6 +40,9 @@ struct HttpRequest {
     // A range request past the end, or a resource smaller than the range, gives the bytes there
     // are instead of failing: for a first read that learns the size.
     bool allowShort = false;
+    // A server that ignores the range may answer with the whole resource instead: it is kept,
+    // and totalSize is its size. For a first read that needs the whole file in the end anyway.
+    bool orWhole = false;
 
     bool ok = false;
     std::vector<uint8_t> body;
@@ -115,6 +118,9 @@ private:
 std::shared_ptr<HttpClient> sharedHttpClient();
 // The shared client's options, for a program's command line; no effect once it has been made.
 void setSharedHttpOptions(const HttpOptions& options);
+// --timeout's value: seconds above 0 up to a day, in decimals alone ("2.5"), as milliseconds
+// (at least 1, since 0 would mean no limit); false for anything else.
+bool parseTimeoutSeconds(const char* text, int& milliseconds);
 
 // A whole resource through the shared client (EPT's JSON and node files).
 bool fetchWhole(const std::string& url, std::vector<uint8_t>& out, std::string& error);

@@ -8,13 +8,22 @@ HttpSource::HttpSource(std::shared_ptr<HttpClient> client, const std::string& ur
     : client_(std::move(client)), url_(url), size_(size), head_(std::move(head)),
       validator_(validator) {}
 
-std::string HttpSource::version() const {
-    // A server that sends no validator still shows most rewrites in the file's first bytes (a
-    // header's counts, box and date).
+namespace {
+
+// A server that sends no validator still shows most rewrites in the file's first bytes (a
+// header's counts, box and date).
+std::string versionOf(const std::string& validator, int64_t size,
+                      const std::vector<uint8_t>& head) {
     uint64_t hash = 14695981039346656037ull;
-    for (uint8_t byte : head_)
+    for (uint8_t byte : head)
         hash = (hash ^ byte) * 1099511628211ull;
-    return validator_ + " " + std::to_string(size_) + " " + std::to_string(hash);
+    return validator + " " + std::to_string(size) + " " + std::to_string(hash);
+}
+
+} // namespace
+
+std::string HttpSource::version() const {
+    return versionOf(validator_, size_, head_);
 }
 
 bool HttpSource::check(int64_t offset, int64_t length, std::string& error) const {
@@ -29,21 +38,6 @@ bool HttpSource::fromHead(int64_t offset, int64_t length, std::vector<uint8_t>& 
     if (offset + length > int64_t(head_.size()))
         return false;
     out.assign(head_.begin() + offset, head_.begin() + offset + length);
-    return true;
-}
-
-// A resource replaced while it is read would mix two files' bytes: its size or its validator
-// gives it away.
-bool HttpSource::checkSize(const HttpRequest& request, std::string& error) const {
-    if (request.totalSize >= 0 && request.totalSize != size_) {
-        error = url_ + ": changed while being read (" + std::to_string(size_) + " bytes, now " +
-                std::to_string(request.totalSize) + ")";
-        return false;
-    }
-    if (!validator_.empty() && !request.validator.empty() && request.validator != validator_) {
-        error = url_ + ": changed while being read (now " + request.validator + ")";
-        return false;
-    }
     return true;
 }
 
@@ -62,7 +56,7 @@ bool HttpSource::read(int64_t offset, int64_t length, std::vector<uint8_t>& out,
         error = request.error;
         return false;
     }
-    if (!checkSize(request, error))
+    if (!sameResource(request, size_, validator_, error))
         return false;
     out.swap(request.body);
     return true;
@@ -87,7 +81,7 @@ void HttpSource::readMany(std::vector<Range>& ranges) {
     client_->perform(requests.data(), requests.size());
     for (size_t i = 0; i < requests.size(); ++i) {
         Range& range = *remote[i];
-        range.ok = requests[i].ok && checkSize(requests[i], range.error);
+        range.ok = requests[i].ok && sameResource(requests[i], size_, validator_, range.error);
         if (!requests[i].ok)
             range.error = requests[i].error;
         if (range.ok)
@@ -95,12 +89,55 @@ void HttpSource::readMany(std::vector<Range>& ranges) {
     }
 }
 
+bool HttpSource::readAll(std::vector<uint8_t>& out, std::string& error) {
+    if (size_ > client_->options().maxWholeBytes) {
+        error = tooLargeLine(url_, *client_);
+        return false;
+    }
+    std::vector<uint8_t> rest;
+    if (!read(headSize(), size_ - headSize(), rest, error))
+        return false;
+    out.reserve(size_t(size_));
+    out.assign(head_.begin(), head_.end());
+    out.insert(out.end(), rest.begin(), rest.end());
+    return true;
+}
+
+HttpRequest headRequest(const std::string& url) {
+    HttpRequest head;
+    head.url = url;
+    head.length = kHttpHeadBytes;
+    head.allowShort = true;
+    return head;
+}
+
+std::string resourceVersion(const HttpRequest& head) {
+    return versionOf(head.validator, head.totalSize, head.body);
+}
+
+// A resource replaced while it is read would mix two files' bytes: its size or its validator
+// gives it away.
+bool sameResource(const HttpRequest& answer, int64_t size, const std::string& validator,
+                  std::string& error) {
+    if (answer.totalSize >= 0 && answer.totalSize != size) {
+        error = answer.url + ": changed while being read (" + std::to_string(size) +
+                " bytes, now " + std::to_string(answer.totalSize) + ")";
+        return false;
+    }
+    if (!validator.empty() && !answer.validator.empty() && answer.validator != validator) {
+        error = answer.url + ": changed while being read (now " + answer.validator + ")";
+        return false;
+    }
+    return true;
+}
+
+std::string tooLargeLine(const std::string& url, const HttpClient& client) {
+    return url + ": larger than " + std::to_string(client.options().maxWholeBytes) + " bytes";
+}
+
 std::unique_ptr<HttpSource> openHttp(std::shared_ptr<HttpClient> client, const std::string& url,
                                      std::string& error) {
-    HttpRequest first;
-    first.url = url;
-    first.length = kHttpHeadBytes;
-    first.allowShort = true;
+    HttpRequest first = headRequest(url);
     client->perform(&first, 1);
     if (!first.ok) {
         error = first.error;

@@ -26,6 +26,10 @@ public:
     };
     void readMany(std::vector<Range>& ranges);
 
+    // The whole resource: the head, and the rest in one request. Refuses a resource larger than
+    // the client fetches whole.
+    bool readAll(std::vector<uint8_t>& out, std::string& error);
+
     HttpClient& client() const { return *client_; }
     // What tells this version of the resource from another: its ETag or Last-Modified as the
     // opening answer gave it (empty when neither), its size and a hash of its first bytes.
@@ -36,7 +40,6 @@ public:
 private:
     bool check(int64_t offset, int64_t length, std::string& error) const;
     bool fromHead(int64_t offset, int64_t length, std::vector<uint8_t>& out) const;
-    bool checkSize(const HttpRequest& request, std::string& error) const;
 
     std::shared_ptr<HttpClient> client_;
     std::string url_;
@@ -47,6 +50,17 @@ private:
 
 // Bytes the opening request asks for: a LAS header and its first records fit.
 constexpr int64_t kHttpHeadBytes = 16384;
+
+// The opening request of url: its first kHttpHeadBytes, or all of it when smaller.
+HttpRequest headRequest(const std::string& url);
+// HttpSource::version of the resource an answered headRequest opened.
+std::string resourceVersion(const HttpRequest& head);
+// False with "URL: changed while being read (...)" when answer, to a later request for the
+// resource opened as size bytes with validator, shows another version of it.
+bool sameResource(const HttpRequest& answer, int64_t size, const std::string& validator,
+                  std::string& error);
+// "URL: larger than N bytes": a resource too large for the client to fetch whole.
+std::string tooLargeLine(const std::string& url, const HttpClient& client);
 
 // Opens `url` with one ranged GET; nullptr with "URL: reason" when the resource cannot be read
 // by ranges (missing, unreachable, or a server that answers only with the whole body).

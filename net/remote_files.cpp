@@ -3,6 +3,7 @@
 
 #include "io/copc/copc_reader.h"
 #include "io/ept/ept_reader.h"
+#include "net/disk_cache.h"
 #include "net/http_client.h"
 #include "net/http_source.h"
 #include "net/url.h"
@@ -12,7 +13,8 @@
 
 namespace {
 
-// The files beside the document at a URL, each fetched whole with one GET.
+// The files beside the document at a URL, each fetched whole with one GET; through the
+// program's disk cache when it has one.
 class HttpFolder : public ResourceFolder {
 public:
     explicit HttpFolder(const std::string& documentUrl) : document_(documentUrl) {}
@@ -29,13 +31,24 @@ public:
             error = locate(relative) + ": not a URL";
             return false;
         }
-        return fetchWhole(url, out, error);
+        if (!sharedDiskCache())
+            return fetchWhole(url, out, error);
+        std::vector<WholeFile> one(1);
+        one[0].relative = relative;
+        readMany(one);
+        out.swap(one[0].bytes);
+        error = one[0].error;
+        return one[0].ok;
     }
 
     void readMany(std::vector<WholeFile>& files) override {
         std::shared_ptr<HttpClient> client = sharedHttpClient();
         if (!client) {
             ResourceFolder::readMany(files); // each says HTTP is not available
+            return;
+        }
+        if (DiskCache* cache = sharedDiskCache()) {
+            readKept(*cache, *client, files);
             return;
         }
         std::vector<HttpRequest> requests(files.size());
@@ -52,8 +65,28 @@ public:
     }
 
 private:
+    void readKept(DiskCache& cache, HttpClient& client, std::vector<WholeFile>& files) {
+        std::vector<DiskCache::WholeFetch> fetches(files.size());
+        for (size_t i = 0; i < files.size(); ++i)
+            fetches[i].url = resolveUrl(document_, files[i].relative);
+        cache.fetchWhole(client, fetches);
+        for (size_t i = 0; i < files.size(); ++i) {
+            files[i].ok = fetches[i].ok && !fetches[i].url.empty();
+            files[i].error = fetches[i].url.empty() ? locate(files[i].relative) + ": not a URL"
+                                                    : fetches[i].error;
+            files[i].bytes.swap(fetches[i].bytes);
+        }
+    }
+
     std::string document_;
 };
+
+// http read through the program's disk cache when it has one (http is then taken).
+std::unique_ptr<ByteSource> throughCache(std::unique_ptr<HttpSource>& http) {
+    DiskCache* cache = sharedDiskCache();
+    std::unique_ptr<ByteSource> kept = cache && http ? cache->keepRanges(http) : nullptr;
+    return kept ? std::move(kept) : std::move(http);
+}
 
 std::string withoutQuery(const std::string& place) {
     return place.substr(0, std::min(place.find('?'), place.find('#')));
@@ -67,7 +100,15 @@ bool namesEptDataset(const std::string& place) {
 }
 
 std::unique_ptr<ByteSource> openSource(const std::string& place, std::string& error) {
-    return isUrl(place.c_str()) ? openHttp(place, error) : openLocalFile(place, error);
+    if (!isUrl(place.c_str()))
+        return openLocalFile(place, error);
+    std::shared_ptr<HttpClient> client = sharedHttpClient();
+    if (!client) {
+        error = place + ": HTTP is not available (libcurl could not be set up)";
+        return nullptr;
+    }
+    std::unique_ptr<HttpSource> http = openHttp(client, place, error);
+    return throughCache(http);
 }
 
 std::unique_ptr<ResourceFolder> openFolderOf(const std::string& place) {
@@ -96,22 +137,34 @@ bool openRemoteRead(const std::string& url, RemoteRead& remote, std::string& err
         std::unique_ptr<EptDataset> dataset = openEptDataset(url, error);
         if (!dataset)
             return false;
-        remote.ept = std::move(dataset);
-        remote.entry = &formatEntry(Format::Ept);
-        std::shared_ptr<EptDataset> ept = remote.ept;
-        remote.read = [ept](const ReadRequest& request) { return readEptDataset(*ept, request); };
+        openRemoteRead(std::move(dataset), remote);
         return true;
     }
-    std::unique_ptr<ByteSource> source = openHttp(url, error);
-    if (!source)
+    std::shared_ptr<HttpClient> client = sharedHttpClient();
+    if (!client) {
+        error = url + ": HTTP is not available (libcurl could not be set up)";
         return false;
+    }
+    std::unique_ptr<HttpSource> http = openHttp(client, url, error);
+    return http && openRemoteRead(std::move(http), remote, error);
+}
+
+void openRemoteRead(std::shared_ptr<EptDataset> dataset, RemoteRead& remote) {
+    remote.ept = std::move(dataset);
+    remote.entry = &formatEntry(Format::Ept);
+    std::shared_ptr<EptDataset> ept = remote.ept;
+    remote.read = [ept](const ReadRequest& request) { return readEptDataset(*ept, request); };
+}
+
+bool openRemoteRead(std::unique_ptr<HttpSource> http, RemoteRead& remote, std::string& error) {
+    const std::string url = http->name();
     std::vector<uint8_t> head;
-    const int64_t headSize = std::min<int64_t>(source->size(), 4096);
-    if (!source->read(0, headSize, head, error))
+    const int64_t headSize = std::min<int64_t>(http->size(), 4096);
+    if (!http->read(0, headSize, head, error))
         return false;
     if (hasCopcSignature(head.data(), head.size())) {
         std::string reason;
-        std::unique_ptr<CopcFile> file = CopcFile::open(std::move(source), reason);
+        std::unique_ptr<CopcFile> file = CopcFile::open(throughCache(http), reason);
         if (file) {
             remote.copc = std::move(file);
             remote.entry = &formatEntry(Format::Copc);
@@ -122,9 +175,15 @@ bool openRemoteRead(const std::string& url, RemoteRead& remote, std::string& err
             return true;
         }
     }
-    // Everything else is read as the file itself would be, from its bytes fetched whole.
+    // Everything else is read as the file itself would be, from its bytes fetched whole (an
+    // octree file whose index cannot be used too, though its source went with the attempt:
+    // the read names what is wrong with it).
     auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (!fetchWhole(url, *bytes, error))
+    DiskCache* cache = sharedDiskCache();
+    const bool fetched = !http   ? fetchWhole(url, *bytes, error)
+                         : cache ? cache->readWhole(*http, *bytes, error)
+                                 : http->readAll(*bytes, error);
+    if (!fetched)
         return false;
     remote.entry = pickFormat(withoutQuery(url).c_str(), bytes->data(),
                               std::min<size_t>(bytes->size(), 4096), true);

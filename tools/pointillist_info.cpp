@@ -11,6 +11,7 @@
 #include "io/las/las_layout.h"
 #include "io/las/las_reader.h"
 #include "io/point_cloud.h"
+#include "net/disk_cache.h"
 #include "net/http_client.h"
 #include "net/remote_files.h"
 #include "net/url.h"
@@ -25,7 +26,8 @@
 
 namespace {
 
-const char* kUsage = "usage: pointillist-info [--quick] [--] POINT_FILE...\n";
+const char* kUsage =
+    "usage: pointillist-info [--quick] [--timeout SECONDS] [--cache DIR] [--] POINT_FILE...\n";
 
 const char* kHelp =
     "Loads each point file with the viewer's readers and prints its number of points, box,\n"
@@ -60,6 +62,9 @@ const char* kHelp =
     "  --timeout SECONDS\n"
     "             give up on a server that sends nothing for this long (default 30; a failed\n"
     "             request is tried again a few times first)\n"
+    "  --cache DIR\n"
+    "             keep what is fetched of a URL in DIR, for later runs to reuse while the\n"
+    "             file is unchanged (nothing is written to disk without it)\n"
     "  --help     this text\n"
     "  --version  the version\n";
 
@@ -331,6 +336,7 @@ int main(int argc, char** argv) {
     bool quick = false, optionsEnded = false;
     std::vector<const char*> files;
     HttpOptions http;
+    const char* cacheFolder = nullptr;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
@@ -345,15 +351,21 @@ int main(int argc, char** argv) {
             return finishOutput() ? 0 : 1;
         } else if (std::strcmp(argument, "--quick") == 0) {
             quick = true;
-        } else if (std::strcmp(argument, "--timeout") == 0 && i + 1 < argc) {
-            char* end = nullptr;
-            const double seconds = std::strtod(argv[++i], &end);
-            if (*end != '\0' || !(seconds > 0) || seconds > 86400) {
-                std::fprintf(stderr, "pointillist-info: --timeout takes a number of seconds\n%s",
+        } else if (std::strcmp(argument, "--timeout") == 0) {
+            int milliseconds = 0;
+            if (i + 1 == argc || !parseTimeoutSeconds(argv[++i], milliseconds)) {
+                std::fprintf(stderr,
+                             "pointillist-info: --timeout takes a number of seconds above 0\n%s",
                              kUsage);
                 return 2;
             }
-            http.stallTimeoutMs = http.connectTimeoutMs = std::max(1, int(seconds * 1000));
+            http.stallTimeoutMs = http.connectTimeoutMs = milliseconds;
+        } else if (std::strcmp(argument, "--cache") == 0) {
+            if (i + 1 == argc || argv[++i][0] == '\0') {
+                std::fprintf(stderr, "pointillist-info: --cache needs a folder\n%s", kUsage);
+                return 2;
+            }
+            cacheFolder = argv[i];
         } else {
             std::fprintf(stderr, "pointillist-info: unknown option '%s'\n%s", argument, kUsage);
             return 2;
@@ -365,6 +377,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     setSharedHttpOptions(http);
+    // The folder is made only for a run that reads a URL.
+    const bool anyUrl =
+        std::any_of(files.begin(), files.end(), [](const char* file) { return isUrl(file); });
+    std::string cacheError;
+    if (cacheFolder && anyUrl && !openSharedDiskCache(cacheFolder, cacheError))
+        std::fprintf(stderr, "pointillist-info: --cache %s; not keeping what is fetched\n",
+                     cacheError.c_str());
     bool allRead = true;
     SceneSummary scene;
     for (const char* path : files) {

@@ -1,5 +1,6 @@
 // viewer/main.cpp - the entry point: read the options, load the point file (or the scene of
 // several), open the windows, run GLUT.
+#include "net/disk_cache.h"
 #include "net/http_client.h"
 #include "net/url.h"
 #include "viewer/classes_window.h"
@@ -13,6 +14,7 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -68,10 +70,17 @@ int main(int argc, char** argv) {
             http.connectTimeoutMs = http.stallTimeoutMs = options.timeoutMs;
         setSharedHttpOptions(http);
     }
+    // The folder is made only for a run that reads a URL.
+    const bool anyUrl = std::any_of(options.pointFiles.begin(), options.pointFiles.end(),
+                                    [](const char* file) { return isUrl(file); });
+    std::string cacheError;
+    if (options.cacheFolder && anyUrl && !openSharedDiskCache(options.cacheFolder, cacheError))
+        std::fprintf(stderr, "pointillist: --cache %s; not keeping what is fetched\n",
+                     cacheError.c_str());
     if (scene) {
         viewer.pointSet.loadFiles(options.pointFiles, memory);
     } else if (isUrl(options.pointFile)) {
-        openRemoteCloud(options.pointFile, memory, options.cacheFolder);
+        openRemoteCloud(options.pointFile, memory);
     } else if (!streamOctreeFile(options.pointFile, memory)) {
         viewer.pointSet.beginLoad(options.pointFile);
     }

@@ -1,6 +1,8 @@
 // viewer/options.cpp - parsing the command line into a ViewerOptions.
 #include "viewer/options.h"
 
+#include "net/http_client.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -260,15 +262,9 @@ ViewerOptions parseOptions(int argc, char** argv) {
                 return bad("--cache needs a folder");
             options.cacheFolder = value;
         } else if (name == "--timeout") {
-            char* end = nullptr;
-            const double seconds = std::strtod(value, &end);
-            // strtod takes signs, spaces, "inf", "nan" and hexadecimal: decimals alone.
-            const bool decimals = std::strspn(value, "0123456789.") == std::strlen(value);
-            if (!decimals || !std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' ||
-                !(seconds > 0) || seconds > 86400)
+            if (!parseTimeoutSeconds(value, options.timeoutMs))
                 return bad("--timeout takes a number of seconds above 0, not '" +
                            std::string(value) + "'");
-            options.timeoutMs = std::max(1, static_cast<int>(seconds * 1000));
         } else {
             if (*value == '\0')
                 return bad("--screenshot needs a file name");

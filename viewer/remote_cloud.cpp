@@ -1,6 +1,7 @@
 // viewer/remote_cloud.cpp - opening a URL, and the figures of what is being fetched.
 #include "viewer/remote_cloud.h"
 
+#include "io/copc/copc_file.h"
 #include "io/copc/copc_reader.h"
 #include "net/disk_cache.h"
 #include "net/http_client.h"
@@ -9,6 +10,7 @@
 #include "viewer/level_of_detail.h"
 #include "viewer/viewer_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -33,9 +35,19 @@ std::string bytesText(double bytes) {
     return text;
 }
 
+// Starts the whole read of url that open makes ready; refuses it with open's line.
+template <class Open> void readRemoteWhole(const char* url, Open open) {
+    RemoteRead remote;
+    std::string error;
+    if (!open(remote, error))
+        refuse(error);
+    // The read keeps what it opened.
+    viewer.pointSet.beginLoadWith(url, *remote.entry, remote.read);
+}
+
 } // namespace
 
-void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFolder) {
+void openRemoteCloud(const char* url, uint64_t memoryBytes) {
     std::string error;
     // A dataset is read file by file, never by ranges.
     if (!namesEptDataset(url)) {
@@ -46,16 +58,19 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         std::unique_ptr<HttpSource> http = openHttp(client, url, error);
         if (!http)
             refuse(error);
-        std::unique_ptr<ByteSource> source;
-        if (cacheFolder) {
-            std::unique_ptr<ByteSource> cached = cacheOnDisk(http, cacheFolder, error);
-            if (!cached)
-                std::fprintf(stderr, "pointillist: --cache %s; not keeping what is fetched\n",
-                             error.c_str());
-            source = cached ? std::move(cached) : std::move(http);
-        } else {
-            source = std::move(http);
+        // Anything but an octree file is read whole through the source opened, which is not
+        // opened again (its opening request is what a kept copy is checked by).
+        std::vector<uint8_t> head;
+        if (!http->read(0, std::min<int64_t>(http->size(), 4096), head, error) ||
+            !hasCopcSignature(head.data(), head.size())) {
+            readRemoteWhole(url, [&](RemoteRead& remote, std::string& why) {
+                return openRemoteRead(std::move(http), remote, why);
+            });
+            return;
         }
+        DiskCache* cache = sharedDiskCache();
+        std::unique_ptr<ByteSource> kept = cache ? cache->keepRanges(http) : nullptr;
+        std::unique_ptr<ByteSource> source = kept ? std::move(kept) : std::move(http);
         if (streamOctreeSource(source, memoryBytes, client->options().maxConnections))
             return;
     }
@@ -67,12 +82,18 @@ void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFol
         const int fetchers = client ? client->options().maxConnections : 0;
         if (dataset && streamDataset(dataset, memoryBytes, fetchers))
             return;
+        // One too small to stream is read whole as it is open, its files not fetched again.
+        if (dataset) {
+            readRemoteWhole(url, [&](RemoteRead& remote, std::string&) {
+                openRemoteRead(std::move(dataset), remote);
+                return true;
+            });
+            return;
+        }
     }
-    RemoteRead remote;
-    if (!openRemoteRead(url, remote, error))
-        refuse(error);
-    // The read keeps what it opened.
-    viewer.pointSet.beginLoadWith(url, *remote.entry, remote.read);
+    readRemoteWhole(url, [url](RemoteRead& remote, std::string& why) {
+        return openRemoteRead(url, remote, why);
+    });
 }
 
 void cancelFetchesAtExit() {

@@ -7,11 +7,12 @@
 
 // Opens url: an octree LAZ file that streamOctreeSource would stream is streamed through the
 // program's HTTP client, its chunks fetched by as many workers as the client keeps
-// connections, and kept in cacheFolder too when it is not null; a large dataset's ept.json is
-// streamed alike, file by file (streamDataset); anything else starts a load of
-// the point set as a local file of its format would (PointSet::beginLoadWith). A URL that
-// cannot be opened prints one line (the URL and why) and ends the process with status 1.
-void openRemoteCloud(const char* url, uint64_t memoryBytes, const char* cacheFolder);
+// connections; a large dataset's ept.json is streamed alike, file by file (streamDataset);
+// anything else starts a load of the point set as a local file of its format would
+// (PointSet::beginLoadWith). All of it is kept in the program's disk cache when it has one
+// (--cache). A URL that cannot be opened prints one line (the URL and why) and ends the
+// process with status 1.
+void openRemoteCloud(const char* url, uint64_t memoryBytes);
 
 // Has the program's end give up the node fetches still waiting on a server before the caches'
 // workers are waited for (std::exit runs the destructors); registered once however often asked.

@@ -22,22 +22,10 @@ constexpr size_t kBatch = 64;
 // Entry k of from's columns into entry at of to's, for the columns both have.
 void copyAttributeEntry(const PointAttributes& from, size_t k, PointAttributes& to, size_t at) {
     const uint32_t both = from.present & to.present;
-    if (both & kIntensity)
-        to.intensity[at] = from.intensity[k];
-    if (both & kClassification)
-        to.classification[at] = from.classification[k];
-    if (both & kReturns)
-        to.returns[at] = from.returns[k];
-    if (both & kFlags)
-        to.flags[at] = from.flags[k];
-    if (both & kScanAngle)
-        to.scanAngle[at] = from.scanAngle[k];
-    if (both & kUserData)
-        to.userData[at] = from.userData[k];
-    if (both & kPointSource)
-        to.pointSource[at] = from.pointSource[k];
-    if (both & kGpsTime)
-        to.gpsTime[at] = from.gpsTime[k];
+    forEachColumn([&](auto member, AttributeBit bit) {
+        if (both & bit)
+            (to.*member)[at] = (from.*member)[k];
+    });
 }
 
 } // namespace

@@ -241,7 +241,10 @@ TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
     const std::string info = POINTILLIST_INFO_EXE;
     const ProcessResult help = runProgram({info, "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: pointillist-info [--quick] [--] POINT_FILE...\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("usage: pointillist-info [--quick] [--timeout SECONDS] [--cache DIR] "
+                             "[--] POINT_FILE...\n",
+                             0),
+              0u);
     EXPECT_NE(help.out.find("--version"), std::string::npos);
     const ProcessResult version = runProgram({info, "--version"});
     EXPECT_EQ(version.status, 0);
@@ -252,8 +255,27 @@ TEST(InfoProgram, HelpVersionSeveralFilesAndUnknownOptions) {
         EXPECT_EQ(bad.status, 2) << mistake;
         EXPECT_EQ(bad.out, "");
         EXPECT_EQ(bad.err, "pointillist-info: unknown option '" + std::string(mistake) +
-                               "'\nusage: pointillist-info [--quick] [--] POINT_FILE...\n");
+                               "'\nusage: pointillist-info [--quick] [--timeout SECONDS] [--cache "
+                               "DIR] [--] POINT_FILE...\n");
     }
+    // The options that take a value refuse a wrong or missing one as a usage error, like the
+    // viewer's; --cache for local files alone makes no folder.
+    const std::vector<std::vector<std::string>> wrongValues = {
+        {"--timeout", "0x10"}, {"--timeout", "inf"}, {"--timeout", " 1"},
+        {"--timeout"},         {"--cache", ""},      {"--cache"}};
+    for (std::vector<std::string> wrong : wrongValues) {
+        wrong.insert(wrong.begin(), {info, testData("far_away.txt")});
+        const ProcessResult bad = runProgram(wrong);
+        EXPECT_EQ(bad.status, 2) << wrong[2];
+        EXPECT_EQ(bad.out, "");
+        EXPECT_NE(bad.err.find("\nusage: pointillist-info "), std::string::npos) << bad.err;
+    }
+    const std::string unmade = scratchDir() + "unmade-cache";
+    const ProcessResult local = runProgram({info, "--cache", unmade, testData("far_away.txt")});
+    EXPECT_EQ(local.status, 0) << local.err;
+    EXPECT_EQ(local.out, runProgram({info, testData("far_away.txt")}).out);
+    EXPECT_NE(access(unmade.c_str(), F_OK), 0) << "nothing is written";
+
     // Several files: each one's own lines after its name, a refusal in between said and
     // counted in the status; one file's output has no name line.
     const std::string a = testData("far_away.txt");

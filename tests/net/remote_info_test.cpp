@@ -173,6 +173,34 @@ TEST_F(RemoteInfo, MissingNodeFileLosesOnlyItsPoints) {
                             server.url("lost/ept-data/1-0-0-0.bin") + ": not found (HTTP 404))\n");
 }
 
+// --cache: a first run fills the folder, a later one gives the same lines asking for the head
+// alone; a folder that cannot be made costs one line and the run goes on without.
+TEST_F(RemoteInfo, CacheFillsAndThenServesALaterRun) {
+    const std::string name = "laz/loadersgl_pdrf8-1.4.laz";
+    ASSERT_TRUE(server.put(name, fileBytes(dataPath(name))));
+    const std::string expected = info({dataPath(name)}).out;
+    const std::string cache = local.path + "/cache";
+    for (int run = 0; run < 2; ++run) {
+        const ProcessResult got = info({"--cache", cache, server.url(name)});
+        EXPECT_EQ(got.status, 0) << got.ending();
+        EXPECT_EQ(got.err, "");
+        EXPECT_EQ(got.out, expected);
+    }
+    const std::string notAFolder = dataPath(name) + "/cache";
+    const ProcessResult without = info({"--cache", notAFolder, server.url(name)});
+    EXPECT_EQ(without.status, 0) << without.ending();
+    EXPECT_EQ(without.out, expected);
+    EXPECT_EQ(without.err, "pointillist-info: --cache " + notAFolder +
+                               ": Not a directory; not keeping what is fetched\n");
+    server.stop();
+    std::vector<int64_t> starts;
+    for (const AccessLogEntry& entry : server.accessLog())
+        if (entry.path == "/" + name)
+            starts.push_back(entry.rangeFirst);
+    const std::vector<int64_t> expectedStarts = {0, 16384, 0, 0, 16384};
+    EXPECT_EQ(starts, expectedStarts) << "head and rest; head; head and rest";
+}
+
 TEST_F(RemoteInfo, MissingFilesAndNoServerFailWithOneLine) {
     for (const bool quick : {false, true}) {
         SCOPED_TRACE(quick ? "--quick" : "whole");
@@ -195,9 +223,20 @@ TEST_F(RemoteInfoWithoutRanges, OctreeFilesNeedRangesDatasetsDoNot) {
     expectOneLineFailure(info({copc}), copc, "the server does not answer range requests");
     expectOneLineFailure(info({"--quick", copc}), copc,
                          "the server does not answer range requests");
+    const std::string expected = info({local.path + "/laz/ept.json"}).out;
     const ProcessResult dataset = info({server.url("laz/ept.json")});
     EXPECT_EQ(dataset.status, 0) << dataset.ending();
-    EXPECT_EQ(dataset.out, info({local.path + "/laz/ept.json"}).out);
+    EXPECT_EQ(dataset.out, expected);
+    // What --cache asks first is a range; the whole of a larger file answering it is as good.
+    const EptFiles larger = makeEptFiles(largerEpt());
+    ASSERT_TRUE(writeEptFiles(local.path + "/larger", larger));
+    for (const auto& file : larger)
+        ASSERT_TRUE(server.put("larger/" + file.first, file.second));
+    const ProcessResult kept =
+        info({"--cache", local.path + "/cache", server.url("larger/ept.json")});
+    EXPECT_EQ(kept.status, 0) << kept.ending();
+    EXPECT_EQ(kept.err, "");
+    EXPECT_EQ(kept.out, info({local.path + "/larger/ept.json"}).out);
 }
 
 // A body cut short and a server that never answers, from a peer that misbehaves on cue.

@@ -1,7 +1,8 @@
 // tests/net/remote_viewer_test.cpp - the viewer on URLs served by a real lighttpd on the
 // loopback address, and by a peer that misbehaves on cue: the same screenshot as the local
 // copy, a zoomed-out view fetching a small share of a larger file, each failure as one line
-// (at the open: the whole URL; in a node: that node alone), and ranges kept by --cache.
+// (at the open: the whole URL; in a node: that node alone), and what --cache keeps: ranges,
+// files fetched whole and a dataset's files.
 #include "io/byte_order.h"
 #include "tests/io/copc/copc_test_files.h"
 #include "tests/io/ept/ept_test_files.h"
@@ -421,6 +422,91 @@ TEST_F(RemoteViewer, CacheServesALaterRunUntilTheFileChanges) {
     EXPECT_GT(runs[2], 1u);
 }
 
+// The ranges each request to path asked for, from its first byte on, in the log's order.
+std::vector<int64_t> rangeStarts(const std::vector<AccessLogEntry>& log, const std::string& path) {
+    std::vector<int64_t> starts;
+    for (const AccessLogEntry& entry : log)
+        if (entry.path == path)
+            starts.push_back(entry.rangeFirst);
+    return starts;
+}
+
+// A file fetched whole is kept as ranges are: a later run asks for its head alone, and a
+// changed file is fetched anew (the rest of it: the head is not asked for twice).
+TEST_F(RemoteViewer, CacheKeepsAWholeFetchUntilTheFileChanges) {
+    std::vector<std::string> lazFiles, pictures;
+    for (const char* count : {"3000", "5000"}) {
+        const std::string cloud = scratchDir() + "whole" + count + ".txt";
+        lazFiles.push_back(scratchDir() + "whole" + count + ".laz");
+        pictures.push_back(scratchDir() + "whole" + count + ".png");
+        ASSERT_EQ(runProgram({GENERATE_CLOUD_EXE, count, cloud}).status, 0);
+        ASSERT_EQ(runProgram({CONVERT_EXE, cloud, lazFiles.back()}).status, 0);
+        ASSERT_GT(fileBytes(lazFiles.back()).size(), 16384u) << "larger than the head";
+        ASSERT_EQ(screenshot(lazFiles.back(), pictures.back()).status, 0);
+    }
+    const std::string cache = scratchDir() + "whole-cache";
+    const std::string png = scratchDir() + "whole-url.png";
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        const size_t version = run < 2 ? 0 : 1;
+        if (run != 1) {
+            ASSERT_TRUE(server.put("whole.laz", fileBytes(lazFiles[version])));
+        }
+        const ProcessResult result = screenshot(server.url("whole.laz"), png, {"--cache", cache});
+        ASSERT_EQ(result.status, 0) << result.ending();
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(readPng(png), readPng(pictures[version]));
+    }
+    server.stop();
+    const std::vector<int64_t> expected = {0, 16384, 0, 0, 16384};
+    EXPECT_EQ(rangeStarts(server.accessLog(), "/whole.laz"), expected);
+}
+
+// The files of a dataset are kept too, whether it is read whole or streamed: node files
+// larger than a head are fetched in full once, and cost their head alone afterwards.
+TEST(RemoteViewerDataset, CacheKeepsTheNodeFilesOfADataset) {
+    StaticHttpServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    const MadeEpt made = largerEpt();
+    std::vector<std::string> largeNodes;
+    for (const MadeEptNode& node : made.nodes) {
+        if (node.key.level == 2)
+            continue;
+        largeNodes.push_back("/big/ept-data/" + std::to_string(node.key.level) + "-" +
+                             std::to_string(node.key.x) + "-" + std::to_string(node.key.y) + "-" +
+                             std::to_string(node.key.z) + ".bin");
+    }
+    const EptFiles files = makeEptFiles(made);
+    const ScratchFolder folder("cached-dataset");
+    ASSERT_TRUE(writeEptFiles(folder.path, files));
+    for (const auto& file : files)
+        ASSERT_TRUE(server.put("big/" + file.first, file.second));
+    const std::string cache = scratchDir() + "dataset-cache";
+    // Read whole, streamed (40K does not hold its 3035 points), then whole again.
+    for (const char* memory : {"1G", "40K", "1G"}) {
+        SCOPED_TRACE(memory);
+        const std::string onDisk = scratchDir() + "big-disk.png";
+        const std::string remote = scratchDir() + "big-url.png";
+        ASSERT_EQ(screenshot(folder.path + "/ept.json", onDisk, {"--memory", memory}).status, 0);
+        const ProcessResult result =
+            screenshot(server.url("big/ept.json"), remote, {"--memory", memory, "--cache", cache});
+        ASSERT_EQ(result.status, 0) << result.ending();
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(readPng(remote), readPng(onDisk));
+    }
+    server.stop();
+    const std::vector<AccessLogEntry> log = server.accessLog();
+    EXPECT_EQ(rangeStarts(log, "/big/ept.json").size(), 3u) << "once a run";
+    for (const std::string& node : largeNodes) {
+        SCOPED_TRACE(node);
+        ASSERT_GT(files.at(node.substr(5)).size(), 16384u) << "larger than a head";
+        const std::vector<int64_t> starts = rangeStarts(log, node);
+        EXPECT_EQ(std::count(starts.begin(), starts.end(), 16384), 1) << "the rest, once";
+        EXPECT_GE(std::count(starts.begin(), starts.end(), 0), 2) << "a head each whole read";
+    }
+}
+
 // While a slow server's nodes are on the wire, the status line's part says how many, their
 // bytes and the rate; once they are in, it is gone.
 TEST_F(RemoteViewer, StatusSaysWhatIsBeingFetched) {
@@ -430,7 +516,7 @@ TEST_F(RemoteViewer, StatusSaysWhatIsBeingFetched) {
     std::string error;
     ASSERT_TRUE(peer.start(error)) << error;
     viewer.lodSettings.streamPointsAbove = 0;
-    openRemoteCloud(peer.url().c_str(), 14000, nullptr);
+    openRemoteCloud(peer.url().c_str(), 14000);
     ASSERT_TRUE(viewer.copcLod);
     reshapeView(viewer.viewState, viewer.pointSet, 400, 400);
     resetView(viewer.viewState, viewer.pointSet);

@@ -20,14 +20,8 @@ void gatherAttributes(PointAttributes& to, const PointAttributes& from, const ui
                       int64_t count) {
     to.present = from.present;
     to.resize(size_t(count));
-    gather(to.intensity, from.intensity, indices, count);
-    gather(to.classification, from.classification, indices, count);
-    gather(to.returns, from.returns, indices, count);
-    gather(to.flags, from.flags, indices, count);
-    gather(to.scanAngle, from.scanAngle, indices, count);
-    gather(to.userData, from.userData, indices, count);
-    gather(to.pointSource, from.pointSource, indices, count);
-    gather(to.gpsTime, from.gpsTime, indices, count);
+    forEachColumn(
+        [&](auto member, AttributeBit) { gather(to.*member, from.*member, indices, count); });
     if (!from.origin.empty()) {
         to.origin.resize(size_t(count));
         gather(to.origin, from.origin, indices, count);

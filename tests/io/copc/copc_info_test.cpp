@@ -87,7 +87,9 @@ TEST(CopcInfo, QuickPrintsTheHeaderAndIndexWithoutDecoding) {
                              ": --quick reads only LAS and LAZ headers, not PCD files\n");
     const ProcessResult usage = info({"--quick"});
     EXPECT_EQ(usage.status, 1);
-    EXPECT_EQ(usage.err, "usage: pointillist-info [--quick] [--] POINT_FILE...\n");
+    EXPECT_EQ(
+        usage.err,
+        "usage: pointillist-info [--quick] [--timeout SECONDS] [--cache DIR] [--] POINT_FILE...\n");
     unlink(path.c_str());
 }
 

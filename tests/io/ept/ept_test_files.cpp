@@ -215,6 +215,15 @@ MadeEpt sampleEpt(EptDataType type) {
     return made;
 }
 
+MadeEpt largerEpt() {
+    MadeEpt made = sampleEpt(EptDataType::Binary);
+    made.attributes = true;
+    for (MadeEptNode& node : made.nodes)
+        for (size_t i = 0; node.key.level < 2 && node.points.size() < 1000; ++i)
+            node.points.push_back(node.points[i]);
+    return made;
+}
+
 bool writeEptFiles(const std::string& folder, const EptFiles& files) {
     std::error_code ignored;
     std::filesystem::create_directories(folder + "/ept-hierarchy", ignored);

@@ -44,6 +44,9 @@ EptFiles makeEptFiles(const MadeEpt& made);
 // A few nodes over three levels, with one subtree in its own file, colours above 255; each
 // point's attributes differ from its neighbours'.
 MadeEpt sampleEpt(EptDataType type);
+// The binary sample with every attribute, its nodes above level 2 grown to 1000 points each
+// (their own repeated): files larger than the first 16 kB a cached fetch asks for.
+MadeEpt largerEpt();
 std::vector<uint8_t> textBytes(const std::string& text);
 
 // Writes the files below folder (made, with the subfolders); false on failure.
