@@ -65,6 +65,7 @@ void FrameScheduler::display(const FrameContent& content) {
     ++generation_;
     pending_ = false;
     content_ = content;
+    contentCurrent_ = true;
     window_ = glutGetWindow();
     const int64_t count = content.pointsDrawn();
     const double allowed =
@@ -148,7 +149,9 @@ void FrameScheduler::buttonChanged(int button, int state) {
         pending_ = false;
     } else if (buttons_ == 0 && last_.serial > 0 && !last_.full && !pending_) {
         // The view is the last frame's: its frame at rest follows.
-        if (content_.lod) {
+        if (!contentCurrent_) {
+            glutPostRedisplay();
+        } else if (content_.lod) {
             LodFrame whole = lodFrame(-1);
             if (whole.points > last_.points || whole.complete)
                 startWholeFrame(std::move(whole.segments), whole.complete);
@@ -159,7 +162,7 @@ void FrameScheduler::buttonChanged(int button, int state) {
 }
 
 void FrameScheduler::nodesArrived() {
-    if (last_.serial == 0 || !content_.lod || buttonHeld()) {
+    if (last_.serial == 0 || !content_.lod || buttonHeld() || !contentCurrent_) {
         glutPostRedisplay();
         return;
     }
@@ -174,6 +177,7 @@ void FrameScheduler::nodesArrived() {
 void FrameScheduler::cancel() {
     ++generation_;
     pending_ = false;
+    contentCurrent_ = false;
 }
 
 void FrameScheduler::startWholeFrame(std::vector<PointSegment> plan, bool complete) {

@@ -65,7 +65,9 @@ public:
     // From the graphics window's mouse callback. The release of the last held button brings
     // the whole cloud when the last frame showed only the subset.
     void buttonChanged(int button, int state);
-    // Gives up a whole frame in progress, for a window or points about to go.
+    // Gives up a whole frame in progress, for a window or points about to go. What the last
+    // frame drew may be gone with them: the frame at rest a release or an arrival asks for then
+    // comes through a redisplay, never from the last frame's content.
     void cancel();
     // Nodes of the level of detail arrived, in the current window. At rest the picture on
     // screen stays until a frame at rest with them replaces it (after the one in progress, if
@@ -100,6 +102,8 @@ private:
     int64_t cloudPoints() const;
 
     FrameContent content_;
+    // content_ may still be drawn: false from a cancel until the next display.
+    bool contentCurrent_ = false;
     PointSubset subset_;
     FrameRecord last_;
     int buttons_ = 0;

@@ -193,6 +193,24 @@ TEST_F(FrameScheduling, PressDuringAWholeFrameGivesItUp) {
     EXPECT_TRUE(waitForWholeFrame());
 }
 
+// Points the last drag frame drew may go (an octree's build ends, a shown list is made anew):
+// the release's frame at rest then comes through a redisplay of what is there now, not from the
+// drag frame's content.
+TEST_F(FrameScheduling, ReleaseAfterACancelRedrawsRatherThanDrawingWhatWent) {
+    openBlock(PointPath::Software);
+    ASSERT_TRUE(waitForWholeFrame());
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_DOWN, 200, 200);
+    graphicsMotion(203, 200);
+    const int64_t serial = viewer.frameScheduler.lastFrame().serial;
+    ASSERT_TRUE(pumpUntil([&] { return viewer.frameScheduler.lastFrame().serial > serial; }));
+    ASSERT_FALSE(viewer.frameScheduler.lastFrame().full);
+    viewer.frameScheduler.cancel();
+    graphicsMouse(GLUT_LEFT_BUTTON, GLUT_UP, 203, 200);
+    EXPECT_FALSE(viewer.frameScheduler.wholeFramePending());
+    ASSERT_TRUE(waitForWholeFrame());
+    EXPECT_TRUE(frontImage() == allPointsImage());
+}
+
 // A cloud within the budget is whole in every frame: pressing and dragging by nothing shows
 // exactly the picture at rest.
 TEST_F(FrameScheduling, SmallCloudDrawsTheSamePixelsWhileDragging) {
