@@ -59,7 +59,7 @@ void CopcHierarchy::addPage(const CopcKey& key, const Page& page, const std::vec
         addEntry(key, bytes.data() + at);
 }
 
-void CopcHierarchy::settlePage(std::unique_lock<std::mutex>& lock, const CopcKey& key) {
+void CopcHierarchy::settlePage(std::unique_lock<std::mutex>& lock, CopcKey key) {
     if (reading_.count(key)) {
         pageDone_.wait(lock, [&] { return reading_.count(key) == 0; });
         return;

@@ -71,8 +71,9 @@ private:
     struct Page {
         uint64_t offset = 0, size = 0;
     };
-    // With the lock held, released while the bytes are read.
-    void settlePage(std::unique_lock<std::mutex>& lock, const CopcKey& key);
+    // With the lock held, released while the bytes are read. key is a copy: the caller's may
+    // be the pending entry this erases.
+    void settlePage(std::unique_lock<std::mutex>& lock, CopcKey key);
     // The page's bytes, read without the lock; false with the line of damage in problem.
     bool fetchPage(const CopcKey& key, const Page& page, std::vector<uint8_t>& bytes,
                    std::string& problem);
