@@ -34,13 +34,6 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = scratchDir() + name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
-
 // The picture's RGB bytes; empty when it cannot be read.
 std::vector<uint8_t> readPng(const std::string& path) {
     png_image image;
@@ -106,7 +99,7 @@ class RemoteViewer : public ::testing::Test {
 protected:
     void SetUp() override {
         octree = makeOctreeFile(fullOctree(3));
-        local = writeFile("tree.copc.laz", octree);
+        local = writeScratchFile("tree.copc.laz", octree);
         std::string error;
         ASSERT_TRUE(server.start(error)) << error;
         ASSERT_TRUE(server.put("tree.copc.laz", octree));
@@ -171,7 +164,7 @@ TEST_F(RemoteViewer, SameScreenshotAsTheLocalCopyStreamedOrReadWhole) {
 // A URL in a scene is streamed by ranges beside a local file, as a local copy of it would be:
 // the same picture, and never the whole file asked for.
 TEST_F(RemoteViewer, SceneStreamsItsUrlByRanges) {
-    const std::string copy = writeFile("tree-copy.copc.laz", octree);
+    const std::string copy = writeScratchFile("tree-copy.copc.laz", octree);
     const std::string onDisk = scratchDir() + "scene-disk.png";
     const std::string remote = scratchDir() + "scene-url.png";
     const ProcessResult fromDisk = runProgram(
@@ -406,7 +399,7 @@ TEST_F(RemoteViewer, CacheServesALaterRunUntilTheFileChanges) {
     // nodes were.
     const std::vector<uint8_t> changed = makeOctreeFile(fullOctree(4));
     ASSERT_TRUE(server.put("tree.copc.laz", changed));
-    const std::string changedLocal = writeFile("changed.copc.laz", changed);
+    const std::string changedLocal = writeScratchFile("changed.copc.laz", changed);
     const std::string expected = scratchDir() + "changed.png";
     ASSERT_EQ(screenshot(changedLocal, expected, {"--memory", kStreamedMemory}).status, 0);
     const ProcessResult result =

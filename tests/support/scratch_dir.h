@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,4 +19,12 @@ inline std::string scratchDir() {
         return path + "/";
     }();
     return folder;
+}
+
+// Writes bytes to a file of this name in the scratch folder; its path.
+inline std::string writeScratchFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = scratchDir() + name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path;
 }

@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,10 +58,7 @@ std::string writeOctree() {
     options.grid = 16;
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(writeCopcCloud(cloud, lazMemorySink(bytes), options));
-    const std::string path = scratchDir() + "scene-slabs.copc.laz";
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
+    return writeScratchFile("scene-slabs.copc.laz", bytes);
 }
 
 // A LAS tile east of the slabs and above them, at z 20: classes 2 and 6 in alternate columns.
@@ -76,13 +72,6 @@ std::string writeTile() {
     const std::string path = scratchDir() + "scene-tile.las";
     EXPECT_TRUE(las.write(path));
     return path;
-}
-
-int64_t pointsIn(const std::vector<PointSegment>& segments) {
-    int64_t points = 0;
-    for (const PointSegment& segment : segments)
-        points += segment.count;
-    return points;
 }
 
 std::set<std::array<unsigned char, 3>> litColours(const Image& image) {
@@ -149,7 +138,7 @@ TEST_F(StreamedScene, StreamedPartDrawsWhatTheWholeReadDraws) {
     }
     EXPECT_GT(lit, 1000u);
     EXPECT_LE(double(differing), 0.01 * double(lit));
-    EXPECT_GT(pointsIn(viewer.sceneLod->parts()[0]->lastSegments()), kSide * kSide / 2);
+    EXPECT_GT(segmentPoints(viewer.sceneLod->parts()[0]->lastSegments()), kSide * kSide / 2);
 
     // The tile's records through their own octree, built once a frame shows it is needed
     // (a frame budget below any cloud), draw the same picture among the streamed nodes.
@@ -202,7 +191,7 @@ TEST_F(StreamedScene, OctreeBeyondTheMemoryIsStreamedNotLeftOut) {
         },
         std::chrono::seconds(30)));
     EXPECT_GT(viewer.frameScheduler.lastFrame().points, kTilePoints);
-    EXPECT_GT(pointsIn(viewer.sceneLod->parts()[0]->lastSegments()), 0);
+    EXPECT_GT(segmentPoints(viewer.sceneLod->parts()[0]->lastSegments()), 0);
     EXPECT_LE(cache.heldPoints(), cache.budgetPoints());
     EXPECT_EQ(statusParts().front(), "2 files");
     EXPECT_EQ(statusParts()[1], std::to_string(kTilePoints + kOctreePoints) + " points");

@@ -20,7 +20,6 @@
 
 #include <array>
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -62,10 +61,7 @@ std::string writeSlabs() {
     options.grid = 16;
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(writeCopcCloud(cloud, lazMemorySink(bytes), options));
-    const std::string path = scratchDir() + "streamed-slabs.copc.laz";
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
+    return writeScratchFile("streamed-slabs.copc.laz", bytes);
 }
 
 std::array<unsigned char, 3> classRgb(int code) {

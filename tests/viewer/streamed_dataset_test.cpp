@@ -18,13 +18,6 @@
 
 namespace {
 
-int64_t drawnPoints(const std::vector<PointSegment>& segments) {
-    int64_t points = 0;
-    for (const PointSegment& segment : segments)
-        points += segment.count;
-    return points;
-}
-
 class StreamedDataset : public GraphicsWindowTest {
 protected:
     // Writes made below a folder of its own and returns its ept.json.
@@ -92,7 +85,7 @@ TEST_F(StreamedDataset, PictureAtRestIsTheWholeReadsForBothEncodings) {
         EXPECT_EQ(viewer.copcLod->declaredPoints(), 130);
         // A screenshot's frame waits for every node the view wants.
         drawCompleteFrame();
-        EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 130);
+        EXPECT_EQ(segmentPoints(viewer.copcLod->lastSegments()), 130);
         const Image streamed = backImage();
         const Image whole = wholeRead(path);
         EXPECT_GT(std::count_if(whole.begin(), whole.end(), [](unsigned char c) { return c; }), 0);
@@ -197,7 +190,7 @@ TEST_F(StreamedDataset, DamagedNodesAreSkippedWithOneLineEach) {
             EXPECT_TRUE(damage.empty());
         }
         viewer.copcLod->frame(currentView(), -1, PointSource());
-        EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), c.drawn);
+        EXPECT_EQ(segmentPoints(viewer.copcLod->lastSegments()), c.drawn);
     }
 }
 
@@ -239,6 +232,6 @@ TEST_F(StreamedDataset, SceneStreamsTheDatasetBesideAFileReadWhole) {
     viewer.showAxis = 0;
     openWindow();
     drawCompleteFrame();
-    EXPECT_EQ(drawnPoints(viewer.sceneLod->parts()[0]->lastSegments()), 130);
+    EXPECT_EQ(segmentPoints(viewer.sceneLod->parts()[0]->lastSegments()), 130);
     EXPECT_TRUE(backImage() == whole);
 }

@@ -17,7 +17,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,20 +28,6 @@ size_t litPixels(const Image& image) {
     for (size_t p = 0; p < image.size(); p += 3)
         lit += image[p] || image[p + 1] || image[p + 2];
     return lit;
-}
-
-std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = scratchDir() + name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
-
-int64_t drawnPoints(const std::vector<PointSegment>& segments) {
-    int64_t points = 0;
-    for (const PointSegment& segment : segments)
-        points += segment.count;
-    return points;
 }
 
 class StreamedOctree : public GraphicsWindowTest {
@@ -86,7 +71,8 @@ protected:
 
 TEST_F(StreamedOctree, PictureAtRestLightsEveryPointAndIsTheSameEachTime) {
     // 585 nodes of one point: at the start view every level's spacing covers pixels.
-    const std::string path = writeFile("stream-full.copc.laz", makeOctreeFile(fullOctree(3)));
+    const std::string path =
+        writeScratchFile("stream-full.copc.laz", makeOctreeFile(fullOctree(3)));
     stream(path);
     EXPECT_EQ(viewer.pointSet.count, 0) << "no records are read whole";
     EXPECT_FLOAT_EQ(viewer.pointSet.centroid[0], 50.0f) << "the header's box centre";
@@ -106,21 +92,22 @@ TEST_F(StreamedOctree, PictureAtRestLightsEveryPointAndIsTheSameEachTime) {
     stream(path);
     drawCompleteFrame();
     EXPECT_TRUE(backImage() == atRest);
-    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+    EXPECT_EQ(segmentPoints(viewer.copcLod->lastSegments()), 585);
 }
 
 TEST_F(StreamedOctree, MemoryBudgetBoundsThePointsHeldAndDrawn) {
-    const std::string path = writeFile("stream-budget.copc.laz", makeOctreeFile(fullOctree(3)));
+    const std::string path =
+        writeScratchFile("stream-budget.copc.laz", makeOctreeFile(fullOctree(3)));
     stream(path, 100 * (CopcNodeCache::pointBytes(7) + kCopcLodPointBytes));
     drawCompleteFrame();
-    const int64_t drawn = drawnPoints(viewer.copcLod->lastSegments());
+    const int64_t drawn = segmentPoints(viewer.copcLod->lastSegments());
     EXPECT_LE(drawn, 100);
     EXPECT_GE(drawn, 73) << "the two coarsest levels fit";
     EXPECT_LE(viewer.copcLod->cache().heldPoints(), 100);
     // Zoomed onto a corner, other nodes are wanted: the budget still holds.
     zoomAt(viewer.viewState, viewer.pointSet, 20, 20, 15);
     drawCompleteFrame();
-    EXPECT_GT(drawnPoints(viewer.copcLod->lastSegments()), 0);
+    EXPECT_GT(segmentPoints(viewer.copcLod->lastSegments()), 0);
     viewer.copcLod->cache().want({}, 0);
     std::vector<std::string> damage;
     while (viewer.copcLod->cache().busy()) {
@@ -133,7 +120,8 @@ TEST_F(StreamedOctree, MemoryBudgetBoundsThePointsHeldAndDrawn) {
 // On a GPU renderer nodes are drawn from buffer objects, each uploaded once: forced here on the
 // software renderer, the picture is the one drawn from the nodes' arrays.
 TEST_F(StreamedOctree, NodeBuffersAreUploadedOnceAndDrawTheSamePicture) {
-    const std::string path = writeFile("stream-buffers.copc.laz", makeOctreeFile(fullOctree(3)));
+    const std::string path =
+        writeScratchFile("stream-buffers.copc.laz", makeOctreeFile(fullOctree(3)));
     stream(path);
     PointRenderer& renderer = viewer.frameScheduler.renderer;
     EXPECT_FALSE(renderer.nodeBuffers()) << "not on the software renderer unless forced";
@@ -178,7 +166,7 @@ TEST_F(StreamedOctree, HeldBackIndexPageStallsNoFrameAndChangesNoPicture) {
     streamGated(false);
     drawCompleteFrame();
     const Image unhindered = backImage();
-    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+    EXPECT_EQ(segmentPoints(viewer.copcLod->lastSegments()), 585);
     // The status line counts the points the file declares, as a whole read counts its own.
     EXPECT_EQ(statusText().rfind("585 points", 0), 0u) << statusText();
     TearDown();
@@ -206,7 +194,7 @@ TEST_F(StreamedOctree, HeldBackIndexPageStallsNoFrameAndChangesNoPicture) {
     });
     drawCompleteFrame();
     opener.join();
-    EXPECT_EQ(drawnPoints(viewer.copcLod->lastSegments()), 585);
+    EXPECT_EQ(segmentPoints(viewer.copcLod->lastSegments()), 585);
     EXPECT_TRUE(backImage() == unhindered);
 }
 
@@ -239,7 +227,7 @@ TEST(StreamedOctreeProgram, DamagedNodesAndPagesAreSkippedWithOneLineEach) {
 
     for (const Row& row : rows) {
         const std::string path =
-            writeFile(std::string("stream-damaged-") + row.name + ".copc.laz", row.bytes);
+            writeScratchFile(std::string("stream-damaged-") + row.name + ".copc.laz", row.bytes);
         const std::string shot = scratchDir() + "stream-damaged-" + row.name + ".png";
         const ProcessResult run =
             runProgram({POINTILLIST_EXE, "--memory", "1K", "--screenshot", shot, path});

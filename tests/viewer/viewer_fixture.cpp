@@ -153,3 +153,10 @@ Rgb GraphicsWindowTest::pixel(int x, int y) {
     glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     return {rgb[0], rgb[1], rgb[2]};
 }
+
+int64_t segmentPoints(const std::vector<PointSegment>& segments) {
+    int64_t points = 0;
+    for (const PointSegment& segment : segments)
+        points += segment.count;
+    return points;
+}

@@ -6,6 +6,7 @@
 #include "tests/support/gl_test_support.h"
 #include "tests/support/program.h"
 #include "tests/support/rgb.h"
+#include "viewer/point_raster.h"
 #include "viewer/view.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,9 @@ WindowPoint project(double x, double y, double z);
 // Writes a point file of the given records (x y z r g b each) in the test's temporary folder
 // and returns its path.
 std::string writeCloud(const std::string& name, const std::vector<std::vector<double>>& records);
+
+// The points of a frame's runs.
+int64_t segmentPoints(const std::vector<PointSegment>& segments);
 
 // Gives the loaded point set these attribute columns, one entry per record, as a reader that
 // keeps them would, and attaches its visibility with the start's hidden classes.

@@ -7,17 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 namespace {
-
-std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const std::string path = scratchDir() + name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
 
 std::vector<CopcNode> level(CopcNodeCache& cache, const CopcKey& parent) {
     return cache.file().hierarchy().children(parent);
@@ -37,7 +29,7 @@ size_t collectAll(CopcNodeCache& cache, int64_t serial, std::vector<std::string>
 } // namespace
 
 TEST(CopcNodeCache, WantedNodesArriveAndTheLeastRecentlyDrawnGoFirst) {
-    const std::string path = writeFile("cache-full.copc.laz", makeOctreeFile(fullOctree(2)));
+    const std::string path = writeScratchFile("cache-full.copc.laz", makeOctreeFile(fullOctree(2)));
     std::string error;
     // Room for ten points with their attributes and what the user keeps beside them: the root
     // and the eight nodes of level 1 fit, and one more.
@@ -96,7 +88,7 @@ TEST(CopcNodeCache, DamagedNodesAreLostWithOneLineEachAndTheRestArrive) {
     std::memcpy(&size, &bytes[twice + 24], 4);
     setEntry(bytes, twice, offset, size, 2);
     setEntry(bytes, beyond, bytes.size() + 100, 40, 1);
-    const std::string path = writeFile("cache-damaged.copc.laz", bytes);
+    const std::string path = writeScratchFile("cache-damaged.copc.laz", bytes);
 
     std::string error;
     const std::unique_ptr<CopcNodeCache> cache = CopcNodeCache::open(path, 1 << 20, 2, error);
@@ -127,7 +119,8 @@ TEST(CopcNodeCache, FilesThatAreNoOctreeAreRefusedWithTheirReason) {
     std::vector<uint8_t> bytes = makeOctreeFile(fullOctree(0));
     bytes[377] = 'x'; // the info record's user id
     error.clear();
-    EXPECT_FALSE(CopcNodeCache::open(writeFile("cache-plain.laz", bytes), 1 << 20, 1, error));
+    EXPECT_FALSE(
+        CopcNodeCache::open(writeScratchFile("cache-plain.laz", bytes), 1 << 20, 1, error));
     EXPECT_FALSE(error.empty());
 }
 
