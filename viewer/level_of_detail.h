@@ -17,6 +17,14 @@
 #include <string>
 #include <vector>
 
+// Whether head is the start of an octree LAZ file, and the points its header declares.
+bool octreeHead(const unsigned char* head, size_t size, uint64_t& declared);
+// The tiled dataset whose ept.json path is, open; null for any other file, or a dataset that
+// cannot be opened (the whole read then says why).
+std::unique_ptr<EptDataset> openDatasetAt(const char* path);
+// Each line of damage a streamed file met, on standard error.
+void printDamage(const std::vector<std::string>& damage);
+
 // Octree LAZ files with more points than this (viewer.lodSettings may change it) are streamed
 // rather than read whole, as are those whose points would not fit the memory budget.
 constexpr int64_t kStreamedPointsMinimum = 4000000;
@@ -37,28 +45,6 @@ bool streamOctreeSource(std::unique_ptr<ByteSource>& source, uint64_t memoryByte
 // (which says why): the caller then reads the dataset anew, whole.
 bool streamDataset(std::unique_ptr<EptDataset>& dataset, uint64_t memoryBytes, int fetchers);
 
-// A file of a scene to be streamed: its octree open, its cache not yet made.
-struct OctreeToStream {
-    std::string name;
-    Format format = Format::Laz;
-    std::unique_ptr<StreamedTree> tree;
-    const CopcFile* file = nullptr; // an octree LAZ file's header
-    int fetchers = 0;               // a URL's: workers fetching its nodes
-};
-// Opens path (an octree LAZ file or a dataset's ept.json, a local path or a URL) into part
-// when it is one and stream(the points it declares) holds. False, with nothing opened, for any
-// other file; the whole read then says why when it cannot be read either.
-bool openOctreeToStream(const char* path, const std::function<bool(uint64_t)>& stream,
-                        OctreeToStream& part);
-// Streams parts beside the point set's records (the scene's files read whole, stored against
-// the shift chosen over every file's box, the streamed ones' as declared): each gets its own
-// cache and level of detail, with what memoryBytes leaves beyond the records shared among
-// them by their points (but never less than a quarter of an equal share of the whole). The
-// point set then names every file, has every file's columns, spans every box and follows the
-// estimated classes of the streamed files besides its own; the frames draw every part
-// together (viewer.sceneLod) with one height and one intensity ramp. A part whose cache cannot
-// be made says why and is left out. False when no file at all is left.
-bool streamSceneParts(std::vector<OctreeToStream>& parts, uint64_t memoryBytes);
 // The streamed files' levels of detail: the one file's, or a scene's parts; none else.
 std::vector<CopcLod*> streamedFiles();
 

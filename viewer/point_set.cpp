@@ -2,6 +2,7 @@
 #include "viewer/point_set.h"
 
 #include "viewer/scene_load.h"
+#include "viewer/scene_streaming.h"
 
 #include <cstdio>
 #include <cstdlib>

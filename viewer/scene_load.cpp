@@ -7,6 +7,7 @@
 #include "net/remote_files.h"
 #include "net/url.h"
 #include "viewer/level_of_detail.h"
+#include "viewer/scene_streaming.h"
 
 #include <algorithm>
 #include <cstdio>

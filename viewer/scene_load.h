@@ -3,7 +3,7 @@
 #pragma once
 
 #include "io/point_cloud.h"
-#include "viewer/level_of_detail.h"
+#include "viewer/scene_streaming.h"
 
 #include <cstdint>
 #include <vector>
